@@ -1,0 +1,90 @@
+#include "CByteBuffer.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+bool CByteBuffer::Allocate(std::uint32_t size)
+{
+    if (m_data)
+        return false;
+    // A block is always held after success, even of size 0.
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]());
+    if (!block)
+        return false;
+    m_data = std::move(block);
+    m_size = size;
+    m_cursor = 0;
+    return true;
+}
+
+void CByteBuffer::ZeroFill()
+{
+    if (m_data)
+        std::memset(m_data.get(), 0, m_size);
+}
+
+bool CByteBuffer::Put(const void* source, std::uint32_t count)
+{
+    if (count > m_size - m_cursor)
+        return false;
+    if (count > 0)
+        std::memcpy(m_data.get() + m_cursor, source, count);
+    m_cursor += count;
+    return true;
+}
+
+bool CByteBuffer::Get(void* target, std::uint32_t count)
+{
+    if (count > m_size - m_cursor)
+        return false;
+    if (count > 0)
+        std::memcpy(target, m_data.get() + m_cursor, count);
+    m_cursor += count;
+    return true;
+}
+
+void CByteBuffer::Free()
+{
+    m_data.reset();
+    m_size = 0;
+    m_cursor = 0;
+}
+
+std::uint32_t CByteBuffer::Encipher(const char* key)
+{
+    return Transform(key, true);
+}
+
+std::uint32_t CByteBuffer::Decipher(const char* key)
+{
+    return Transform(key, false);
+}
+
+std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
+{
+    const std::size_t n = std::strlen(key);
+    if (n == 0)
+        return 0;
+
+    // The shift depends only on the key position. Lay the shifts out over a stretch that is a
+    // whole number of key lengths, then add that stretch along the block: a loop the compiler
+    // turns into vector code.
+    const std::size_t stretch = n * 64;
+    std::vector<std::uint8_t> shift(stretch);
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto m = static_cast<std::uint8_t>((k + 1) * static_cast<std::uint8_t>(key[k]));
+        const auto s = encipher ? static_cast<std::uint8_t>(m - 3) : static_cast<std::uint8_t>(3 - m);
+        for (std::size_t r = k; r < stretch; r += n)
+            shift[r] = s;
+    }
+    std::uint8_t* data = m_data.get();
+    const std::uint8_t* pattern = shift.data();
+    std::size_t j = 0;
+    for (; j + stretch <= m_size; j += stretch)
+        for (std::size_t i = 0; i < stretch; ++i)
+            data[j + i] = static_cast<std::uint8_t>(data[j + i] + pattern[i]);
+    for (std::size_t i = 0; j + i < m_size; ++i)
+        data[j + i] = static_cast<std::uint8_t>(data[j + i] + pattern[i]);
+    return static_cast<std::uint32_t>(n);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "CFilePath.h"
+#include "CNote.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class INoteBookFrame;
+
+// A place in the notebook's order: 0 is none, otherwise one past the note's index. Valid while
+// no note is added or removed.
+using NotePosition = std::size_t;
+
+// The open notebook: its notes in list and file order, the password, the path and whether
+// anything changed since the last save.
+class CNoteBook
+{
+public:
+    CNoteBook();
+    ~CNoteBook();
+    CNoteBook(const CNoteBook&) = delete;
+    CNoteBook& operator=(const CNoteBook&) = delete;
+
+    CNote* AddNote(bool atTail, bool markModified);
+
+    NotePosition GetNextPosition(NotePosition position) const;
+    CNote* GetNoteAt(NotePosition position) const;
+
+    std::size_t GetCount() const { return m_notes.size(); }
+    CNote* GetNoteAtIndex(std::size_t index) const { return m_notes[index].get(); }
+    // The index of the note with this serial, or -1.
+    std::ptrdiff_t IndexOf(std::int32_t serial) const;
+
+    CNote* FindNote(std::int32_t serial) const;
+    void RemoveNote(std::int32_t serial);
+    void MoveNote(std::int32_t serial, bool up);
+    void SortByTitle();
+    void Clear();
+
+    void SetModified() { m_modified = true; }
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified) { m_modified = modified; }
+
+    const std::string& GetPassword() const { return m_password; }
+    void SetPassword(std::string password) { m_password = std::move(password); }
+
+    CFilePath& GetPath() { return m_path; }
+    const CFilePath& GetPath() const { return m_path; }
+
+    INoteBookFrame* GetMainFrame();
+
+    bool WriteFile(const std::string& path);
+    bool ReadFile(const std::string& path);
+
+    // Titles compare as the Windows program sorted them: A to Z folded to a to z, then unsigned
+    // bytes.
+    static int CompareTitles(const std::string& a, const std::string& b);
+
+private:
+    CFilePath m_path;
+    bool m_modified = false;
+    INoteBookFrame* m_mainFrame = nullptr;
+    bool m_mainFrameLooked = false;
+    std::vector<std::unique_ptr<CNote>> m_notes;
+    std::unordered_map<std::int32_t, CNote*> m_bySerial;
+    std::string m_password;
+};

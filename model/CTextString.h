@@ -1,0 +1,31 @@
+#pragma once
+
+// A zero-terminated text that either owns its block or looks at text that belongs to someone
+// else. The search lays it over each note's title and text without copying.
+class CTextString
+{
+public:
+    CTextString() = default;
+    ~CTextString();
+    CTextString(const CTextString&) = delete;
+    CTextString& operator=(const CTextString&) = delete;
+
+    void Free();
+    // Takes text of the given length (or measured, for -1); fails on null text or when occupied.
+    bool Attach(char* text, int length = -1, bool owns = false);
+    char* Detach();
+    // A writable block with room for n characters and a terminator, or null without memory.
+    char* Reserve(int n);
+    // The first position at or after start where pattern matches, or -1. Ignoring case folds
+    // only A to Z.
+    int Find(const char* pattern, int start, bool ignoreCase) const;
+
+    const char* GetData() const { return m_data; }
+    int GetCapacity() const { return m_capacity; }
+    bool Owns() const { return m_owns; }
+
+private:
+    char* m_data = nullptr;
+    int m_capacity = 0;
+    bool m_owns = false;
+};

@@ -1,0 +1,154 @@
+#include "CFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int LockOperation(unsigned flags)
+{
+    switch (flags & 0x70u) {
+    case CFile::shareDenyNone:
+        return 0;
+    case CFile::shareDenyWrite:
+        return LOCK_SH;
+    default: // compat, exclusive and deny-read all keep everybody else out
+        return LOCK_EX;
+    }
+}
+
+} // namespace
+
+CFile::~CFile()
+{
+    Abort();
+}
+
+bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
+{
+    Abort();
+    int oflags = O_CLOEXEC;
+    if (flags & modeReadWrite)
+        oflags |= O_RDWR;
+    else if (flags & modeWrite)
+        oflags |= O_WRONLY;
+    else
+        oflags |= O_RDONLY;
+    if (flags & modeCreate) {
+        oflags |= O_CREAT;
+        if (!(flags & modeNoTruncate))
+            oflags |= O_TRUNC;
+    }
+
+    auto fail = [&](int err) {
+        if (error)
+            *error = CFileException(CFileException::CauseFromErrno(err), err, path);
+        return false;
+    };
+
+    // Take the lock before truncating, so that a file another process holds stays whole.
+    int fd = ::open(path.c_str(), oflags & ~O_TRUNC, 0666);
+    if (fd < 0)
+        return fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return fail(EISDIR);
+    }
+    const int lock = LockOperation(flags);
+    if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err == EWOULDBLOCK ? EWOULDBLOCK : err);
+    }
+    if ((oflags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
+    }
+    m_fd = fd;
+    m_path = path;
+    return true;
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count)
+{
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(m_fd, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Raise(errno);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+void CFile::Write(const void* buffer, std::size_t count)
+{
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Raise(errno);
+        }
+        if (n == 0)
+            Raise(ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void CFile::Flush()
+{
+    if (::fsync(m_fd) != 0)
+        Raise(errno);
+}
+
+void CFile::Close()
+{
+    if (m_fd < 0)
+        return;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR)
+        Raise(errno);
+}
+
+void CFile::Abort()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+std::uint64_t CFile::GetLength() const
+{
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        Raise(errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint64_t CFile::GetPosition() const
+{
+    const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0)
+        Raise(errno);
+    return static_cast<std::uint64_t>(pos);
+}
+
+void CFile::Raise(int error) const
+{
+    throw CFileException(CFileException::CauseFromErrno(error), error, m_path);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "CFileException.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A file on a POSIX descriptor with the open modes and sharing rules the notebook code relies on.
+// Sharing is kept among Pelmora processes with advisory locks (flock).
+class CFile
+{
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+    };
+
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Returns false and fills error (when given) on failure; never raises.
+    bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+
+    // Reads up to count bytes; fewer at the end of the file. Raises on an error of the system.
+    std::size_t Read(void* buffer, std::size_t count);
+    // Writes all count bytes or raises, a full disk included.
+    void Write(const void* buffer, std::size_t count);
+    // Pushes the data to the disk (fsync); raises on failure.
+    void Flush();
+    // Closes the file; raises when the system reports a failed close (a late write error).
+    void Close();
+    // Closes without raising, for clean-up paths.
+    void Abort();
+
+    std::uint64_t GetLength() const;
+    std::uint64_t GetPosition() const;
+    bool IsOpen() const { return m_fd >= 0; }
+    int GetDescriptor() const { return m_fd; }
+    const std::string& GetFilePath() const { return m_path; }
+
+private:
+    [[noreturn]] void Raise(int error) const;
+
+    int m_fd = -1;
+    std::string m_path;
+};
