@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <random>
 #include <string>
 
@@ -31,14 +32,14 @@ void FillBook(CNoteBook& book)
 
 void BM_SortByTitle(benchmark::State& state)
 {
+    std::unique_ptr<CNoteBook> book;
     for (auto _ : state) {
         state.PauseTiming();
-        CNoteBook book;
-        FillBook(book);
+        book = std::make_unique<CNoteBook>();
+        FillBook(*book);
         state.ResumeTiming();
-        book.SortByTitle();
-        benchmark::DoNotOptimize(book.GetNoteAtIndex(0));
-        state.PauseTiming();
+        book->SortByTitle();
+        benchmark::DoNotOptimize(book->GetNoteAtIndex(0));
     }
 }
 BENCHMARK(BM_SortByTitle)->Unit(benchmark::kMillisecond);
