@@ -4,7 +4,8 @@
 #include <string>
 
 // Styles and answers of the program's message boxes, with the values the Windows program used.
-enum MessageBoxStyle : unsigned {
+enum MessageBoxStyle : unsigned
+{
     MB_OK = 0x00,
     MB_OKCANCEL = 0x01,
     MB_YESNOCANCEL = 0x03,
@@ -20,18 +21,21 @@ enum MessageBoxStyle : unsigned {
     MB_DEFMASK = 0xF00,
 };
 
-enum MessageBoxAnswer : int {
+enum MessageBoxAnswer : int
+{
     IDOK = 1,
     IDCANCEL = 2,
     IDYES = 6,
     IDNO = 7,
 };
 
-using MessageBoxHandler = std::function<int(const std::string& text, unsigned style)>;
+using MessageBoxHandler =
+    std::function<int(const std::string& text, unsigned style, const std::string& caption)>;
 
 // Shows a modal message and returns the button pressed. Where it goes depends on the handler that
-// is installed: the window program shows a real box, the tool prints, tests answer.
-int AfxMessageBox(const std::string& text, unsigned style = MB_OK);
+// is installed: the window program shows a real box, the tool prints, tests answer. An empty
+// caption is the program's name.
+int AfxMessageBox(const std::string& text, unsigned style = MB_OK, const std::string& caption = {});
 
 // Installs a handler and returns the previous one. With none installed the text goes to standard
 // error and the answer is the default button.

@@ -31,18 +31,20 @@ public:
     {
         std::string text;
         unsigned style;
+        std::string caption;
     };
 
     MessageBoxRecorder()
     {
-        m_previous = SetMessageBoxHandler([this](const std::string& text, unsigned style) {
-            boxes.push_back({text, style});
-            if (answers.empty())
-                return DefaultMessageBoxAnswer(style);
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
+        m_previous =
+            SetMessageBoxHandler([this](const std::string& text, unsigned style, const std::string& caption) {
+                boxes.push_back({text, style, caption});
+                if (answers.empty())
+                    return DefaultMessageBoxAnswer(style);
+                const int answer = answers.front();
+                answers.pop_front();
+                return answer;
+            });
     }
     ~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
 
