@@ -1,0 +1,68 @@
+#include "CPelmoraApp.h"
+
+#include "CMainFrame.h"
+#include "QtMessageBox.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStyle>
+
+double g_scaleX = 1.0;
+double g_scaleY = 1.0;
+
+namespace {
+
+// The faces the Windows program names, mapped to fonts Debian ships, so that a stored face keeps
+// its name while something close to it is shown.
+void AddFontSubstitutes()
+{
+    QFont::insertSubstitutions("Times New Roman", {"Liberation Serif", "DejaVu Serif"});
+    QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
+    QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
+    QFont::insertSubstitutions("Lucida Console", {"DejaVu Sans Mono", "Liberation Mono"});
+    QFont::insertSubstitutions("Verdana", {"DejaVu Sans", "Liberation Sans"});
+    QFont::insertSubstitutions("Tahoma", {"DejaVu Sans", "Liberation Sans"});
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans"});
+    QFont::insertSubstitutions("System", {"DejaVu Sans", "Liberation Sans"});
+}
+
+} // namespace
+
+CPelmoraApp::CPelmoraApp() = default;
+
+CPelmoraApp::~CPelmoraApp() = default;
+
+double CPelmoraApp::ScaleFromIconSize(int pixels)
+{
+    const double scale = pixels * 0.0625;
+    return scale < 1.0 ? 1.0 : scale;
+}
+
+void CPelmoraApp::ComputeScaleFactors()
+{
+    const int icon = QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize);
+    g_scaleX = ScaleFromIconSize(icon);
+    g_scaleY = ScaleFromIconSize(icon);
+}
+
+bool CPelmoraApp::InitInstance(const QStringList& arguments)
+{
+    // Names only: the program keeps no settings outside its notebooks.
+    QApplication::setOrganizationName("Orlathwick");
+    QApplication::setApplicationName("Pelmora");
+    AddFontSubstitutes();
+    InstallQtMessageBox();
+    ComputeScaleFactors();
+
+    m_pMainWnd = std::make_unique<CMainFrame>();
+    if (!m_pMainWnd->Create()) {
+        m_pMainWnd.reset();
+        return false;
+    }
+    m_pMainWnd->show();
+
+    // One optional argument, the notebook to open; nothing else is interpreted.
+    if (arguments.size() > 1 && !arguments.at(1).isEmpty())
+        m_pMainWnd->OpenBook(arguments.at(1).toStdString());
+    return true;
+}

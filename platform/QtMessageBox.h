@@ -1,0 +1,4 @@
+#pragma once
+
+// Makes AfxMessageBox show a real, modal QMessageBox owned by the active window.
+void InstallQtMessageBox();
