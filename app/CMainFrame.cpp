@@ -9,6 +9,7 @@
 #include "CNotePanel.h"
 #include "CPasswordDlg.h"
 #include "CPelmoraApp.h"
+#include "CSearchBar.h"
 #include "CommandIds.h"
 #include "DebugTrace.h"
 #include "MessageBox.h"
@@ -19,12 +20,15 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -77,6 +81,7 @@ bool CMainFrame::Create()
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    CreateSearchBar();
 
     setMinimumSize(Trunc(500 / g_scaleX), Trunc(500 / g_scaleY));
     resize(800, 600);
@@ -198,6 +203,8 @@ void CMainFrame::CreateNoteCommands()
     m_router->AddShortcut(ID_DELETE_NOTE, QKeySequence(Qt::CTRL | Qt::Key_Delete));
     m_router->AddShortcut(ID_EDIT_CUT, QKeySequence(Qt::CTRL | Qt::Key_X));
     m_router->AddShortcut(ID_UNDO_CHANGES, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
+    m_router->AddShortcut(ID_FIND_NEXT, QKeySequence(Qt::Key_F3));
+    m_router->AddShortcut(ID_JUMP_TO_SEARCH, QKeySequence(Qt::CTRL | Qt::Key_F));
 }
 
 void CMainFrame::CreateFormatCommands()
@@ -326,6 +333,35 @@ void CMainFrame::CreateContextMenus()
     add(editor, tr("&Cut"), ID_EDIT_CUT);
     add(editor, tr("&Copy"), ID_EDIT_COPY);
     add(editor, tr("&Paste"), ID_EDIT_PASTE);
+}
+
+void CMainFrame::CreateSearchBar()
+{
+    m_wndSearchBar = new CSearchBar(this);
+    connect(m_wndSearchBar, &CSearchBar::FindNext, this, [this] { m_router->Run(ID_FIND_NEXT); });
+    m_wndSearchBar->raise();
+    m_wndSearchBar->show();
+}
+
+// The search bar takes the free part of the toolbar row, right of the last button and up to two
+// pixels before the row's end. The row is measured from its own top, since the menu bar here lies
+// inside the window above it.
+void CMainFrame::LayoutSearchBar()
+{
+    if (!m_wndSearchBar || !m_wndToolBar)
+        return;
+    const QList<QAction*> actions = m_wndToolBar->actions();
+    QWidget* last = actions.isEmpty() ? nullptr : m_wndToolBar->widgetForAction(actions.constLast());
+    if (!last)
+        return;
+    const QRect t = m_wndToolBar->geometry();
+    const QRect b = last->geometry();
+    const int left = b.left() + b.width() + (t.height() - (b.top() + b.height())) + 1;
+    const int top = t.top() + 2;
+    const int right = std::max(t.left() + t.width() - 2, left);
+    const int bottom = t.top() + t.height() - 2;
+    m_wndSearchBar->setGeometry(left, top, right - left, bottom - top);
+    m_wndSearchBar->raise();
 }
 
 QMenu* CMainFrame::GetContextSubMenu(int position) const
@@ -611,6 +647,52 @@ void CMainFrame::OnWordWrap()
     }
 }
 
+// --- search -----------------------------------------------------------------------------------
+
+void CMainFrame::OnFindNext()
+{
+    if (!IsBookOpen()) {
+        AfxMessageBox("Please open a book to search.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    WaitCursor wait;
+    const std::string text = m_wndSearchBar->Edit()->text().trimmed().toStdString();
+    if (text.empty()) {
+        AfxMessageBox("Please enter text to search for.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (m_pActiveNote)
+        m_pNotePanel->m_editPane->SaveText();
+    const int count = m_search.Search(m_pNoteBook.get(), text);
+    if (count <= 0) {
+        AfxMessageBox("Nothing found.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    SetMessageText(QString("%1 occurrences found.").arg(count));
+    const SearchHit* hit = m_search.GetCurrentHit();
+    if (hit && m_pNoteBook->FindNote(hit->serial))
+        ShowSearchHit(*hit, static_cast<int>(text.size()));
+}
+
+void CMainFrame::ShowSearchHit(const SearchHit& hit, int length)
+{
+    if (hit.kind == SearchHit::Title) {
+        SetActiveNote(-1, true);
+        m_pNotePanel->m_listPane->FocusList();
+        m_pNotePanel->m_listPane->SelectNote(hit.serial);
+        return;
+    }
+    SetActiveNote(hit.serial, false);
+    // Hits count bytes of UTF-8; the text control counts characters.
+    m_pNotePanel->m_editPane->SelectBytes(hit.position, hit.position + length);
+}
+
+void CMainFrame::OnJumpToSearch()
+{
+    m_wndSearchBar->Edit()->setFocus(Qt::ShortcutFocusReason);
+    m_wndSearchBar->Edit()->selectAll();
+}
+
 // --- view settings for the notebook file ------------------------------------------------------
 
 void CMainFrame::GetWindowPlacement(WindowPlacement& placement) const
@@ -670,6 +752,18 @@ void CMainFrame::SetPaneShares(std::int32_t first, std::int32_t second)
 }
 
 // --- window events ----------------------------------------------------------------------------
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    LayoutSearchBar();
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    LayoutSearchBar();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CCommandRouter.h"
+#include "CNoteSearch.h"
 #include "INoteBookFrame.h"
 #include "LogFont.h"
 
@@ -14,6 +15,7 @@ class CHostWnd;
 class CNote;
 class CNoteBook;
 class CNotePanel;
+class CSearchBar;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -72,9 +74,13 @@ public:
     bool m_bBold = false;
     QFont m_titleFont;
     QFont m_textFont;
+    CNoteSearch m_search;
+    CSearchBar* m_wndSearchBar = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
 private:
@@ -86,6 +92,9 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateContextMenus();
+    void CreateSearchBar();
+    void LayoutSearchBar();
+    void ShowSearchHit(const SearchHit& hit, int length);
     QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
     void NewBook();
     void CreatePanel();

@@ -1,0 +1,45 @@
+#include "CSearchBar.h"
+
+#include "CPelmoraApp.h"
+#include "LogFont.h"
+#include "QtFont.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+CSearchBar::CSearchBar(QWidget* parent)
+    : QWidget(parent), m_wndEdit(new QLineEdit(this)), m_wndButton(new QPushButton(tr("Search"), this))
+{
+    m_wndEdit->setMaxLength(kMaxLength);
+    LogFont description;
+    FillLogFont(description, "MS Sans Serif", static_cast<int>(12 * g_scaleX));
+    m_font = MakeQFont(description);
+    m_wndButton->setFont(m_font);
+    m_wndEdit->setFont(m_font);
+    m_wndButton->setFocusPolicy(Qt::TabFocus);
+
+    // Enter is turned into a queued Find Next, so that the box has finished with the key first.
+    m_wndEdit->installEventFilter(this);
+    connect(m_wndButton, &QPushButton::clicked, this, &CSearchBar::FindNext);
+}
+
+bool CSearchBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_wndEdit && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            QMetaObject::invokeMethod(this, &CSearchBar::FindNext, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CSearchBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QRect r = rect();
+    const int e = static_cast<int>(400 / g_scaleX);
+    const int height = (r.bottom() + 1 - 2) - (r.top() + 2);
+    m_wndEdit->setGeometry(r.left() + 2, r.top() + 2, e - (r.left() + 2), height);
+    m_wndButton->setGeometry(e + 2, r.top() + 2, static_cast<int>(100 / g_scaleX + e + 2) - (e + 2), height);
+}
