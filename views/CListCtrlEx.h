@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QListView>
+
+// The note list control: one full-width column without a header, single selection of whole
+// rows, the hot row underlined and the selection kept visible when the list has no focus.
+// Enter and a double click activate a row; F2 or a click on the selected row edits its label.
+class CListCtrlEx : public QListView
+{
+    Q_OBJECT
+
+public:
+    explicit CListCtrlEx(QWidget* parent = nullptr);
+
+    int GetItemCount() const;
+    // The selected row, or -1.
+    int GetSelectionMark() const;
+    // The item data of a row: the serial number of its note, or -1.
+    int GetItemSerial(int row) const;
+    // Selects only this row and scrolls it fully into view.
+    void SelectItem(int row);
+    // Starts editing the label of a row.
+    void EditLabel(int row);
+
+signals:
+    void itemActivated(int row);
+    void contextMenuRequested(const QPoint& globalPos);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QFrame>
+
+#include <memory>
+
+class CCmdUI;
+class CListCtrlEx;
+class CMainFrame;
+class CNoteListModel;
+
+// The note list pane, the left pane of the note panel: the titles of the open notebook in
+// notebook order. Activating an item opens its note; the pane renames, deletes and moves the
+// selected note. It never adds or removes items itself: the panel refills it after every change
+// of order or membership.
+class CNoteListCtrl : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit CNoteListCtrl(QWidget* parent = nullptr);
+    ~CNoteListCtrl() override;
+
+    // Makes the list control; does nothing when it exists.
+    void CreateList();
+    // Refills the list from the notebook; every item is new, none is selected.
+    void Reload();
+    CListCtrlEx* GetListCtrl() const { return m_list.get(); }
+
+    // Selects the item of this note; false when none shows it.
+    bool SelectNote(int serial);
+    // Shows the note's current title in its item; false when there is no such note or item.
+    bool UpdateNoteTitle(int serial);
+    int GetSelectionMark() const;
+    int GetItemSerial(int row) const;
+
+    void RenameSelected();
+    void DeleteSelected();
+    void MoveSelectedUp();
+    void MoveSelectedDown();
+    void OnUpdateMoveUp(CCmdUI* cmdUI) const;
+    void OnUpdateMoveDown(CCmdUI* cmdUI) const;
+
+    CMainFrame* GetMainFrame() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void OnItemActivated(int row);
+    void OnContextMenu(const QPoint& globalPos);
+    void OnRenamed(int serial);
+    void MoveSelected(bool up);
+
+    mutable CMainFrame* m_mainFrame = nullptr;
+    std::unique_ptr<CNoteListModel> m_model;
+    std::unique_ptr<CListCtrlEx> m_list;
+};
