@@ -1,0 +1,296 @@
+#include "CNoteEditCtrl.h"
+
+#include "CCmdUI.h"
+#include "CMainFrame.h"
+#include "CNoteBook.h"
+#include "CNoteListCtrl.h"
+#include "CNotePanel.h"
+#include "CPelmoraApp.h"
+#include "CRichEditCtrlEx.h"
+#include "CommandIds.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QTextDocument>
+
+#include <algorithm>
+
+CNoteEditCtrl::CNoteEditCtrl(QWidget* parent) : QFrame(parent) {}
+
+CNoteEditCtrl::~CNoteEditCtrl()
+{
+    // Closing the notebook discards what the title box holds.
+    if (m_titleBox)
+        m_titleBox->removeEventFilter(this);
+}
+
+CMainFrame* CNoteEditCtrl::GetMainFrame() const
+{
+    if (!m_mainFrame)
+        m_mainFrame = CMainFrame::Of(this);
+    return m_mainFrame;
+}
+
+void CNoteEditCtrl::OpenNote(const CNote* note)
+{
+    if (!note)
+        return;
+    CloseNote();
+    const bool focusHere = hasFocus();
+    m_bLoading = true;
+    CreateTitleBox(QString::fromStdString(note->GetTitle()));
+    CreateTextCtrl();
+    RecalcLayout();
+    ApplyFonts();
+    m_textCtrl->SetLimitText(kTextLimit);
+    SetControlText(note->GetText());
+    m_bCrLf = note->GetText().find("\r\n") != std::string::npos;
+    m_bLoading = false;
+    m_titleBox->show();
+    m_textCtrl->show();
+    // A rebuild of the open note (Word Wrap) keeps typing in the text.
+    if (focusHere)
+        m_textCtrl->setFocus(Qt::OtherFocusReason);
+}
+
+void CNoteEditCtrl::CreateTitleBox(const QString& title)
+{
+    m_titleBox = std::make_unique<QLineEdit>(this);
+    m_titleBox->setFrame(false);
+    // The box must hold any stored title whole, or leaving it would cut the title short.
+    m_titleBox->setMaxLength(std::max(32767, static_cast<int>(title.size())));
+    QPalette colours = m_titleBox->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        colours.setColor(group, QPalette::Base, QColor(88, 88, 88));
+        colours.setColor(group, QPalette::Text, Qt::white);
+    }
+    m_titleBox->setPalette(colours);
+    m_titleBox->setText(title);
+    m_titleBox->setCursorPosition(0);
+    m_titleBox->installEventFilter(this);
+}
+
+void CNoteEditCtrl::CreateTextCtrl()
+{
+    m_textCtrl = std::make_unique<CRichEditCtrlEx>(this);
+    const CMainFrame* frame = GetMainFrame();
+    const bool wrap = frame && frame->m_bWordWrap;
+    m_textCtrl->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    m_textCtrl->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    connect(m_textCtrl.get(), &QPlainTextEdit::textChanged, this, &CNoteEditCtrl::OnTextChanged);
+    connect(m_textCtrl.get(), &QPlainTextEdit::selectionChanged, this, [this] {
+        if (CMainFrame* owner = GetMainFrame())
+            owner->UpdateCommandStates();
+    });
+    connect(m_textCtrl.get(), &CRichEditCtrlEx::contextMenuRequested, this, &CNoteEditCtrl::OnContextMenu);
+}
+
+// Sets the text box's text as the program's own change: it marks nothing and leaves the box
+// unchanged in its own eyes. The typing limit does not apply.
+void CNoteEditCtrl::SetControlText(const std::string& text)
+{
+    const bool loading = m_bLoading;
+    m_bLoading = true;
+    m_textCtrl->setPlainText(QString::fromStdString(text));
+    m_textCtrl->document()->setModified(false);
+    m_bLoading = loading;
+}
+
+void CNoteEditCtrl::CloseNote()
+{
+    // A control that goes away with the focus hands it to the pane, so that keys still reach
+    // the window; the title box is committed first, as leaving it would.
+    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
+    if (m_titleBox) {
+        m_titleBox->removeEventFilter(this);
+        if (m_titleBox->hasFocus())
+            CommitTitle();
+    }
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+    m_textCtrl.reset();
+    m_titleBox.reset();
+    m_text.clear();
+    m_bCrLf = false;
+}
+
+const std::string& CNoteEditCtrl::GetText()
+{
+    if (!m_textCtrl) {
+        m_text.clear();
+        return m_text;
+    }
+    // The raw text keeps no-break spaces and line separators that the plain text would change.
+    QString text = m_textCtrl->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, m_bCrLf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
+    m_text = text.toStdString();
+    return m_text;
+}
+
+void CNoteEditCtrl::SaveText()
+{
+    const CMainFrame* frame = GetMainFrame();
+    CNote* note = nullptr;
+    if (!m_textCtrl || !frame || !frame->GetActiveNote(&note))
+        return;
+    // An unchanged box holds the note's text; leaving the note alone keeps what the box cannot
+    // show exactly (line ends, bytes that are not UTF-8) and spares copying a large text.
+    if (!m_textCtrl->document()->isModified())
+        return;
+    note->SetText(GetText());
+    m_textCtrl->document()->setModified(false);
+}
+
+void CNoteEditCtrl::SetTitleText(const std::string& title)
+{
+    if (!m_titleBox)
+        return;
+    const QString text = QString::fromStdString(title);
+    m_titleBox->setMaxLength(std::max(m_titleBox->maxLength(), static_cast<int>(text.size())));
+    m_titleBox->setText(text);
+    m_titleBox->setCursorPosition(0);
+    update();
+}
+
+void CNoteEditCtrl::RestoreText(const std::string& text)
+{
+    if (!m_textCtrl)
+        return;
+    SetControlText(text);
+    m_bCrLf = text.find("\r\n") != std::string::npos;
+}
+
+void CNoteEditCtrl::ApplyFonts()
+{
+    const CMainFrame* frame = GetMainFrame();
+    if (!m_titleBox || !frame)
+        return;
+    m_titleBox->setFont(frame->m_titleFont);
+    m_textCtrl->setFont(frame->m_textFont);
+    update();
+}
+
+void CNoteEditCtrl::RecalcLayout()
+{
+    if (!m_titleBox || !m_textCtrl)
+        return;
+    const QRect client = contentsRect();
+    const int left = client.left();
+    const int top = client.top();
+    const int width = client.width() - 8;
+    // Sizes from the scale factor are truncated toward zero.
+    const int titleBottom = static_cast<int>(top + 4 + 20 * g_scaleY);
+    const int textTop = static_cast<int>(top + 4 + 20 * g_scaleY + 4);
+    m_titleBox->setGeometry(left + 4, top + 4, width, titleBottom - (top + 4));
+    m_textCtrl->setGeometry(left + 4, textTop, width, client.top() + client.height() - 4 - textTop);
+}
+
+void CNoteEditCtrl::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    if (m_textCtrl)
+        RecalcLayout();
+}
+
+// The first change the user makes marks the notebook at once; filling the box does not.
+void CNoteEditCtrl::OnTextChanged()
+{
+    if (m_bLoading || !m_textCtrl->document()->isModified())
+        return;
+    CMainFrame* frame = GetMainFrame();
+    CNoteBook* book = frame ? frame->GetNoteBook() : nullptr;
+    if (!book || book->IsModified())
+        return;
+    book->SetModified();
+    frame->UpdateCommandStates();
+}
+
+bool CNoteEditCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    // A pop-up such as the box's own context menu takes the focus only for a moment.
+    if (watched == m_titleBox.get() && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+        CommitTitle();
+    return QFrame::eventFilter(watched, event);
+}
+
+// Leaving the title box stores its text as the note's title, exactly as typed, and marks the
+// notebook even when the title did not change. An empty box stores nothing.
+void CNoteEditCtrl::CommitTitle()
+{
+    CMainFrame* frame = GetMainFrame();
+    CNote* note = nullptr;
+    const QString title = m_titleBox->text();
+    if (title.isEmpty() || !frame || !frame->GetActiveNote(&note))
+        return;
+    note->SetTitle(title.toStdString());
+    frame->GetNoteBook()->SetModified();
+    frame->GetNotePanel()->m_listPane->UpdateNoteTitle(note->GetSerial());
+    frame->UpdateCommandStates();
+}
+
+void CNoteEditCtrl::OnContextMenu(const QPoint& globalPos)
+{
+    const CMainFrame* frame = GetMainFrame();
+    QMenu* menu = frame ? frame->GetContextSubMenu(1) : nullptr;
+    const QAction* chosen = menu ? menu->exec(globalPos) : nullptr;
+    if (!chosen)
+        return;
+    switch (chosen->data().toInt()) {
+    case ID_EDIT_CUT:
+        Cut();
+        break;
+    case ID_EDIT_COPY:
+        Copy();
+        break;
+    case ID_EDIT_PASTE:
+        Paste();
+        break;
+    default:
+        break;
+    }
+}
+
+void CNoteEditCtrl::Cut()
+{
+    if (m_textCtrl)
+        m_textCtrl->cut();
+}
+
+void CNoteEditCtrl::Copy()
+{
+    if (m_textCtrl)
+        m_textCtrl->copy();
+}
+
+void CNoteEditCtrl::Paste()
+{
+    if (m_textCtrl)
+        m_textCtrl->paste();
+}
+
+bool CNoteEditCtrl::HasSelection() const
+{
+    return m_textCtrl && m_textCtrl->textCursor().hasSelection();
+}
+
+void CNoteEditCtrl::OnUpdateCut(CCmdUI* cmdUI) const
+{
+    cmdUI->Enable(HasSelection());
+}
+
+void CNoteEditCtrl::OnUpdateCopy(CCmdUI* cmdUI) const
+{
+    cmdUI->Enable(HasSelection());
+}
+
+void CNoteEditCtrl::OnUpdatePaste(CCmdUI* cmdUI) const
+{
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    cmdUI->Enable(data && data->hasText());
+}

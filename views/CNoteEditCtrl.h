@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QFrame>
+
+#include <memory>
+#include <string>
+
+class CCmdUI;
+class CMainFrame;
+class CNote;
+class CRichEditCtrlEx;
+class QLineEdit;
+
+// The note editor pane, the right pane of the note panel: the active note's title box above its
+// text box. Both controls exist only while a note is open; every change of the active note
+// closes them and builds them afresh. Text moves into the note only through SaveText, the title
+// only when the title box loses the focus.
+class CNoteEditCtrl : public QFrame
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTextLimit = 0x100000;
+
+    explicit CNoteEditCtrl(QWidget* parent = nullptr);
+    ~CNoteEditCtrl() override;
+
+    void OpenNote(const CNote* note);
+    void CloseNote();
+    // The text box's whole text, in the note's own line ends.
+    const std::string& GetText();
+    // Copies the text box into the active note, when it changed since it was opened or saved.
+    void SaveText();
+    void SetTitleText(const std::string& title);
+    // Puts a stored text back into the text box (Undo Changes); it counts as unchanged.
+    void RestoreText(const std::string& text);
+    void ApplyFonts();
+    void RecalcLayout();
+
+    void Cut();
+    void Copy();
+    void Paste();
+    void OnUpdateCut(CCmdUI* cmdUI) const;
+    void OnUpdateCopy(CCmdUI* cmdUI) const;
+    void OnUpdatePaste(CCmdUI* cmdUI) const;
+
+    CRichEditCtrlEx* GetTextCtrl() const { return m_textCtrl.get(); }
+    QLineEdit* GetTitleBox() const { return m_titleBox.get(); }
+    CMainFrame* GetMainFrame() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateTitleBox(const QString& title);
+    void CreateTextCtrl();
+    void SetControlText(const std::string& text);
+    void OnTextChanged();
+    void CommitTitle();
+    void OnContextMenu(const QPoint& globalPos);
+    bool HasSelection() const;
+
+    std::unique_ptr<CRichEditCtrlEx> m_textCtrl;
+    std::unique_ptr<QLineEdit> m_titleBox;
+    mutable CMainFrame* m_mainFrame = nullptr;
+    std::string m_text;
+    bool m_bLoading = false;
+    // The note's text had Windows line ends; a changed text gets them back.
+    bool m_bCrLf = false;
+};
