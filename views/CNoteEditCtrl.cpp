@@ -22,9 +22,9 @@
 
 CNoteEditCtrl::CNoteEditCtrl(QWidget* parent) : QFrame(parent) {}
 
+// Closing the notebook discards what the title box holds.
 CNoteEditCtrl::~CNoteEditCtrl()
 {
-    // Closing the notebook discards what the title box holds.
     if (m_titleBox)
         m_titleBox->removeEventFilter(this);
 }
@@ -40,7 +40,7 @@ void CNoteEditCtrl::OpenNote(const CNote* note)
 {
     if (!note)
         return;
-    CloseNote();
+    DestroyControls();
     const bool focusHere = hasFocus();
     m_bLoading = true;
     CreateTitleBox(QString::fromStdString(note->GetTitle()));
@@ -103,15 +103,22 @@ void CNoteEditCtrl::SetControlText(const std::string& text)
 
 void CNoteEditCtrl::CloseNote()
 {
-    // A control that goes away with the focus hands it to the pane, so that keys still reach
-    // the window; the title box is committed first, as leaving it would.
-    const bool hadFocus = isAncestorOf(QApplication::focusWidget());
+    // The title box goes away as if the user had left it.
     if (m_titleBox) {
         m_titleBox->removeEventFilter(this);
         if (m_titleBox->hasFocus())
             CommitTitle();
     }
-    if (hadFocus)
+    DestroyControls();
+}
+
+void CNoteEditCtrl::DestroyControls()
+{
+    if (m_titleBox)
+        m_titleBox->removeEventFilter(this);
+    // A control that goes away with the focus hands it to the pane, so that keys still reach
+    // the window.
+    if (isAncestorOf(QApplication::focusWidget()))
         setFocus(Qt::OtherFocusReason);
     m_textCtrl.reset();
     m_titleBox.reset();

@@ -56,6 +56,7 @@ private:
     void CreateTitleBox(const QString& title);
     void CreateTextCtrl();
     void SetControlText(const std::string& text);
+    void DestroyControls();
     void OnTextChanged();
     void CommitTitle();
     void OnContextMenu(const QPoint& globalPos);

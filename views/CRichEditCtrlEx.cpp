@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTextDocumentFragment>
 
 namespace {
