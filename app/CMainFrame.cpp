@@ -3,20 +3,24 @@
 #include "CAboutDlg.h"
 #include "CFileDialog.h"
 #include "CHostWnd.h"
+#include "CListCtrlEx.h"
 #include "CNoteBook.h"
 #include "CNoteEditCtrl.h"
 #include "CNoteListCtrl.h"
 #include "CNotePanel.h"
 #include "CPasswordDlg.h"
 #include "CPelmoraApp.h"
+#include "CRichEditCtrlEx.h"
 #include "CSearchBar.h"
 #include "CommandIds.h"
 #include "DebugTrace.h"
 #include "MessageBox.h"
 #include "QtFont.h"
+#include "TextPositions.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -58,6 +62,9 @@ CMainFrame::CMainFrame() : m_router(std::make_unique<CCommandRouter>(this))
 
 CMainFrame::~CMainFrame()
 {
+    // Focus moves while the children go; no update may reach a frame half torn down.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     CloseBook();
     if (GetAppMainFrame() == this)
         SetAppMainFrame(nullptr);
@@ -89,6 +96,7 @@ bool CMainFrame::Create()
     UpdateCommandStates();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateCommandStates(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateCommandStates(); });
     return true;
 }
 
@@ -678,13 +686,16 @@ void CMainFrame::ShowSearchHit(const SearchHit& hit, int length)
 {
     if (hit.kind == SearchHit::Title) {
         SetActiveNote(-1, true);
-        m_pNotePanel->m_listPane->FocusList();
+        m_pNotePanel->m_listPane->GetListCtrl()->setFocus(Qt::OtherFocusReason);
         m_pNotePanel->m_listPane->SelectNote(hit.serial);
         return;
     }
     SetActiveNote(hit.serial, false);
     // Hits count bytes of UTF-8; the text control counts characters.
-    m_pNotePanel->m_editPane->SelectBytes(hit.position, hit.position + length);
+    const std::string& text = m_pActiveNote->GetText();
+    const auto start = static_cast<std::size_t>(hit.position);
+    m_pNotePanel->m_editPane->GetTextCtrl()->SelectAndScroll(CharFromByteOffset(text, start),
+                                                             CharFromByteOffset(text, start + length));
 }
 
 void CMainFrame::OnJumpToSearch()
