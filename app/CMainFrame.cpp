@@ -201,6 +201,10 @@ void CMainFrame::CreateNoteCommands()
             if (IsBookOpen())
                 m_pNotePanel->m_listPane->OnUpdateMoveDown(&ui);
         });
+    m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
+                  [this] { OnFindNext(); });
+    m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
+                  tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
     m_router->Add(
         ID_SORT_NOTES, tr("Sort &Alphabetically"), tr("Sort all Notes Alphabetically\nSort Alphabetically"),
         [this] { OnSortNotes(); }, [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
