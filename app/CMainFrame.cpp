@@ -493,10 +493,13 @@ void CMainFrame::OpenBook(const std::string& path)
         WaitCursor wait;
         read = m_pNoteBook->ReadFile(path);
     }
-    if (read)
+    if (read) {
         m_pNotePanel->ReloadNoteList();
-    else
+        // The keys go to the list first, so the notebook can be used from the keyboard at once.
+        m_pNotePanel->m_listPane->GetListCtrl()->setFocus(Qt::OtherFocusReason);
+    } else {
         CloseBook();
+    }
     SetMessageText(tr("Ready"));
     UpdateCommandStates();
 }
