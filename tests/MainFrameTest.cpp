@@ -4,6 +4,7 @@
 #include "CommandIds.h"
 #include "FrameFixture.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -47,6 +48,8 @@ TEST_F(FrameTest, StartsTitledPelmoraWithTheGrayHostAndNoNotebook)
     EXPECT_EQ(host->palette().color(QPalette::Window), QColor(100, 100, 100));
     EXPECT_EQ(host->frameShadow(), QFrame::Sunken);
     EXPECT_EQ(frame->statusBar()->currentMessage(), "Ready");
+    for (const char* image : {"pelmora", "toolbar/new-note", "toolbar/save", "toolbar/paste"})
+        EXPECT_TRUE(QFile::exists(QString(":/icons/%1.svg").arg(image))) << image;
 }
 
 TEST_F(FrameTest, MenusHoldEveryItemInOrder)
