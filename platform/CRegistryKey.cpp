@@ -303,7 +303,7 @@ bool CRegistryKey::Open(RegistryRoot root, const char* subKey, unsigned flags)
 long CRegistryKey::Close()
 {
     m_hKey.reset();
-    return 0;
+    return ERROR_SUCCESS;
 }
 
 bool CRegistryKey::SetValue(const char* name, std::uint32_t type, std::string data)

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// Makes Pelmora the program that opens .pelm files for this user: the Windows-style command key
+// in the registry store, and for the desktop a MIME type, a desktop entry and the default
+// application setting. Needs no administrator rights; running it again gives the same files.
+class CFileAssociation
+{
+public:
+    static constexpr const char* kMimeType = "application/x-pelmora-notebook";
+    static constexpr const char* kDesktopId = "pelmora.desktop";
+
+    // programPath is the absolute path of the running program. True only when every part was
+    // written and the desktop's caches were rebuilt.
+    static bool Associate(const std::string& programPath);
+
+    // The Exec line's program argument, quoted and escaped as desktop entries require.
+    static std::string QuoteExecArgument(const std::string& argument);
+};
