@@ -1,5 +1,7 @@
 #include "CNoteBook.h"
 
+#include "CNoteBookReader.h"
+#include "CNoteBookWriter.h"
 #include "DebugTrace.h"
 #include "INoteBookFrame.h"
 
@@ -133,4 +135,14 @@ INoteBookFrame* CNoteBook::GetMainFrame()
         m_mainFrameLooked = true;
     }
     return m_mainFrame;
+}
+
+bool CNoteBook::WriteFile(const std::string& path)
+{
+    return CNoteBookWriter(*this).Write(path);
+}
+
+bool CNoteBook::ReadFile(const std::string& path)
+{
+    return CNoteBookReader(*this).Read(path);
 }

@@ -2,6 +2,8 @@
 
 #include "CFilePath.h"
 #include "CNote.h"
+#include "CTextCodec.h"
+#include "CViewSettings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,8 +56,19 @@ public:
 
     INoteBookFrame* GetMainFrame();
 
+    // Save and Open: each reports its failures itself and returns false.
     bool WriteFile(const std::string& path);
     bool ReadFile(const std::string& path);
+
+    // What the last read found, and what the writer uses when there is no main window.
+    CViewSettings& GetViewSettings() { return m_viewSettings; }
+    const CViewSettings& GetViewSettings() const { return m_viewSettings; }
+    // The version field of the file read; 0 for a notebook never read.
+    std::uint32_t GetFileVersion() const { return m_fileVersion; }
+    void SetFileVersion(std::uint32_t version) { m_fileVersion = version; }
+    // The code page the file was read in; the writer keeps it where every character fits.
+    TextEncoding GetEncoding() const { return m_encoding; }
+    void SetEncoding(TextEncoding encoding) { m_encoding = encoding; }
 
     // Titles compare as the Windows program sorted them: A to Z folded to a to z, then unsigned
     // bytes.
@@ -69,4 +82,7 @@ private:
     std::vector<std::unique_ptr<CNote>> m_notes;
     std::unordered_map<std::int32_t, CNote*> m_bySerial;
     std::string m_password;
+    CViewSettings m_viewSettings;
+    std::uint32_t m_fileVersion = 0;
+    TextEncoding m_encoding = TextEncoding::utf8;
 };

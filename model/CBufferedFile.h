@@ -1,0 +1,34 @@
+#pragma once
+
+#include "CFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The file's integers and records are stored little-endian, byte for byte as in memory here.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "notebook files are read and written in place");
+
+// CFile with a buffer, for files made of many small fields. One direction per object: reading
+// (short reads at the end are no error) or writing (every failure raises).
+class CBufferedFile
+{
+public:
+    explicit CBufferedFile(CFile& file, std::size_t bufferSize = 256 * 1024);
+
+    std::size_t Read(void* target, std::size_t count);
+    void Write(const void* source, std::size_t count);
+    // Writes what is buffered; raises on failure.
+    void FlushBuffer();
+
+    // Bytes between the read position and the end of the file as it was when reading began.
+    std::uint64_t GetRemaining() const { return m_consumed >= m_length ? 0 : m_length - m_consumed; }
+
+private:
+    CFile& m_file;
+    std::vector<char> m_buffer;
+    std::size_t m_begin = 0; // reading: next byte of the buffer
+    std::size_t m_end = 0;   // reading: bytes in the buffer; writing: bytes waiting
+    std::uint64_t m_length = 0;
+    std::uint64_t m_consumed = 0;
+};

@@ -1,0 +1,209 @@
+#include "CNoteBookReader.h"
+
+#include "CBufferedFile.h"
+#include "CByteBuffer.h"
+#include "CFile.h"
+#include "CNoteBook.h"
+#include "CTextCodec.h"
+#include "INoteBookFrame.h"
+#include "MessageBox.h"
+#include "PasswordPrompt.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+const char* const kCannotOpen = "ERROR: Could not read specified file.";
+const char* const kIncompatible = "ERROR: NoteBook version is not compatible with this version of Pelmora.";
+const char* const kCannotRead = "ERROR: Could not read file.";
+
+[[noreturn]] void Fail(int cause)
+{
+    throw CFileException(cause, -1);
+}
+
+// A face name from the record, terminated or not, as UTF-8.
+std::string FaceName(const LogFont& font)
+{
+    std::string face(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
+    std::string utf8;
+    if (!CTextCodec::IsValidUtf8(face) && CTextCodec(CTextCodec::fromWindows1252).Convert(face, utf8))
+        return utf8;
+    return face;
+}
+
+} // namespace
+
+CNoteBookReader::CNoteBookReader(CNoteBook& book) : m_book(book) {}
+
+bool CNoteBookReader::Open(const std::string& path, CFile& file)
+{
+    // Others may read the file while it is read, nobody may write it.
+    if (path.size() > CFilePath::MaxLength() || !file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) {
+        AfxMessageBox(kCannotOpen, MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
+}
+
+bool CNoteBookReader::ReadHeader(CBufferedFile& in, Header& header)
+{
+    // A field cut short by the end of the file keeps its pre-set value for the bytes not read.
+    in.Read(&header.version, sizeof header.version);
+    if (header.version < 5) {
+        AfxMessageBox(kIncompatible, MB_ICONEXCLAMATION);
+        return false;
+    }
+    in.Read(&header.count, sizeof header.count);
+    in.Read(&header.passwordLength, sizeof header.passwordLength);
+    CViewSettings& view = header.view;
+    if (header.version >= 6)
+        in.Read(&header.viewFlags, sizeof header.viewFlags);
+    if (header.version >= 7)
+        in.Read(&view.m_placement, sizeof view.m_placement);
+    if (header.version >= 8) {
+        in.Read(&view.m_paneFirst, sizeof view.m_paneFirst);
+        in.Read(&view.m_paneSecond, sizeof view.m_paneSecond);
+    }
+    in.Read(&view.m_font, sizeof view.m_font);
+    view.m_bWordWrap = (header.viewFlags & 1) != 0;
+    return true;
+}
+
+void CNoteBookReader::CheckLengths(const Header& header, std::uint64_t remaining)
+{
+    if (header.passwordLength > 0) {
+        const std::uint64_t block = std::uint64_t{header.passwordLength} + 1;
+        if (block > remaining)
+            Fail(CFileException::invalidFile);
+        remaining -= block;
+    }
+    // Every record present takes at least its serial and length.
+    if (header.count > remaining / 8 + kMissingNotesAllowed)
+        Fail(CFileException::invalidFile);
+}
+
+void CNoteBookReader::CheckPassword(CBufferedFile& in, std::uint32_t length)
+{
+    CByteBuffer block;
+    if (!block.Allocate(length + 1))
+        throw std::bad_alloc();
+    in.Read(block.GetData(), length + 1);
+    std::string entered;
+    if (!AskNoteBookPassword(m_frame, "Enter NoteBook password:", entered))
+        Fail(CFileException::accessDenied);
+    block.Decipher(kNoteBookKey);
+    const std::string stored(reinterpret_cast<const char*>(block.GetData()),
+                             strnlen(reinterpret_cast<const char*>(block.GetData()), length + 1));
+
+    // Files of the Windows program hold the password in its code page; compare in the stored form.
+    m_allUtf8 = CTextCodec::IsValidUtf8(stored);
+    std::string candidate;
+    if (m_allUtf8)
+        candidate = entered;
+    else if (!CTextCodec(CTextCodec::toWindows1252).Convert(entered, candidate))
+        Fail(CFileException::accessDenied);
+    if (candidate != stored)
+        Fail(CFileException::accessDenied);
+    m_book.SetPassword(std::move(entered));
+}
+
+void CNoteBookReader::ApplyView(const Header& header)
+{
+    m_book.GetViewSettings() = header.view;
+    if (!m_frame)
+        return;
+    const CViewSettings& view = header.view;
+    m_frame->SetBold(view.m_font.lfWeight == kFontWeightBold);
+    m_frame->SetNoteFont(FaceName(view.m_font).c_str());
+    m_frame->SetWordWrap(view.m_bWordWrap);
+    if (view.m_placement.length != 0)
+        m_frame->SetWindowPlacement(view.m_placement);
+    if (header.version >= 8)
+        m_frame->SetPaneShares(view.m_paneFirst, view.m_paneSecond);
+}
+
+void CNoteBookReader::ReadNotes(CBufferedFile& in, std::uint32_t count)
+{
+    for (std::uint32_t i = 0; i < count; ++i) {
+        // Past the end every note would come out with its default title; allow only a few.
+        if (in.GetRemaining() == 0 && count - i > kMissingNotesAllowed)
+            Fail(CFileException::invalidFile);
+        CNote* note = m_book.AddNote(true, false);
+        note->ReadRecord(in);
+        if (m_allUtf8)
+            m_allUtf8 = CTextCodec::IsValidUtf8(note->GetTitle()) && CTextCodec::IsValidUtf8(note->GetText());
+    }
+}
+
+void CNoteBookReader::DecodeWindows1252()
+{
+    CTextCodec codec(CTextCodec::fromWindows1252);
+    std::string converted;
+    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
+        CNote* note = m_book.GetNoteAt(pos);
+        for (std::string* field : {&note->Title(), &note->Text()}) {
+            if (!codec.Convert(*field, converted))
+                Fail(CFileException::invalidFile);
+            field->swap(converted);
+        }
+    }
+    m_book.SetEncoding(TextEncoding::windows1252);
+}
+
+void CNoteBookReader::Reset()
+{
+    m_book.Clear();
+    m_book.GetViewSettings() = CViewSettings();
+    m_book.SetFileVersion(0);
+    m_book.SetEncoding(TextEncoding::utf8);
+}
+
+bool CNoteBookReader::Read(const std::string& path)
+{
+    Reset();
+    m_frame = m_book.GetMainFrame();
+    m_allUtf8 = true;
+    CFile file;
+    if (!Open(path, file))
+        return false;
+    try {
+        CBufferedFile in(file);
+        Header header;
+        if (!ReadHeader(in, header))
+            return false;
+        CheckLengths(header, in.GetRemaining());
+        if (header.passwordLength > 0)
+            CheckPassword(in, header.passwordLength);
+        ApplyView(header);
+        ReadNotes(in, header.count);
+        if (!m_allUtf8)
+            DecodeWindows1252();
+        m_book.SetFileVersion(header.version);
+        m_book.GetPath().SetPath(path);
+        if (m_frame)
+            m_frame->UpdateTitle();
+        file.Close();
+        return true;
+    } catch (const CFileException&) {
+        AfxMessageBox(kCannotRead, MB_ICONEXCLAMATION);
+        file.Abort();
+        Reset();
+        return false;
+    }
+}
+
+bool CNoteBookReader::PeekHeader(const std::string& path, Header& header)
+{
+    CFile file;
+    if (!Open(path, file))
+        return false;
+    try {
+        CBufferedFile in(file, 4096);
+        return ReadHeader(in, header);
+    } catch (const CFileException&) {
+        AfxMessageBox(kCannotRead, MB_ICONEXCLAMATION);
+        return false;
+    }
+}

@@ -1,0 +1,169 @@
+#include "CTextCodec.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <iconv.h>
+
+namespace {
+
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+
+// The five bytes Windows-1252 leaves unassigned. Windows maps them to the C1 controls of the same
+// value; iconv refuses them, so they are carried over by hand to keep every byte.
+bool IsUnassigned1252(unsigned char c)
+{
+    return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
+
+// The characters of 0x80 to 0x9F, the only ones that differ from Latin-1.
+constexpr char32_t kHigh1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+bool In1252(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return true;
+    for (char32_t c : kHigh1252)
+        if (c == cp)
+            return true;
+    return false;
+}
+
+// Decodes one well-formed UTF-8 sequence at i and advances past it, or returns false.
+bool Decode(std::string_view s, std::size_t& i, char32_t& cp)
+{
+    const auto lead = static_cast<unsigned char>(s[i]);
+    std::size_t extra = 0;
+    if (lead < 0x80) {
+        cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        return false;
+    }
+    if (extra >= s.size() - i)
+        return false; // cut short
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80)
+            return false;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    static const char32_t minimum[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+        return false;
+    i += extra + 1;
+    return true;
+}
+
+// Length of the leading run of ASCII bytes, eight at a time.
+std::size_t AsciiRun(std::string_view s, std::size_t from)
+{
+    std::size_t i = from;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+} // namespace
+
+CTextCodec::CTextCodec(Direction direction)
+    : m_direction(direction), m_cd(direction == fromWindows1252 ? ::iconv_open("UTF-8", "WINDOWS-1252")
+                                                                : ::iconv_open("WINDOWS-1252", "UTF-8"))
+{
+}
+
+CTextCodec::~CTextCodec()
+{
+    if (m_cd != kNoDescriptor)
+        ::iconv_close(m_cd);
+}
+
+bool CTextCodec::IsValidUtf8(std::string_view text)
+{
+    std::size_t i = AsciiRun(text, 0);
+    while (i < text.size()) {
+        char32_t cp;
+        if (!Decode(text, i, cp))
+            return false;
+        i = AsciiRun(text, i);
+    }
+    return true;
+}
+
+bool CTextCodec::FitsWindows1252(std::string_view utf8)
+{
+    std::size_t i = AsciiRun(utf8, 0);
+    while (i < utf8.size()) {
+        char32_t cp;
+        if (!Decode(utf8, i, cp) || !In1252(cp))
+            return false;
+        i = AsciiRun(utf8, i);
+    }
+    return true;
+}
+
+bool CTextCodec::Convert(std::string_view text, std::string& out)
+{
+    out.clear();
+    if (m_cd == kNoDescriptor)
+        return false;
+    if (AsciiRun(text, 0) == text.size()) {
+        out.assign(text);
+        return true;
+    }
+    // A UTF-8 character takes at most three bytes for one Windows-1252 byte, and never fewer bytes.
+    out.reserve(m_direction == fromWindows1252 ? text.size() * 3 : text.size());
+    return Run(text, out);
+}
+
+bool CTextCodec::Run(std::string_view text, std::string& out)
+{
+    ::iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char chunk[4096];
+    while (inLeft > 0) {
+        char* outPtr = chunk;
+        std::size_t outLeft = sizeof chunk;
+        const std::size_t rc = ::iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(chunk, sizeof chunk - outLeft);
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG)
+            continue;
+        if (errno != EILSEQ)
+            return false;
+        const auto c = static_cast<unsigned char>(in[0]);
+        if (m_direction == fromWindows1252 && IsUnassigned1252(c)) {
+            out += static_cast<char>(0xC2);
+            out += static_cast<char>(c);
+            ++in;
+            --inLeft;
+        } else if (m_direction == toWindows1252 && c == 0xC2 && inLeft >= 2 &&
+                   IsUnassigned1252(static_cast<unsigned char>(in[1]))) {
+            out += in[1];
+            in += 2;
+            inLeft -= 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// How the strings of a notebook file are stored. Files of the Windows program hold the bytes of
+// its code page, on Western systems Windows-1252; ours hold UTF-8. In memory it is always UTF-8.
+enum class TextEncoding
+{
+    utf8,
+    windows1252
+};
+
+// Converts between UTF-8 and Windows-1252 in one direction, over one iconv descriptor that is kept
+// for the many strings of a notebook.
+class CTextCodec
+{
+public:
+    enum Direction
+    {
+        fromWindows1252,
+        toWindows1252
+    };
+
+    explicit CTextCodec(Direction direction);
+    ~CTextCodec();
+    CTextCodec(const CTextCodec&) = delete;
+    CTextCodec& operator=(const CTextCodec&) = delete;
+
+    // False when a character has no place in the target (or iconv cannot convert at all); out is
+    // then unspecified.
+    bool Convert(std::string_view text, std::string& out);
+
+    static bool IsValidUtf8(std::string_view text);
+    static bool FitsWindows1252(std::string_view utf8);
+
+private:
+    bool Run(std::string_view text, std::string& out);
+
+    Direction m_direction;
+    void* m_cd;
+};

@@ -1,0 +1,27 @@
+#include "PasswordPrompt.h"
+
+#include "INoteBookFrame.h"
+
+namespace {
+
+PasswordHandler& Handler()
+{
+    static PasswordHandler handler;
+    return handler;
+}
+
+} // namespace
+
+PasswordHandler SetPasswordHandler(PasswordHandler handler)
+{
+    PasswordHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+bool AskNoteBookPassword(INoteBookFrame* frame, const std::string& prompt, std::string& password)
+{
+    if (frame)
+        return frame->AskPassword(prompt, password);
+    return Handler() && Handler()(prompt, password);
+}
