@@ -1,0 +1,246 @@
+#include "CNoteBookJson.h"
+
+#include "CNoteBook.h"
+#include "CTextCodec.h"
+
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+// The face as text, and the record the loader would make of it.
+std::string FaceText(const LogFont& font)
+{
+    std::string face(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
+    std::string utf8;
+    if (!CTextCodec::IsValidUtf8(face) && CTextCodec(CTextCodec::fromWindows1252).Convert(face, utf8))
+        return utf8;
+    return face;
+}
+
+bool FaceFromText(const std::string& face, char (&out)[32])
+{
+    std::memset(out, 0, sizeof out);
+    if (face.size() >= sizeof out || face.find('\0') != std::string::npos)
+        return false;
+    std::memcpy(out, face.data(), face.size());
+    return true;
+}
+
+json FontJson(const LogFont& font)
+{
+    json j = {
+        {"face", FaceText(font)},
+        {"height", font.lfHeight},
+        {"width", font.lfWidth},
+        {"escapement", font.lfEscapement},
+        {"orientation", font.lfOrientation},
+        {"weight", font.lfWeight},
+        {"italic", font.lfItalic},
+        {"underline", font.lfUnderline},
+        {"strike_out", font.lfStrikeOut},
+        {"charset", font.lfCharSet},
+        {"out_precision", font.lfOutPrecision},
+        {"clip_precision", font.lfClipPrecision},
+        {"quality", font.lfQuality},
+        {"pitch_and_family", font.lfPitchAndFamily},
+    };
+    // Only when the text does not give back the very bytes: another code page, bytes after the end.
+    char rebuilt[32];
+    if (!FaceFromText(j["face"].get<std::string>(), rebuilt) ||
+        std::memcmp(rebuilt, font.lfFaceName, sizeof rebuilt) != 0) {
+        json bytes = json::array();
+        for (char c : font.lfFaceName)
+            bytes.push_back(static_cast<unsigned char>(c));
+        j["face_bytes"] = bytes;
+    }
+    return j;
+}
+
+json PlacementJson(const WindowPlacement& p)
+{
+    return {
+        {"length", p.length},      {"flags", p.flags},        {"show", p.showCmd},
+        {"min", {p.minX, p.minY}}, {"max", {p.maxX, p.maxY}}, {"normal", {p.left, p.top, p.right, p.bottom}},
+    };
+}
+
+[[noreturn]] void Bad(const std::string& field)
+{
+    throw std::runtime_error("bad value for \"" + field + "\"");
+}
+
+template <typename T> T Number(const json& j, const std::string& field)
+{
+    if (!j.is_number_integer())
+        Bad(field);
+    if (j.is_number_unsigned()) {
+        const auto value = j.get<std::uint64_t>();
+        if (value > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+            Bad(field);
+        return static_cast<T>(value);
+    }
+    const auto value = j.get<std::int64_t>();
+    if (value < static_cast<std::int64_t>(std::numeric_limits<T>::min()) ||
+        value > static_cast<std::int64_t>(std::numeric_limits<T>::max()))
+        Bad(field);
+    return static_cast<T>(value);
+}
+
+// An optional member: absent or null keeps the value the caller pre-set.
+template <typename T> void Member(const json& object, const char* name, T& value, const std::string& where)
+{
+    const auto it = object.find(name);
+    if (it != object.end() && !it->is_null())
+        value = Number<T>(*it, where + name);
+}
+
+template <typename T, std::size_t N>
+void Array(const json& object, const char* name, T* (&&values)[N], const std::string& where)
+{
+    const auto it = object.find(name);
+    if (it == object.end() || it->is_null())
+        return;
+    if (!it->is_array() || it->size() != N)
+        Bad(where + name);
+    for (std::size_t i = 0; i < N; ++i)
+        *values[i] = Number<T>((*it)[i], where + name);
+}
+
+const json& Object(const json& j, const std::string& field)
+{
+    if (!j.is_object())
+        Bad(field);
+    return j;
+}
+
+void LoadFont(const json& j, LogFont& font)
+{
+    Object(j, "font");
+    const std::string where = "font.";
+    const auto face = j.find("face");
+    if (face != j.end() && !face->is_null() &&
+        (!face->is_string() || !FaceFromText(face->get<std::string>(), font.lfFaceName)))
+        Bad("font.face");
+    const auto bytes = j.find("face_bytes");
+    if (bytes != j.end() && !bytes->is_null()) {
+        if (!bytes->is_array() || bytes->size() != sizeof font.lfFaceName)
+            Bad("font.face_bytes");
+        for (std::size_t i = 0; i < sizeof font.lfFaceName; ++i)
+            font.lfFaceName[i] = static_cast<char>(Number<std::uint8_t>((*bytes)[i], "font.face_bytes"));
+    }
+    Member(j, "height", font.lfHeight, where);
+    Member(j, "width", font.lfWidth, where);
+    Member(j, "escapement", font.lfEscapement, where);
+    Member(j, "orientation", font.lfOrientation, where);
+    Member(j, "weight", font.lfWeight, where);
+    Member(j, "italic", font.lfItalic, where);
+    Member(j, "underline", font.lfUnderline, where);
+    Member(j, "strike_out", font.lfStrikeOut, where);
+    Member(j, "charset", font.lfCharSet, where);
+    Member(j, "out_precision", font.lfOutPrecision, where);
+    Member(j, "clip_precision", font.lfClipPrecision, where);
+    Member(j, "quality", font.lfQuality, where);
+    Member(j, "pitch_and_family", font.lfPitchAndFamily, where);
+}
+
+void LoadPlacement(const json& j, WindowPlacement& p)
+{
+    Object(j, "placement");
+    const std::string where = "placement.";
+    Member(j, "length", p.length, where);
+    Member(j, "flags", p.flags, where);
+    Member(j, "show", p.showCmd, where);
+    Array(j, "min", {&p.minX, &p.minY}, where);
+    Array(j, "max", {&p.maxX, &p.maxY}, where);
+    Array(j, "normal", {&p.left, &p.top, &p.right, &p.bottom}, where);
+}
+
+std::string Text(const json& j, const std::string& field)
+{
+    if (!j.is_string())
+        Bad(field);
+    return j.get<std::string>();
+}
+
+void LoadNotes(const json& notes, CNoteBook& book)
+{
+    if (!notes.is_array())
+        Bad("notes");
+    for (const json& entry : notes) {
+        Object(entry, "notes[]");
+        CNote* note = book.AddNote(true, false);
+        const auto title = entry.find("title");
+        if (title != entry.end())
+            note->SetTitle(Text(*title, "notes[].title"));
+        const auto text = entry.find("text");
+        if (text != entry.end())
+            note->SetText(Text(*text, "notes[].text"));
+    }
+}
+
+} // namespace
+
+json CNoteBookJson::Dump(const CNoteBook& book)
+{
+    const CViewSettings& view = book.GetViewSettings();
+    const std::uint32_t version = book.GetFileVersion();
+    json notes = json::array();
+    for (NotePosition pos = book.GetNextPosition(0); pos != 0; pos = book.GetNextPosition(pos)) {
+        const CNote* note = book.GetNoteAt(pos);
+        notes.push_back({{"title", note->GetTitle()}, {"text", note->GetText()}});
+    }
+    return {
+        {"version", version},
+        {"encoding", book.GetEncoding() == TextEncoding::windows1252 ? "windows-1252" : "utf-8"},
+        {"password", !book.GetPassword().empty()},
+        {"word_wrap", view.m_bWordWrap},
+        {"pane_shares", version >= 8 ? json{view.m_paneFirst, view.m_paneSecond} : json()},
+        {"font", FontJson(view.m_font)},
+        {"placement", version >= 7 ? PlacementJson(view.m_placement) : json()},
+        {"notes", std::move(notes)},
+    };
+}
+
+void CNoteBookJson::Load(const json& j, CNoteBook& book, bool& passwordWanted)
+{
+    Object(j, "the notebook");
+    CViewSettings& view = book.GetViewSettings();
+    view = CViewSettings();
+    passwordWanted = false;
+
+    const auto encoding = j.find("encoding");
+    if (encoding != j.end() && !encoding->is_null()) {
+        const std::string name = Text(*encoding, "encoding");
+        if (name != "utf-8" && name != "windows-1252")
+            Bad("encoding");
+        book.SetEncoding(name == "windows-1252" ? TextEncoding::windows1252 : TextEncoding::utf8);
+    }
+    const auto password = j.find("password");
+    if (password != j.end() && password->is_string())
+        book.SetPassword(password->get<std::string>());
+    else if (password != j.end() && password->is_boolean())
+        passwordWanted = password->get<bool>();
+    else if (password != j.end() && !password->is_null())
+        Bad("password");
+
+    const auto wrap = j.find("word_wrap");
+    if (wrap != j.end() && !wrap->is_null()) {
+        if (!wrap->is_boolean())
+            Bad("word_wrap");
+        view.m_bWordWrap = wrap->get<bool>();
+    }
+    Array(j, "pane_shares", {&view.m_paneFirst, &view.m_paneSecond}, "");
+    const auto font = j.find("font");
+    if (font != j.end() && !font->is_null())
+        LoadFont(*font, view.m_font);
+    const auto placement = j.find("placement");
+    if (placement != j.end() && !placement->is_null())
+        LoadPlacement(*placement, view.m_placement);
+    const auto notes = j.find("notes");
+    if (notes != j.end() && !notes->is_null())
+        LoadNotes(*notes, book);
+}

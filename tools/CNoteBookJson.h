@@ -1,0 +1,18 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+class CNoteBook;
+
+// The notebook as JSON for the tool: every field of the two view records, the notes in order and
+// whether there is a password, never the password itself.
+class CNoteBookJson
+{
+public:
+    static nlohmann::ordered_json Dump(const CNoteBook& book);
+
+    // Fills a new notebook from JSON written by Dump (or by hand). "password" may be a string, the
+    // new password; true asks for the password to come from elsewhere (passwordWanted). Raises
+    // std::runtime_error naming the field that is wrong.
+    static void Load(const nlohmann::ordered_json& json, CNoteBook& book, bool& passwordWanted);
+};

@@ -1,0 +1,158 @@
+#include "CTool.h"
+
+#include "CNoteBook.h"
+#include "CNoteBookJson.h"
+#include "CNoteBookReader.h"
+#include "ExportName.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Failure(const std::string& text)
+{
+    std::cerr << "pelmora-tool: " << text << '\n';
+    return 1;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in || fs::is_directory(path))
+        throw std::runtime_error("cannot read " + path);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (in.bad())
+        throw std::runtime_error("cannot read " + path);
+    return text;
+}
+
+// Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
+std::string AsUtf8(std::string text)
+{
+    std::string converted;
+    if (!CTextCodec::IsValidUtf8(text) && CTextCodec(CTextCodec::fromWindows1252).Convert(text, converted))
+        return converted;
+    return text;
+}
+
+void PrintView(const CNoteBookReader::Header& header)
+{
+    const CViewSettings& view = header.view;
+    std::printf("word wrap: %s\n", view.m_bWordWrap ? "on" : "off");
+    if (header.version >= 8)
+        std::printf("pane shares: %d %d\n", view.m_paneFirst, view.m_paneSecond);
+    else
+        std::printf("pane shares: not stored\n");
+    const LogFont& f = view.m_font;
+    std::printf("font: %.32s, height %d, weight %d\n", f.lfFaceName, f.lfHeight, f.lfWeight);
+    const WindowPlacement& p = view.m_placement;
+    if (header.version >= 7 && p.length != 0)
+        std::printf("placement: show %u, normal %d %d %d %d\n", p.showCmd, p.left, p.top, p.right, p.bottom);
+    else
+        std::printf("placement: not stored\n");
+}
+
+} // namespace
+
+CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
+
+bool CTool::Read(CNoteBook& book, const std::string& file)
+{
+    if (book.ReadFile(file))
+        return true;
+    if (m_password.WentUnanswered())
+        Failure("the notebook is locked: give its password with --password-file or PELMORA_PASSWORD");
+    return false;
+}
+
+int CTool::Info(const std::string& file)
+{
+    CNoteBookReader::Header header;
+    if (!CNoteBookReader::PeekHeader(file, header))
+        return 1;
+    std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
+                header.passwordLength > 0 ? "yes" : "no");
+    PrintView(header);
+    return 0;
+}
+
+int CTool::Dump(const std::string& file)
+{
+    CNoteBook book;
+    if (!Read(book, file))
+        return 1;
+    std::cout << CNoteBookJson::Dump(book).dump(2) << '\n';
+    std::cout.flush();
+    return std::cout ? 0 : Failure("cannot write to standard output");
+}
+
+int CTool::Load(const std::string& file)
+{
+    CNoteBook book;
+    try {
+        bool passwordWanted = false;
+        CNoteBookJson::Load(nlohmann::ordered_json::parse(std::cin), book, passwordWanted);
+        std::string password;
+        if (passwordWanted) {
+            if (!m_password.Get("Enter NoteBook password:", password))
+                return Failure("the notebook is to be locked: give its password with --password-file or "
+                               "PELMORA_PASSWORD, or as a string in \"password\"");
+            book.SetPassword(password);
+        }
+    } catch (const std::exception& e) {
+        return Failure(std::string("bad notebook JSON on standard input: ") + e.what());
+    }
+    return book.WriteFile(file) ? 0 : 1;
+}
+
+int CTool::Export(const std::string& file, const std::string& directory)
+{
+    CNoteBook book;
+    if (!Read(book, file))
+        return 1;
+    std::error_code error;
+    fs::create_directories(directory, error);
+    if (error)
+        return Failure("cannot create " + directory + ": " + error.message());
+    const std::size_t count = book.GetCount();
+    std::size_t position = 0;
+    for (NotePosition pos = book.GetNextPosition(0); pos != 0; pos = book.GetNextPosition(pos)) {
+        const CNote* note = book.GetNoteAt(pos);
+        const fs::path target = fs::path(directory) / ExportName(++position, count, note->GetTitle());
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        out << note->GetText();
+        out.close();
+        if (!out)
+            return Failure("cannot write " + target.string());
+    }
+    return 0;
+}
+
+int CTool::Import(const std::string& file, const std::vector<std::string>& paths)
+{
+    CNoteBook book;
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(file, error)) && !Read(book, file))
+        return 1;
+    // Every file is read before the notebook changes, so a bad path leaves it as it was.
+    std::vector<std::pair<std::string, std::string>> notes;
+    try {
+        for (const std::string& path : paths)
+            notes.emplace_back(AsUtf8(fs::path(path).stem().string()), AsUtf8(ReadText(path)));
+    } catch (const std::exception& e) {
+        return Failure(e.what());
+    }
+    for (auto& [title, text] : notes) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle(std::move(title));
+        note->SetText(std::move(text));
+    }
+    return book.WriteFile(file) ? 0 : 1;
+}

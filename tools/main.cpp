@@ -1,0 +1,55 @@
+#include "CTool.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <iostream>
+
+// pelmora-tool: notebook files from the command line. Exit status 0 done, 1 failed, 2 usage.
+int main(int argc, char** argv)
+{
+    CLI::App app{"Reads and writes Pelmora notebook (.pelm) files."};
+    app.require_subcommand(1);
+    std::string passwordFile;
+    app.add_option("--password-file", passwordFile, "File holding the password of a locked notebook")
+        ->check(CLI::ExistingFile);
+
+    std::string file;
+    std::string directory;
+    std::vector<std::string> paths;
+    CLI::App* info = app.add_subcommand("info", "Version, note count, lock and view settings");
+    info->add_option("FILE", file)->required();
+    CLI::App* dump = app.add_subcommand("dump", "The notebook as JSON on standard output");
+    dump->add_option("FILE", file)->required();
+    CLI::App* load = app.add_subcommand("load", "Writes the notebook from JSON on standard input");
+    load->add_option("FILE", file)->required();
+    CLI::App* exportCommand = app.add_subcommand("export", "One UTF-8 .txt file per note");
+    exportCommand->add_option("FILE", file)->required();
+    exportCommand->add_option("DIR", directory)->required();
+    CLI::App* import = app.add_subcommand("import", "Adds text files as notes at the end");
+    import->add_option("--into", file, "The notebook, created when it does not exist")->required();
+    import->add_option("PATH", paths, "Text files; each file name without extension is a title")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : 2;
+    }
+
+    try {
+        CTool tool(passwordFile);
+        if (*info)
+            return tool.Info(file);
+        if (*dump)
+            return tool.Dump(file);
+        if (*load)
+            return tool.Load(file);
+        if (*exportCommand)
+            return tool.Export(file, directory);
+        return tool.Import(file, paths);
+    } catch (const std::exception& e) {
+        std::cerr << "pelmora-tool: " << e.what() << '\n';
+        return 1;
+    }
+}
