@@ -71,7 +71,7 @@ std::string DesktopEntry(const std::string& programPath)
            "MimeType=" +
            CFileAssociation::kMimeType +
            ";\n"
-           "Categories=Office;Utility;\n";
+           "Categories=Office;\n";
 }
 
 // Runs a tool found on PATH with its output discarded; true when it exits with status 0.
