@@ -1,5 +1,6 @@
 #include "CNoteBook.h"
 #include "PaneFixture.h"
+#include "TempDir.h"
 #include "TextPositions.h"
 
 #include <QClipboard>
@@ -211,8 +212,14 @@ TEST_F(NoteEditTest, NoteOverTheLimitSurvivesOpenAndSaveWhole)
     QTest::keyClicks(Text(), "xyz");
     QTest::keyClick(Text(), Qt::Key_Return);
     EXPECT_EQ(Text()->GetTextLength(), limit + 10) << "no typing past the limit";
-    Editor()->SaveText(); // what Save does before it writes
+    TempDir dir;
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("huge.pelm")));
+    ASSERT_TRUE(frame->SaveBookAs());
     EXPECT_TRUE(book->FindNote(serials[0])->GetText() == huge);
+    CNoteBook reread;
+    ASSERT_TRUE(reread.ReadFile(dir.File("huge.pelm")));
+    ASSERT_EQ(reread.GetCount(), 2u);
+    EXPECT_TRUE(reread.GetNoteAtIndex(0)->GetText() == huge);
 
     // A change below the length it had is stored with the whole rest of the text.
     QTest::keyClick(Text(), Qt::Key_Backspace);
