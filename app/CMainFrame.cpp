@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 
 #include "CAboutDlg.h"
+#include "CFileAssociation.h"
 #include "CFileDialog.h"
 #include "CHostWnd.h"
 #include "CListCtrlEx.h"
@@ -573,7 +574,16 @@ void CMainFrame::OnSetPassword()
         m_pNoteBook->SetPassword(dialog.m_password.toStdString());
 }
 
-void CMainFrame::OnAssociate() {}
+void CMainFrame::OnAssociate()
+{
+    const QString program = QCoreApplication::applicationFilePath();
+    if (program.isEmpty())
+        return;
+    // Silent on failure, as the Windows program was when it lacked the rights.
+    if (CFileAssociation::Associate(program.toStdString()))
+        AfxMessageBox(".pelm files have been successfully associated with Pelmora",
+                      MB_OK | MB_ICONINFORMATION);
+}
 
 void CMainFrame::OnAbout()
 {

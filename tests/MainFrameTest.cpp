@@ -3,8 +3,14 @@
 #include "CNotePanel.h"
 #include "CommandIds.h"
 #include "FrameFixture.h"
+#include "ScopedEnv.h"
+#include "TempDir.h"
 
 #include <QFile>
+
+#include <filesystem>
+#include <fstream>
+
 #include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
@@ -220,4 +226,23 @@ TEST_F(FrameTest, NewNotebookGetsAPanelFillingTheHost)
     QApplication::processEvents();
     EXPECT_EQ(frame->GetNotePanel()->geometry(), frame->GetHost()->contentsRect());
     EXPECT_EQ(frame->windowTitle(), "Pelmora");
+}
+
+TEST_F(FrameTest, AssociateTellsOnlyOfSuccess)
+{
+    TempDir home;
+    ScopedEnv env;
+    env.Set("XDG_DATA_HOME", (home.Path() / "data").string());
+    env.Set("XDG_CONFIG_HOME", (home.Path() / "config").string());
+    ASSERT_TRUE(frame->GetRouter().Run(ID_ASSOCIATE));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, ".pelm files have been successfully associated with Pelmora");
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_ICONINFORMATION));
+    EXPECT_TRUE(std::filesystem::exists(home.Path() / "data/applications/pelmora.desktop"));
+
+    // A data folder that cannot be made: nothing is shown.
+    std::ofstream(home.File("blocker")) << "a file, not a folder";
+    env.Set("XDG_DATA_HOME", home.File("blocker") + "/data");
+    frame->GetRouter().Run(ID_ASSOCIATE);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
