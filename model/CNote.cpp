@@ -19,12 +19,13 @@ CNote::CNote(const std::string& title, std::string text)
 namespace {
 
 // Takes a length field and that many bytes; the string ends at its first zero byte. A field that
-// would pass the end of the body is left as it was.
+// would pass the end of the body, or that is missing, copies nothing and keeps its value: a record
+// without a body leaves the note's default title.
 void GetField(CByteBuffer& body, std::string& field)
 {
     std::uint32_t count = 0;
     body.Get(&count, sizeof count);
-    if (count > body.GetRemaining())
+    if (count == 0 || count > body.GetRemaining())
         return;
     field.resize(count);
     body.Get(field.data(), count);
