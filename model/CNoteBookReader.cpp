@@ -144,9 +144,12 @@ void CNoteBookReader::DecodeWindows1252()
     for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
         CNote* note = m_book.GetNoteAt(pos);
         for (std::string* field : {&note->Title(), &note->Text()}) {
+            if (CTextCodec::IsAscii(*field))
+                continue;
             if (!codec.Convert(*field, converted))
                 Fail(CFileException::invalidFile);
-            field->swap(converted);
+            // A copy of exactly the size: the converter's buffer is kept for the next string.
+            *field = std::string(converted);
         }
     }
     m_book.SetEncoding(TextEncoding::windows1252);

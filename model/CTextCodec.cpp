@@ -97,6 +97,11 @@ CTextCodec::~CTextCodec()
         ::iconv_close(m_cd);
 }
 
+bool CTextCodec::IsAscii(std::string_view text)
+{
+    return AsciiRun(text, 0) == text.size();
+}
+
 bool CTextCodec::IsValidUtf8(std::string_view text)
 {
     std::size_t i = AsciiRun(text, 0);
@@ -126,7 +131,7 @@ bool CTextCodec::Convert(std::string_view text, std::string& out)
     out.clear();
     if (m_cd == kNoDescriptor)
         return false;
-    if (AsciiRun(text, 0) == text.size()) {
+    if (IsAscii(text)) {
         out.assign(text);
         return true;
     }

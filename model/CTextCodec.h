@@ -31,6 +31,7 @@ public:
     // then unspecified.
     bool Convert(std::string_view text, std::string& out);
 
+    static bool IsAscii(std::string_view text);
     static bool IsValidUtf8(std::string_view text);
     static bool FitsWindows1252(std::string_view utf8);
 
