@@ -105,9 +105,11 @@ bool CNoteBookWriter::CreateTemporary(const std::string& target, const struct st
         return false;
     const int descriptor = temp.GetDescriptor();
     if (existing) {
-        // Keep the owner where we may; the permission bits always.
-        if (::fchown(descriptor, existing->st_uid, existing->st_gid) != 0)
-            errno = 0;
+        // The owner is kept where we may change it (root saving another user's notebook); the
+        // permission bits always.
+        if (::fchown(descriptor, existing->st_uid, existing->st_gid) != 0) {
+            // Not ours to give away: the file stays our own, as a newly created one would.
+        }
         return ::fchmod(descriptor, existing->st_mode & 07777) == 0;
     }
     return ::fchmod(descriptor, NewFileMode()) == 0;

@@ -136,6 +136,8 @@ TEST_F(SafeSave, ReadOnlyFolderKeepsTheOldFile)
     else
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     ExpectRefused(kCannotCreate);
+    if (!mount)
+        fs::permissions(folder, fs::perms::owner_all); // so that the folder can be removed
 }
 
 TEST_F(SafeSave, WriteErrorsOfAFullDiskKeepTheOldFile)
