@@ -140,17 +140,18 @@ TEST_F(SafeSave, ReadOnlyFolderKeepsTheOldFile)
         fs::permissions(folder, fs::perms::owner_all); // so that the folder can be removed
 }
 
-TEST_F(SafeSave, WriteErrorsOfAFullDiskKeepTheOldFile)
+TEST_F(SafeSave, WriteErrorPastTheFileSizeLimitKeepsTheOldFile)
 {
     WriteOldAndChange();
-    {
-        FileSizeLimit limit(64 * 1024); // write() fails with EFBIG past 64 KB
-        ExpectRefused(kCannotWrite);
-    }
+    FileSizeLimit limit(64 * 1024); // write() fails with EFBIG past 64 KB
+    ExpectRefused(kCannotWrite);
+}
 
+TEST_F(SafeSave, FullDiskKeepsTheOldFile)
+{
     ScratchMount small(folder, "size=64k");
     if (!small.IsMounted())
-        GTEST_SKIP() << "no tmpfs here; the file size limit stood for the full disk";
+        GTEST_SKIP() << "no tmpfs of our own here; the file size limit stands for the full disk";
     WriteOldAndChange();
     ExpectRefused(kCannotWrite);
 }
