@@ -23,16 +23,6 @@ const char* const kCannotRead = "ERROR: Could not read file.";
     throw CFileException(cause, -1);
 }
 
-// A face name from the record, terminated or not, as UTF-8.
-std::string FaceName(const LogFont& font)
-{
-    std::string face(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
-    std::string utf8;
-    if (!CTextCodec::IsValidUtf8(face) && CTextCodec(CTextCodec::fromWindows1252).Convert(face, utf8))
-        return utf8;
-    return face;
-}
-
 } // namespace
 
 CNoteBookReader::CNoteBookReader(CNoteBook& book) : m_book(book) {}
@@ -116,7 +106,7 @@ void CNoteBookReader::ApplyView(const Header& header)
         return;
     const CViewSettings& view = header.view;
     m_frame->SetBold(view.m_font.lfWeight == kFontWeightBold);
-    m_frame->SetNoteFont(FaceName(view.m_font).c_str());
+    m_frame->SetNoteFont(CViewSettings::FaceName(view.m_font).c_str());
     m_frame->SetWordWrap(view.m_bWordWrap);
     if (view.m_placement.length != 0)
         m_frame->SetWindowPlacement(view.m_placement);

@@ -126,6 +126,14 @@ bool CTextCodec::FitsWindows1252(std::string_view utf8)
     return true;
 }
 
+std::string CTextCodec::AsUtf8(std::string_view text)
+{
+    std::string utf8;
+    if (IsValidUtf8(text) || !CTextCodec(fromWindows1252).Convert(text, utf8))
+        return std::string(text);
+    return utf8;
+}
+
 bool CTextCodec::Convert(std::string_view text, std::string& out)
 {
     out.clear();

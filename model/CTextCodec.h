@@ -34,6 +34,8 @@ public:
     static bool IsAscii(std::string_view text);
     static bool IsValidUtf8(std::string_view text);
     static bool FitsWindows1252(std::string_view utf8);
+    // Text of unknown origin as UTF-8: kept when it is valid UTF-8, otherwise read as Windows-1252.
+    static std::string AsUtf8(std::string_view text);
 
 private:
     bool Run(std::string_view text, std::string& out);

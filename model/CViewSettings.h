@@ -1,9 +1,12 @@
 #pragma once
 
+#include "CTextCodec.h"
 #include "LogFont.h"
 #include "WindowPlacement.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 // The main window's view settings as a notebook file carries them. Without a main window (the
 // tool, tests) the notebook keeps what it read here, so that writing it again loses nothing.
@@ -11,6 +14,13 @@ struct CViewSettings
 {
     // The reader's pre-set values: no placement, no pane shares, Verdana 16.
     CViewSettings() { FillLogFont(m_font, "Verdana", 16); }
+
+    // The record's face name, terminated or not, as UTF-8 (the Windows program stored its code page).
+    static std::string FaceName(const LogFont& font)
+    {
+        return CTextCodec::AsUtf8(
+            std::string_view(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName)));
+    }
 
     bool m_bWordWrap = false;
     WindowPlacement m_placement{}; // length 0: none stored

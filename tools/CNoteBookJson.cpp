@@ -11,16 +11,7 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-// The face as text, and the record the loader would make of it.
-std::string FaceText(const LogFont& font)
-{
-    std::string face(font.lfFaceName, strnlen(font.lfFaceName, sizeof font.lfFaceName));
-    std::string utf8;
-    if (!CTextCodec::IsValidUtf8(face) && CTextCodec(CTextCodec::fromWindows1252).Convert(face, utf8))
-        return utf8;
-    return face;
-}
-
+// The record the loader makes of a face given as text.
 bool FaceFromText(const std::string& face, char (&out)[32])
 {
     std::memset(out, 0, sizeof out);
@@ -33,7 +24,7 @@ bool FaceFromText(const std::string& face, char (&out)[32])
 json FontJson(const LogFont& font)
 {
     json j = {
-        {"face", FaceText(font)},
+        {"face", CViewSettings::FaceName(font)},
         {"height", font.lfHeight},
         {"width", font.lfWidth},
         {"escapement", font.lfEscapement},

@@ -33,15 +33,6 @@ std::string ReadText(const std::string& path)
     return text;
 }
 
-// Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
-std::string AsUtf8(std::string text)
-{
-    std::string converted;
-    if (!CTextCodec::IsValidUtf8(text) && CTextCodec(CTextCodec::fromWindows1252).Convert(text, converted))
-        return converted;
-    return text;
-}
-
 void PrintView(const CNoteBookReader::Header& header)
 {
     const CViewSettings& view = header.view;
@@ -51,7 +42,8 @@ void PrintView(const CNoteBookReader::Header& header)
     else
         std::printf("pane shares: not stored\n");
     const LogFont& f = view.m_font;
-    std::printf("font: %.32s, height %d, weight %d\n", f.lfFaceName, f.lfHeight, f.lfWeight);
+    std::printf("font: %s, height %d, weight %d\n", CViewSettings::FaceName(f).c_str(), f.lfHeight,
+                f.lfWeight);
     const WindowPlacement& p = view.m_placement;
     if (header.version >= 7 && p.length != 0)
         std::printf("placement: show %u, normal %d %d %d %d\n", p.showCmd, p.left, p.top, p.right, p.bottom);
@@ -145,7 +137,9 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
     std::vector<std::pair<std::string, std::string>> notes;
     try {
         for (const std::string& path : paths)
-            notes.emplace_back(AsUtf8(fs::path(path).stem().string()), AsUtf8(ReadText(path)));
+            // Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
+            notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()),
+                               CTextCodec::AsUtf8(ReadText(path)));
     } catch (const std::exception& e) {
         return Failure(e.what());
     }
