@@ -140,44 +140,18 @@ void CMainFrame::CreateBookCommands()
 void CMainFrame::CreateNoteCommands()
 {
     auto noteActive = [this] { return GetActiveNote(); };
-    auto editor = [this] { return m_pNotePanel->m_editPane.get(); };
     m_router->Add(
         ID_UNDO_CHANGES, tr("&Undo Changes\tCtrl+Alt+Z"), tr("Undo all changes made to this note."),
         [this] { OnUndoChanges(); },
         [this, noteActive](CCmdUI& ui) { ui.Enable(noteActive() && m_pNoteBook->IsModified()); });
-    m_router->Add(
-        ID_EDIT_CUT, tr("Cu&t\tCtrl+X"), tr("Cut the selection and put it on the Clipboard\nCut"),
-        [this, editor] {
-            if (GetActiveNote())
-                editor()->Cut();
-        },
-        [noteActive, editor](CCmdUI& ui) {
-            ui.Enable(false);
-            if (noteActive())
-                editor()->OnUpdateCut(&ui);
-        });
-    m_router->Add(
-        ID_EDIT_COPY, tr("&Copy\tCtrl+C"), tr("Copy the selection and put it on the Clipboard\nCopy"),
-        [this, editor] {
-            if (GetActiveNote())
-                editor()->Copy();
-        },
-        [noteActive, editor](CCmdUI& ui) {
-            ui.Enable(false);
-            if (noteActive())
-                editor()->OnUpdateCopy(&ui);
-        });
-    m_router->Add(
-        ID_EDIT_PASTE, tr("&Paste\tCtrl+V"), tr("Insert Clipboard contents\nPaste"),
-        [this, editor] {
-            if (GetActiveNote())
-                editor()->Paste();
-        },
-        [noteActive, editor](CCmdUI& ui) {
-            ui.Enable(false);
-            if (noteActive())
-                editor()->OnUpdatePaste(&ui);
-        });
+    AddClipboardCommand(ID_EDIT_CUT, tr("Cu&t\tCtrl+X"),
+                        tr("Cut the selection and put it on the Clipboard\nCut"), &CNoteEditCtrl::Cut,
+                        &CNoteEditCtrl::OnUpdateCut);
+    AddClipboardCommand(ID_EDIT_COPY, tr("&Copy\tCtrl+C"),
+                        tr("Copy the selection and put it on the Clipboard\nCopy"), &CNoteEditCtrl::Copy,
+                        &CNoteEditCtrl::OnUpdateCopy);
+    AddClipboardCommand(ID_EDIT_PASTE, tr("&Paste\tCtrl+V"), tr("Insert Clipboard contents\nPaste"),
+                        &CNoteEditCtrl::Paste, &CNoteEditCtrl::OnUpdatePaste);
     m_router->Add(
         ID_NEW_NOTE, tr("&New Note\tCtrl+N"), tr("Add a new note.\nNew Note"), [this] { OnNewNote(); },
         [this](CCmdUI& ui) { ui.Enable(m_pNoteBook != nullptr); });
@@ -218,6 +192,24 @@ void CMainFrame::CreateNoteCommands()
     m_router->AddShortcut(ID_UNDO_CHANGES, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
     m_router->AddShortcut(ID_FIND_NEXT, QKeySequence(Qt::Key_F3));
     m_router->AddShortcut(ID_JUMP_TO_SEARCH, QKeySequence(Qt::CTRL | Qt::Key_F));
+}
+
+// Cut, Copy and Paste act on the open note's text box and follow its state.
+void CMainFrame::AddClipboardCommand(int id, const QString& text, const QString& prompt,
+                                     void (CNoteEditCtrl::*run)(),
+                                     void (CNoteEditCtrl::*update)(CCmdUI*) const)
+{
+    m_router->Add(
+        id, text, prompt,
+        [this, run] {
+            if (GetActiveNote())
+                (m_pNotePanel->m_editPane.get()->*run)();
+        },
+        [this, update](CCmdUI& ui) {
+            ui.Enable(false);
+            if (GetActiveNote())
+                (m_pNotePanel->m_editPane.get()->*update)(&ui);
+        });
 }
 
 void CMainFrame::CreateFormatCommands()

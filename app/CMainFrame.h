@@ -14,6 +14,7 @@
 class CHostWnd;
 class CNote;
 class CNoteBook;
+class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
 class QLabel;
@@ -88,6 +89,8 @@ private:
     void CreateBookCommands();
     void CreateNoteCommands();
     void CreateFormatCommands();
+    void AddClipboardCommand(int id, const QString& text, const QString& prompt, void (CNoteEditCtrl::*run)(),
+                             void (CNoteEditCtrl::*update)(CCmdUI*) const);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
