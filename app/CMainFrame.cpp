@@ -5,6 +5,7 @@
 #include "CFileDialog.h"
 #include "CHostWnd.h"
 #include "CListCtrlEx.h"
+#include "CLockKeys.h"
 #include "CNoteBook.h"
 #include "CNoteEditCtrl.h"
 #include "CNoteListCtrl.h"
@@ -24,6 +25,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -65,6 +67,7 @@ CMainFrame::~CMainFrame()
 {
     // Focus moves while the children go; no update may reach a frame half torn down.
     disconnect(qApp, nullptr, this, nullptr);
+    qApp->removeEventFilter(this);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
     CloseBook();
     if (GetAppMainFrame() == this)
@@ -324,6 +327,30 @@ void CMainFrame::CreateStatusBar()
         statusBar()->addPermanentWidget(m_indicators[i]);
     }
     SetMessageText(tr("Ready"));
+    UpdateIndicators();
+    qApp->installEventFilter(this);
+}
+
+void CMainFrame::UpdateIndicators()
+{
+    CLockKeys keys;
+    if (!CLockKeys::Query(keys))
+        return;
+    m_indicators[0]->setEnabled(keys.caps);
+    m_indicators[1]->setEnabled(keys.num);
+    m_indicators[2]->setEnabled(keys.scroll);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        UpdateIndicators();
+    } else if (event->type() == QEvent::KeyRelease) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_ScrollLock)
+            UpdateIndicators();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::CreateContextMenus()

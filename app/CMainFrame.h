@@ -79,6 +79,7 @@ public:
     CSearchBar* m_wndSearchBar = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -94,6 +95,8 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    // CAP, NUM and SCRL show whether their lock is on.
+    void UpdateIndicators();
     void CreateContextMenus();
     void CreateSearchBar();
     void LayoutSearchBar();

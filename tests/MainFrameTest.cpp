@@ -1,5 +1,6 @@
 #include "CAboutDlg.h"
 #include "CHostWnd.h"
+#include "CLockKeys.h"
 #include "CNotePanel.h"
 #include "CommandIds.h"
 #include "FrameFixture.h"
@@ -245,4 +246,16 @@ TEST_F(FrameTest, AssociateTellsOnlyOfSuccess)
     env.Set("XDG_DATA_HOME", home.File("blocker") + "/data");
     frame->GetRouter().Run(ID_ASSOCIATE);
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+TEST(LockKeys, IndicatorBitsAreCapsNumScroll)
+{
+    const CLockKeys caps = CLockKeys::FromIndicatorMask(1);
+    EXPECT_TRUE(caps.caps);
+    EXPECT_FALSE(caps.num || caps.scroll);
+    const CLockKeys numScroll = CLockKeys::FromIndicatorMask(6 | 0x100);
+    EXPECT_FALSE(numScroll.caps);
+    EXPECT_TRUE(numScroll.num && numScroll.scroll);
+    CLockKeys unknown;
+    EXPECT_FALSE(CLockKeys::Query(unknown)) << "the offscreen platform has no keyboard to ask";
 }
