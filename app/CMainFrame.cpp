@@ -528,32 +528,26 @@ bool CMainFrame::SaveBook()
 {
     if (!m_pNoteBook->GetPath().HasPath())
         return SaveBookAs();
-    SetMessageText(tr("Saving NoteBook..."));
-    bool written = false;
-    {
-        WaitCursor wait;
-        if (m_pActiveNote)
-            m_pNotePanel->m_editPane->SaveText();
-        const std::string path = m_pNoteBook->GetPath().GetPath();
-        written = m_pNoteBook->WriteFile(path);
-    }
-    SetMessageText(tr("Ready"));
-    UpdateCommandStates();
-    return written;
+    const std::string path = m_pNoteBook->GetPath().GetPath();
+    return WriteBook(path);
 }
 
 bool CMainFrame::SaveBookAs()
 {
     const QString path = CFileDialog(CFileDialog::Save, this).DoModal();
-    if (path.isEmpty())
-        return false;
+    return !path.isEmpty() && WriteBook(path.toStdString());
+}
+
+// Stores the open note's typing, then writes the whole notebook; the writer reports failures.
+bool CMainFrame::WriteBook(const std::string& path)
+{
     SetMessageText(tr("Saving NoteBook..."));
     bool written = false;
     {
         WaitCursor wait;
         if (m_pActiveNote)
             m_pNotePanel->m_editPane->SaveText();
-        written = m_pNoteBook->WriteFile(path.toStdString());
+        written = m_pNoteBook->WriteFile(path);
     }
     SetMessageText(tr("Ready"));
     UpdateCommandStates();

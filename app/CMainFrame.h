@@ -103,6 +103,7 @@ private:
     void ShowSearchHit(const SearchHit& hit, int length);
     QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
     void NewBook();
+    bool WriteBook(const std::string& path);
     void CreatePanel();
 
     void OnFileNew();

@@ -33,8 +33,24 @@ bool In1252(char32_t cp)
     return false;
 }
 
-// Decodes one well-formed UTF-8 sequence at i and advances past it, or returns false.
-bool Decode(std::string_view s, std::size_t& i, char32_t& cp)
+// Length of the leading run of ASCII bytes, eight at a time.
+std::size_t AsciiRun(std::string_view s, std::size_t from)
+{
+    std::size_t i = from;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+} // namespace
+
+bool CTextCodec::DecodeUtf8(std::string_view s, std::size_t& i, char32_t& cp)
 {
     const auto lead = static_cast<unsigned char>(s[i]);
     std::size_t extra = 0;
@@ -68,23 +84,6 @@ bool Decode(std::string_view s, std::size_t& i, char32_t& cp)
     return true;
 }
 
-// Length of the leading run of ASCII bytes, eight at a time.
-std::size_t AsciiRun(std::string_view s, std::size_t from)
-{
-    std::size_t i = from;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, s.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-    }
-    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
-        ++i;
-    return i;
-}
-
-} // namespace
-
 CTextCodec::CTextCodec(Direction direction)
     : m_direction(direction), m_cd(direction == fromWindows1252 ? ::iconv_open("UTF-8", "WINDOWS-1252")
                                                                 : ::iconv_open("WINDOWS-1252", "UTF-8"))
@@ -107,7 +106,7 @@ bool CTextCodec::IsValidUtf8(std::string_view text)
     std::size_t i = AsciiRun(text, 0);
     while (i < text.size()) {
         char32_t cp;
-        if (!Decode(text, i, cp))
+        if (!DecodeUtf8(text, i, cp))
             return false;
         i = AsciiRun(text, i);
     }
@@ -119,7 +118,7 @@ bool CTextCodec::FitsWindows1252(std::string_view utf8)
     std::size_t i = AsciiRun(utf8, 0);
     while (i < utf8.size()) {
         char32_t cp;
-        if (!Decode(utf8, i, cp) || !In1252(cp))
+        if (!DecodeUtf8(utf8, i, cp) || !In1252(cp))
             return false;
         i = AsciiRun(utf8, i);
     }

@@ -31,6 +31,9 @@ public:
     // then unspecified.
     bool Convert(std::string_view text, std::string& out);
 
+    // Decodes the well-formed UTF-8 sequence at pos and steps past it; false, leaving pos, when
+    // the bytes there form none.
+    static bool DecodeUtf8(std::string_view text, std::size_t& pos, char32_t& codePoint);
     static bool IsAscii(std::string_view text);
     static bool IsValidUtf8(std::string_view text);
     static bool FitsWindows1252(std::string_view utf8);

@@ -1,26 +1,19 @@
 #include "CNoteSearch.h"
 
 #include "CNoteBook.h"
+#include "CTextCodec.h"
 #include "CTextString.h"
 #include "MessageBox.h"
 
 namespace {
 
-// Decodes one UTF-8 sequence at i and steps past it; a stray byte stands for itself.
+// The character at i, stepping past it; a byte that starts no UTF-8 sequence stands for itself.
 char32_t NextCodePoint(const std::string& s, std::size_t& i)
 {
-    const auto byte = [&s](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char lead = byte(i);
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t cp = lead & (0x3F >> extra);
-    std::size_t k = i + 1;
-    for (int n = 0; n < extra; ++n, ++k) {
-        if (k >= s.size() || (byte(k) & 0xC0) != 0x80)
-            return static_cast<char32_t>(byte(i++));
-        cp = (cp << 6) | (byte(k) & 0x3F);
-    }
-    i = k;
-    return extra == 0 ? lead : cp;
+    char32_t codePoint;
+    if (CTextCodec::DecodeUtf8(s, i, codePoint))
+        return codePoint;
+    return static_cast<unsigned char>(s[i++]);
 }
 
 // Lower case for the letters Windows-1252 has; everything else stands for itself.

@@ -1,40 +1,15 @@
 #include "TextPositions.h"
 
-namespace {
+#include "CTextCodec.h"
 
-bool IsContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
+namespace {
 
 // Length of the well-formed UTF-8 sequence at pos, or 0 when the byte there starts none.
 std::size_t SequenceLength(std::string_view text, std::size_t pos)
 {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size())
-        return 0;
-    const auto second = static_cast<unsigned char>(text[pos + 1]);
-    if (second < low || second > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (!IsContinuation(static_cast<unsigned char>(text[pos + i])))
-            return 0;
-    return length;
+    std::size_t next = pos;
+    char32_t codePoint;
+    return CTextCodec::DecodeUtf8(text, next, codePoint) ? next - pos : 0;
 }
 
 struct Character
