@@ -1,7 +1,7 @@
-#include "CAboutDlg.h"
+#include "app/CAboutDlg.h"
 
-#include "CTextString.h"
-#include "ModuleVersion.h"
+#include "model/CTextString.h"
+#include "platform/desktop/ModuleVersion.h"
 
 #include <QDialogButtonBox>
 #include <QIcon>

@@ -1,7 +1,4 @@
-#include "CHostWnd.h"
-
-#include "CMainFrame.h"
-#include "CNotePanel.h"
+#include "app/CHostWnd.h"
 
 #include <QResizeEvent>
 
@@ -15,10 +12,16 @@ CHostWnd::CHostWnd(QWidget* parent) : QFrame(parent)
     setPalette(gray);
 }
 
+void CHostWnd::SetContent(QWidget* content)
+{
+    m_content = content;
+    if (m_content)
+        m_content->setGeometry(contentsRect());
+}
+
 void CHostWnd::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
-    CMainFrame* frame = CMainFrame::Of(this);
-    if (frame && frame->IsBookOpen())
-        frame->GetNotePanel()->setGeometry(contentsRect());
+    if (m_content)
+        m_content->setGeometry(contentsRect());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 
 // The frame's work area: gray with a sunken edge until the first note panel, which it keeps
 // sized to its whole inside.
@@ -11,6 +12,12 @@ class CHostWnd : public QFrame
 public:
     explicit CHostWnd(QWidget* parent);
 
+    // The widget that fills the inside from now on; it belongs to someone else.
+    void SetContent(QWidget* content);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QPointer<QWidget> m_content;
 };

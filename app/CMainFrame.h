@@ -1,9 +1,13 @@
 #pragma once
 
-#include "CCommandRouter.h"
-#include "CNoteSearch.h"
-#include "INoteBookFrame.h"
-#include "LogFont.h"
+#include "app/CBookController.h"
+#include "app/CPasswordDlg.h"
+#include "model/INoteBookFrame.h"
+#include "platform/LogFont.h"
+#include "platform/qt/CCommandRouter.h"
+#include "platform/qt/QtWindowPlacement.h"
+#include "views/INotePanelOwner.h"
+#include "views/search/CNoteSearch.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -17,13 +21,14 @@ class CNoteBook;
 class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
-class QLabel;
 class QMenu;
-class QToolBar;
+class CMainToolBar;
 
-// The program's only top-level window. It owns the open notebook and the panel that shows it, the
-// fonts and the view settings, and routes every command of the menus, toolbar and keys.
-class CMainFrame : public QMainWindow, public INoteBookFrame
+// The program's only top-level window. Every command of the menus, toolbar and keys lands here
+// and is routed to the part that does the work: the notebook lifecycle to the book controller,
+// the note commands to the note panel. The frame keeps the fonts and view settings the notebook
+// file carries.
+class CMainFrame : public QMainWindow, public INoteBookFrame, public INotePanelOwner
 {
     Q_OBJECT
 
@@ -33,43 +38,51 @@ public:
     // Builds the menus, bars and host; false when a part could not be made.
     bool Create();
 
-    // The frame a pane belongs to.
-    static CMainFrame* Of(const QWidget* widget);
-
-    CNoteBook* GetNoteBook() const { return m_pNoteBook.get(); }
-    CNotePanel* GetNotePanel() const { return m_pNotePanel.get(); }
-    bool IsBookOpen() const { return m_pNoteBook && m_pNotePanel; }
+    CNoteBook* GetNoteBook() const { return m_book->GetNoteBook(); }
+    CNotePanel* GetNotePanel() const { return m_book->GetNotePanel(); }
+    bool IsBookOpen() const { return m_book->IsOpen(); }
     bool GetActiveNote(CNote** note = nullptr) const;
     void SetActiveNote(int serial, bool force);
-    void CloseBook();
-    QMenu* GetContextSubMenu(int position) const;
     CHostWnd* GetHost() const { return m_wndHost; }
     CCommandRouter& GetRouter() { return *m_router; }
 
-    void OpenBook(const std::string& path);
-    bool SaveBook();
-    bool SaveBookAs();
+    // The notebook lifecycle, carried out by the book controller.
+    void OpenBook(const std::string& path) { m_book->OpenFile(path); }
+    bool SaveBook() { return m_book->Save(); }
+    bool SaveBookAs() { return m_book->SaveAs(); }
     // The save prompt; false when the user (or a failed save) stops the operation.
-    bool ConfirmDiscard();
-    void SetMessageText(const QString& text);
-    // The toolbar follows the update rules; panes call this when their state changes.
-    void UpdateCommandStates();
+    bool ConfirmDiscard() { return m_book->ConfirmDiscard(); }
+    void CloseBook() { m_book->Close(); }
 
-    // INoteBookFrame
+    // INotePanelOwner
+    const QFont& GetTitleFont() const override { return m_titleFont; }
+    const QFont& GetTextFont() const override { return m_textFont; }
+    QMenu* GetContextSubMenu(int position) const override;
+    void SetMessageText(const QString& text) override;
+    // The toolbar and menus follow the update rules; the panes call this when their state changes.
+    void UpdateCommandStates() override;
+
+    // INoteBookFrame (GetWordWrap serves both interfaces)
     bool GetWordWrap() const override { return m_bWordWrap; }
     void SetWordWrap(bool wrap) override { m_bWordWrap = wrap; }
-    void GetWindowPlacement(WindowPlacement& placement) const override;
-    void SetWindowPlacement(const WindowPlacement& placement) override;
+    void GetWindowPlacement(WindowPlacement& placement) const override
+    {
+        placement = ::GetWindowPlacement(*this);
+    }
+    void SetWindowPlacement(const WindowPlacement& placement) override
+    {
+        ::SetWindowPlacement(*this, placement);
+    }
     void GetPaneShares(std::int32_t& first, std::int32_t& second) const override;
     void SetPaneShares(std::int32_t first, std::int32_t second) override;
     void GetTextFont(LogFont& font) const override { font = m_textLogFont; }
     void SetBold(bool bold) override { m_bBold = bold; }
     void SetNoteFont(const char* face) override;
     void UpdateTitle() override;
-    bool AskPassword(const std::string& prompt, std::string& password) override;
-
-    // Note commands the panes reach as well.
-    void OnDeleteNote();
+    bool AskPassword(const std::string& prompt, std::string& password) override
+    {
+        return CPasswordDlg::AskFor(this, prompt, password);
+    }
 
     bool m_bWordWrap = false;
     bool m_bBold = false;
@@ -79,43 +92,26 @@ public:
     CSearchBar* m_wndSearchBar = nullptr;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
 private:
     void CreateCommands();
     void CreateBookCommands();
     void CreateNoteCommands();
-    void CreateFormatCommands();
+    void AddNoteCommand(int id, const QString& text, const QString& prompt, void (CNotePanel::*run)());
     void AddClipboardCommand(int id, const QString& text, const QString& prompt, void (CNoteEditCtrl::*run)(),
                              void (CNoteEditCtrl::*update)(CCmdUI*) const);
+    void CreateFormatCommands();
+    QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
-    // CAP, NUM and SCRL show whether their lock is on.
-    void UpdateIndicators();
     void CreateContextMenus();
     void CreateSearchBar();
-    void LayoutSearchBar();
-    void ShowSearchHit(const SearchHit& hit, int length);
-    QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
-    void NewBook();
-    bool WriteBook(const std::string& path);
-    void CreatePanel();
 
-    void OnFileNew();
-    void OnFileOpen();
-    void OnSetPassword();
     void OnAssociate();
     void OnAbout();
-    void OnUndoChanges();
-    void OnNewNote();
-    void OnRenameNote();
-    void OnMoveNote(bool up);
-    void OnSortNotes();
     void OnFont(int id);
     void OnBold();
     void OnWordWrap();
@@ -123,12 +119,9 @@ private:
     void OnJumpToSearch();
 
     std::unique_ptr<CCommandRouter> m_router;
+    std::unique_ptr<CBookController> m_book;
     CHostWnd* m_wndHost = nullptr;
-    QToolBar* m_wndToolBar = nullptr;
-    QLabel* m_indicators[3] = {};
+    CMainToolBar* m_wndToolBar = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
-    CNote* m_pActiveNote = nullptr;
-    std::unique_ptr<CNotePanel> m_pNotePanel;
-    std::unique_ptr<CNoteBook> m_pNoteBook;
     LogFont m_textLogFont{};
 };

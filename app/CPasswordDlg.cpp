@@ -1,6 +1,6 @@
-#include "CPasswordDlg.h"
+#include "app/CPasswordDlg.h"
 
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -90,4 +90,13 @@ void CPasswordDlg::SetNextAnswer(int result, const QString& password)
 void CPasswordDlg::ClearQueuedAnswers()
 {
     Queue().clear();
+}
+
+bool CPasswordDlg::AskFor(QWidget* parent, const std::string& prompt, std::string& password)
+{
+    CPasswordDlg dialog(parent);
+    if (dialog.Ask(QString::fromStdString(prompt), true) != IDOK)
+        return false;
+    password = dialog.m_password.toStdString();
+    return true;
 }

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
+
 class QLabel;
 class QLineEdit;
 
@@ -20,6 +22,9 @@ public:
 
     // Shows the dialog with this prompt; returns IDOK or IDCANCEL.
     int Ask(const QString& prompt, bool validate);
+
+    // Asks with the length rule on; false when the user cancels.
+    static bool AskFor(QWidget* parent, const std::string& prompt, std::string& password);
 
     static void SetNextAnswer(int result, const QString& password = {});
     static void ClearQueuedAnswers();

@@ -1,14 +1,11 @@
-#include "CPelmoraApp.h"
+#include "app/CPelmoraApp.h"
 
-#include "CMainFrame.h"
-#include "QtMessageBox.h"
+#include "app/CMainFrame.h"
+#include "platform/qt/DisplayScale.h"
+#include "platform/qt/QtMessageBox.h"
 
 #include <QApplication>
 #include <QFont>
-#include <QStyle>
-
-double g_scaleX = 1.0;
-double g_scaleY = 1.0;
 
 namespace {
 
@@ -31,19 +28,6 @@ void AddFontSubstitutes()
 CPelmoraApp::CPelmoraApp() = default;
 
 CPelmoraApp::~CPelmoraApp() = default;
-
-double CPelmoraApp::ScaleFromIconSize(int pixels)
-{
-    const double scale = pixels * 0.0625;
-    return scale < 1.0 ? 1.0 : scale;
-}
-
-void CPelmoraApp::ComputeScaleFactors()
-{
-    const int icon = QApplication::style()->pixelMetric(QStyle::PM_SmallIconSize);
-    g_scaleX = ScaleFromIconSize(icon);
-    g_scaleY = ScaleFromIconSize(icon);
-}
 
 bool CPelmoraApp::InitInstance(const QStringList& arguments)
 {

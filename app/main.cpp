@@ -1,4 +1,4 @@
-#include "CPelmoraApp.h"
+#include "app/CPelmoraApp.h"
 
 #include <QApplication>
 

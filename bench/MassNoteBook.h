@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CNoteBook.h"
+#include "model/CNoteBook.h"
 
 #include <cstddef>
 #include <random>
@@ -11,17 +11,19 @@
 inline void FillMassNoteBook(CNoteBook& book, std::size_t notes = 100000, std::size_t bytesPerNote = 1000)
 {
     static const char* const words[] = {
-        "the",   "of",     "and",    "to",      "in",      "note",    "meeting", "project", "idea",   "list",
-        "call",  "review", "draft",  "budget",  "travel",  "recipe",  "garden",  "book",    "letter", "plan",
-        "today", "later",  "maybe",  "follow",  "up",      "with",    "team",    "client",  "weekly", "summary",
-        "open",  "issue",  "answer", "quickly", "remember", "buy",    "milk",    "bread",   "call",   "mom",
+        "the",    "of",      "and",      "to",     "in",     "note",    "meeting", "project",
+        "idea",   "list",    "call",     "review", "draft",  "budget",  "travel",  "recipe",
+        "garden", "book",    "letter",   "plan",   "today",  "later",   "maybe",   "follow",
+        "up",     "with",    "team",     "client", "weekly", "summary", "open",    "issue",
+        "answer", "quickly", "remember", "buy",    "milk",   "bread",   "call",    "mom",
     };
     constexpr std::size_t kWords = sizeof words / sizeof words[0];
     std::mt19937 rng(42);
     book.Clear();
     for (std::size_t i = 0; i < notes; ++i) {
         CNote* note = book.AddNote(true, false);
-        note->SetTitle(std::string(words[rng() % kWords]) + " " + words[rng() % kWords] + " " + std::to_string(i));
+        note->SetTitle(std::string(words[rng() % kWords]) + " " + words[rng() % kWords] + " " +
+                       std::to_string(i));
         std::string& text = note->Text();
         text.reserve(bytesPerNote + 16);
         while (text.size() < bytesPerNote) {

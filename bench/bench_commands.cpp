@@ -1,12 +1,12 @@
 // The note commands on a 100,000-note notebook, through the real frame offscreen, each until the
 // list is refilled and painted.
-#include "CListCtrlEx.h"
-#include "CMainFrame.h"
-#include "CNoteBook.h"
-#include "CNoteListCtrl.h"
-#include "CNotePanel.h"
-#include "CommandIds.h"
 #include "MassNoteBook.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "model/CNoteBook.h"
+#include "views/CListCtrlEx.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CNotePanel.h"
 
 #include <QApplication>
 
@@ -44,7 +44,7 @@ void RunCommand(int id)
 
 void Select(int row)
 {
-    Frame().GetNotePanel()->m_listPane->GetListCtrl()->SelectItem(row);
+    Frame().GetNotePanel()->GetListPane()->GetListCtrl()->SelectItem(row);
 }
 
 void BM_NewNote(benchmark::State& state)

@@ -1,8 +1,8 @@
 // Reading and writing a 100,000-note notebook of about 100 MB, and the peak memory of doing so.
 // The peak is measured in a fresh process (this program started again with --peak-memory), so that
 // the notebook the benchmarks hold does not count.
-#include "CNoteBook.h"
 #include "MassNoteBook.h"
+#include "model/CNoteBook.h"
 
 #include <benchmark/benchmark.h>
 

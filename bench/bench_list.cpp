@@ -1,11 +1,11 @@
 // The note list of a mass notebook: a refill through the real panel, and scrolling it.
-#include "CListCtrlEx.h"
-#include "CMainFrame.h"
-#include "CNoteBook.h"
-#include "CNoteListCtrl.h"
-#include "CNotePanel.h"
-#include "CommandIds.h"
 #include "MassNoteBook.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "model/CNoteBook.h"
+#include "views/CListCtrlEx.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CNotePanel.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -34,7 +34,7 @@ CMainFrame& Frame()
 
 CListCtrlEx& List()
 {
-    return *Frame().GetNotePanel()->m_listPane->GetListCtrl();
+    return *Frame().GetNotePanel()->GetListPane()->GetListCtrl();
 }
 
 // ReloadNoteList alone: what the command handlers wait for.

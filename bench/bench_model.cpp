@@ -1,6 +1,6 @@
-#include "CByteBuffer.h"
-#include "CNoteBook.h"
-#include "CTextString.h"
+#include "model/CByteBuffer.h"
+#include "model/CNoteBook.h"
+#include "model/CTextString.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Read, write and one search press against notebook size, for the scaling plot.
 // Prints "notes,megabytes,read_ms,write_ms,search_ms" lines; each figure is the best of three runs.
-#include "CNoteSearch.h"
 #include "MassNoteBook.h"
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
+#include "views/search/CNoteSearch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,7 +34,8 @@ int main()
         return IDOK;
     });
     const std::string path =
-        (std::filesystem::temp_directory_path() / ("pelmora-scaling-" + std::to_string(::getpid()) + ".pelm")).string();
+        (std::filesystem::temp_directory_path() / ("pelmora-scaling-" + std::to_string(::getpid()) + ".pelm"))
+            .string();
     std::printf("notes,megabytes,read_ms,write_ms,search_ms\n");
     for (std::size_t notes : {1000, 3000, 10000, 30000, 100000}) {
         CNoteBook book;

@@ -1,7 +1,7 @@
 // One press of Find Next on a mass notebook: the whole scan that builds the hit list.
-#include "CNoteSearch.h"
 #include "MassNoteBook.h"
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
+#include "views/search/CNoteSearch.h"
 
 #include <benchmark/benchmark.h>
 

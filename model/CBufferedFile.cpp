@@ -1,4 +1,4 @@
-#include "CBufferedFile.h"
+#include "model/CBufferedFile.h"
 
 #include <algorithm>
 #include <cstring>

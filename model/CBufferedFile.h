@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CFile.h"
+#include "platform/CFile.h"
 
 #include <cstddef>
 #include <cstdint>

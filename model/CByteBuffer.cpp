@@ -1,4 +1,4 @@
-#include "CByteBuffer.h"
+#include "model/CByteBuffer.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "CFilePath.h"
+#include "model/CFilePath.h"
 
 #include <climits>
 

@@ -1,8 +1,8 @@
-#include "CNote.h"
+#include "model/CNote.h"
 
-#include "CBufferedFile.h"
-#include "CByteBuffer.h"
-#include "CTextCodec.h"
+#include "model/CBufferedFile.h"
+#include "model/CByteBuffer.h"
+#include "model/CTextCodec.h"
 
 #include <cstring>
 #include <new>

@@ -32,7 +32,6 @@ public:
     void ReadRecord(CBufferedFile& file);
 
     static void ResetSerials() { s_nextSerial = 1; }
-    static std::int32_t PeekNextSerial() { return s_nextSerial; }
 
 private:
     std::string m_text;

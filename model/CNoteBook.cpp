@@ -1,9 +1,10 @@
-#include "CNoteBook.h"
+#include "model/CNoteBook.h"
 
-#include "CNoteBookReader.h"
-#include "CNoteBookWriter.h"
-#include "DebugTrace.h"
-#include "INoteBookFrame.h"
+#include "model/CNoteBookReader.h"
+#include "model/CNoteBookWriter.h"
+#include "model/CaseFold.h"
+#include "model/INoteBookFrame.h"
+#include "platform/DebugTrace.h"
 
 #include <algorithm>
 #include <numeric>
@@ -47,7 +48,8 @@ std::ptrdiff_t CNoteBook::IndexOf(std::int32_t serial) const
     const CNote* note = FindNote(serial);
     if (!note)
         return -1;
-    const auto it = std::find_if(m_notes.begin(), m_notes.end(), [note](const auto& n) { return n.get() == note; });
+    const auto it =
+        std::find_if(m_notes.begin(), m_notes.end(), [note](const auto& n) { return n.get() == note; });
     return it - m_notes.begin();
 }
 
@@ -81,11 +83,10 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
 
 int CNoteBook::CompareTitles(const std::string& a, const std::string& b)
 {
-    const auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const int ca = fold(static_cast<unsigned char>(a[i]));
-        const int cb = fold(static_cast<unsigned char>(b[i]));
+        const int ca = FoldCase(static_cast<unsigned char>(a[i]));
+        const int cb = FoldCase(static_cast<unsigned char>(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CFilePath.h"
-#include "CNote.h"
-#include "CTextCodec.h"
-#include "CViewSettings.h"
+#include "model/CFilePath.h"
+#include "model/CNote.h"
+#include "model/CTextCodec.h"
+#include "model/CViewSettings.h"
 
 #include <cstddef>
 #include <cstdint>

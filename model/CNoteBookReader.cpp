@@ -1,13 +1,13 @@
-#include "CNoteBookReader.h"
+#include "model/CNoteBookReader.h"
 
-#include "CBufferedFile.h"
-#include "CByteBuffer.h"
-#include "CFile.h"
-#include "CNoteBook.h"
-#include "CTextCodec.h"
-#include "INoteBookFrame.h"
-#include "MessageBox.h"
-#include "PasswordPrompt.h"
+#include "model/CBufferedFile.h"
+#include "model/CByteBuffer.h"
+#include "model/CNoteBook.h"
+#include "model/CTextCodec.h"
+#include "model/INoteBookFrame.h"
+#include "model/PasswordPrompt.h"
+#include "platform/CFile.h"
+#include "platform/MessageBox.h"
 
 #include <cstring>
 #include <new>

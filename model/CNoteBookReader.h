@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CViewSettings.h"
+#include "model/CViewSettings.h"
 
 #include <cstdint>
 #include <string>

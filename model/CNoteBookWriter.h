@@ -1,9 +1,8 @@
 #pragma once
 
-#include "CTextCodec.h"
+#include "model/CTextCodec.h"
 
 #include <string>
-#include <sys/types.h>
 
 class CBufferedFile;
 class CFile;
@@ -23,11 +22,9 @@ public:
 
 private:
     // Takes the target for ourselves; false when it exists and cannot be had.
-    bool LockTarget(const std::string& target, CFile& lock, struct stat& existing, bool& exists);
-    bool CreateTemporary(const std::string& target, const struct stat* existing, CFile& temp);
+    static bool LockTarget(const std::string& target, CFile& lock);
     TextEncoding ChooseEncoding() const;
     void WriteContents(CBufferedFile& out, CTextCodec* codec);
 
     CNoteBook& m_book;
-    std::string m_tempPath;
 };

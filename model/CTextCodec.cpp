@@ -1,4 +1,4 @@
-#include "CTextCodec.h"
+#include "model/CTextCodec.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,4 +1,6 @@
-#include "CTextString.h"
+#include "model/CTextString.h"
+
+#include "model/CaseFold.h"
 
 #include <cstring>
 #include <new>
@@ -8,11 +10,6 @@
 #endif
 
 namespace {
-
-inline unsigned char Fold(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
 
 // The first position in [from, end) holding a or b or the terminator, or end.
 const unsigned char* ScanFor(const unsigned char* from, const unsigned char* end, unsigned char a,
@@ -43,7 +40,7 @@ bool MatchesAt(const unsigned char* text, const unsigned char* pattern, std::siz
     if (!ignoreCase)
         return std::memcmp(text, pattern, length) == 0;
     for (std::size_t i = 0; i < length; ++i)
-        if (Fold(text[i]) != Fold(pattern[i]))
+        if (FoldCase(text[i]) != FoldCase(pattern[i]))
             return false;
     return true;
 }
@@ -120,9 +117,8 @@ int CTextString::Find(const char* pattern, int start, bool ignoreCase) const
     const auto* text = reinterpret_cast<const unsigned char*>(m_data);
     const auto* pat = reinterpret_cast<const unsigned char*>(pattern);
     const std::size_t length = std::strlen(pattern);
-    const unsigned char first = ignoreCase ? Fold(pat[0]) : pat[0];
-    const unsigned char other =
-        (ignoreCase && first >= 'a' && first <= 'z') ? static_cast<unsigned char>(first - ('a' - 'A')) : first;
+    const unsigned char first = ignoreCase ? FoldCase(pat[0]) : pat[0];
+    const unsigned char other = ignoreCase ? OtherCase(first) : first;
     const unsigned char* end = text + m_capacity;
 
     for (const unsigned char* p = text + start;; ++p) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CTextCodec.h"
-#include "LogFont.h"
-#include "WindowPlacement.h"
+#include "model/CTextCodec.h"
+#include "platform/LogFont.h"
+#include "platform/WindowPlacement.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "INoteBookFrame.h"
+#include "model/INoteBookFrame.h"
 
 namespace {
 

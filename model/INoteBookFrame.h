@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LogFont.h"
-#include "WindowPlacement.h"
+#include "platform/LogFont.h"
+#include "platform/WindowPlacement.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "PasswordPrompt.h"
+#include "model/PasswordPrompt.h"
 
-#include "INoteBookFrame.h"
+#include "model/INoteBookFrame.h"
 
 namespace {
 

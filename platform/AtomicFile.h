@@ -12,5 +12,6 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 bool MakeFolders(const std::string& path);
 
 // Writes contents to a temporary file beside path, flushes it to the disk and renames it over
-// path. A symbolic link at path is followed, so the file it points to is the one replaced.
+// path. A symbolic link at path is followed, so the file it points to is the one replaced, and a
+// path that is not a regular file is refused.
 bool WriteFileAtomically(const std::string& path, const std::string& contents);

@@ -1,4 +1,4 @@
-#include "CFile.h"
+#include "platform/CFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -53,7 +53,9 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     int fd = ::open(path.c_str(), oflags & ~O_TRUNC, 0666);
     if (fd < 0)
         return fail(errno);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         return fail(EISDIR);
@@ -134,7 +136,9 @@ void CFile::Abort()
 
 std::uint64_t CFile::GetLength() const
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(m_fd, &st) != 0)
         Raise(errno);
     return static_cast<std::uint64_t>(st.st_size);

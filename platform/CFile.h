@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CFileException.h"
+#include "platform/CFileException.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,8 @@
 class CFile
 {
 public:
-    enum OpenFlags : unsigned {
+    enum OpenFlags : unsigned
+    {
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
@@ -47,7 +48,6 @@ public:
     std::uint64_t GetPosition() const;
     bool IsOpen() const { return m_fd >= 0; }
     int GetDescriptor() const { return m_fd; }
-    const std::string& GetFilePath() const { return m_path; }
 
 private:
     [[noreturn]] void Raise(int error) const;

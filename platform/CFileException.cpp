@@ -1,4 +1,4 @@
-#include "CFileException.h"
+#include "platform/CFileException.h"
 
 #include <cerrno>
 #include <cstring>

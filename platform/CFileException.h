@@ -7,7 +7,8 @@
 class CFileException : public std::exception
 {
 public:
-    enum Cause {
+    enum Cause
+    {
         none = 0,
         genericException = 1,
         fileNotFound = 2,

@@ -1,4 +1,4 @@
-#include "CSplitLayout.h"
+#include "platform/CSplitLayout.h"
 
 #include <algorithm>
 #include <numeric>

@@ -19,7 +19,6 @@ public:
     static std::int32_t ShareOf(int pixels, int available);
 
     int GetPaneCount() const { return m_paneCount; }
-    int GetMinPaneSize() const { return m_minPaneSize; }
     int GetBarWidth() const { return m_barWidth; }
     // The client extent minus the bars.
     int Available(int extent) const { return extent - (m_paneCount - 1) * m_barWidth; }

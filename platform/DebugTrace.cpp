@@ -1,4 +1,4 @@
-#include "DebugTrace.h"
+#include "platform/DebugTrace.h"
 
 #include <cstdarg>
 #include <cstdio>

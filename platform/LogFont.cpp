@@ -1,4 +1,4 @@
-#include "LogFont.h"
+#include "platform/LogFont.h"
 
 #include <cstring>
 

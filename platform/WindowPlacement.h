@@ -15,7 +15,8 @@ struct WindowPlacement
 static_assert(sizeof(WindowPlacement) == 44, "the placement record is 44 bytes");
 
 // Show commands the placement record uses.
-enum ShowCommand : std::uint32_t {
+enum ShowCommand : std::uint32_t
+{
     SW_HIDE = 0,
     SW_SHOWNORMAL = 1,
     SW_SHOWMINIMIZED = 2,

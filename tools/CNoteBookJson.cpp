@@ -1,7 +1,7 @@
-#include "CNoteBookJson.h"
+#include "tools/CNoteBookJson.h"
 
-#include "CNoteBook.h"
-#include "CTextCodec.h"
+#include "model/CNoteBook.h"
+#include "model/CTextCodec.h"
 
 #include <cstring>
 #include <limits>

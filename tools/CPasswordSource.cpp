@@ -1,4 +1,4 @@
-#include "CPasswordSource.h"
+#include "tools/CPasswordSource.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PasswordPrompt.h"
+#include "model/PasswordPrompt.h"
 
 #include <string>
 

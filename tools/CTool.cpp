@@ -1,9 +1,9 @@
-#include "CTool.h"
+#include "tools/CTool.h"
 
-#include "CNoteBook.h"
-#include "CNoteBookJson.h"
-#include "CNoteBookReader.h"
-#include "ExportName.h"
+#include "model/CNoteBook.h"
+#include "model/CNoteBookReader.h"
+#include "tools/CNoteBookJson.h"
+#include "tools/ExportName.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CPasswordSource.h"
+#include "tools/CPasswordSource.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ExportName.h"
+#include "tools/ExportName.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "CTool.h"
+#include "tools/CTool.h"
 
 #include <CLI/CLI.hpp>
 

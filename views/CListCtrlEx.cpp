@@ -1,6 +1,6 @@
-#include "CListCtrlEx.h"
+#include "views/CListCtrlEx.h"
 
-#include "CNoteItemDelegate.h"
+#include "views/CNoteItemDelegate.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

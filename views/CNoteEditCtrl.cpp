@@ -1,13 +1,12 @@
-#include "CNoteEditCtrl.h"
+#include "views/CNoteEditCtrl.h"
 
-#include "CCmdUI.h"
-#include "CMainFrame.h"
-#include "CNoteBook.h"
-#include "CNoteListCtrl.h"
-#include "CNotePanel.h"
-#include "CPelmoraApp.h"
-#include "CRichEditCtrlEx.h"
-#include "CommandIds.h"
+#include "model/CNoteBook.h"
+#include "platform/qt/CCmdUI.h"
+#include "platform/qt/DisplayScale.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CNotePanel.h"
+#include "views/CRichEditCtrlEx.h"
+#include "views/INotePanelOwner.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,20 +19,13 @@
 
 #include <algorithm>
 
-CNoteEditCtrl::CNoteEditCtrl(QWidget* parent) : QFrame(parent) {}
+CNoteEditCtrl::CNoteEditCtrl(CNotePanel& panel) : m_panel(panel) {}
 
 // Closing the notebook discards what the title box holds.
 CNoteEditCtrl::~CNoteEditCtrl()
 {
     if (m_titleBox)
         m_titleBox->removeEventFilter(this);
-}
-
-CMainFrame* CNoteEditCtrl::GetMainFrame() const
-{
-    if (!m_mainFrame)
-        m_mainFrame = CMainFrame::Of(this);
-    return m_mainFrame;
 }
 
 void CNoteEditCtrl::OpenNote(const CNote* note)
@@ -78,15 +70,12 @@ void CNoteEditCtrl::CreateTitleBox(const QString& title)
 void CNoteEditCtrl::CreateTextCtrl()
 {
     m_textCtrl = std::make_unique<CRichEditCtrlEx>(this);
-    const CMainFrame* frame = GetMainFrame();
-    const bool wrap = frame && frame->m_bWordWrap;
+    const bool wrap = m_panel.GetOwner().GetWordWrap();
     m_textCtrl->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     m_textCtrl->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     connect(m_textCtrl.get(), &QPlainTextEdit::textChanged, this, &CNoteEditCtrl::OnTextChanged);
-    connect(m_textCtrl.get(), &QPlainTextEdit::selectionChanged, this, [this] {
-        if (CMainFrame* owner = GetMainFrame())
-            owner->UpdateCommandStates();
-    });
+    connect(m_textCtrl.get(), &QPlainTextEdit::selectionChanged, this,
+            [this] { m_panel.GetOwner().UpdateCommandStates(); });
     connect(m_textCtrl.get(), &CRichEditCtrlEx::contextMenuRequested, this, &CNoteEditCtrl::OnContextMenu);
 }
 
@@ -141,9 +130,8 @@ const std::string& CNoteEditCtrl::GetText()
 
 void CNoteEditCtrl::SaveText()
 {
-    const CMainFrame* frame = GetMainFrame();
-    CNote* note = nullptr;
-    if (!m_textCtrl || !frame || !frame->GetActiveNote(&note))
+    CNote* note = m_panel.GetActiveNote();
+    if (!m_textCtrl || !note)
         return;
     // An unchanged box holds the note's text; leaving the note alone keeps what the box cannot
     // show exactly (line ends, bytes that are not UTF-8) and spares copying a large text.
@@ -174,11 +162,10 @@ void CNoteEditCtrl::RestoreText(const std::string& text)
 
 void CNoteEditCtrl::ApplyFonts()
 {
-    const CMainFrame* frame = GetMainFrame();
-    if (!m_titleBox || !frame)
+    if (!m_titleBox)
         return;
-    m_titleBox->setFont(frame->m_titleFont);
-    m_textCtrl->setFont(frame->m_textFont);
+    m_titleBox->setFont(m_panel.GetOwner().GetTitleFont());
+    m_textCtrl->setFont(m_panel.GetOwner().GetTextFont());
     update();
 }
 
@@ -209,12 +196,11 @@ void CNoteEditCtrl::OnTextChanged()
 {
     if (m_bLoading || !m_textCtrl->document()->isModified())
         return;
-    CMainFrame* frame = GetMainFrame();
-    CNoteBook* book = frame ? frame->GetNoteBook() : nullptr;
-    if (!book || book->IsModified())
+    CNoteBook& book = m_panel.GetNoteBook();
+    if (book.IsModified())
         return;
-    book->SetModified();
-    frame->UpdateCommandStates();
+    book.SetModified();
+    m_panel.GetOwner().UpdateCommandStates();
 }
 
 bool CNoteEditCtrl::eventFilter(QObject* watched, QEvent* event)
@@ -230,32 +216,30 @@ bool CNoteEditCtrl::eventFilter(QObject* watched, QEvent* event)
 // notebook even when the title did not change. An empty box stores nothing.
 void CNoteEditCtrl::CommitTitle()
 {
-    CMainFrame* frame = GetMainFrame();
-    CNote* note = nullptr;
+    CNote* note = m_panel.GetActiveNote();
     const QString title = m_titleBox->text();
-    if (title.isEmpty() || !frame || !frame->GetActiveNote(&note))
+    if (title.isEmpty() || !note)
         return;
     note->SetTitle(title.toStdString());
-    frame->GetNoteBook()->SetModified();
-    frame->GetNotePanel()->m_listPane->UpdateNoteTitle(note->GetSerial());
-    frame->UpdateCommandStates();
+    m_panel.GetNoteBook().SetModified();
+    m_panel.GetListPane()->UpdateNoteTitle(note->GetSerial());
+    m_panel.GetOwner().UpdateCommandStates();
 }
 
 void CNoteEditCtrl::OnContextMenu(const QPoint& globalPos)
 {
-    const CMainFrame* frame = GetMainFrame();
-    QMenu* menu = frame ? frame->GetContextSubMenu(1) : nullptr;
+    QMenu* menu = m_panel.GetOwner().GetContextSubMenu(1);
     const QAction* chosen = menu ? menu->exec(globalPos) : nullptr;
     if (!chosen)
         return;
-    switch (chosen->data().toInt()) {
-    case ID_EDIT_CUT:
+    switch (static_cast<ContextCommand>(chosen->data().toInt())) {
+    case ContextCommand::Cut:
         Cut();
         break;
-    case ID_EDIT_COPY:
+    case ContextCommand::Copy:
         Copy();
         break;
-    case ID_EDIT_PASTE:
+    case ContextCommand::Paste:
         Paste();
         break;
     default:
@@ -286,12 +270,7 @@ bool CNoteEditCtrl::HasSelection() const
     return m_textCtrl && m_textCtrl->textCursor().hasSelection();
 }
 
-void CNoteEditCtrl::OnUpdateCut(CCmdUI* cmdUI) const
-{
-    cmdUI->Enable(HasSelection());
-}
-
-void CNoteEditCtrl::OnUpdateCopy(CCmdUI* cmdUI) const
+void CNoteEditCtrl::OnUpdateCutCopy(CCmdUI* cmdUI) const
 {
     cmdUI->Enable(HasSelection());
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 class CCmdUI;
-class CMainFrame;
 class CNote;
+class CNotePanel;
 class CRichEditCtrlEx;
 class QLineEdit;
 
@@ -22,7 +22,7 @@ class CNoteEditCtrl : public QFrame
 public:
     static constexpr int kTextLimit = 0x100000;
 
-    explicit CNoteEditCtrl(QWidget* parent = nullptr);
+    explicit CNoteEditCtrl(CNotePanel& panel);
     ~CNoteEditCtrl() override;
 
     void OpenNote(const CNote* note);
@@ -40,13 +40,12 @@ public:
     void Cut();
     void Copy();
     void Paste();
-    void OnUpdateCut(CCmdUI* cmdUI) const;
-    void OnUpdateCopy(CCmdUI* cmdUI) const;
+    // Cut and Copy need a selection.
+    void OnUpdateCutCopy(CCmdUI* cmdUI) const;
     void OnUpdatePaste(CCmdUI* cmdUI) const;
 
     CRichEditCtrlEx* GetTextCtrl() const { return m_textCtrl.get(); }
     QLineEdit* GetTitleBox() const { return m_titleBox.get(); }
-    CMainFrame* GetMainFrame() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -62,9 +61,9 @@ private:
     void OnContextMenu(const QPoint& globalPos);
     bool HasSelection() const;
 
+    CNotePanel& m_panel;
     std::unique_ptr<CRichEditCtrlEx> m_textCtrl;
     std::unique_ptr<QLineEdit> m_titleBox;
-    mutable CMainFrame* m_mainFrame = nullptr;
     std::string m_text;
     bool m_bLoading = false;
     // The note's text had Windows line ends; a changed text gets them back.

@@ -1,4 +1,4 @@
-#include "CNoteItemDelegate.h"
+#include "views/CNoteItemDelegate.h"
 
 #include <QLineEdit>
 

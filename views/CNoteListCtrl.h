@@ -4,13 +4,12 @@
 
 #include <memory>
 
-class CCmdUI;
 class CListCtrlEx;
-class CMainFrame;
 class CNoteListModel;
+class CNotePanel;
 
 // The note list pane, the left pane of the note panel: the titles of the open notebook in
-// notebook order. Activating an item opens its note; the pane renames, deletes and moves the
+// notebook order. Activating an item opens its note; the context menu renames and deletes the
 // selected note. It never adds or removes items itself: the panel refills it after every change
 // of order or membership.
 class CNoteListCtrl : public QFrame
@@ -18,7 +17,7 @@ class CNoteListCtrl : public QFrame
     Q_OBJECT
 
 public:
-    explicit CNoteListCtrl(QWidget* parent = nullptr);
+    explicit CNoteListCtrl(CNotePanel& panel);
     ~CNoteListCtrl() override;
 
     // Makes the list control; does nothing when it exists.
@@ -33,15 +32,8 @@ public:
     bool UpdateNoteTitle(int serial);
     int GetSelectionMark() const;
     int GetItemSerial(int row) const;
-
+    // Starts editing the selected item's label.
     void RenameSelected();
-    void DeleteSelected();
-    void MoveSelectedUp();
-    void MoveSelectedDown();
-    void OnUpdateMoveUp(CCmdUI* cmdUI) const;
-    void OnUpdateMoveDown(CCmdUI* cmdUI) const;
-
-    CMainFrame* GetMainFrame() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -50,9 +42,8 @@ private:
     void OnItemActivated(int row);
     void OnContextMenu(const QPoint& globalPos);
     void OnRenamed(int serial);
-    void MoveSelected(bool up);
 
-    mutable CMainFrame* m_mainFrame = nullptr;
+    CNotePanel& m_panel;
     std::unique_ptr<CNoteListModel> m_model;
     std::unique_ptr<CListCtrlEx> m_list;
 };

@@ -1,26 +1,22 @@
-#include "CNoteListModel.h"
+#include "views/CNoteListModel.h"
 
-#include "CNoteBook.h"
+#include "model/CNoteBook.h"
 
-CNoteListModel::CNoteListModel(BookSource book, RenameHandler renamed, QObject* parent)
-    : QAbstractListModel(parent), m_book(std::move(book)), m_renamed(std::move(renamed))
+CNoteListModel::CNoteListModel(CNoteBook& book, RenameHandler renamed, QObject* parent)
+    : QAbstractListModel(parent), m_book(book), m_renamed(std::move(renamed))
 {
 }
 
 void CNoteListModel::Refill()
 {
     beginResetModel();
-    const CNoteBook* book = m_book();
-    m_count = book ? static_cast<int>(book->GetCount()) : 0;
+    m_count = static_cast<int>(m_book.GetCount());
     endResetModel();
 }
 
 bool CNoteListModel::UpdateRow(int serial)
 {
-    const CNoteBook* book = m_book();
-    if (!book)
-        return false;
-    const std::ptrdiff_t row = book->IndexOf(serial);
+    const std::ptrdiff_t row = m_book.IndexOf(serial);
     if (row < 0 || row >= m_count)
         return false;
     const QModelIndex changed = index(static_cast<int>(row));
@@ -35,10 +31,9 @@ int CNoteListModel::rowCount(const QModelIndex& parent) const
 
 const CNote* CNoteListModel::NoteAt(const QModelIndex& index) const
 {
-    const CNoteBook* book = m_book();
-    if (!book || !index.isValid() || static_cast<std::size_t>(index.row()) >= book->GetCount())
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= m_book.GetCount())
         return nullptr;
-    return book->GetNoteAtIndex(static_cast<std::size_t>(index.row()));
+    return m_book.GetNoteAtIndex(static_cast<std::size_t>(index.row()));
 }
 
 QVariant CNoteListModel::data(const QModelIndex& index, int role) const
@@ -61,16 +56,15 @@ QVariant CNoteListModel::data(const QModelIndex& index, int role) const
 // other text is taken exactly as typed and marks the notebook, even when it did not change.
 bool CNoteListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    CNoteBook* book = m_book();
     const QString title = value.toString();
-    if (role != Qt::EditRole || !book || title.isEmpty())
+    if (role != Qt::EditRole || title.isEmpty())
         return false;
     const QVariant serial = data(index, Qt::UserRole);
-    CNote* note = serial.isValid() ? book->FindNote(serial.toInt()) : nullptr;
+    CNote* note = serial.isValid() ? m_book.FindNote(serial.toInt()) : nullptr;
     if (!note)
         return false;
     note->SetTitle(title.toStdString());
-    book->SetModified();
+    m_book.SetModified();
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     m_renamed(note->GetSerial());
     return true;

@@ -16,11 +16,10 @@ class CNoteListModel : public QAbstractListModel
     Q_OBJECT
 
 public:
-    using BookSource = std::function<CNoteBook*()>;
     // What a rename from the list should do with the new title, once it is stored.
     using RenameHandler = std::function<void(int serial)>;
 
-    CNoteListModel(BookSource book, RenameHandler renamed, QObject* parent = nullptr);
+    CNoteListModel(CNoteBook& book, RenameHandler renamed, QObject* parent = nullptr);
 
     // Picks up the notebook's current notes.
     void Refill();
@@ -35,7 +34,7 @@ public:
 private:
     const CNote* NoteAt(const QModelIndex& index) const;
 
-    BookSource m_book;
+    CNoteBook& m_book;
     RenameHandler m_renamed;
     int m_count = 0;
 };

@@ -1,4 +1,4 @@
-#include "CRichEditCtrlEx.h"
+#include "views/CRichEditCtrlEx.h"
 
 #include <QContextMenuEvent>
 #include <QInputMethodEvent>

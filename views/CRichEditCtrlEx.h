@@ -13,7 +13,6 @@ public:
     explicit CRichEditCtrlEx(QWidget* parent = nullptr);
 
     void SetLimitText(int limit) { m_limit = limit; }
-    int GetLimitText() const { return m_limit; }
     // Characters in the text; a line end counts one.
     int GetTextLength() const;
     // Selects start to end (editor positions), gives the focus and brings the line of the start

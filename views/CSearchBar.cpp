@@ -1,12 +1,15 @@
-#include "CSearchBar.h"
+#include "views/CSearchBar.h"
 
-#include "CPelmoraApp.h"
-#include "LogFont.h"
-#include "QtFont.h"
+#include "platform/LogFont.h"
+#include "platform/qt/DisplayScale.h"
+#include "platform/qt/QtFont.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolBar>
+
+#include <algorithm>
 
 CSearchBar::CSearchBar(QWidget* parent)
     : QWidget(parent), m_wndEdit(new QLineEdit(this)), m_wndButton(new QPushButton(tr("Search"), this))
@@ -42,4 +45,21 @@ void CSearchBar::resizeEvent(QResizeEvent* event)
     const int height = (r.bottom() + 1 - 2) - (r.top() + 2);
     m_wndEdit->setGeometry(r.left() + 2, r.top() + 2, e - (r.left() + 2), height);
     m_wndButton->setGeometry(e + 2, r.top() + 2, static_cast<int>(100 / g_scaleX + e + 2) - (e + 2), height);
+}
+
+// The row is measured from its own top, since the menu bar here lies inside the window above it.
+void CSearchBar::PlaceBeside(const QToolBar& toolBar)
+{
+    const QList<QAction*> actions = toolBar.actions();
+    const QWidget* last = actions.isEmpty() ? nullptr : toolBar.widgetForAction(actions.constLast());
+    if (!last)
+        return;
+    const QRect t = toolBar.geometry();
+    const QRect b = last->geometry();
+    const int left = b.left() + b.width() + (t.height() - (b.top() + b.height())) + 1;
+    const int top = t.top() + 2;
+    const int right = std::max(t.left() + t.width() - 2, left);
+    const int bottom = t.top() + t.height() - 2;
+    setGeometry(left, top, right - left, bottom - top);
+    raise();
 }

@@ -5,6 +5,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QToolBar;
 
 // The search box and its button on the toolbar row. Enter in the box and the button both run
 // the frame's Find Next.
@@ -19,6 +20,9 @@ public:
 
     QLineEdit* Edit() const { return m_wndEdit; }
     QPushButton* Button() const { return m_wndButton; }
+    // Takes the free part of the toolbar's row: right of its last button and up to two pixels
+    // before the row's end.
+    void PlaceBeside(const QToolBar& toolBar);
 
 signals:
     void FindNext();

@@ -1,4 +1,4 @@
-#include "ReaderFuzzTarget.h"
+#include "fuzz/ReaderFuzzTarget.h"
 
 #include <cstdlib>
 #include <cstring>

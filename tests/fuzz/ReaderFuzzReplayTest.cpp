@@ -1,8 +1,8 @@
-#include "CNoteBook.h"
-#include "PasswordAnswer.h"
-#include "ReaderFuzzTarget.h"
-#include "TempDir.h"
-#include "TestSupport.h"
+#include "fuzz/ReaderFuzzTarget.h"
+#include "model/CNoteBook.h"
+#include "support/PasswordAnswer.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "ReaderFuzzTarget.h"
+#include "fuzz/ReaderFuzzTarget.h"
 
-#include "CNoteBook.h"
-#include "CNoteBookReader.h"
-#include "MessageBox.h"
-#include "NoteBookBytes.h"
-#include "PasswordPrompt.h"
+#include "model/CNoteBook.h"
+#include "model/CNoteBookReader.h"
+#include "model/PasswordPrompt.h"
+#include "platform/MessageBox.h"
+#include "support/NoteBookBytes.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,156 @@
+#include "platform/qt/CCommandRouter.h"
+
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextEdit>
+
+namespace {
+
+bool IsTextBox(const QWidget* widget)
+{
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
+           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
+}
+
+// The keys a text box gives a meaning of its own.
+const QKeySequence::StandardKey kEditingKeys[] = {
+    QKeySequence::Copy,
+    QKeySequence::Cut,
+    QKeySequence::Paste,
+    QKeySequence::Undo,
+    QKeySequence::Redo,
+    QKeySequence::SelectAll,
+    QKeySequence::Delete,
+    QKeySequence::Backspace,
+    QKeySequence::DeleteEndOfWord,
+    QKeySequence::DeleteStartOfWord,
+    QKeySequence::DeleteEndOfLine,
+    QKeySequence::DeleteCompleteLine,
+    QKeySequence::MoveToNextWord,
+    QKeySequence::MoveToPreviousWord,
+    QKeySequence::SelectNextWord,
+    QKeySequence::SelectPreviousWord,
+    QKeySequence::MoveToStartOfDocument,
+    QKeySequence::MoveToEndOfDocument,
+};
+
+} // namespace
+
+CCommandRouter::CCommandRouter(QWidget* window) : QObject(window), m_window(window)
+{
+    qApp->installEventFilter(this);
+}
+
+QAction* CCommandRouter::Add(int id, const QString& menuText, const QString& prompt, Handler handler,
+                             UpdateRule rule)
+{
+    auto* action = new QAction(menuText, m_window);
+    const int lineBreak = prompt.indexOf('\n');
+    action->setStatusTip(prompt.left(lineBreak));
+    action->setToolTip(lineBreak < 0 ? menuText.section('\t', 0, 0).remove('&') : prompt.mid(lineBreak + 1));
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { Run(id); });
+    m_commands.insert(id, Command{action, std::move(handler), std::move(rule)});
+    return action;
+}
+
+void CCommandRouter::AddShortcut(int id, const QKeySequence& key)
+{
+    auto* shortcut = new QShortcut(key, m_window);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, id] { Run(id); });
+}
+
+void CCommandRouter::SetCheckable(int id)
+{
+    if (QAction* action = Action(id))
+        action->setCheckable(true);
+}
+
+QAction* CCommandRouter::Action(int id) const
+{
+    const auto it = m_commands.constFind(id);
+    return it == m_commands.constEnd() ? nullptr : it->action;
+}
+
+CCmdUI CCommandRouter::Query(int id) const
+{
+    CCmdUI ui(id);
+    const auto it = m_commands.constFind(id);
+    if (it == m_commands.constEnd())
+        ui.Enable(false);
+    else if (it->rule)
+        it->rule(ui);
+    return ui;
+}
+
+bool CCommandRouter::Run(int id)
+{
+    const auto it = m_commands.constFind(id);
+    if (it == m_commands.constEnd() || !Query(id).m_enabled) {
+        Update(id);
+        return false;
+    }
+    const Handler handler = it->handler; // the handler may add or remove commands
+    handler();
+    UpdateAll();
+    return true;
+}
+
+void CCommandRouter::Update(int id)
+{
+    QAction* action = Action(id);
+    if (!action)
+        return;
+    const CCmdUI ui = Query(id);
+    action->setEnabled(ui.m_enabled);
+    if (action->isCheckable())
+        action->setChecked(ui.m_checked);
+}
+
+void CCommandRouter::UpdateAll()
+{
+    for (auto it = m_commands.constBegin(); it != m_commands.constEnd(); ++it)
+        Update(it.key());
+}
+
+void CCommandRouter::WatchMenu(QMenu* menu)
+{
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator())
+                Update(action->data().toInt());
+    });
+}
+
+bool CCommandRouter::IsTextEditingKey(const QWidget* focus, const QKeySequence& key)
+{
+    if (!IsTextBox(focus))
+        return false;
+    for (const QKeySequence::StandardKey standard : kEditingKeys)
+        for (const QKeySequence& binding : QKeySequence::keyBindings(standard))
+            if (binding.matches(key) == QKeySequence::ExactMatch)
+                return true;
+    return false;
+}
+
+bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
+{
+    // Claiming the override hands the key to the text box instead of the window's shortcut.
+    if (event->type() == QEvent::ShortcutOverride && watched == QApplication::focusWidget() &&
+        m_window->isAncestorOf(static_cast<QWidget*>(watched))) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence sequence(key->keyCombination());
+        if (IsTextEditingKey(static_cast<QWidget*>(watched), sequence)) {
+            event->accept();
+            return false;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

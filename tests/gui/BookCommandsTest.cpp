@@ -1,0 +1,238 @@
+#include "support/PaneFixture.h"
+#include "support/TempDir.h"
+#include "views/CNotePanel.h"
+
+#include <QStatusBar>
+
+#include <filesystem>
+#include <fstream>
+
+class BookCommandsTest : public PaneTest
+{
+protected:
+    bool Run(int id) { return frame->GetRouter().Run(id); }
+    QString Status() { return frame->statusBar()->currentMessage(); }
+
+    // A notebook on disk with these notes, written through a frame of its own.
+    std::string Saved(const std::string& name, const Notes& notes, const std::string& password = {})
+    {
+        OpenNotes(notes);
+        book->SetPassword(password);
+        const std::string path = dir.File(name);
+        EXPECT_TRUE(book->WriteFile(path));
+        frame->CloseBook();
+        return path;
+    }
+
+    // Records the status line at the moment each message box shows.
+    void WatchStatus()
+    {
+        SetMessageBoxHandler([this](const std::string& text, unsigned, const std::string&) {
+            statusAtBox.push_back(Status());
+            texts.push_back(text);
+            return answers.empty() ? IDCANCEL : answers.takeFirst();
+        });
+    }
+
+    TempDir dir;
+    QStringList statusAtBox;
+    std::vector<std::string> texts;
+    QList<int> answers;
+};
+
+TEST_F(BookCommandsTest, NewAsksOnlyForAModifiedNotebookAndCancelKeepsIt)
+{
+    OpenNotes({{"a", "x"}});
+    ASSERT_TRUE(Run(ID_FILE_NEW));
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 0u) << "unchanged: closed without a question";
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    OpenNotes({{"a", "x"}});
+    book->SetModified();
+    CNoteBook* first = frame->GetNoteBook();
+    Run(ID_FILE_NEW); // no answer queued: Cancel
+    EXPECT_EQ(frame->GetNoteBook(), first);
+    EXPECT_TRUE(first->IsModified());
+
+    boxes.answers.push_back(IDNO);
+    Run(ID_FILE_NEW);
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 0u);
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(frame->windowTitle(), "Pelmora");
+}
+
+TEST_F(BookCommandsTest, YesWithoutAPathAsksForAFileAndCancellingKeepsEverything)
+{
+    OpenNotes({{"a", "x"}});
+    book->SetModified();
+    boxes.answers.push_back(IDYES);
+    CFileDialog::SetNextFileName({}); // the Save As dialog, cancelled
+    Run(ID_FILE_NEW);
+    EXPECT_EQ(frame->GetNoteBook(), book);
+    EXPECT_TRUE(book->IsModified());
+
+    boxes.answers.push_back(IDYES);
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("saved.pelm")));
+    Run(ID_FILE_NEW);
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("saved.pelm")));
+}
+
+TEST_F(BookCommandsTest, OpenAnsweredNoThenCancelledKeepsTheOldNotebook)
+{
+    OpenNotes({{"a", "x"}});
+    book->SetModified();
+    boxes.answers.push_back(IDNO);
+    CFileDialog::SetNextFileName({});
+    Run(ID_FILE_OPEN);
+    EXPECT_EQ(frame->GetNoteBook(), book);
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "a");
+}
+
+TEST_F(BookCommandsTest, OpenShowsTheNotebookTitleAndStatus)
+{
+    const std::string path = Saved("Work.old.pelm", {{"one", "1"}, {"two", "2"}});
+    CFileDialog::SetNextFileName(QString::fromStdString(path));
+    Run(ID_FILE_OPEN);
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->windowTitle(), "Pelmora - Work.old");
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 2u);
+    EXPECT_EQ(ItemText(1), "two");
+    EXPECT_FALSE(frame->GetActiveNote());
+    EXPECT_EQ(Status(), "Ready");
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified());
+}
+
+TEST_F(BookCommandsTest, StatusLineDuringAndAfterReadsAndWrites)
+{
+    WatchStatus();
+    frame->OpenBook(dir.File("missing.pelm"));
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], "ERROR: Could not read specified file.");
+    EXPECT_EQ(statusAtBox[0], "Reading NoteBook...");
+    EXPECT_EQ(Status(), "Ready");
+    EXPECT_FALSE(frame->IsBookOpen());
+    EXPECT_EQ(frame->windowTitle(), "Pelmora");
+
+    // A save that fails: into a folder that does not exist.
+    OpenNotes({{"a", ""}});
+    book->SetModified();
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("no/such/folder/x.pelm")));
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1], "ERROR: Could not create/modify specified file.");
+    EXPECT_EQ(statusAtBox[1], "Saving NoteBook...");
+    EXPECT_EQ(Status(), "Ready");
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_FALSE(book->GetPath().HasPath());
+
+    // The close prompt's Yes with that failing save keeps the window.
+    answers = {IDYES};
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("no/such/folder/x.pelm")));
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(frame->IsBookOpen());
+    SetMessageBoxHandler({});
+}
+
+TEST_F(BookCommandsTest, SaveOfANewNotebookIsSaveAsAndSaveAsWaitsForAPath)
+{
+    OpenNotes({{"a", "x"}});
+    EXPECT_FALSE(Enabled(ID_FILE_SAVE_AS));
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("first.pelm")));
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    EXPECT_EQ(frame->windowTitle(), "Pelmora - first");
+    EXPECT_TRUE(Enabled(ID_FILE_SAVE_AS));
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("second.pelm")));
+    Run(ID_FILE_SAVE_AS);
+    EXPECT_EQ(frame->windowTitle(), "Pelmora - second");
+    EXPECT_EQ(book->GetPath().GetPath(), dir.File("second.pelm"));
+}
+
+TEST_F(BookCommandsTest, PasswordIsAskedAndAWrongOrCancelledOneLeavesNoNotebook)
+{
+    const std::string path = Saved("locked.pelm", {{"secret", "text"}}, "s3cret");
+    CPasswordDlg::SetNextAnswer(IDOK, "s3cret");
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "s3cret");
+    frame->CloseBook();
+
+    for (int answer : {IDOK, IDCANCEL}) {
+        CPasswordDlg::SetNextAnswer(answer, "wrong!");
+        frame->OpenBook(path);
+        EXPECT_FALSE(frame->IsBookOpen());
+        ASSERT_FALSE(boxes.boxes.empty());
+        EXPECT_EQ(boxes.boxes.back().text, "ERROR: Could not read file.");
+    }
+}
+
+TEST_F(BookCommandsTest, SetPasswordIsStoredOnlyByTheNextSave)
+{
+    const std::string path = Saved("plain.pelm", {{"n", ""}});
+    frame->OpenBook(path);
+    CPasswordDlg::SetNextAnswer(IDOK, "newpass");
+    ASSERT_TRUE(Run(ID_SET_PASSWORD));
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "newpass");
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(frame->windowTitle(), "Pelmora - plain");
+    EXPECT_TRUE(frame->close()) << "no prompt: nothing counts as changed";
+    EXPECT_TRUE(boxes.boxes.empty());
+    frame->show();
+    frame->OpenBook(path);
+    EXPECT_TRUE(frame->IsBookOpen()) << "the password was never stored";
+
+    CPasswordDlg::SetNextAnswer(IDOK, "newpass");
+    Run(ID_SET_PASSWORD);
+    Run(ID_FILE_SAVE);
+    frame->CloseBook();
+    CPasswordDlg::SetNextAnswer(IDCANCEL);
+    frame->OpenBook(path);
+    EXPECT_FALSE(frame->IsBookOpen()) << "now it is asked for";
+}
+
+TEST_F(BookCommandsTest, ViewSettingsTravelWithTheNotebook)
+{
+    OpenNotes({{"first", "one"}, {"second", "two"}});
+    Activate(0);
+    frame->m_bBold = false;
+    Run(ID_FONT_COURIER);
+    Run(ID_BOLD);
+    if (!frame->m_bWordWrap)
+        Run(ID_WORD_WRAP);
+    frame->GetNotePanel()->SetPaneShares(9000, 23768);
+    book->SetPassword("pass1234");
+    WindowPlacement placement{};
+    placement.length = 44;
+    placement.showCmd = SW_SHOWNORMAL;
+    placement.left = 20;
+    placement.top = 30;
+    placement.right = 20 + 700;
+    placement.bottom = 30 + 560;
+    frame->SetWindowPlacement(placement);
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("view.pelm")));
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    std::int32_t shares[2];
+    frame->GetNotePanel()->GetPaneShares(shares[0], shares[1]);
+
+    // Another frame, with other settings, opens it and takes them over.
+    frame.reset();
+    frame = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(frame->Create());
+    frame->show();
+    frame->m_bWordWrap = false;
+    CPasswordDlg::SetNextAnswer(IDOK, "pass1234");
+    frame->OpenBook(dir.File("view.pelm"));
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 2u);
+    EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(1)->GetText(), "two");
+    EXPECT_TRUE(frame->m_bBold);
+    EXPECT_TRUE(frame->m_bWordWrap);
+    EXPECT_EQ(frame->m_textFont.family(), "Courier New");
+    std::int32_t back[2] = {0, 0};
+    frame->GetNotePanel()->GetPaneShares(back[0], back[1]);
+    EXPECT_EQ(back[0], shares[0]);
+    EXPECT_EQ(back[1], shares[1]);
+    EXPECT_EQ(frame->width(), 700);
+    EXPECT_EQ(frame->height(), 560);
+}

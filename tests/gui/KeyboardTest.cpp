@@ -1,0 +1,85 @@
+#include "support/PaneFixture.h"
+#include "views/CSearchBar.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+// Keys typed into a text box keep their editing meaning there; elsewhere the window's shortcuts
+// act.
+class KeyboardTest : public PaneTest
+{
+protected:
+    QLineEdit* SearchBox() { return frame->m_wndSearchBar->Edit(); }
+
+    void Press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+    {
+        widget->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(widget->hasFocus());
+        QTest::keyClick(widget, key, modifiers);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(KeyboardTest, CtrlDeleteInATextBoxDeletesAWordNotANote)
+{
+    OpenNotes({{"first note", "alpha beta"}, {"second", "gamma"}});
+    Activate(0);
+    ASSERT_NE(Text(), nullptr);
+
+    Text()->moveCursor(QTextCursor::Start);
+    Press(Text(), Qt::Key_Delete);
+    EXPECT_EQ(book->GetCount(), 2u);
+    EXPECT_EQ(Text()->toPlainText(), "beta");
+
+    TitleBox()->home(false);
+    Press(TitleBox(), Qt::Key_Delete);
+    EXPECT_EQ(book->GetCount(), 2u);
+    EXPECT_EQ(TitleBox()->text(), "note");
+
+    SearchBox()->setText("find me");
+    SearchBox()->home(false);
+    Press(SearchBox(), Qt::Key_Delete);
+    EXPECT_EQ(book->GetCount(), 2u);
+    EXPECT_EQ(SearchBox()->text(), "me");
+
+    // In the list the key is the Delete Note command, without a question.
+    Press(List(), Qt::Key_Delete);
+    EXPECT_EQ(book->GetCount(), 1u);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(KeyboardTest, ClipboardKeysInTheSearchBoxStayInTheSearchBox)
+{
+    OpenNotes({{"n", "note text"}});
+    Activate(0);
+    QGuiApplication::clipboard()->setText("pasted");
+    SearchBox()->clear();
+    Press(SearchBox(), Qt::Key_V);
+    EXPECT_EQ(SearchBox()->text(), "pasted");
+    EXPECT_EQ(Text()->toPlainText(), "note text");
+
+    SearchBox()->setText("copied");
+    SearchBox()->selectAll();
+    Press(SearchBox(), Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "copied");
+    Press(SearchBox(), Qt::Key_X);
+    EXPECT_EQ(SearchBox()->text(), "");
+    EXPECT_EQ(Text()->toPlainText(), "note text");
+}
+
+TEST_F(KeyboardTest, CommandKeysWithoutAnEditingMeaningStillActInTextBoxes)
+{
+    OpenNotes({{"n", "typed"}});
+    Activate(0);
+    Press(Text(), Qt::Key_F3, Qt::NoModifier);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Please enter text to search for.");
+
+    Press(Text(), Qt::Key_F);
+    EXPECT_TRUE(SearchBox()->hasFocus());
+
+    Press(SearchBox(), Qt::Key_N);
+    EXPECT_EQ(book->GetCount(), 2u);
+    EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "New Note 2");
+}

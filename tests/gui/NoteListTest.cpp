@@ -1,0 +1,226 @@
+#include "model/CNoteBook.h"
+#include "support/PaneFixture.h"
+
+#include <QScrollBar>
+
+using NoteListTest = PaneTest;
+
+TEST_F(NoteListTest, ListsTitlesInNotebookOrderWithTheirSerials)
+{
+    OpenNotes({{"Alpha", "a"}, {"Same", "first"}, {"Same", "second"}});
+    ASSERT_EQ(List()->GetItemCount(), 3);
+    EXPECT_EQ(ItemText(0), "Alpha");
+    EXPECT_EQ(ItemText(2), "Same");
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(List()->GetItemSerial(row), serials[row]);
+    EXPECT_EQ(List()->GetSelectionMark(), -1);
+    EXPECT_FALSE(frame->GetActiveNote());
+
+    // Two equal titles are told apart by their serial numbers.
+    Activate(2);
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetSerial(), serials[2]);
+    EXPECT_EQ(Text()->toPlainText(), "second");
+    EXPECT_TRUE(ListPane()->SelectNote(serials[1]));
+    EXPECT_EQ(List()->GetSelectionMark(), 1);
+    EXPECT_FALSE(ListPane()->SelectNote(9999));
+}
+
+TEST_F(NoteListTest, EmptyNotebookHasNoItemsNoMenuAndNoMoves)
+{
+    OpenNotes({});
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    EXPECT_FALSE(ChooseFromContextMenu(List()->viewport(), QPoint(10, 10), "&Rename"));
+    EXPECT_FALSE(Enabled(ID_MOVE_UP));
+    EXPECT_FALSE(Enabled(ID_MOVE_DOWN));
+    frame->GetNotePanel()->MoveSelected(true);
+    frame->GetNotePanel()->MoveSelected(false);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+}
+
+TEST_F(NoteListTest, ClickAndListKeysSelectOnlyDoubleClickAndEnterOpen)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}, {"Three", "3"}});
+    Click(0);
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+    EXPECT_FALSE(frame->GetActiveNote());
+    EXPECT_TRUE(Enabled(ID_MOVE_UP)) << "the toolbar follows the selection";
+
+    QTest::keyClick(List(), Qt::Key_Down);
+    QTest::keyClick(List(), Qt::Key_End);
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    QTest::keyClick(List(), Qt::Key_Home);
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+    EXPECT_FALSE(frame->GetActiveNote());
+
+    QTest::keyClick(List(), Qt::Key_Down);
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetSerial(), serials[1]);
+    EXPECT_EQ(TitleBox()->text(), "Two");
+
+    Activate(2);
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetSerial(), serials[2]);
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    EXPECT_EQ(LabelEditor(), nullptr) << "a double click starts no rename";
+    EXPECT_FALSE(book->IsModified());
+}
+
+TEST_F(NoteListTest, ReactivatingTheOpenNoteStoresTheTypingAndRebuildsTheEditor)
+{
+    OpenNotes({{"One", "start"}});
+    Activate(0);
+    ASSERT_NE(Text(), nullptr);
+    const QPointer<CRichEditCtrlEx> before = Text();
+    Text()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(Text(), " typed");
+    EXPECT_EQ(book->FindNote(serials[0])->GetText(), "start") << "typing stays in the editor";
+
+    Activate(0);
+    EXPECT_EQ(book->FindNote(serials[0])->GetText(), "start typed");
+    ASSERT_NE(Text(), nullptr);
+    EXPECT_EQ(Text()->toPlainText(), "start typed");
+    EXPECT_TRUE(before.isNull()) << "the editor's controls are made afresh";
+}
+
+TEST_F(NoteListTest, RenameInPlaceTakesTheTextAsTypedAndRefusesEmpty)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}});
+    Click(1);
+    QTest::keyClick(List(), Qt::Key_F2);
+    QLineEdit* label = LabelEditor();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Two");
+
+    // Esc cancels: the label and the notebook stay as they were.
+    QTest::keyClicks(label, "xx");
+    QTest::keyClick(label, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(ItemText(1), "Two");
+    EXPECT_EQ(book->FindNote(serials[1])->GetTitle(), "Two");
+    EXPECT_FALSE(book->IsModified());
+
+    // An empty label is refused.
+    ListPane()->RenameSelected();
+    label = LabelEditor();
+    ASSERT_NE(label, nullptr);
+    label->clear();
+    QTest::keyClick(label, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(ItemText(1), "Two");
+    EXPECT_FALSE(book->IsModified());
+
+    // Unchanged text still counts as a rename.
+    ListPane()->RenameSelected();
+    ASSERT_NE(LabelEditor(), nullptr);
+    QTest::keyClick(LabelEditor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_FALSE(frame->GetActiveNote()) << "Enter on a label does not open the note";
+
+    book->SetModifiedFlag(false);
+    ASSERT_TRUE(frame->GetRouter().Run(ID_RENAME_NOTE));
+    ASSERT_NE(LabelEditor(), nullptr);
+    LabelEditor()->setText("  Spaced  ");
+    QTest::keyClick(LabelEditor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(book->FindNote(serials[1])->GetTitle(), "  Spaced  ");
+    EXPECT_EQ(ItemText(1), "  Spaced  ");
+    EXPECT_TRUE(book->IsModified());
+}
+
+TEST_F(NoteListTest, RenamingTheOpenNoteUpdatesItsTitleBoxAtOnce)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}});
+    Activate(0);
+    ASSERT_EQ(TitleBox()->text(), "One");
+    // A click on the selected item edits its label, once the double-click time has passed.
+    Click(0);
+    QTRY_VERIFY(LabelEditor() != nullptr);
+    LabelEditor()->setText("Renamed");
+    QTest::keyClick(LabelEditor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(TitleBox()->text(), "Renamed");
+    EXPECT_EQ(Active()->GetTitle(), "Renamed");
+
+    // Renaming another note leaves the title box alone.
+    Click(1);
+    ListPane()->RenameSelected();
+    ASSERT_NE(LabelEditor(), nullptr);
+    LabelEditor()->setText("Other");
+    QTest::keyClick(LabelEditor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(TitleBox()->text(), "Renamed");
+    EXPECT_EQ(book->FindNote(serials[1])->GetTitle(), "Other");
+}
+
+TEST_F(NoteListTest, ContextMenuRenamesAndDeletesTheSelectedNote)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}, {"Three", "3"}});
+    EXPECT_FALSE(ChooseFromContextMenu(List()->viewport(), RowCenter(0), "&Rename"))
+        << "no menu without a selection";
+
+    Click(1);
+    ASSERT_TRUE(ChooseFromContextMenu(List()->viewport(), RowCenter(1), "&Rename"));
+    ASSERT_NE(LabelEditor(), nullptr);
+    QTest::keyClick(LabelEditor(), Qt::Key_Escape);
+    QApplication::processEvents();
+
+    Activate(1);
+    ASSERT_TRUE(ChooseFromContextMenu(List()->viewport(), RowCenter(1), "&Delete"));
+    EXPECT_EQ(book->FindNote(serials[1]), nullptr);
+    EXPECT_EQ(List()->GetItemCount(), 2);
+    EXPECT_EQ(ItemText(1), "Three");
+    EXPECT_FALSE(frame->GetActiveNote());
+    EXPECT_EQ(List()->GetSelectionMark(), -1);
+    EXPECT_FALSE(Enabled(ID_MOVE_UP)) << "the refill clears the selection and the toolbar knows";
+}
+
+TEST_F(NoteListTest, MovesKeepTheMovedNoteSelectedAndStopAtTheEnds)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}, {"Three", "3"}});
+    Activate(1);
+    ASSERT_TRUE(frame->GetRouter().Run(ID_MOVE_UP));
+    EXPECT_EQ(ItemText(0), "Two");
+    EXPECT_EQ(book->GetNoteAtIndex(0)->GetSerial(), serials[1]);
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+    EXPECT_FALSE(frame->GetActiveNote()) << "the refill leaves no note open";
+    EXPECT_TRUE(book->IsModified());
+
+    // Move Up on the first row is enabled but moves nothing.
+    EXPECT_TRUE(Enabled(ID_MOVE_UP));
+    frame->GetNotePanel()->MoveSelected(true);
+    EXPECT_EQ(ItemText(0), "Two");
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+
+    frame->GetNotePanel()->MoveSelected(false);
+    frame->GetNotePanel()->MoveSelected(false);
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    EXPECT_EQ(book->GetNoteAtIndex(2)->GetSerial(), serials[1]);
+    frame->GetNotePanel()->MoveSelected(false);
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    EXPECT_EQ(ItemText(2), "Two");
+}
+
+TEST_F(NoteListTest, RowsSpanTheListAfterAnyResizeAndLongTitlesAreKept)
+{
+    const std::string longTitle(40000, 'w');
+    OpenNotes({{"Short", ""}, {longTitle, ""}});
+    for (const QSize size : {QSize(900, 500), QSize(520, 520)}) {
+        frame->resize(size);
+        QApplication::processEvents();
+        const int width = List()->viewport()->width();
+        for (int row = 0; row < 2; ++row)
+            EXPECT_EQ(List()->visualRect(List()->model()->index(row, 0)).width(), width);
+        EXPECT_FALSE(List()->horizontalScrollBar()->isVisible());
+    }
+    // Neither the label editor nor the title box cut a title past the line edit's usual limit.
+    Activate(1);
+    EXPECT_EQ(TitleBox()->text().size(), 40000);
+    ListPane()->RenameSelected();
+    ASSERT_NE(LabelEditor(), nullptr);
+    QTest::keyClick(LabelEditor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(book->FindNote(serials[1])->GetTitle(), longTitle);
+}

@@ -1,0 +1,116 @@
+#include "model/CNoteBook.h"
+#include "support/TestSupport.h"
+#include "views/search/CNoteSearch.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CNote* Add(CNoteBook& book, const std::string& title, const std::string& text)
+{
+    CNote* note = book.AddNote(true, false);
+    note->SetTitle(title);
+    note->SetText(text);
+    return note;
+}
+
+} // namespace
+
+TEST(NoteSearch, TitleHitComesBeforeItsTextHitsAndOverlapsCount)
+{
+    CNoteBook book;
+    book.Clear();
+    Add(book, "first", "nothing here");
+    CNote* aa = Add(book, "Aardvark", "aaaa");
+    CNoteSearch search;
+    EXPECT_EQ(search.Search(&book, "aa"), 4);
+    const auto& hits = search.GetHits();
+    EXPECT_EQ(hits[0].kind, SearchHit::Title);
+    EXPECT_EQ(hits[0].serial, aa->GetSerial());
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(hits[i].kind, SearchHit::Text);
+        EXPECT_EQ(hits[i].position, i - 1);
+    }
+    // A title with the text twice is still one hit.
+    Add(book, "aa aa", "");
+    EXPECT_EQ(search.Search(&book, "zz"), 0);
+    EXPECT_EQ(search.Search(&book, "AA"), 5);
+}
+
+TEST(NoteSearch, RepeatedSearchWalksAndStartsOver)
+{
+    MessageBoxRecorder boxes;
+    CNoteBook book;
+    book.Clear();
+    Add(book, "one", "Note, note");
+    Add(book, "two", "a NOTE");
+    CNoteSearch search;
+    ASSERT_EQ(search.Search(&book, "note"), 3);
+    EXPECT_EQ(search.GetCurrentHit()->position, 0);
+    search.Search(&book, "NOTE"); // another spelling is the same search
+    EXPECT_EQ(search.GetCurrentHit()->position, 6);
+    search.Search(&book, "Note");
+    EXPECT_EQ(search.GetCurrentHit()->serial, 2);
+    EXPECT_TRUE(boxes.boxes.empty());
+    search.Search(&book, "note");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "End of search results reached.  Starting over");
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_ICONINFORMATION));
+    EXPECT_EQ(search.GetCurrentIndex(), 0u);
+
+    // A new text, or the same text on another notebook, starts at the first hit.
+    search.Search(&book, "note");
+    search.Search(&book, "not");
+    EXPECT_EQ(search.GetCurrentIndex(), 0u);
+    CNoteBook other;
+    other.Clear();
+    Add(other, "x", "not not");
+    search.Search(&other, "not");
+    EXPECT_EQ(search.GetCurrentIndex(), 0u);
+}
+
+TEST(NoteSearch, ExactlyOneHitShowsTheBoxOnEveryFurtherPress)
+{
+    MessageBoxRecorder boxes;
+    CNoteBook book;
+    book.Clear();
+    Add(book, "t", "unique");
+    CNoteSearch search;
+    search.Search(&book, "uniq");
+    search.Search(&book, "uniq");
+    search.Search(&book, "UNIQ");
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(search.GetCurrentIndex(), 0u);
+}
+
+TEST(NoteSearch, AccentsMatchExactlyButRepeatIgnoresTheirCase)
+{
+    MessageBoxRecorder boxes;
+    CNoteBook book;
+    book.Clear();
+    Add(book, "t", "caf\xC3\xA9 CAF\xC3\x89 caf\xC3\xA9");
+    CNoteSearch search;
+    EXPECT_EQ(search.Search(&book, "caf\xC3\xA9"), 2);
+    EXPECT_EQ(search.Search(&book, "CAF\xC3\x89"), 1) << "the hit list is rebuilt for the new spelling";
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "but it counts as the same search, past its one hit";
+    EXPECT_TRUE(CNoteSearch::SameTextIgnoringCase("\xC5\xA0koda \xC3\x86", "\xC5\xA1KODA \xC3\xA6"));
+    EXPECT_FALSE(CNoteSearch::SameTextIgnoringCase("abc", "abcd"));
+    EXPECT_FALSE(CNoteSearch::SameTextIgnoringCase("\xC3\x97", "\xC3\xB7"))
+        << "the multiplication sign is no letter";
+}
+
+TEST(NoteSearch, HitsFollowEditsBetweenPresses)
+{
+    MessageBoxRecorder boxes;
+    CNoteBook book;
+    book.Clear();
+    CNote* note = Add(book, "t", "one word");
+    CNoteSearch search;
+    EXPECT_EQ(search.Search(&book, "word"), 1);
+    note->SetText("word word word");
+    EXPECT_EQ(search.Search(&book, "word"), 3);
+    EXPECT_EQ(search.GetCurrentIndex(), 1u);
+    book.RemoveNote(note->GetSerial());
+    EXPECT_EQ(search.Search(&book, "word"), 0);
+    EXPECT_EQ(search.GetCurrentHit(), nullptr);
+}

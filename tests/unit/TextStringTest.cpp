@@ -1,0 +1,130 @@
+#include "model/CTextString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+int NaiveFind(const std::string& text, const std::string& pattern, int start, bool ignoreCase)
+{
+    const auto fold = [&](char c) { return (ignoreCase && c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
+    if (pattern.empty())
+        return -1;
+    for (std::size_t p = start < 0 ? 0 : static_cast<std::size_t>(start); p + pattern.size() <= text.size();
+         ++p) {
+        std::size_t i = 0;
+        while (i < pattern.size() && fold(text[p + i]) == fold(pattern[i]))
+            ++i;
+        if (i == pattern.size())
+            return static_cast<int>(p);
+    }
+    return -1;
+}
+
+int FindIn(std::string text, const char* pattern, int start, bool ignoreCase)
+{
+    CTextString s;
+    s.Attach(text.data(), static_cast<int>(text.size()));
+    return s.Find(pattern, start, ignoreCase);
+}
+
+} // namespace
+
+TEST(TextString, FindWithAndWithoutCase)
+{
+    EXPECT_EQ(FindIn("a Note, a note", "nOTe", 0, true), 2);
+    EXPECT_EQ(FindIn("a Note, a note", "nOTe", 3, true), 10);
+    EXPECT_EQ(FindIn("a Note, a note", "nOTe", 0, false), -1);
+    EXPECT_EQ(FindIn("a Note, a note", "note", 0, false), 10);
+    // Overlapping matches when the caller steps one past each hit.
+    EXPECT_EQ(FindIn("aaaa", "aa", 0, true), 0);
+    EXPECT_EQ(FindIn("aaaa", "aa", 1, true), 1);
+    EXPECT_EQ(FindIn("aaaa", "aa", 2, true), 2);
+    EXPECT_EQ(FindIn("aaaa", "aa", 3, true), -1);
+}
+
+TEST(TextString, FindEdges)
+{
+    EXPECT_EQ(FindIn("text", "", 0, true), -1);
+    EXPECT_EQ(FindIn("text", "t", 4, true), -1);
+    EXPECT_EQ(FindIn("text", "t", 99, true), -1);
+    EXPECT_EQ(FindIn("tex", "text", 0, true), -1);
+    EXPECT_EQ(FindIn("", "a", 0, true), -1);
+    // Bytes outside A to Z match only themselves: É (C3 89) and é (C3 A9).
+    EXPECT_EQ(FindIn("caf\xC3\xA9", "CAF\xC3\x89", 0, true), -1);
+    EXPECT_EQ(FindIn("caf\xC3\xA9", "CAF\xC3\xA9", 0, true), 0);
+    EXPECT_EQ(FindIn("\xC9t\xE9", "\xE9", 0, true), 2);
+    // The text ends at its terminator even when the block goes on.
+    std::string block("ab\0ab", 5);
+    CTextString s;
+    s.Attach(block.data(), 5);
+    EXPECT_EQ(s.Find("ab", 1, false), -1);
+    CTextString none;
+    EXPECT_EQ(none.Find("a", 0, true), -1);
+}
+
+TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
+{
+    std::mt19937 rng(11);
+    const std::string alphabet = "aAbB\xE9 ";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text, pattern;
+        const int length = static_cast<int>(rng() % 70);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[rng() % alphabet.size()];
+        for (int i = static_cast<int>(rng() % 3); i >= 0; --i)
+            pattern += alphabet[rng() % alphabet.size()];
+        const bool ignoreCase = rng() % 2;
+        const int start = static_cast<int>(rng() % (length + 2));
+        ASSERT_EQ(FindIn(text, pattern.c_str(), start, ignoreCase),
+                  NaiveFind(text, pattern, start, ignoreCase))
+            << '"' << text << "\" \"" << pattern << "\" " << start << ' ' << ignoreCase;
+    }
+}
+
+TEST(TextString, AttachBorrowsAndDetachReleasesNothing)
+{
+    char text[] = "borrowed";
+    {
+        CTextString s;
+        EXPECT_FALSE(s.Attach(nullptr));
+        EXPECT_TRUE(s.Attach(text));
+        EXPECT_EQ(s.GetCapacity(), 9);
+        EXPECT_FALSE(s.Owns());
+        EXPECT_FALSE(s.Attach(text));
+        EXPECT_EQ(s.Detach(), text);
+        EXPECT_EQ(s.GetData(), nullptr);
+        EXPECT_TRUE(s.Attach(text, 3));
+        EXPECT_EQ(s.GetCapacity(), 4);
+        s.Free(); // borrowed: left alone
+        EXPECT_EQ(s.GetData(), text);
+    } // destroyed while still borrowing: the sanitizer would report a bad free
+    EXPECT_STREQ(text, "borrowed");
+}
+
+TEST(TextString, ReserveGrowsAndKeepsText)
+{
+    CTextString s;
+    char* block = s.Reserve(255);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(s.GetCapacity(), 256);
+    EXPECT_TRUE(s.Owns());
+    EXPECT_STREQ(block, "");
+    std::strcpy(block, "hello");
+    EXPECT_EQ(s.Reserve(10), block);
+    char* bigger = s.Reserve(1000);
+    EXPECT_STREQ(bigger, "hello");
+    EXPECT_EQ(s.GetCapacity(), 1001);
+
+    char borrowed[] = "abcdef";
+    CTextString b;
+    b.Attach(borrowed);
+    char* own = b.Reserve(20);
+    EXPECT_NE(own, borrowed);
+    EXPECT_STREQ(own, "abcdef");
+    EXPECT_TRUE(b.Owns());
+    EXPECT_EQ(b.Reserve(-1), nullptr);
+}

@@ -1,0 +1,219 @@
+#include "model/CNoteBook.h"
+#include "support/NoteBookBytes.h"
+#include "support/PasswordAnswer.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg)
+{
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+class Tool : public ::testing::Test
+{
+protected:
+    // Runs pelmora-tool with the arguments, standard input from the text, no terminal.
+    Result Run(const std::vector<std::string>& args, const std::string& input = {},
+               const std::string& password = {})
+    {
+        std::ofstream(dir.File("stdin"), std::ios::binary) << input;
+        std::string command =
+            password.empty() ? "env -u PELMORA_PASSWORD " : "env PELMORA_PASSWORD=" + Quote(password) + " ";
+        command += Quote(PELMORA_TOOL);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
+        command += " <" + Quote(dir.File("stdin")) + " >" + Quote(dir.File("stdout")) + " 2>" +
+                   Quote(dir.File("stderr"));
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, NoteBookBytes::Load(dir.File("stdout")),
+                NoteBookBytes::Load(dir.File("stderr"))};
+    }
+
+    // A locked notebook with every view field set and characters beyond ASCII, as this program writes it.
+    std::string WriteRichNoteBook(const std::string& name, TextEncoding encoding)
+    {
+        CNoteBook book;
+        book.SetEncoding(encoding);
+        book.SetPassword("p\xC3\xA4ss");
+        CViewSettings& view = book.GetViewSettings();
+        view.m_bWordWrap = true;
+        view.m_placement = {44, 2, SW_SHOWMAXIMIZED, -1, -2, -8, -9, 10, 20, 810, 620};
+        view.m_paneFirst = 12000;
+        view.m_paneSecond = 20768;
+        FillLogFont(view.m_font, "Lucida Console", -21, 700, 1, 0, 1, 3, 900, 900, 0, 3, 2, 5, 49);
+        std::memcpy(view.m_font.lfFaceName + 20, "\x01\xFF", 2);
+        book.AddNote(true, true)->SetTitle("Caf\xC3\xA9 \xE2\x82\xAC");
+        book.GetNoteAt(1)->SetText("line one\r\nline \"two\"\ttab");
+        book.AddNote(true, true)->SetTitle("");
+        book.AddNote(true, true)->SetText(std::string(5000, 'z'));
+        const std::string path = dir.File(name);
+        EXPECT_TRUE(book.WriteFile(path));
+        return path;
+    }
+
+    TempDir dir;
+    MessageBoxRecorder boxes;
+};
+
+} // namespace
+
+TEST_F(Tool, DumpThenLoadReproducesTheFileByteForByte)
+{
+    for (TextEncoding encoding : {TextEncoding::utf8, TextEncoding::windows1252}) {
+        SCOPED_TRACE(encoding == TextEncoding::utf8 ? "UTF-8" : "Windows-1252");
+        const std::string original = WriteRichNoteBook("original.pelm", encoding);
+        const Result dump = Run({"dump", original}, {}, "p\xC3\xA4ss");
+        ASSERT_EQ(dump.status, 0) << dump.err;
+        const auto json = nlohmann::json::parse(dump.out);
+        EXPECT_EQ(json["version"], 10);
+        EXPECT_EQ(json["password"], true);
+        EXPECT_EQ(dump.out.find("p\xC3\xA4ss"), std::string::npos) << "the password itself is never shown";
+        EXPECT_EQ(json["notes"][0]["title"], "Caf\xC3\xA9 \xE2\x82\xAC");
+        EXPECT_EQ(json["notes"][1]["title"], "");
+        EXPECT_EQ(json["font"]["face"], "Lucida Console");
+        EXPECT_EQ(json["font"]["face_bytes"].size(), 32u) << "bytes after the name are kept";
+        EXPECT_EQ(json["placement"]["normal"], nlohmann::json({10, 20, 810, 620}));
+        EXPECT_EQ(json["pane_shares"], nlohmann::json({12000, 20768}));
+
+        const std::string copy = dir.File("copy.pelm");
+        const Result load = Run({"load", copy}, dump.out, "p\xC3\xA4ss");
+        ASSERT_EQ(load.status, 0) << load.err;
+        EXPECT_EQ(NoteBookBytes::Load(copy), NoteBookBytes::Load(original));
+    }
+}
+
+TEST_F(Tool, LoadTakesAPasswordStringAndRefusesBadInput)
+{
+    const std::string path = dir.File("new.pelm");
+    const Result load =
+        Run({"load", path},
+            R"({"password": "open sesame", "pane_shares": null, "notes": [{"title": "a", "text": "b"}]})");
+    ASSERT_EQ(load.status, 0) << load.err;
+    {
+        PasswordAnswer answer("open sesame");
+        CNoteBook book;
+        ASSERT_TRUE(book.ReadFile(path));
+        EXPECT_EQ(book.GetNoteAt(1)->GetText(), "b");
+        EXPECT_STREQ(book.GetViewSettings().m_font.lfFaceName, "Verdana") << "an absent font is the default";
+    }
+    const std::string before = NoteBookBytes::Load(path);
+    for (const char* bad : {"not json", R"({"notes": [{"title": 5}]})", R"({"font": {"height": 4294967296}})",
+                            R"({"password": true})"}) {
+        SCOPED_TRACE(bad);
+        const Result refused = Run({"load", path}, bad);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("pelmora-tool: "), std::string::npos);
+        EXPECT_EQ(NoteBookBytes::Load(path), before);
+    }
+}
+
+TEST_F(Tool, InfoNeedsNoPasswordAndLockedReadsNeedOne)
+{
+    const std::string path = WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
+    const Result info = Run({"info", path});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("version: 10\nnotes: 3\nlocked: yes\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("pane shares: 12000 20768"), std::string::npos);
+    EXPECT_NE(info.out.find("placement: show 3, normal 10 20 810 620"), std::string::npos);
+
+    const Result noPassword = Run({"dump", path});
+    EXPECT_EQ(noPassword.status, 1);
+    EXPECT_NE(noPassword.err.find("ERROR: Could not read file.\n"), std::string::npos) << noPassword.err;
+    EXPECT_TRUE(noPassword.out.empty());
+
+    std::ofstream(dir.File("wrong")) << "pass\n";
+    EXPECT_EQ(Run({"--password-file", dir.File("wrong"), "dump", path}).status, 1);
+    std::ofstream(dir.File("right")) << "p\xC3\xA4ss\n";
+    EXPECT_EQ(Run({"--password-file", dir.File("right"), "dump", path}, {}, "ignored").status, 0);
+
+    const Result missing = Run({"info", dir.File("missing.pelm")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "ERROR: Could not read specified file.\n");
+}
+
+TEST_F(Tool, UsageErrorsExitWith2)
+{
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"dump"},
+                                               {"import", "a.txt"},
+                                               {"export", "book.pelm"},
+                                               {"--bogus", "info", "x"}})
+        EXPECT_EQ(Run(args).status, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(Run({"--help"}).status, 0);
+}
+
+TEST_F(Tool, ExportNamesAreSafeForAnyTitle)
+{
+    CNoteBook book;
+    const std::vector<std::string> titles = {"a/b\\c",     "..",          "tab\there", "Same", "Same", "",
+                                             " .hidden. ", "caf\xC3\xA9", "x",         "y",    "z"};
+    for (const std::string& title : titles) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle(title);
+        note->SetText("text of " + title);
+    }
+    ASSERT_TRUE(book.WriteFile(dir.File("book.pelm")));
+    const Result result = Run({"export", dir.File("book.pelm"), dir.File("out/notes")});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.File("out/notes")))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"01 a_b_c.txt", "02.txt", "03 tab_here.txt", "04 Same.txt",
+                                               "05 Same.txt", "06.txt", "07 hidden.txt", "08 caf\xC3\xA9.txt",
+                                               "09 x.txt", "10 y.txt", "11 z.txt"}));
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/notes/04 Same.txt")), "text of Same");
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/notes/08 caf\xC3\xA9.txt")), "text of caf\xC3\xA9");
+}
+
+TEST_F(Tool, ImportCreatesOrExtendsTheNotebook)
+{
+    std::ofstream(dir.File("shopping.list.txt")) << "milk\n";
+    std::ofstream(dir.File("old.txt"), std::ios::binary) << "na\xEFve \x80";
+    std::ofstream(dir.File("README")) << "no extension";
+    const std::string book = dir.File("book.pelm");
+    Result result = Run({"import", "--into", book, dir.File("shopping.list.txt"), dir.File("old.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    result = Run({"import", "--into", book, dir.File("README")});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const std::string before = NoteBookBytes::Load(book);
+    result = Run({"import", "--into", book, dir.File("README"), dir.File("missing.txt")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("missing.txt"), std::string::npos);
+    EXPECT_EQ(NoteBookBytes::Load(book), before) << "nothing is added when one file cannot be read";
+
+    CNoteBook read;
+    ASSERT_TRUE(read.ReadFile(book));
+    ASSERT_EQ(read.GetCount(), 3u);
+    EXPECT_EQ(read.GetNoteAt(1)->GetTitle(), "shopping.list");
+    EXPECT_EQ(read.GetNoteAt(1)->GetText(), "milk\n");
+    EXPECT_EQ(read.GetNoteAt(2)->GetText(), "na\xC3\xAFve \xE2\x82\xAC")
+        << "Windows text files arrive as UTF-8";
+    EXPECT_EQ(read.GetNoteAt(3)->GetTitle(), "README");
+    EXPECT_EQ(read.GetEncoding(), TextEncoding::utf8);
+}

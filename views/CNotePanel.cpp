@@ -1,0 +1,176 @@
+#include "views/CNotePanel.h"
+
+#include "model/CNoteBook.h"
+#include "platform/DebugTrace.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/CCmdUI.h"
+#include "views/CListCtrlEx.h"
+#include "views/CNoteEditCtrl.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CRichEditCtrlEx.h"
+#include "views/INotePanelOwner.h"
+#include "views/search/CNoteSearch.h"
+#include "views/search/TextPositions.h"
+
+namespace {
+
+// Plain containers with a thin edge, gray wherever their controls leave room.
+void StylePane(QFrame& pane)
+{
+    pane.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane.setLineWidth(1);
+    pane.setAutoFillBackground(true);
+    QPalette gray = pane.palette();
+    gray.setColor(QPalette::Window, QColor(150, 150, 150));
+    pane.setPalette(gray);
+}
+
+} // namespace
+
+// The panes exist from the start, so the owner's update rules can always ask them.
+CNotePanel::CNotePanel(CNoteBook& book, INotePanelOwner& owner)
+    : CPaneSplitter(2, Orientation::SideBySide, 100, 5), m_book(book), m_owner(owner),
+      m_listPane(std::make_unique<CNoteListCtrl>(*this)), m_editPane(std::make_unique<CNoteEditCtrl>(*this))
+{
+}
+
+CNotePanel::~CNotePanel() = default;
+
+bool CNotePanel::Create(QWidget* host)
+{
+    setParent(host);
+    StylePane(*m_listPane);
+    StylePane(*m_editPane);
+    CreatePane(0, m_listPane.get());
+    CreatePane(1, m_editPane.get());
+    m_listPane->CreateList();
+    SetPaneWeights({3, 10});
+    setGeometry(host->contentsRect());
+    show();
+    setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void CNotePanel::SetActiveNote(int serial, bool force)
+{
+    DebugTrace("Setting Active Note to %d...", serial);
+    if (m_pActiveNote) {
+        if (!force && m_pActiveNote->GetSerial() == serial)
+            return;
+        m_editPane->SaveText();
+        m_editPane->CloseNote();
+        update();
+    }
+    m_pActiveNote = serial == -1 ? nullptr : m_book.FindNote(serial);
+    if (m_pActiveNote) {
+        m_listPane->SelectNote(serial);
+        m_editPane->OpenNote(m_pActiveNote);
+    }
+    m_owner.UpdateCommandStates();
+}
+
+void CNotePanel::StoreActiveText()
+{
+    if (m_pActiveNote)
+        m_editPane->SaveText();
+}
+
+void CNotePanel::ReloadNoteList()
+{
+    SetActiveNote(-1, true);
+    m_listPane->Reload();
+    m_owner.UpdateCommandStates();
+}
+
+void CNotePanel::UpdateEditorFont()
+{
+    m_editPane->ApplyFonts();
+}
+
+void CNotePanel::NewNote()
+{
+    m_book.AddNote(false, true);
+    ReloadNoteList();
+}
+
+void CNotePanel::RenameSelected()
+{
+    m_listPane->RenameSelected();
+}
+
+void CNotePanel::DeleteSelected()
+{
+    const int mark = m_listPane->GetSelectionMark();
+    if (mark == -1)
+        return;
+    const int serial = m_listPane->GetItemSerial(mark);
+    SetActiveNote(-1, true);
+    m_book.RemoveNote(serial);
+    ReloadNoteList();
+}
+
+// Swaps the selected note with its neighbour, refills the list (which leaves no note open) and
+// keeps the moved note selected.
+void CNotePanel::MoveSelected(bool up)
+{
+    m_book.SetModified();
+    const int row = m_listPane->GetSelectionMark();
+    if (row == -1 || (up ? row == 0 : row >= m_listPane->GetListCtrl()->GetItemCount() - 1))
+        return;
+    m_book.MoveNote(m_listPane->GetItemSerial(row), up);
+    ReloadNoteList();
+    m_listPane->GetListCtrl()->SelectItem(up ? row - 1 : row + 1);
+}
+
+void CNotePanel::OnUpdateMoveSelected(CCmdUI* cmdUI) const
+{
+    cmdUI->Enable(m_listPane->GetSelectionMark() != -1);
+}
+
+void CNotePanel::SortNotes()
+{
+    m_book.SortByTitle();
+    ReloadNoteList();
+}
+
+void CNotePanel::UndoChanges()
+{
+    if (m_pActiveNote)
+        m_editPane->RestoreText(m_pActiveNote->GetText());
+}
+
+void CNotePanel::FindNext(CNoteSearch& search, const std::string& text)
+{
+    if (text.empty()) {
+        AfxMessageBox("Please enter text to search for.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    StoreActiveText();
+    const int count = search.Search(&m_book, text);
+    if (count <= 0) {
+        AfxMessageBox("Nothing found.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    m_owner.SetMessageText(QString("%1 occurrences found.").arg(count));
+    const SearchHit* hit = search.GetCurrentHit();
+    if (hit && m_book.FindNote(hit->serial))
+        ShowSearchHit(*hit, static_cast<int>(text.size()));
+}
+
+void CNotePanel::ShowSearchHit(const SearchHit& hit, int length)
+{
+    if (hit.kind == SearchHit::Title) {
+        SetActiveNote(-1, true);
+        m_listPane->GetListCtrl()->setFocus(Qt::OtherFocusReason);
+        m_listPane->SelectNote(hit.serial);
+        return;
+    }
+    SetActiveNote(hit.serial, false);
+    if (!m_pActiveNote)
+        return;
+    // Hits count bytes of UTF-8; the text control counts characters.
+    const std::string& text = m_pActiveNote->GetText();
+    const auto start = static_cast<std::size_t>(hit.position);
+    m_editPane->GetTextCtrl()->SelectAndScroll(CharFromByteOffset(text, start),
+                                               CharFromByteOffset(text, start + length));
+}
