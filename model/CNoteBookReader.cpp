@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,8 +30,14 @@ CNoteBookReader::CNoteBookReader(CNoteBook& book) : m_book(book) {}
 
 bool CNoteBookReader::Open(const std::string& path, CFile& file)
 {
-    // Others may read the file while it is read, nobody may write it.
-    if (path.size() > CFilePath::MaxLength() || !file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) {
+    // Others may read the file while it is read, nobody may write it. Only a regular file is a
+    // notebook: a FIFO, a device or a socket never ends or never begins.
+    struct stat st
+    {
+    };
+    if (path.size() > CFilePath::MaxLength() || !file.Open(path, CFile::modeRead | CFile::shareDenyWrite) ||
+        ::fstat(file.GetDescriptor(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        file.Abort();
         AfxMessageBox(kCannotOpen, MB_ICONEXCLAMATION);
         return false;
     }

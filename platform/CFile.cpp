@@ -49,10 +49,12 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
         return false;
     };
 
-    // Take the lock before truncating, so that a file another process holds stays whole.
-    int fd = ::open(path.c_str(), oflags & ~O_TRUNC, 0666);
+    // Take the lock before truncating, so that a file another process holds stays whole. The open
+    // does not wait: a FIFO without a writer would hold it for ever.
+    int fd = ::open(path.c_str(), (oflags & ~O_TRUNC) | O_NONBLOCK, 0666);
     if (fd < 0)
         return fail(errno);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st
     {
     };

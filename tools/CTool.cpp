@@ -24,8 +24,12 @@ int Failure(const std::string& text)
 
 std::string ReadText(const std::string& path)
 {
+    // Regular files only: opening a FIFO would wait for a writer for ever.
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        throw std::runtime_error("cannot read " + path);
     std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path))
+    if (!in)
         throw std::runtime_error("cannot read " + path);
     std::string text(std::istreambuf_iterator<char>(in), {});
     if (in.bad())

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -316,11 +318,12 @@ TEST_F(NoteBookFile, OldEmptyAndMissingFilesAreRefused)
     v4.U32(4).U32(0).U32(0).Raw(std::string(60, '\0'));
     v4.Save(Path("v4.pelm"));
     NoteBookBytes().Save(Path("empty.pelm"));
+    ASSERT_EQ(::mkfifo(Path("fifo.pelm").c_str(), 0600), 0);
+    // Not regular files: a FIFO without a writer, a folder, a device without an end.
     const std::vector<std::pair<std::string, const char*>> cases = {
-        {Path("v4.pelm"), kIncompatible},
-        {Path("empty.pelm"), kIncompatible},
-        {Path("missing.pelm"), kCannotOpen},
-        {dir.Path().string(), kCannotOpen},
+        {Path("v4.pelm"), kIncompatible},    {Path("empty.pelm"), kIncompatible},
+        {Path("missing.pelm"), kCannotOpen}, {Path("fifo.pelm"), kCannotOpen},
+        {dir.Path().string(), kCannotOpen},  {"/dev/zero", kCannotOpen},
     };
     for (const auto& [path, message] : cases) {
         SCOPED_TRACE(path);
