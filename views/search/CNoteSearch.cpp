@@ -1,47 +1,17 @@
 #include "views/search/CNoteSearch.h"
 
 #include "model/CNoteBook.h"
-#include "model/CTextCodec.h"
 #include "model/CTextString.h"
+#include "model/CaseFold.h"
 #include "platform/MessageBox.h"
 
-namespace {
-
-// The character at i, stepping past it; a byte that starts no UTF-8 sequence stands for itself.
-char32_t NextCodePoint(const std::string& s, std::size_t& i)
-{
-    char32_t codePoint;
-    if (CTextCodec::DecodeUtf8(s, i, codePoint))
-        return codePoint;
-    return static_cast<unsigned char>(s[i++]);
-}
-
-// Lower case for the letters Windows-1252 has; everything else stands for itself.
-char32_t FoldLetter(char32_t c)
-{
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return c + 0x20;
-    switch (c) {
-    case 0x160: // Š
-    case 0x152: // Œ
-    case 0x17D: // Ž
-        return c + 1;
-    case 0x178: // Ÿ
-        return 0xFF;
-    default:
-        return c;
-    }
-}
-
-} // namespace
+#include <algorithm>
 
 bool CNoteSearch::SameTextIgnoringCase(const std::string& a, const std::string& b)
 {
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size())
-        if (FoldLetter(NextCodePoint(a, i)) != FoldLetter(NextCodePoint(b, j)))
-            return false;
-    return i == a.size() && j == b.size();
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
+           });
 }
 
 int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)

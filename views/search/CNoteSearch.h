@@ -38,7 +38,7 @@ public:
     const std::vector<SearchHit>& GetHits() const { return m_hits; }
     std::size_t GetCurrentIndex() const { return m_current; }
 
-    // Equal without regard to case, for the letters of the Western code page as well as A to Z.
+    // Equal with A to Z folded, the one fold the title sort uses too.
     static bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
 private:
