@@ -16,6 +16,28 @@ CNote::CNote(const std::string& title, std::string text)
     ++s_nextSerial;
 }
 
+void CNote::SetTitle(std::string title)
+{
+    if (title == m_title)
+        return;
+    m_title = std::move(title);
+    m_titleCodePage.reset();
+}
+
+void CNote::SetText(std::string text)
+{
+    if (text == m_text)
+        return;
+    m_text = std::move(text);
+    m_textCodePage.reset();
+}
+
+void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text)
+{
+    m_titleCodePage = title;
+    m_textCodePage = text;
+}
+
 namespace {
 
 // Takes a length field and that many bytes; the string ends at its first zero byte. A field that
@@ -32,16 +54,46 @@ void GetField(CByteBuffer& body, std::string& field)
     field.resize(std::strlen(field.c_str()));
 }
 
+// Leaves a string as stored in UTF-8 and returns the code page it came in: none for ASCII, which
+// reads the same in both.
+std::optional<TextEncoding> Decode(std::string& field, CTextCodec& fromWindows1252)
+{
+    switch (CTextCodec::Classify(field)) {
+    case StoredText::ascii:
+        return std::nullopt;
+    case StoredText::utf8:
+        return TextEncoding::utf8;
+    case StoredText::other:
+        break;
+    }
+    std::string converted;
+    if (!fromWindows1252.Convert(field, converted))
+        throw CFileException(CFileException::invalidFile, -1);
+    // A copy of exactly the size: the converter reserves room for the worst case.
+    field = std::string(converted);
+    return TextEncoding::windows1252;
+}
+
+// The bytes a string is stored as: itself in UTF-8 and for ASCII, otherwise converted into scratch.
+const std::string& Encode(const std::string& utf8, TextEncoding codePage, CTextCodec& toWindows1252,
+                          std::string& scratch)
+{
+    if (codePage == TextEncoding::utf8 || CTextCodec::IsAscii(utf8))
+        return utf8;
+    if (!toWindows1252.Convert(utf8, scratch))
+        throw CFileException(CFileException::invalidFile, -1);
+    return scratch;
+}
+
 } // namespace
 
-void CNote::WriteRecord(CBufferedFile& file, CTextCodec* codec) const
+void CNote::WriteRecord(CBufferedFile& file, TextEncoding titleCodePage, TextEncoding textCodePage,
+                        CTextCodec& toWindows1252) const
 {
     std::string title;
     std::string text;
-    if (codec && (!codec->Convert(m_title, title) || !codec->Convert(m_text, text)))
-        throw CFileException(CFileException::invalidFile, -1);
-    const std::string& storedTitle = codec ? title : m_title;
-    const std::string& storedText = codec ? text : m_text;
+    const std::string& storedTitle = Encode(m_title, titleCodePage, toWindows1252, title);
+    const std::string& storedText = Encode(m_text, textCodePage, toWindows1252, text);
 
     const std::uint64_t titleSize = storedTitle.size() + 1;
     const std::uint64_t textSize = storedText.size() + 1;
@@ -66,7 +118,7 @@ void CNote::WriteRecord(CBufferedFile& file, CTextCodec* codec) const
     file.Write(body.GetData(), l);
 }
 
-void CNote::ReadRecord(CBufferedFile& file)
+void CNote::ReadRecord(CBufferedFile& file, CTextCodec& fromWindows1252)
 {
     // A record cut short in its serial or length keeps 0 for the rest, as the header does.
     std::int32_t storedSerial = 0;
@@ -85,4 +137,6 @@ void CNote::ReadRecord(CBufferedFile& file)
     body.Decipher(kNoteBookKey);
     GetField(body, m_title);
     GetField(body, m_text);
+    m_titleCodePage = Decode(m_title, fromWindows1252);
+    m_textCodePage = Decode(m_text, fromWindows1252);
 }

@@ -81,16 +81,52 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
         std::swap(m_notes[i], m_notes[i + 1]);
 }
 
-int CNoteBook::CompareTitles(const std::string& a, const std::string& b)
+namespace {
+
+// The bytes a title is stored as, one at a time, folded; a character Windows-1252 lacks comes
+// after every byte.
+class StoredBytes
 {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const int ca = FoldCase(static_cast<unsigned char>(a[i]));
-        const int cb = FoldCase(static_cast<unsigned char>(b[i]));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+public:
+    StoredBytes(const std::string& utf8, TextEncoding codePage)
+        : m_text(utf8), m_decode(codePage == TextEncoding::windows1252)
+    {
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+
+    bool AtEnd() const { return m_pos >= m_text.size(); }
+
+    unsigned Next()
+    {
+        const auto byte = static_cast<unsigned char>(m_text[m_pos]);
+        char32_t codePoint;
+        if (!m_decode || byte < 0x80 || !CTextCodec::DecodeUtf8(m_text, m_pos, codePoint)) {
+            ++m_pos;
+            return FoldCase(byte);
+        }
+        const int stored = CTextCodec::Windows1252Byte(codePoint);
+        return stored >= 0 ? static_cast<unsigned>(stored) : 0x100 + codePoint;
+    }
+
+private:
+    const std::string& m_text;
+    bool m_decode;
+    std::size_t m_pos = 0;
+};
+
+} // namespace
+
+int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEncoding codePageA,
+                             TextEncoding codePageB)
+{
+    StoredBytes x(a, codePageA);
+    StoredBytes y(b, codePageB);
+    while (!x.AtEnd() && !y.AtEnd()) {
+        const unsigned cx = x.Next();
+        const unsigned cy = y.Next();
+        if (cx != cy)
+            return cx < cy ? -1 : 1;
+    }
+    return x.AtEnd() == y.AtEnd() ? 0 : (x.AtEnd() ? -1 : 1);
 }
 
 void CNoteBook::SortByTitle()
@@ -99,7 +135,10 @@ void CNoteBook::SortByTitle()
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return CompareTitles(m_notes[a]->GetTitle(), m_notes[b]->GetTitle()) < 0;
+        const CNote& x = *m_notes[a];
+        const CNote& y = *m_notes[b];
+        return CompareTitles(x.GetTitle(), y.GetTitle(), CodePageFor(x.GetTitleCodePage()),
+                             CodePageFor(y.GetTitleCodePage())) < 0;
     });
 
     // One trace line for each note placed ahead of a note that stood before it: the one it
@@ -127,6 +166,50 @@ void CNoteBook::Clear()
     m_notes.clear();
     m_password.clear();
     m_path.Clear();
+}
+
+void CNoteBook::SetEncoding(TextEncoding encoding)
+{
+    m_encoding = encoding;
+    m_recode = false;
+}
+
+void CNoteBook::ChangeEncoding(TextEncoding encoding)
+{
+    if (encoding == m_encoding)
+        return;
+    m_encoding = encoding;
+    m_recode = true;
+    SetModified();
+}
+
+bool CNoteBook::FindUnstorable(const CNote*& note) const
+{
+    note = nullptr;
+    // Only Windows-1252 lacks characters, and a string read in it fits it.
+    if (m_encoding == TextEncoding::utf8)
+        return false;
+    if (!CTextCodec::FitsWindows1252(m_password))
+        return true;
+    auto lacks = [this](std::optional<TextEncoding> own, const std::string& text) {
+        return own != TextEncoding::windows1252 && CodePageFor(own) == TextEncoding::windows1252 &&
+               !CTextCodec::FitsWindows1252(text);
+    };
+    for (const auto& n : m_notes)
+        if (lacks(n->GetTitleCodePage(), n->GetTitle()) || lacks(n->GetTextCodePage(), n->GetText())) {
+            note = n.get();
+            return true;
+        }
+    return false;
+}
+
+void CNoteBook::SettleCodePages()
+{
+    if (!m_recode)
+        return;
+    for (const auto& note : m_notes)
+        note->SetCodePages(std::nullopt, std::nullopt);
+    m_recode = false;
 }
 
 INoteBookFrame* CNoteBook::GetMainFrame()

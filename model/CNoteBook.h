@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -66,13 +67,29 @@ public:
     // The version field of the file read; 0 for a notebook never read.
     std::uint32_t GetFileVersion() const { return m_fileVersion; }
     void SetFileVersion(std::uint32_t version) { m_fileVersion = version; }
-    // The code page the file was read in; the writer keeps it where every character fits.
+    // The notebook's code page: the password and every new or edited string are stored in it.
+    // A notebook is Windows-1252 when its file holds any string that is not UTF-8.
     TextEncoding GetEncoding() const { return m_encoding; }
-    void SetEncoding(TextEncoding encoding) { m_encoding = encoding; }
+    // As read or loaded: unedited strings keep their own code page.
+    void SetEncoding(TextEncoding encoding);
+    // The user's word: marks the notebook modified, and the next save stores every string in it.
+    void ChangeEncoding(TextEncoding encoding);
+    // The code page the next save stores a string in, given the one it was read in.
+    TextEncoding CodePageFor(std::optional<TextEncoding> own) const
+    {
+        return m_recode ? m_encoding : own.value_or(m_encoding);
+    }
+    // Whether the next save would meet a character its code page lacks: then note is the first
+    // note holding one, or null when it is the password.
+    bool FindUnstorable(const CNote*& note) const;
+    // After a save every string stands in the file in the code page it was written in.
+    void SettleCodePages();
 
-    // Titles compare as the Windows program sorted them: A to Z folded to a to z, then unsigned
-    // bytes.
-    static int CompareTitles(const std::string& a, const std::string& b);
+    // Titles compare as the Windows program sorted them: the bytes stored in the file, with A to
+    // Z folded to a to z, as unsigned values.
+    static int CompareTitles(const std::string& a, const std::string& b,
+                             TextEncoding codePageA = TextEncoding::utf8,
+                             TextEncoding codePageB = TextEncoding::utf8);
 
 private:
     CFilePath m_path;
@@ -85,4 +102,5 @@ private:
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;
+    bool m_recode = false;
 };

@@ -81,29 +81,31 @@ void CNoteBookReader::CheckLengths(const Header& header, std::uint64_t remaining
         Fail(CFileException::invalidFile);
 }
 
-void CNoteBookReader::CheckPassword(CBufferedFile& in, std::uint32_t length)
+void CNoteBookReader::AskPassword(CBufferedFile& in, std::uint32_t length)
 {
     CByteBuffer block;
     if (!block.Allocate(length + 1))
         throw std::bad_alloc();
     in.Read(block.GetData(), length + 1);
-    std::string entered;
-    if (!AskNoteBookPassword(m_frame, "Enter NoteBook password:", entered))
+    if (!AskNoteBookPassword(m_frame, "Enter NoteBook password:", m_enteredPassword))
         Fail(CFileException::accessDenied);
     block.Decipher(kNoteBookKey);
-    const std::string stored(reinterpret_cast<const char*>(block.GetData()),
-                             strnlen(reinterpret_cast<const char*>(block.GetData()), length + 1));
+    const auto* plain = reinterpret_cast<const char*>(block.GetData());
+    m_storedPassword.assign(plain, strnlen(plain, length + 1));
+    if (!CTextCodec::IsValidUtf8(m_storedPassword))
+        m_windows1252 = true;
+}
 
-    // Files of the Windows program hold the password in its code page; compare in the stored form.
-    m_allUtf8 = CTextCodec::IsValidUtf8(stored);
-    std::string candidate;
-    if (m_allUtf8)
-        candidate = entered;
-    else if (!CTextCodec(CTextCodec::toWindows1252).Convert(entered, candidate))
+// Compared as the Windows program does, byte for byte in the notebook's code page.
+void CNoteBookReader::CheckPassword()
+{
+    std::string typed = m_enteredPassword;
+    if (m_book.GetEncoding() == TextEncoding::windows1252 &&
+        !CTextCodec(CTextCodec::toWindows1252).Convert(m_enteredPassword, typed))
         Fail(CFileException::accessDenied);
-    if (candidate != stored)
+    if (typed != m_storedPassword)
         Fail(CFileException::accessDenied);
-    m_book.SetPassword(std::move(entered));
+    m_book.SetPassword(std::move(m_enteredPassword));
 }
 
 void CNoteBookReader::ApplyView(const Header& header)
@@ -123,33 +125,17 @@ void CNoteBookReader::ApplyView(const Header& header)
 
 void CNoteBookReader::ReadNotes(CBufferedFile& in, std::uint32_t count)
 {
+    CTextCodec codec(CTextCodec::fromWindows1252);
     for (std::uint32_t i = 0; i < count; ++i) {
         // Past the end every note would come out with its default title; allow only a few.
         if (in.GetRemaining() == 0 && count - i > kMissingNotesAllowed)
             Fail(CFileException::invalidFile);
         CNote* note = m_book.AddNote(true, false);
-        note->ReadRecord(in);
-        if (m_allUtf8)
-            m_allUtf8 = CTextCodec::IsValidUtf8(note->GetTitle()) && CTextCodec::IsValidUtf8(note->GetText());
+        note->ReadRecord(in, codec);
+        if (note->GetTitleCodePage() == TextEncoding::windows1252 ||
+            note->GetTextCodePage() == TextEncoding::windows1252)
+            m_windows1252 = true;
     }
-}
-
-void CNoteBookReader::DecodeWindows1252()
-{
-    CTextCodec codec(CTextCodec::fromWindows1252);
-    std::string converted;
-    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
-        CNote* note = m_book.GetNoteAt(pos);
-        for (std::string* field : {&note->Title(), &note->Text()}) {
-            if (CTextCodec::IsAscii(*field))
-                continue;
-            if (!codec.Convert(*field, converted))
-                Fail(CFileException::invalidFile);
-            // A copy of exactly the size: the converter's buffer is kept for the next string.
-            *field = std::string(converted);
-        }
-    }
-    m_book.SetEncoding(TextEncoding::windows1252);
 }
 
 void CNoteBookReader::Reset()
@@ -158,13 +144,15 @@ void CNoteBookReader::Reset()
     m_book.GetViewSettings() = CViewSettings();
     m_book.SetFileVersion(0);
     m_book.SetEncoding(TextEncoding::utf8);
+    m_storedPassword.clear();
+    m_enteredPassword.clear();
+    m_windows1252 = false;
 }
 
 bool CNoteBookReader::Read(const std::string& path)
 {
     Reset();
     m_frame = m_book.GetMainFrame();
-    m_allUtf8 = true;
     CFile file;
     if (!Open(path, file))
         return false;
@@ -175,11 +163,13 @@ bool CNoteBookReader::Read(const std::string& path)
             return false;
         CheckLengths(header, in.GetRemaining());
         if (header.passwordLength > 0)
-            CheckPassword(in, header.passwordLength);
-        ApplyView(header);
+            AskPassword(in, header.passwordLength);
         ReadNotes(in, header.count);
-        if (!m_allUtf8)
-            DecodeWindows1252();
+        m_book.SetEncoding(m_windows1252 ? TextEncoding::windows1252 : TextEncoding::utf8);
+        if (header.passwordLength > 0)
+            CheckPassword();
+        // Only a notebook that opens changes the window.
+        ApplyView(header);
         m_book.SetFileVersion(header.version);
         m_book.GetPath().SetPath(path);
         if (m_frame)

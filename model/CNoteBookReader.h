@@ -42,13 +42,17 @@ private:
     static bool Open(const std::string& path, CFile& file);
     static bool ReadHeader(CBufferedFile& in, Header& header);
     static void CheckLengths(const Header& header, std::uint64_t remaining);
-    void CheckPassword(CBufferedFile& in, std::uint32_t length);
-    void ApplyView(const Header& header);
+    // Takes the password block and asks for the password. The comparison waits for the notes:
+    // they decide the notebook's code page, which the password is stored in.
+    void AskPassword(CBufferedFile& in, std::uint32_t length);
     void ReadNotes(CBufferedFile& in, std::uint32_t count);
-    void DecodeWindows1252();
+    void CheckPassword();
+    void ApplyView(const Header& header);
     void Reset();
 
     CNoteBook& m_book;
     INoteBookFrame* m_frame = nullptr;
-    bool m_allUtf8 = true;
+    std::string m_storedPassword;
+    std::string m_enteredPassword;
+    bool m_windows1252 = false;
 };

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <sys/stat.h>
 
@@ -38,20 +37,7 @@ bool CNoteBookWriter::LockTarget(const std::string& target, CFile& lock)
     return S_ISREG(existing.st_mode) && lock.Open(target, CFile::modeWrite | CFile::shareExclusive);
 }
 
-TextEncoding CNoteBookWriter::ChooseEncoding() const
-{
-    if (m_book.GetEncoding() != TextEncoding::windows1252 ||
-        !CTextCodec::FitsWindows1252(m_book.GetPassword()))
-        return TextEncoding::utf8;
-    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
-        const CNote* note = m_book.GetNoteAt(pos);
-        if (!CTextCodec::FitsWindows1252(note->GetTitle()) || !CTextCodec::FitsWindows1252(note->GetText()))
-            return TextEncoding::utf8;
-    }
-    return TextEncoding::windows1252;
-}
-
-void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
+void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
 {
     CViewSettings view = m_book.GetViewSettings();
     if (INoteBookFrame* frame = m_book.GetMainFrame()) {
@@ -66,7 +52,8 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
     }
 
     std::string password = m_book.GetPassword();
-    if (codec && !codec->Convert(m_book.GetPassword(), password))
+    if (m_book.GetEncoding() == TextEncoding::windows1252 &&
+        !toWindows1252.Convert(m_book.GetPassword(), password))
         throw CFileException(CFileException::invalidFile, -1);
     const auto count = static_cast<std::uint32_t>(m_book.GetCount());
     const auto passwordLength = static_cast<std::uint32_t>(password.size());
@@ -88,8 +75,11 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
         block.Encipher(kNoteBookKey);
         out.Write(block.GetData(), block.GetSize());
     }
-    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos))
-        m_book.GetNoteAt(pos)->WriteRecord(out, codec);
+    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
+        const CNote* note = m_book.GetNoteAt(pos);
+        note->WriteRecord(out, m_book.CodePageFor(note->GetTitleCodePage()),
+                          m_book.CodePageFor(note->GetTextCodePage()), toWindows1252);
+    }
     out.FlushBuffer();
 }
 
@@ -103,13 +93,10 @@ bool CNoteBookWriter::Write(const std::string& path)
         return false;
     }
 
-    const TextEncoding encoding = ChooseEncoding();
     try {
-        std::unique_ptr<CTextCodec> codec;
-        if (encoding == TextEncoding::windows1252)
-            codec = std::make_unique<CTextCodec>(CTextCodec::toWindows1252);
+        CTextCodec toWindows1252(CTextCodec::toWindows1252);
         CBufferedFile out(save.GetFile());
-        WriteContents(out, codec.get());
+        WriteContents(out, toWindows1252);
         if (!save.Commit()) {
             AfxMessageBox(kCannotCreate, MB_ICONEXCLAMATION);
             return false;
@@ -122,7 +109,7 @@ bool CNoteBookWriter::Write(const std::string& path)
 
     m_book.SetModifiedFlag(false);
     m_book.GetPath().SetPath(path);
-    m_book.SetEncoding(encoding);
+    m_book.SettleCodePages();
     if (INoteBookFrame* frame = m_book.GetMainFrame())
         frame->UpdateTitle();
     return true;

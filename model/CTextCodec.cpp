@@ -23,16 +23,6 @@ constexpr char32_t kHigh1252[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-bool In1252(char32_t cp)
-{
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return true;
-    for (char32_t c : kHigh1252)
-        if (c == cp)
-            return true;
-    return false;
-}
-
 // Length of the leading run of ASCII bytes, eight at a time.
 std::size_t AsciiRun(std::string_view s, std::size_t from)
 {
@@ -103,14 +93,31 @@ bool CTextCodec::IsAscii(std::string_view text)
 
 bool CTextCodec::IsValidUtf8(std::string_view text)
 {
-    std::size_t i = AsciiRun(text, 0);
-    while (i < text.size()) {
+    return Classify(text) != StoredText::other;
+}
+
+StoredText CTextCodec::Classify(std::string_view bytes)
+{
+    std::size_t i = AsciiRun(bytes, 0);
+    if (i == bytes.size())
+        return StoredText::ascii;
+    while (i < bytes.size()) {
         char32_t cp;
-        if (!DecodeUtf8(text, i, cp))
-            return false;
-        i = AsciiRun(text, i);
+        if (!DecodeUtf8(bytes, i, cp))
+            return StoredText::other;
+        i = AsciiRun(bytes, i);
     }
-    return true;
+    return StoredText::utf8;
+}
+
+int CTextCodec::Windows1252Byte(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<int>(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh1252[i] == cp)
+            return 0x80 + i;
+    return -1;
 }
 
 bool CTextCodec::FitsWindows1252(std::string_view utf8)
@@ -118,7 +125,7 @@ bool CTextCodec::FitsWindows1252(std::string_view utf8)
     std::size_t i = AsciiRun(utf8, 0);
     while (i < utf8.size()) {
         char32_t cp;
-        if (!DecodeUtf8(utf8, i, cp) || !In1252(cp))
+        if (!DecodeUtf8(utf8, i, cp) || Windows1252Byte(cp) < 0)
             return false;
         i = AsciiRun(utf8, i);
     }

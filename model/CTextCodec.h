@@ -1,14 +1,24 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // How the strings of a notebook file are stored. Files of the Windows program hold the bytes of
 // its code page, on Western systems Windows-1252; ours hold UTF-8. In memory it is always UTF-8.
-enum class TextEncoding
+enum class TextEncoding : std::uint8_t
 {
     utf8,
     windows1252
+};
+
+// What the bytes of a stored string are: plain ASCII (the same in either code page), well-formed
+// UTF-8 beyond ASCII, or neither, which only Windows-1252 reads.
+enum class StoredText
+{
+    ascii,
+    utf8,
+    other
 };
 
 // Converts between UTF-8 and Windows-1252 in one direction, over one iconv descriptor that is kept
@@ -36,7 +46,10 @@ public:
     static bool DecodeUtf8(std::string_view text, std::size_t& pos, char32_t& codePoint);
     static bool IsAscii(std::string_view text);
     static bool IsValidUtf8(std::string_view text);
+    static StoredText Classify(std::string_view bytes);
     static bool FitsWindows1252(std::string_view utf8);
+    // The byte Windows-1252 stores the character as, or -1 when it has none.
+    static int Windows1252Byte(char32_t codePoint);
     // Text of unknown origin as UTF-8: kept when it is valid UTF-8, otherwise read as Windows-1252.
     static std::string AsUtf8(std::string_view text);
 

@@ -408,14 +408,16 @@ TEST_F(NoteBookFile, FieldsPastTheEndOfTheBodyKeepTheirValues)
 
 TEST_F(NoteBookFile, Windows1252NotebooksAreReadAsUtf8AndWrittenBackUnchanged)
 {
-    const std::string cafe1252 = "Caf\xE9";
     const std::string price1252 = "5 \x80 f\xFCr \xC4pfel \x81";
     const std::string password1252 = "M\xFCller\x80";
+    std::string every; // 0x00 ends the string, so it stands as its terminator
+    for (int c = 1; c < 256; ++c)
+        every += static_cast<char>(c);
     Header h;
     h.count = 2;
     h.passwordLength = static_cast<std::uint32_t>(password1252.size());
     NoteBookBytes file;
-    file.Head(h).Password(password1252).Note(1, cafe1252, price1252).Note(2, "\xC3\xA9", "plain");
+    file.Head(h).Password(password1252).Note(1, "Caf\xE9", price1252).Note(2, "\x81\x8D\x8F\x90\x9D", every);
     file.Save(Path());
 
     PasswordAnswer answer("M\xC3\xBCller\xE2\x82\xAC"); // "Müller€" as typed
@@ -425,23 +427,185 @@ TEST_F(NoteBookFile, Windows1252NotebooksAreReadAsUtf8AndWrittenBackUnchanged)
     EXPECT_EQ(book.GetPassword(), "M\xC3\xBCller\xE2\x82\xAC");
     EXPECT_EQ(book.GetNoteAt(1)->GetTitle(), "Caf\xC3\xA9");
     EXPECT_EQ(book.GetNoteAt(1)->GetText(), "5 \xE2\x82\xAC f\xC3\xBCr \xC3\x84pfel \xC2\x81");
-    // Valid UTF-8 on its own, but the notebook is read as one: these are two Windows characters.
-    EXPECT_EQ(book.GetNoteAt(2)->GetTitle(), "\xC3\x83\xC2\xA9");
+    EXPECT_EQ(book.GetNoteAt(2)->GetTitle(), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D")
+        << "the five bytes Windows leaves unassigned are the C1 controls of the same value";
 
     ASSERT_TRUE(book.WriteFile(Path("same.pelm")));
     EXPECT_EQ(NoteBookBytes::Load(Path("same.pelm")), file.bytes);
-
-    // A character Windows-1252 lacks turns the whole notebook to UTF-8.
-    book.GetNoteAt(2)->SetText("\xCE\xA9");
-    ASSERT_TRUE(book.WriteFile(Path("utf8.pelm")));
-    EXPECT_EQ(book.GetEncoding(), TextEncoding::utf8);
-    CNoteBook again;
-    ASSERT_TRUE(again.ReadFile(Path("utf8.pelm")));
-    EXPECT_EQ(again.GetEncoding(), TextEncoding::utf8);
-    EXPECT_EQ(again.GetNoteAt(1)->GetTitle(), "Caf\xC3\xA9");
-    EXPECT_EQ(again.GetNoteAt(2)->GetText(), "\xCE\xA9");
-    EXPECT_EQ(again.GetPassword(), "M\xC3\xBCller\xE2\x82\xAC");
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(NoteBookFile, SortOrdersTitlesByTheBytesTheNotebookStores)
+{
+    // Reads the titles from a file made byte by byte, sorts, saves, and compares the saved file
+    // with the same records in the expected order.
+    auto expectSorted = [this](const std::vector<std::string>& stored,
+                               const std::vector<std::string>& order) {
+        Header h;
+        h.count = static_cast<std::uint32_t>(stored.size());
+        NoteBookBytes file;
+        file.Head(h);
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            file.Note(static_cast<std::int32_t>(i + 1), stored[i], "");
+        file.Save(Path());
+        NoteBookBytes expected;
+        expected.Head(h);
+        for (const std::string& title : order) {
+            const auto at = std::find(stored.begin(), stored.end(), title) - stored.begin();
+            expected.Note(static_cast<std::int32_t>(at + 1), title, "");
+        }
+
+        CNoteBook book;
+        ASSERT_TRUE(book.ReadFile(Path()));
+        EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+        book.SortByTitle();
+        ASSERT_TRUE(book.WriteFile(Path("sorted.pelm")));
+        EXPECT_EQ(NoteBookBytes::Load(Path("sorted.pelm")), expected.bytes);
+    };
+
+    // The 27 characters of 0x80 to 0x9F come after Z and before the no-break space; only A to Z
+    // fold; a UTF-8 title of a mixed notebook sorts by its UTF-8 bytes.
+    expectSorted({"\xFFlast", "\x8AXyz", "zed", "\xE9t\xE9", "\x80uro", "caf\xC3\xA9", "Zed", "\xC9T\xC9",
+                  "_x", "\x82q", "\xA0nbsp", "caf\xE9", "cafe"},
+                 {"_x", "cafe", "caf\xC3\xA9", "caf\xE9", "zed", "Zed", "\x80uro", "\x82q", "\x8AXyz",
+                  "\xA0nbsp", "\xC9T\xC9", "\xE9t\xE9", "\xFFlast"});
+
+    // Every byte from 0x80 to 0xFF, given in a scrambled order.
+    const std::string ascending = "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F"
+                                  "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F"
+                                  "\xA0\xA1\xA2\xA3\xA4\xA5\xA6\xA7\xA8\xA9\xAA\xAB\xAC\xAD\xAE\xAF"
+                                  "\xB0\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8\xB9\xBA\xBB\xBC\xBD\xBE\xBF"
+                                  "\xC0\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF"
+                                  "\xD0\xD1\xD2\xD3\xD4\xD5\xD6\xD7\xD8\xD9\xDA\xDB\xDC\xDD\xDE\xDF"
+                                  "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"
+                                  "\xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF";
+    std::vector<std::string> scrambled;
+    std::vector<std::string> order;
+    for (std::size_t i = 0; i < ascending.size(); ++i) {
+        scrambled.push_back(std::string(1, static_cast<char>(0x80 + (i * 37) % 128)) + "-");
+        order.push_back(ascending.substr(i, 1) + "-");
+    }
+    expectSorted(scrambled, order);
+}
+
+TEST_F(NoteBookFile, PasswordIsComparedInTheCodePageTheNotesShow)
+{
+    // The bytes of "été" in UTF-8, which Windows shows as "Ã©tÃ©".
+    const std::string password = "\xC3\xA9t\xC3\xA9";
+    const char* const windows = "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9";
+    struct Case
+    {
+        const char* note;
+        const char* opens;
+        const char* refused;
+    };
+    const Case cases[] = {
+        {"caf\xE9", windows, "\xC3\xA9t\xC3\xA9"},     // a Windows-1252 note
+        {"caf\xC3\xA9", "\xC3\xA9t\xC3\xA9", windows}, // UTF-8 notes only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.note);
+        Header h;
+        h.count = 1;
+        h.passwordLength = static_cast<std::uint32_t>(password.size());
+        NoteBookBytes file;
+        file.Head(h).Password(password).Note(1, c.note, "");
+        file.Save(Path());
+        {
+            MessageBoxRecorder local;
+            PasswordAnswer answer(c.refused);
+            CNoteBook book;
+            EXPECT_FALSE(book.ReadFile(Path()));
+            ExpectFailedRead(book, local, kCannotRead);
+        }
+        PasswordAnswer answer(c.opens);
+        CNoteBook book;
+        ASSERT_TRUE(book.ReadFile(Path()));
+        EXPECT_EQ(book.GetPassword(), c.opens);
+        ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
+        EXPECT_EQ(NoteBookBytes::Load(Path("copy.pelm")), file.bytes);
+    }
+}
+
+TEST_F(NoteBookFile, MixedNotebookShowsEveryStringAsWrittenAndKeepsItsBytes)
+{
+    // Written here in UTF-8, then extended on Windows.
+    Header h;
+    h.count = 3;
+    NoteBookBytes file;
+    file.Head(h)
+        .Note(1, "caf\xC3\xA9", "na\xC3\xAFve \xE2\x82\xAC")
+        .Note(2, "caf\xE9", "na\xEFve \x80")
+        .Note(3, "plain", "text");
+    file.Save(Path());
+
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+    for (NotePosition pos : {1, 2}) {
+        EXPECT_EQ(book.GetNoteAt(pos)->GetTitle(), "caf\xC3\xA9");
+        EXPECT_EQ(book.GetNoteAt(pos)->GetText(), "na\xC3\xAFve \xE2\x82\xAC");
+    }
+    ASSERT_TRUE(book.WriteFile(Path("same.pelm")));
+    EXPECT_EQ(NoteBookBytes::Load(Path("same.pelm")), file.bytes);
+
+    // Edited and new strings take the notebook's code page; renaming to the same title is no edit.
+    book.GetNoteAt(1)->SetTitle("caf\xC3\xA9");
+    book.GetNoteAt(1)->SetText("gar\xC3\xA7on");
+    book.AddNote(true, true)->SetTitle("\xC3\xA9t\xC3\xA9");
+    ASSERT_TRUE(book.WriteFile(Path("edited.pelm")));
+    h.count = 4;
+    NoteBookBytes expected;
+    expected.Head(h)
+        .Note(1, "caf\xC3\xA9", "gar\xE7on")
+        .Note(2, "caf\xE9", "na\xEFve \x80")
+        .Note(3, "plain", "text")
+        .Note(4, "\xE9t\xE9", "");
+    EXPECT_EQ(NoteBookBytes::Load(Path("edited.pelm")), expected.bytes);
+}
+
+TEST_F(NoteBookFile, OnlyTheUsersWordChangesTheCodePage)
+{
+    Header h;
+    h.count = 2;
+    h.passwordLength = 4;
+    NoteBookBytes file;
+    file.Head(h).Password("caf\xE9").Note(1, "caf\xE9", "").Note(2, "Greek", "");
+    file.Save(Path());
+    PasswordAnswer answer("caf\xC3\xA9");
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+
+    book.GetNoteAt(2)->SetText("\xCE\xA9"); // Omega: Windows-1252 has none
+    const CNote* holder = nullptr;
+    EXPECT_TRUE(book.FindUnstorable(holder));
+    EXPECT_EQ(holder, book.GetNoteAt(2));
+    // Without it the save fails and the file stays; nothing turns into a question mark.
+    EXPECT_FALSE(book.WriteFile(Path()));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "ERROR: Could not write file.");
+    EXPECT_EQ(NoteBookBytes::Load(Path()), file.bytes);
+    EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+
+    // With it every string, the password too, is UTF-8 from the next save on.
+    book.SetModifiedFlag(false);
+    book.ChangeEncoding(TextEncoding::utf8);
+    EXPECT_TRUE(book.IsModified());
+    EXPECT_FALSE(book.FindUnstorable(holder));
+    ASSERT_TRUE(book.WriteFile(Path()));
+    h.passwordLength = 5;
+    NoteBookBytes utf8;
+    utf8.Head(h).Password("caf\xC3\xA9").Note(1, "caf\xC3\xA9", "").Note(2, "Greek", "\xCE\xA9");
+    EXPECT_EQ(NoteBookBytes::Load(Path()), utf8.bytes);
+
+    // And back, once the character is gone; a password Windows-1252 lacks is named as such.
+    book.GetNoteAt(2)->SetText("");
+    book.ChangeEncoding(TextEncoding::windows1252);
+    ASSERT_TRUE(book.WriteFile(Path()));
+    EXPECT_EQ(NoteBookBytes::Load(Path()), file.bytes);
+    book.SetPassword("\xCE\xA9mega");
+    EXPECT_TRUE(book.FindUnstorable(holder));
+    EXPECT_EQ(holder, nullptr);
 }
 
 TEST_F(NoteBookFile, NonAsciiPasswordOfAUtf8NotebookOpensOnlyWithItself)
