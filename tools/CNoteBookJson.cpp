@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 using json = nlohmann::ordered_json;
@@ -157,6 +158,23 @@ std::string Text(const json& j, const std::string& field)
     return j.get<std::string>();
 }
 
+const char* EncodingName(TextEncoding encoding)
+{
+    return encoding == TextEncoding::windows1252 ? "windows-1252" : "utf-8";
+}
+
+// An optional code page: absent or null gives none.
+std::optional<TextEncoding> Encoding(const json& object, const char* name, const std::string& where)
+{
+    const auto it = object.find(name);
+    if (it == object.end() || it->is_null())
+        return std::nullopt;
+    const std::string text = Text(*it, where + name);
+    if (text != "utf-8" && text != "windows-1252")
+        Bad(where + name);
+    return text == "utf-8" ? TextEncoding::utf8 : TextEncoding::windows1252;
+}
+
 void LoadNotes(const json& notes, CNoteBook& book)
 {
     if (!notes.is_array())
@@ -170,6 +188,8 @@ void LoadNotes(const json& notes, CNoteBook& book)
         const auto text = entry.find("text");
         if (text != entry.end())
             note->SetText(Text(*text, "notes[].text"));
+        note->SetCodePages(Encoding(entry, "title_encoding", "notes[]."),
+                           Encoding(entry, "text_encoding", "notes[]."));
     }
 }
 
@@ -182,11 +202,19 @@ json CNoteBookJson::Dump(const CNoteBook& book)
     json notes = json::array();
     for (NotePosition pos = book.GetNextPosition(0); pos != 0; pos = book.GetNextPosition(pos)) {
         const CNote* note = book.GetNoteAt(pos);
-        notes.push_back({{"title", note->GetTitle()}, {"text", note->GetText()}});
+        json entry = {{"title", note->GetTitle()}, {"text", note->GetText()}};
+        // A notebook that mixes code pages keeps some strings in another one than its own.
+        const TextEncoding title = book.CodePageFor(note->GetTitleCodePage());
+        const TextEncoding text = book.CodePageFor(note->GetTextCodePage());
+        if (title != book.GetEncoding())
+            entry["title_encoding"] = EncodingName(title);
+        if (text != book.GetEncoding())
+            entry["text_encoding"] = EncodingName(text);
+        notes.push_back(std::move(entry));
     }
     return {
         {"version", version},
-        {"encoding", book.GetEncoding() == TextEncoding::windows1252 ? "windows-1252" : "utf-8"},
+        {"encoding", EncodingName(book.GetEncoding())},
         {"password", !book.GetPassword().empty()},
         {"word_wrap", view.m_bWordWrap},
         {"pane_shares", version >= 8 ? json{view.m_paneFirst, view.m_paneSecond} : json()},
@@ -203,13 +231,7 @@ void CNoteBookJson::Load(const json& j, CNoteBook& book, bool& passwordWanted)
     view = CViewSettings();
     passwordWanted = false;
 
-    const auto encoding = j.find("encoding");
-    if (encoding != j.end() && !encoding->is_null()) {
-        const std::string name = Text(*encoding, "encoding");
-        if (name != "utf-8" && name != "windows-1252")
-            Bad("encoding");
-        book.SetEncoding(name == "windows-1252" ? TextEncoding::windows1252 : TextEncoding::utf8);
-    }
+    book.SetEncoding(Encoding(j, "encoding", "").value_or(TextEncoding::utf8));
     const auto password = j.find("password");
     if (password != j.end() && password->is_string())
         book.SetPassword(password->get<std::string>());

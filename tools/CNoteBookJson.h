@@ -5,7 +5,8 @@
 class CNoteBook;
 
 // The notebook as JSON for the tool: every field of the two view records, the notes in order and
-// whether there is a password, never the password itself.
+// whether there is a password, never the password itself. A note string stored in another code
+// page than the notebook's carries it in "title_encoding" or "text_encoding".
 class CNoteBookJson
 {
 public:

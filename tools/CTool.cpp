@@ -37,6 +37,17 @@ std::string ReadText(const std::string& path)
     return text;
 }
 
+// The tool never changes a notebook's code page; a character it lacks stops the write.
+bool Storable(const CNoteBook& book)
+{
+    const CNote* note = nullptr;
+    if (!book.FindUnstorable(note))
+        return true;
+    Failure((note ? "the note \"" + note->GetTitle() + "\"" : std::string("the password")) +
+            " holds characters that Windows-1252 cannot store; the notebook keeps its code page");
+    return false;
+}
+
 void PrintView(const CNoteBookReader::Header& header)
 {
     const CViewSettings& view = header.view;
@@ -105,7 +116,7 @@ int CTool::Load(const std::string& file)
     } catch (const std::exception& e) {
         return Failure(std::string("bad notebook JSON on standard input: ") + e.what());
     }
-    return book.WriteFile(file) ? 0 : 1;
+    return Storable(book) && book.WriteFile(file) ? 0 : 1;
 }
 
 int CTool::Export(const std::string& file, const std::string& directory)
@@ -152,5 +163,5 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
         note->SetTitle(std::move(title));
         note->SetText(std::move(text));
     }
-    return book.WriteFile(file) ? 0 : 1;
+    return Storable(book) && book.WriteFile(file) ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -216,4 +217,80 @@ TEST_F(Tool, ImportCreatesOrExtendsTheNotebook)
         << "Windows text files arrive as UTF-8";
     EXPECT_EQ(read.GetNoteAt(3)->GetTitle(), "README");
     EXPECT_EQ(read.GetEncoding(), TextEncoding::utf8);
+}
+
+TEST_F(Tool, DumpThenLoadKeepsTheBytesOfAWindowsNotebook)
+{
+    // Written on Windows, extended here in UTF-8, locked with the bytes of "été" in UTF-8.
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += static_cast<char>(c);
+    NoteBookBytes::Header h;
+    h.count = 3;
+    h.passwordLength = 5;
+    NoteBookBytes file;
+    file.Head(h)
+        .Password("\xC3\xA9t\xC3\xA9")
+        .Note(1, "caf\xE9", every)
+        .Note(2, "caf\xC3\xA9", "na\xC3\xAFve")
+        .Note(3, "plain", "");
+    const std::string original = dir.File("windows.pelm");
+    file.Save(original);
+
+    const std::string owner = "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9"; // "Ã©tÃ©", as Windows shows the bytes
+    const Result dump = Run({"dump", original}, {}, owner);
+    ASSERT_EQ(dump.status, 0) << dump.err;
+    const auto json = nlohmann::json::parse(dump.out);
+    EXPECT_EQ(json["encoding"], "windows-1252");
+    EXPECT_EQ(json["notes"][0]["title"], "caf\xC3\xA9");
+    EXPECT_EQ(json["notes"][1]["title"], "caf\xC3\xA9");
+    EXPECT_EQ(json["notes"][1]["title_encoding"], "utf-8");
+    EXPECT_FALSE(json["notes"][0].contains("title_encoding"));
+
+    const std::string copy = dir.File("copy.pelm");
+    const Result load = Run({"load", copy}, dump.out, owner);
+    ASSERT_EQ(load.status, 0) << load.err;
+    EXPECT_EQ(NoteBookBytes::Load(copy), file.bytes);
+}
+
+TEST_F(Tool, NeitherLoadNorImportChangesTheCodePageUnasked)
+{
+    const std::string fresh = dir.File("fresh.pelm");
+    const Result load =
+        Run({"load", fresh}, "{\"encoding\": \"windows-1252\", \"notes\": [{\"title\": \"Greek\", "
+                             "\"text\": \"\xCE\xA9\"}]}");
+    EXPECT_EQ(load.status, 1);
+    EXPECT_EQ(load.err,
+              "pelmora-tool: the note \"Greek\" holds characters that Windows-1252 cannot store; the "
+              "notebook keeps its code page\n");
+    EXPECT_FALSE(fs::exists(fresh));
+
+    NoteBookBytes::Header h;
+    h.count = 1;
+    NoteBookBytes file;
+    file.Head(h).Note(1, "caf\xE9", "");
+    const std::string book = dir.File("book.pelm");
+    file.Save(book);
+    std::ofstream(dir.File("Omega.txt")) << "\xCE\xA9";
+    const Result import = Run({"import", "--into", book, dir.File("Omega.txt")});
+    EXPECT_EQ(import.status, 1);
+    EXPECT_NE(import.err.find("the note \"Omega\" holds characters"), std::string::npos) << import.err;
+    EXPECT_EQ(NoteBookBytes::Load(book), file.bytes);
+}
+
+TEST_F(Tool, OnlyRegularFilesAreRead)
+{
+    ASSERT_EQ(::mkfifo(dir.File("fifo.pelm").c_str(), 0600), 0);
+    for (const std::string& path : {dir.File("fifo.pelm"), dir.Path().string(), std::string("/dev/zero")})
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"info", path}, {"dump", path}, {"export", path, dir.File("out")}}) {
+            SCOPED_TRACE(path + " " + args[0]);
+            const Result result = Run(args);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err, "ERROR: Could not read specified file.\n");
+        }
+    const Result import = Run({"import", "--into", dir.File("book.pelm"), dir.File("fifo.pelm")});
+    EXPECT_EQ(import.status, 1);
+    EXPECT_NE(import.err.find("cannot read"), std::string::npos) << import.err;
+    EXPECT_FALSE(fs::exists(dir.File("book.pelm")));
 }
