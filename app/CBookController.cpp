@@ -104,14 +104,32 @@ bool CBookController::SaveAs()
     return !path.isEmpty() && Write(path.toStdString());
 }
 
+bool CBookController::ConfirmCodePage()
+{
+    const CNote* note = nullptr;
+    if (!m_pNoteBook->FindUnstorable(note))
+        return true;
+    const std::string holder = note ? "The note \"" + note->GetTitle() + "\"" : std::string("The password");
+    const std::string question =
+        holder + " holds characters that Western (Windows-1252) cannot store.\n\n"
+                 "Save the notebook as Unicode (UTF-8)? The Windows program shows the accented letters "
+                 "of a UTF-8 notebook wrongly. Choose No to go back without saving.";
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return false;
+    m_pNoteBook->ChangeEncoding(TextEncoding::utf8);
+    return true;
+}
+
 // Stores the open note's typing, then writes the whole notebook; the writer reports failures.
 bool CBookController::Write(const std::string& path)
 {
+    m_pNotePanel->StoreActiveText();
+    if (!ConfirmCodePage())
+        return false;
     m_frame.SetMessageText(tr("Saving NoteBook..."));
     bool written = false;
     {
         WaitCursor wait;
-        m_pNotePanel->StoreActiveText();
         written = m_pNoteBook->WriteFile(path);
     }
     m_frame.SetMessageText(tr("Ready"));

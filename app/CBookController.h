@@ -39,6 +39,9 @@ public:
 
 private:
     void CreateBook();
+    // Asks before a Windows-1252 notebook that holds a character the code page lacks is saved as
+    // UTF-8; false when the user goes back.
+    bool ConfirmCodePage();
     bool Write(const std::string& path);
 
     CMainFrame& m_frame;

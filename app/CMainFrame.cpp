@@ -19,9 +19,11 @@
 #include "views/CSearchBar.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -81,6 +83,7 @@ bool CMainFrame::Create()
 void CMainFrame::CreateCommands()
 {
     CreateBookCommands();
+    CreateEncodingCommands();
     CreateNoteCommands();
     CreateFormatCommands();
     m_router->Add(ID_APP_ABOUT, tr("&About Pelmora..."),
@@ -111,6 +114,29 @@ void CMainFrame::CreateBookCommands()
     m_router->Add(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"),
                   [this] { close(); });
     m_router->AddShortcut(ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
+}
+
+// The notebook's code page: shown checked, and changed for the next save.
+void CMainFrame::CreateEncodingCommands()
+{
+    for (const TextEncoding encoding : {TextEncoding::utf8, TextEncoding::windows1252}) {
+        const bool utf8 = encoding == TextEncoding::utf8;
+        const int id = utf8 ? ID_ENCODING_UTF8 : ID_ENCODING_WINDOWS1252;
+        m_router->Add(
+            id, utf8 ? tr("Unicode (UTF-8)") : tr("Western (Windows-1252)"),
+            utf8 ? tr("Store the notebook in UTF-8 from the next save.\nUnicode (UTF-8)")
+                 : tr("Store the notebook in the Windows program's Western code page from the next "
+                      "save.\nWestern (Windows-1252)"),
+            [this, encoding] {
+                GetNoteBook()->ChangeEncoding(encoding);
+                UpdateCodePagePane();
+            },
+            [this, encoding](CCmdUI& ui) {
+                ui.Enable(GetNoteBook() != nullptr);
+                ui.SetCheck(GetNoteBook() && GetNoteBook()->GetEncoding() == encoding);
+            });
+        m_router->SetCheckable(id);
+    }
 }
 
 void CMainFrame::CreateNoteCommands()
@@ -241,8 +267,15 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 
 void CMainFrame::CreateMenus()
 {
-    AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_SET_PASSWORD, 0,
-                          ID_ASSOCIATE, 0, ID_APP_EXIT});
+    QMenu* book = AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
+                                        ID_SET_PASSWORD, 0, ID_ASSOCIATE, 0, ID_APP_EXIT});
+    // The two code pages are radio items of a submenu in front of Set Password.
+    auto* encoding = new QMenu(tr("Encoding"), book);
+    auto* choice = new QActionGroup(encoding);
+    for (int id : {ID_ENCODING_UTF8, ID_ENCODING_WINDOWS1252})
+        encoding->addAction(choice->addAction(m_router->Action(id)));
+    m_router->WatchMenu(encoding);
+    book->insertMenu(m_router->Action(ID_SET_PASSWORD), encoding);
     AddMenu(tr("&Note"), {ID_UNDO_CHANGES, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_NEW_NOTE,
                           ID_RENAME_NOTE, ID_DELETE_NOTE, 0, ID_MOVE_UP, ID_MOVE_DOWN, 0, ID_SORT_NOTES, 0,
                           ID_FIND_NEXT, ID_JUMP_TO_SEARCH});
@@ -259,8 +292,24 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::CreateStatusBar()
 {
+    m_wndCodePage = new QLabel(this);
+    m_wndCodePage->setObjectName("codePage");
+    m_wndCodePage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_wndCodePage->setToolTip(tr("The code page of the open notebook"));
+    statusBar()->addPermanentWidget(m_wndCodePage);
     statusBar()->addPermanentWidget(new CLockIndicators(this));
     SetMessageText(tr("Ready"));
+}
+
+void CMainFrame::UpdateCodePagePane()
+{
+    if (!m_wndCodePage)
+        return;
+    const CNoteBook* book = GetNoteBook();
+    if (book)
+        m_wndCodePage->setText(book->GetEncoding() == TextEncoding::windows1252 ? tr("Windows-1252")
+                                                                                : tr("UTF-8"));
+    m_wndCodePage->setVisible(book != nullptr);
 }
 
 void CMainFrame::CreateContextMenus()
@@ -303,6 +352,7 @@ void CMainFrame::SetMessageText(const QString& text)
 void CMainFrame::UpdateCommandStates()
 {
     m_router->UpdateAll();
+    UpdateCodePagePane();
 }
 
 // --- notebook and active note -----------------------------------------------------------------

@@ -23,6 +23,7 @@ class CNotePanel;
 class CSearchBar;
 class QMenu;
 class CMainToolBar;
+class QLabel;
 
 // The program's only top-level window. Every command of the menus, toolbar and keys lands here
 // and is routed to the part that does the work: the notebook lifecycle to the book controller,
@@ -98,6 +99,7 @@ protected:
 private:
     void CreateCommands();
     void CreateBookCommands();
+    void CreateEncodingCommands();
     void CreateNoteCommands();
     void AddNoteCommand(int id, const QString& text, const QString& prompt, void (CNotePanel::*run)());
     void AddClipboardCommand(int id, const QString& text, const QString& prompt, void (CNoteEditCtrl::*run)(),
@@ -109,6 +111,7 @@ private:
     void CreateStatusBar();
     void CreateContextMenus();
     void CreateSearchBar();
+    void UpdateCodePagePane();
 
     void OnAssociate();
     void OnAbout();
@@ -122,6 +125,7 @@ private:
     std::unique_ptr<CBookController> m_book;
     CHostWnd* m_wndHost = nullptr;
     CMainToolBar* m_wndToolBar = nullptr;
+    QLabel* m_wndCodePage = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
     LogFont m_textLogFont{};
 };

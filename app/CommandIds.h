@@ -24,6 +24,9 @@ enum CommandId : int
     ID_BOLD = 32795,
     ID_ASSOCIATE = 32796,
     ID_WORD_WRAP = 32797,
+    // The notebook's code page; the Windows program had no such choice.
+    ID_ENCODING_UTF8 = 32798,
+    ID_ENCODING_WINDOWS1252 = 32799,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -1,11 +1,15 @@
+#include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 #include "views/CNotePanel.h"
 
+#include <QKeyEvent>
+#include <QLabel>
 #include <QStatusBar>
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 class BookCommandsTest : public PaneTest
 {
@@ -33,6 +37,32 @@ protected:
             return answers.empty() ? IDCANCEL : answers.takeFirst();
         });
     }
+
+    // A Windows-1252 notebook made byte by byte, as the Windows program writes it.
+    std::string WindowsNoteBook(const std::string& name, const Notes& notes)
+    {
+        NoteBookBytes::Header h;
+        h.count = static_cast<std::uint32_t>(notes.size());
+        NoteBookBytes file;
+        file.Head(h);
+        std::int32_t serial = 0;
+        for (const auto& [title, text] : notes)
+            file.Note(++serial, title, text);
+        const std::string path = dir.File(name);
+        file.Save(path);
+        return path;
+    }
+
+    // The saved file ends with these note records.
+    static bool EndsWith(const std::string& path, const NoteBookBytes& records)
+    {
+        const std::string bytes = NoteBookBytes::Load(path);
+        return bytes.size() >= records.bytes.size() &&
+               bytes.compare(bytes.size() - records.bytes.size(), records.bytes.size(), records.bytes) == 0;
+    }
+
+    QString CodePagePane() { return frame->findChild<QLabel*>("codePage")->text(); }
+    bool CodePagePaneShown() { return !frame->findChild<QLabel*>("codePage")->isHidden(); }
 
     TempDir dir;
     QStringList statusAtBox;
@@ -235,4 +265,84 @@ TEST_F(BookCommandsTest, ViewSettingsTravelWithTheNotebook)
     EXPECT_EQ(back[1], shares[1]);
     EXPECT_EQ(frame->width(), 700);
     EXPECT_EQ(frame->height(), 560);
+}
+
+TEST_F(BookCommandsTest, EncodingSubmenuAndStatusPaneShowTheCodePageAndChangeItForTheNextSave)
+{
+    EXPECT_FALSE(CodePagePaneShown());
+    EXPECT_FALSE(Enabled(ID_ENCODING_UTF8));
+    Run(ID_FILE_NEW);
+    EXPECT_EQ(CodePagePane(), "UTF-8") << "a new notebook is UTF-8";
+    EXPECT_TRUE(CodePagePaneShown());
+    EXPECT_TRUE(Action(ID_ENCODING_UTF8)->isChecked());
+    EXPECT_FALSE(Action(ID_ENCODING_WINDOWS1252)->isChecked());
+
+    const std::string path = WindowsNoteBook("windows.pelm", {{"caf\xE9", "na\xEFve"}});
+    const std::string original = NoteBookBytes::Load(path);
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(CodePagePane(), "Windows-1252");
+    EXPECT_TRUE(Action(ID_ENCODING_WINDOWS1252)->isChecked());
+    EXPECT_FALSE(Action(ID_ENCODING_UTF8)->isChecked());
+
+    Run(ID_ENCODING_WINDOWS1252);
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified()) << "the code page it has already";
+    Run(ID_ENCODING_UTF8);
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(CodePagePane(), "UTF-8");
+    EXPECT_TRUE(Action(ID_ENCODING_UTF8)->isChecked());
+    EXPECT_EQ(NoteBookBytes::Load(path), original) << "nothing is written before the save";
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    NoteBookBytes utf8;
+    utf8.Note(1, "caf\xC3\xA9", "na\xC3\xAFve");
+    EXPECT_TRUE(EndsWith(path, utf8));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(BookCommandsTest, SavingACharacterWindows1252LacksAsksFirstAndNoWritesNothing)
+{
+    const std::string path = WindowsNoteBook("windows.pelm", {{"caf\xE9", "x"}, {"Greek", ""}});
+    const std::string original = NoteBookBytes::Load(path);
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    book = frame->GetNoteBook();
+    Activate(1);
+    QKeyEvent omega(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\xCE\xA9"));
+    QApplication::sendEvent(Text(), &omega);
+
+    boxes.answers = {IDNO};
+    Run(ID_FILE_SAVE);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.rfind("The note \"Greek\" holds characters that Western (Windows-1252) "
+                                        "cannot store.",
+                                        0),
+              0u)
+        << boxes.boxes[0].text;
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
+    EXPECT_EQ(NoteBookBytes::Load(path), original);
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_EQ(CodePagePane(), "Windows-1252");
+
+    // Going back from the question keeps the window open as a failed save does.
+    boxes.answers = {IDYES, IDNO};
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(NoteBookBytes::Load(path), original);
+
+    boxes.answers = {IDYES};
+    Run(ID_FILE_SAVE);
+    EXPECT_FALSE(book->IsModified());
+    EXPECT_EQ(CodePagePane(), "UTF-8");
+    NoteBookBytes utf8;
+    utf8.Note(1, "caf\xC3\xA9", "x").Note(2, "Greek", "\xCE\xA9");
+    EXPECT_TRUE(EndsWith(path, utf8));
+    EXPECT_EQ(boxes.boxes.size(), 4u);
+}
+
+TEST_F(BookCommandsTest, AFifoIsRefusedAtOnce)
+{
+    ASSERT_EQ(::mkfifo(dir.File("fifo.pelm").c_str(), 0600), 0);
+    frame->OpenBook(dir.File("fifo.pelm"));
+    EXPECT_FALSE(frame->IsBookOpen());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "ERROR: Could not read specified file.");
 }

@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 #include "views/CNotePanel.h"
 
+#include <QActionGroup>
 #include <QFile>
 
 #include <filesystem>
@@ -66,8 +67,13 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
         tops << top->text();
     EXPECT_EQ(tops, (QStringList{"&Book", "&Note", "&Format", "&Help"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
-              (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Set &Password...", "-",
-                           "Associate Pelmora Files", "-", "E&xit"}));
+              (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Encoding",
+                           "Set &Password...", "-", "Associate Pelmora Files", "-", "E&xit"}));
+    QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(6)->menu();
+    ASSERT_NE(encoding, nullptr);
+    EXPECT_EQ(MenuTexts(encoding), (QStringList{"Unicode (UTF-8)", "Western (Windows-1252)"}));
+    ASSERT_NE(Action(ID_ENCODING_UTF8)->actionGroup(), nullptr);
+    EXPECT_TRUE(Action(ID_ENCODING_UTF8)->actionGroup()->isExclusive()) << "radio items";
     EXPECT_EQ(
         MenuTexts(MenuOf(ID_NEW_NOTE)),
         (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
