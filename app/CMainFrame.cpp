@@ -10,6 +10,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/MessageBox.h"
 #include "platform/desktop/CFileAssociation.h"
+#include "platform/qt/CFileDropFilter.h"
 #include "platform/qt/CLockIndicators.h"
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtFont.h"
@@ -60,6 +61,10 @@ bool CMainFrame::Create()
 
     m_wndHost = new CHostWnd(this);
     setCentralWidget(m_wndHost);
+    // The keys start in the work area, not in the first box of the window.
+    m_wndHost->setFocus(Qt::OtherFocusReason);
+    new CFileDropFilter(this, {QStringLiteral("pelm")},
+                        [this](const QString& path) { m_book->OpenDropped(path.toStdString()); });
 
     CreateMenus();
     CreateToolBar();
@@ -260,6 +265,7 @@ void CMainFrame::CreateToolBar()
 void CMainFrame::CreateStatusBar()
 {
     statusBar()->addPermanentWidget(new CLockIndicators(this));
+    m_router->SetIdleText(tr("Ready"));
     SetMessageText(tr("Ready"));
 }
 
