@@ -36,7 +36,7 @@ bool CPelmoraApp::InitInstance(const QStringList& arguments)
     QApplication::setOrganizationName("Orlathwick");
     QApplication::setApplicationName("Pelmora");
     // Lets the desktop match the window with its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.pelmora.Pelmora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.orlathwick.pelmora"));
     AddFontSubstitutes();
     InstallQtMessageBox();
     ComputeScaleFactors();
