@@ -90,6 +90,14 @@ void CBookController::OpenFile(const std::string& path)
     m_frame.UpdateCommandStates();
 }
 
+void CBookController::OpenDropped(const std::string& path)
+{
+    if (m_pNoteBook && !ConfirmDiscard())
+        return;
+    Close();
+    OpenFile(path);
+}
+
 bool CBookController::Save()
 {
     if (!m_pNoteBook->GetPath().HasPath())

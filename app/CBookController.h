@@ -33,6 +33,8 @@ public:
 
     // Reads the notebook at path into a new notebook and panel; on failure none is open.
     void OpenFile(const std::string& path);
+    // Open without the dialog, for a notebook file dropped on the window: the save prompt first.
+    void OpenDropped(const std::string& path);
     // The save prompt; false when the user (or a failed save) stops the operation.
     bool ConfirmDiscard();
     void Close();

@@ -1,5 +1,6 @@
 #include "app/CHostWnd.h"
 
+#include <QChildEvent>
 #include <QResizeEvent>
 
 CHostWnd::CHostWnd(QWidget* parent) : QFrame(parent)
@@ -24,4 +25,13 @@ void CHostWnd::resizeEvent(QResizeEvent* event)
     QFrame::resizeEvent(event);
     if (m_content)
         m_content->setGeometry(contentsRect());
+}
+
+// A panel that goes with the focus inside it (a notebook that failed to open) leaves the keys
+// here, as at start-up, rather than with whatever box the window would pick next.
+void CHostWnd::childEvent(QChildEvent* event)
+{
+    QFrame::childEvent(event);
+    if (event->removed() && !window()->focusWidget())
+        setFocus(Qt::OtherFocusReason);
 }

@@ -4,7 +4,7 @@
 #include <QPointer>
 
 // The frame's work area: gray with a sunken edge until the first note panel, which it keeps
-// sized to its whole inside.
+// sized to its whole inside. It holds the keys while no panel does.
 class CHostWnd : public QFrame
 {
     Q_OBJECT
@@ -17,6 +17,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
     QPointer<QWidget> m_content;

@@ -10,6 +10,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/MessageBox.h"
 #include "platform/desktop/CFileAssociation.h"
+#include "platform/qt/CFileDropFilter.h"
 #include "platform/qt/CLockIndicators.h"
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtFont.h"
@@ -62,6 +63,10 @@ bool CMainFrame::Create()
 
     m_wndHost = new CHostWnd(this);
     setCentralWidget(m_wndHost);
+    // The keys start in the work area, not in the first box of the window.
+    m_wndHost->setFocus(Qt::OtherFocusReason);
+    new CFileDropFilter(this, {QStringLiteral("pelm")},
+                        [this](const QString& path) { m_book->OpenDropped(path.toStdString()); });
 
     CreateMenus();
     CreateToolBar();
@@ -298,6 +303,7 @@ void CMainFrame::CreateStatusBar()
     m_wndCodePage->setToolTip(tr("The code page of the open notebook"));
     statusBar()->addPermanentWidget(m_wndCodePage);
     statusBar()->addPermanentWidget(new CLockIndicators(this));
+    m_router->SetIdleText(tr("Ready"));
     SetMessageText(tr("Ready"));
 }
 

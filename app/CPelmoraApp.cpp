@@ -1,5 +1,6 @@
 #include "app/CPelmoraApp.h"
 
+#include "app/CCommandLineInfo.h"
 #include "app/CMainFrame.h"
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtMessageBox.h"
@@ -34,6 +35,8 @@ bool CPelmoraApp::InitInstance(const QStringList& arguments)
     // Names only: the program keeps no settings outside its notebooks.
     QApplication::setOrganizationName("Orlathwick");
     QApplication::setApplicationName("Pelmora");
+    // Lets the desktop match the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.orlathwick.pelmora"));
     AddFontSubstitutes();
     InstallQtMessageBox();
     ComputeScaleFactors();
@@ -45,8 +48,10 @@ bool CPelmoraApp::InitInstance(const QStringList& arguments)
     }
     m_pMainWnd->show();
 
-    // One optional argument, the notebook to open; nothing else is interpreted.
-    if (arguments.size() > 1 && !arguments.at(1).isEmpty())
-        m_pMainWnd->OpenBook(arguments.at(1).toStdString());
+    // The toolkit has taken its own options out; of the rest only the notebook counts.
+    CCommandLineInfo command;
+    command.ParseCommandLine(arguments);
+    if (!command.m_strFileName.isEmpty())
+        m_pMainWnd->OpenBook(command.m_strFileName.toStdString());
     return true;
 }

@@ -1,3 +1,5 @@
+#include "model/CTextString.h"
+#include "platform/desktop/ModuleVersion.h"
 #include "tools/CTool.h"
 
 #include <CLI/CLI.hpp>
@@ -10,6 +12,12 @@ int main(int argc, char** argv)
 {
     CLI::App app{"Reads and writes Pelmora notebook (.pelm) files."};
     app.require_subcommand(1);
+    // The version record of the program file, as the window program's about box shows it.
+    CTextString version;
+    app.set_version_flag("--version",
+                         std::string("pelmora-tool ") +
+                             (GetModuleVersionString(version) ? version.GetData() : "?"),
+                         "Print the version and exit");
     std::string passwordFile;
     app.add_option("--password-file", passwordFile, "File holding the password of a locked notebook")
         ->check(CLI::ExistingFile);

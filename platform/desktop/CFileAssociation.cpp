@@ -66,7 +66,7 @@ std::string DesktopEntry(const std::string& programPath)
                        "Exec=") +
            CFileAssociation::QuoteExecArgument(programPath) +
            " %f\n"
-           "Icon=pelmora\n"
+           "Icon=io.github.orlathwick.pelmora\n"
            "Terminal=false\n"
            "MimeType=" +
            CFileAssociation::kMimeType +

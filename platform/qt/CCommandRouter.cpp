@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QStatusTipEvent>
 #include <QTextEdit>
 
 namespace {
@@ -50,10 +51,19 @@ CCommandRouter::CCommandRouter(QWidget* window) : QObject(window), m_window(wind
 QAction* CCommandRouter::Add(int id, const QString& menuText, const QString& prompt, Handler handler,
                              UpdateRule rule)
 {
-    auto* action = new QAction(menuText, m_window);
+    const QString name = menuText.section('\t', 0, 0);
+    auto* action = new QAction(name, m_window);
+    // The menu shows the keys after the tab from the action's shortcut. The window's own shortcut
+    // carries them out, so the action's one is held to its menu and button, which never keep the
+    // focus.
+    const QString keys = menuText.section('\t', 1);
+    if (!keys.isEmpty()) {
+        action->setShortcut(QKeySequence(keys, QKeySequence::PortableText));
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
     const int lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));
-    action->setToolTip(lineBreak < 0 ? menuText.section('\t', 0, 0).remove('&') : prompt.mid(lineBreak + 1));
+    action->setToolTip(lineBreak < 0 ? QString(name).remove('&') : prompt.mid(lineBreak + 1));
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { Run(id); });
     m_commands.insert(id, Command{action, std::move(handler), std::move(rule)});
@@ -140,8 +150,22 @@ bool CCommandRouter::IsTextEditingKey(const QWidget* focus, const QKeySequence& 
     return false;
 }
 
+// A prompt going away (a menu closing, the pointer leaving a button) leaves the idle text, not a
+// blank line.
+bool CCommandRouter::ShowIdleText(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::StatusTip || watched != m_window || m_idleText.isEmpty() ||
+        !static_cast<QStatusTipEvent*>(event)->tip().isEmpty())
+        return false;
+    QStatusTipEvent idle(m_idleText);
+    QCoreApplication::sendEvent(m_window, &idle);
+    return true;
+}
+
 bool CCommandRouter::eventFilter(QObject* watched, QEvent* event)
 {
+    if (ShowIdleText(watched, event))
+        return true;
     // Claiming the override hands the key to the text box instead of the window's shortcut.
     if (event->type() == QEvent::ShortcutOverride && watched == QApplication::focusWidget() &&
         m_window->isAncestorOf(static_cast<QWidget*>(watched))) {

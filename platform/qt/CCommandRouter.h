@@ -27,6 +27,7 @@ public:
 
     // A command without a rule is always enabled. The menu text may carry the shortcut text after
     // a tab; the prompt's first line is the status tip, the part after the line break the tooltip.
+    // The action's own text stops before the tab, so that screen readers name it without the keys.
     QAction* Add(int id, const QString& menuText, const QString& prompt, Handler handler,
                  UpdateRule rule = {});
     // A window-wide key for the command. Keys with a meaning in text boxes are left to the box
@@ -43,6 +44,8 @@ public:
     void UpdateAll();
     // Updates the actions of a menu whenever it opens.
     void WatchMenu(QMenu* menu);
+    // What the window's prompt line shows whenever no command prompt does.
+    void SetIdleText(const QString& text) { m_idleText = text; }
 
     // True when the key, typed into this widget, has an editing meaning there.
     static bool IsTextEditingKey(const QWidget* focus, const QKeySequence& key);
@@ -58,6 +61,9 @@ private:
         UpdateRule rule;
     };
 
+    bool ShowIdleText(QObject* watched, QEvent* event);
+
     QWidget* m_window;
     QHash<int, Command> m_commands;
+    QString m_idleText;
 };

@@ -26,11 +26,15 @@ QToolButton* ToolButton(CMainFrame& frame, QAction* action)
     return toolbar ? qobject_cast<QToolButton*>(toolbar->widgetForAction(action)) : nullptr;
 }
 
+// Each item as the menu shows it: its text, and the keys after a tab.
 QStringList MenuTexts(QMenu* menu)
 {
     QStringList texts;
-    for (QAction* action : menu->actions())
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    for (QAction* action : menu->actions()) {
+        const QString keys = action->shortcut().toString(QKeySequence::NativeText);
+        texts << (action->isSeparator() ? QStringLiteral("-")
+                                        : action->text() + (keys.isEmpty() ? QString() : "\t" + keys));
+    }
     return texts;
 }
 
