@@ -3,6 +3,7 @@
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
 #include "model/CTextCodec.h"
+#include "model/NoteChanges.h"
 
 #include <cstring>
 #include <new>
@@ -16,20 +17,24 @@ CNote::CNote(const std::string& title, std::string text)
     ++s_nextSerial;
 }
 
+// Swapped, not moved: a move from a short string keeps the old block, and a note's old text can be
+// many megabytes. It goes with the argument.
 void CNote::SetTitle(std::string title)
 {
     if (title == m_title)
         return;
-    m_title = std::move(title);
+    m_title.swap(title);
     m_titleCodePage.reset();
+    CountNoteChange();
 }
 
 void CNote::SetText(std::string text)
 {
     if (text == m_text)
         return;
-    m_text = std::move(text);
+    m_text.swap(text);
     m_textCodePage.reset();
+    CountNoteChange();
 }
 
 void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text)

@@ -21,7 +21,8 @@ public:
     void SetTitle(std::string title);
     const std::string& GetText() const { return m_text; }
     void SetText(std::string text);
-    // In place, for filling a note and for the search; not an edit, the code pages stay.
+    // In place, for filling a note and for the search: not an edit; the code pages stay and no
+    // change is counted.
     std::string& Title() { return m_title; }
     std::string& Text() { return m_text; }
     std::int32_t GetSerial() const { return m_serial; }

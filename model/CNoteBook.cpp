@@ -4,12 +4,19 @@
 #include "model/CNoteBookWriter.h"
 #include "model/CaseFold.h"
 #include "model/INoteBookFrame.h"
+#include "model/NoteChanges.h"
 #include "platform/DebugTrace.h"
 
 #include <algorithm>
 #include <numeric>
 
-CNoteBook::CNoteBook() = default;
+namespace {
+
+std::uint64_t g_notebooksMade = 0;
+
+} // namespace
+
+CNoteBook::CNoteBook() : m_identity(++g_notebooksMade) {}
 
 CNoteBook::~CNoteBook()
 {
@@ -25,6 +32,7 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
     else
         m_notes.insert(m_notes.begin(), std::move(note));
     m_bySerial.emplace(raw->GetSerial(), raw);
+    CountNoteChange();
     if (markModified)
         SetModified();
     return raw;
@@ -66,6 +74,7 @@ void CNoteBook::RemoveNote(std::int32_t serial)
         return;
     m_bySerial.erase(serial);
     m_notes.erase(m_notes.begin() + index);
+    CountNoteChange();
     SetModified();
 }
 
@@ -79,6 +88,7 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
         std::swap(m_notes[i], m_notes[i - 1]);
     else if (!up && i + 1 < m_notes.size())
         std::swap(m_notes[i], m_notes[i + 1]);
+    CountNoteChange();
 }
 
 namespace {
@@ -156,6 +166,7 @@ void CNoteBook::SortByTitle()
     for (std::size_t index : order)
         sorted.push_back(std::move(m_notes[index]));
     m_notes = std::move(sorted);
+    CountNoteChange();
     SetModified();
 }
 
@@ -164,6 +175,7 @@ void CNoteBook::Clear()
     CNote::ResetSerials();
     m_bySerial.clear();
     m_notes.clear();
+    CountNoteChange();
     m_password.clear();
     m_path.Clear();
 }

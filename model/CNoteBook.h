@@ -56,6 +56,8 @@ public:
     const CFilePath& GetPath() const { return m_path; }
 
     INoteBookFrame* GetMainFrame();
+    // Tells this notebook from every other one made in this process, whatever its address.
+    std::uint64_t GetIdentity() const { return m_identity; }
 
     // Save and Open: each reports its failures itself and returns false.
     bool WriteFile(const std::string& path);
@@ -103,4 +105,5 @@ private:
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;
     bool m_recode = false;
+    std::uint64_t m_identity;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
 // A zero-terminated text that either owns its block or looks at text that belongs to someone
-// else. The search lays it over each note's title and text without copying.
+// else. The search lays it over each note's title and text without copying; it reads borrowed text
+// and never writes it.
 class CTextString
 {
 public:
@@ -19,6 +20,9 @@ public:
     // The first position at or after start where pattern matches, or -1. Ignoring case folds
     // only A to Z.
     int Find(const char* pattern, int start, bool ignoreCase) const;
+    // How many positions Find reports when stepped from each position it returns to the next
+    // byte: overlapping occurrences count. Counts without visiting them one by one.
+    int Count(const char* pattern, bool ignoreCase) const;
 
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }

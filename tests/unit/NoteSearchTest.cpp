@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
+#include <vector>
+
 namespace {
 
 CNote* Add(CNoteBook& book, const std::string& title, const std::string& text)
@@ -24,12 +28,13 @@ TEST(NoteSearch, TitleHitComesBeforeItsTextHitsAndOverlapsCount)
     CNote* aa = Add(book, "Aardvark", "aaaa");
     CNoteSearch search;
     EXPECT_EQ(search.Search(&book, "aa"), 4);
-    const auto& hits = search.GetHits();
-    EXPECT_EQ(hits[0].kind, SearchHit::Title);
-    EXPECT_EQ(hits[0].serial, aa->GetSerial());
+    EXPECT_EQ(search.GetCurrentHit()->kind, SearchHit::Title);
+    EXPECT_EQ(search.GetCurrentHit()->serial, aa->GetSerial());
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(hits[i].kind, SearchHit::Text);
-        EXPECT_EQ(hits[i].position, i - 1);
+        EXPECT_EQ(search.Search(&book, "aa"), 4);
+        EXPECT_EQ(search.GetCurrentHit()->kind, SearchHit::Text);
+        EXPECT_EQ(search.GetCurrentHit()->position, i - 1);
+        EXPECT_EQ(search.GetCurrentIndex(), static_cast<std::size_t>(i));
     }
     // A title with the text twice is still one hit.
     Add(book, "aa aa", "");
@@ -125,4 +130,56 @@ TEST(NoteSearch, HitsFollowEditsBetweenPresses)
     book.RemoveNote(note->GetSerial());
     EXPECT_EQ(search.Search(&book, "word"), 0);
     EXPECT_EQ(search.GetCurrentHit(), nullptr);
+}
+
+// Every occurrence in order, found without the search: a title once, then each text position.
+std::vector<std::pair<int, int>> NaiveOccurrences(const CNoteBook& book, const std::string& word)
+{
+    std::vector<std::pair<int, int>> found; // serial, text position or -1 for the title
+    const auto lower = [](std::string s) {
+        for (char& c : s)
+            c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+        return s;
+    };
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        if (lower(note.GetTitle()).find(lower(word)) != std::string::npos)
+            found.emplace_back(note.GetSerial(), -1);
+        const std::string text = lower(note.GetText());
+        for (auto at = text.find(lower(word)); at != std::string::npos; at = text.find(lower(word), at + 1))
+            found.emplace_back(note.GetSerial(), static_cast<int>(at));
+    }
+    return found;
+}
+
+TEST(NoteSearch, PressesVisitEveryOccurrenceInOrderWhetherOrNotNotesChange)
+{
+    MessageBoxRecorder boxes;
+    std::mt19937 rng(3);
+    CNoteBook book;
+    book.Clear();
+    const auto randomText = [&rng](int length) {
+        std::string s;
+        for (int i = 0; i < length; ++i)
+            s += "aAb "[rng() % 4];
+        return s;
+    };
+    for (int i = 0; i < 30; ++i)
+        Add(book, randomText(3), randomText(static_cast<int>(rng() % 40)));
+    CNoteSearch search;
+    std::size_t place = 0;
+    for (int press = 0; press < 400; ++press) {
+        if (press % 50 == 49) // a change between presses: the place is kept, the rest recounted
+            book.GetNoteAtIndex(rng() % 30)->SetText(randomText(20));
+        const auto expected = NaiveOccurrences(book, "aa");
+        ASSERT_EQ(search.Search(&book, press % 2 ? "AA" : "aA"), static_cast<int>(expected.size()));
+        if (press > 0)
+            place = place + 1 < expected.size() ? place + 1 : 0;
+        ASSERT_EQ(search.GetCurrentIndex(), place) << press;
+        const SearchHit* hit = search.GetCurrentHit();
+        const auto& [serial, position] = expected[place];
+        ASSERT_EQ(hit->serial, serial) << press;
+        ASSERT_EQ(hit->kind == SearchHit::Title ? -1 : hit->position, position) << press;
+    }
+    EXPECT_GE(boxes.boxes.size(), 2u) << "the walk went round more than once";
 }

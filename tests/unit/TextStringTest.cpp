@@ -85,6 +85,34 @@ TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
     }
 }
 
+// The count steps past sixteen positions at a time; lengths around that, bytes that differ from a
+// letter only in bit 5 ('@' and '`', '[' and '{'), and a zero byte inside the text all test it.
+TEST(TextString, CountAgreesWithNaiveSearchOnRandomText)
+{
+    std::mt19937 rng(12);
+    const std::string alphabet = "aA@`[{\xE9 ";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text, pattern;
+        const int length = static_cast<int>(rng() % 90);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[rng() % alphabet.size()];
+        for (int i = static_cast<int>(rng() % 20); i >= 0; --i)
+            pattern += alphabet[rng() % alphabet.size()];
+        if (round % 5 == 0 && length > 0)
+            text[rng() % length] = '\0';
+        const bool ignoreCase = rng() % 2;
+        int expected = 0;
+        const std::string visible = text.c_str();
+        for (int at = NaiveFind(visible, pattern, 0, ignoreCase); at >= 0;
+             at = NaiveFind(visible, pattern, at + 1, ignoreCase))
+            ++expected;
+        CTextString s;
+        s.Attach(text.data(), length);
+        ASSERT_EQ(s.Count(pattern.c_str(), ignoreCase), expected)
+            << '"' << visible << "\" \"" << pattern << "\" " << ignoreCase;
+    }
+}
+
 TEST(TextString, AttachBorrowsAndDetachReleasesNothing)
 {
     char text[] = "borrowed";

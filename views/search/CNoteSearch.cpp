@@ -3,9 +3,53 @@
 #include "model/CNoteBook.h"
 #include "model/CTextString.h"
 #include "model/CaseFold.h"
+#include "model/NoteChanges.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
+#include <future>
+#include <vector>
+
+namespace {
+
+// A note's string as the search reads it, borrowed and never written.
+class Field
+{
+public:
+    explicit Field(const std::string& text)
+    {
+        m_text.Attach(const_cast<char*>(text.c_str()), static_cast<int>(text.size()));
+    }
+    int Find(const std::string& pattern, int start) const
+    {
+        return m_text.Find(pattern.c_str(), start, true);
+    }
+    int Count(const std::string& pattern) const { return m_text.Count(pattern.c_str(), true); }
+
+private:
+    CTextString m_text;
+};
+
+// The occurrences in each note, its title counting once. The scan is bound by reading memory, so
+// two threads share it while the window waits; neither changes anything.
+std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const std::string& text)
+{
+    std::vector<std::uint32_t> counts(noteBook.GetCount());
+    const auto countRange = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const CNote& note = *noteBook.GetNoteAtIndex(i);
+            counts[i] = (Field(note.GetTitle()).Find(text, 0) >= 0 ? 1u : 0u) +
+                        static_cast<std::uint32_t>(Field(note.GetText()).Count(text));
+        }
+    };
+    const std::size_t half = counts.size() / 2;
+    auto secondHalf = std::async(std::launch::async, countRange, half, counts.size());
+    countRange(0, half);
+    secondHalf.get();
+    return counts;
+}
+
+} // namespace
 
 bool CNoteSearch::SameTextIgnoringCase(const std::string& a, const std::string& b)
 {
@@ -16,40 +60,88 @@ bool CNoteSearch::SameTextIgnoringCase(const std::string& a, const std::string& 
 
 int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
 {
-    const bool repeat = noteBook == m_lastNoteBook && SameTextIgnoringCase(text, m_lastText);
-    m_hits.clear();
-    if (!repeat)
-        m_current = 0;
-    m_lastNoteBook = noteBook;
+    const std::uint64_t identity = noteBook ? noteBook->GetIdentity() : 0;
+    const bool repeat = identity == m_lastNoteBook && SameTextIgnoringCase(text, m_lastText);
+    // The same occurrences as last time when nothing changed: the repeat test folds as the match does.
+    const bool unchanged = repeat && m_countedAt == NoteChangeCount();
+    m_lastNoteBook = identity;
     m_lastText = text;
-    if (noteBook)
-        Collect(*noteBook, text);
+    if (!noteBook) {
+        m_count = m_index = 0;
+        return 0;
+    }
+    const std::size_t next = repeat ? m_index + 1 : 0;
+    if (!unchanged)
+        CountAndLocate(*noteBook, text, next);
+    else if (m_count > 0 && !StepForward(*noteBook, text))
+        LocateFirst(*noteBook, text);
+    m_countedAt = NoteChangeCount();
 
-    const auto count = static_cast<int>(m_hits.size());
-    if (count > 0 && repeat && ++m_current >= m_hits.size()) {
+    if (m_count > 0 && repeat && next >= m_count)
         AfxMessageBox("End of search results reached.  Starting over", MB_OK | MB_ICONINFORMATION);
-        m_current = 0;
-    }
-    return count;
+    return static_cast<int>(m_count);
 }
 
-void CNoteSearch::Collect(CNoteBook& noteBook, const std::string& text)
+void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, const std::string& text, std::size_t place)
 {
-    for (NotePosition pos = noteBook.GetNextPosition(0); pos != 0; pos = noteBook.GetNextPosition(pos)) {
-        CNote* note = noteBook.GetNoteAt(pos);
-        CTextString title;
-        title.Attach(note->Title().data(), static_cast<int>(note->Title().size()));
-        if (title.Find(text.c_str(), 0, true) >= 0)
-            m_hits.push_back({SearchHit::Title, 0, note->GetSerial()});
-
-        CTextString body;
-        body.Attach(note->Text().data(), static_cast<int>(note->Text().size()));
-        for (int q = body.Find(text.c_str(), 0, true); q >= 0; q = body.Find(text.c_str(), q + 1, true))
-            m_hits.push_back({SearchHit::Text, q, note->GetSerial()});
+    const std::vector<std::uint32_t> counts = CountPerNote(noteBook, text);
+    m_count = 0;
+    std::size_t located = counts.size();
+    std::size_t before = 0; // occurrences ahead of the located note
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (located == counts.size() && m_count + counts[i] > place) {
+            located = i;
+            before = m_count;
+        }
+        m_count += counts[i];
     }
+    if (m_count == 0)
+        return;
+    if (located == counts.size()) {
+        LocateFirst(noteBook, text);
+        return;
+    }
+    LocateFrom(noteBook, text, located, true, 0);
+    for (m_index = before; m_index < place;)
+        if (!StepForward(noteBook, text))
+            break;
 }
 
-const SearchHit* CNoteSearch::GetCurrentHit() const
+bool CNoteSearch::StepForward(const CNoteBook& noteBook, const std::string& text)
 {
-    return m_hits.empty() ? nullptr : &m_hits[m_current];
+    const int from = m_current.kind == SearchHit::Title ? 0 : m_current.position + 1;
+    if (!LocateFrom(noteBook, text, m_noteIndex, false, from))
+        return false;
+    ++m_index;
+    return true;
+}
+
+void CNoteSearch::LocateFirst(const CNoteBook& noteBook, const std::string& text)
+{
+    LocateFrom(noteBook, text, 0, true, 0);
+    m_index = 0;
+}
+
+bool CNoteSearch::LocateFrom(const CNoteBook& noteBook, const std::string& text, std::size_t noteIndex,
+                             bool withTitle, int textFrom)
+{
+    for (std::size_t i = noteIndex; i < noteBook.GetCount(); ++i, withTitle = true, textFrom = 0) {
+        const CNote& note = *noteBook.GetNoteAtIndex(i);
+        if (withTitle && Field(note.GetTitle()).Find(text, 0) >= 0) {
+            SetCurrent(note, i, SearchHit::Title, 0);
+            return true;
+        }
+        const int at = Field(note.GetText()).Find(text, textFrom);
+        if (at >= 0) {
+            SetCurrent(note, i, SearchHit::Text, at);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CNoteSearch::SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position)
+{
+    m_current = {kind, position, note.GetSerial()};
+    m_noteIndex = noteIndex;
 }
