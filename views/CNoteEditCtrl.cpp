@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QTextDocument>
 
 #include <algorithm>
 
@@ -71,11 +70,14 @@ void CNoteEditCtrl::CreateTextCtrl()
 {
     m_textCtrl = std::make_unique<CRichEditCtrlEx>(this);
     const bool wrap = m_panel.GetOwner().GetWordWrap();
-    m_textCtrl->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    m_textCtrl->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
-    connect(m_textCtrl.get(), &QPlainTextEdit::textChanged, this, &CNoteEditCtrl::OnTextChanged);
-    connect(m_textCtrl.get(), &QPlainTextEdit::selectionChanged, this,
+    m_textCtrl->setLineWrapMode(wrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
+    connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::OnTextChanged);
+    connect(m_textCtrl.get(), &CRichEditCtrlEx::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
+    connect(m_textCtrl.get(), &CRichEditCtrlEx::limitReached, this, [this] {
+        m_panel.GetOwner().SetMessageText(
+            tr("This note has reached its length limit of 1,048,576 characters."));
+    });
     connect(m_textCtrl.get(), &CRichEditCtrlEx::contextMenuRequested, this, &CNoteEditCtrl::OnContextMenu);
 }
 
@@ -85,8 +87,7 @@ void CNoteEditCtrl::SetControlText(const std::string& text)
 {
     const bool loading = m_bLoading;
     m_bLoading = true;
-    m_textCtrl->setPlainText(QString::fromStdString(text));
-    m_textCtrl->document()->setModified(false);
+    m_textCtrl->SetText(text);
     m_bLoading = loading;
 }
 
@@ -111,21 +112,12 @@ void CNoteEditCtrl::DestroyControls()
         setFocus(Qt::OtherFocusReason);
     m_textCtrl.reset();
     m_titleBox.reset();
-    m_text.clear();
     m_bCrLf = false;
 }
 
-const std::string& CNoteEditCtrl::GetText()
+std::string CNoteEditCtrl::GetText() const
 {
-    if (!m_textCtrl) {
-        m_text.clear();
-        return m_text;
-    }
-    // The raw text keeps no-break spaces and line separators that the plain text would change.
-    QString text = m_textCtrl->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, m_bCrLf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
-    m_text = text.toStdString();
-    return m_text;
+    return m_textCtrl ? m_textCtrl->GetText(m_bCrLf ? "\r\n" : "\n") : std::string();
 }
 
 void CNoteEditCtrl::SaveText()
@@ -135,10 +127,12 @@ void CNoteEditCtrl::SaveText()
         return;
     // An unchanged box holds the note's text; leaving the note alone keeps what the box cannot
     // show exactly (line ends, bytes that are not UTF-8) and spares copying a large text.
-    if (!m_textCtrl->document()->isModified())
+    if (!m_textCtrl->IsModified())
         return;
+    // The old text goes first, so that a large note is held twice at the most, not three times.
+    note->SetText({});
     note->SetText(GetText());
-    m_textCtrl->document()->setModified(false);
+    m_textCtrl->SetModified(false);
 }
 
 void CNoteEditCtrl::SetTitleText(const std::string& title)
@@ -194,7 +188,7 @@ void CNoteEditCtrl::resizeEvent(QResizeEvent* event)
 // The first change the user makes marks the notebook at once; filling the box does not.
 void CNoteEditCtrl::OnTextChanged()
 {
-    if (m_bLoading || !m_textCtrl->document()->isModified())
+    if (m_bLoading || !m_textCtrl->IsModified())
         return;
     CNoteBook& book = m_panel.GetNoteBook();
     if (book.IsModified())
@@ -267,7 +261,7 @@ void CNoteEditCtrl::Paste()
 
 bool CNoteEditCtrl::HasSelection() const
 {
-    return m_textCtrl && m_textCtrl->textCursor().hasSelection();
+    return m_textCtrl && m_textCtrl->HasSelection();
 }
 
 void CNoteEditCtrl::OnUpdateCutCopy(CCmdUI* cmdUI) const

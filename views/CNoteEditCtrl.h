@@ -28,7 +28,7 @@ public:
     void OpenNote(const CNote* note);
     void CloseNote();
     // The text box's whole text, in the note's own line ends.
-    const std::string& GetText();
+    std::string GetText() const;
     // Copies the text box into the active note, when it changed since it was opened or saved.
     void SaveText();
     void SetTitleText(const std::string& title);
@@ -64,7 +64,6 @@ private:
     CNotePanel& m_panel;
     std::unique_ptr<CRichEditCtrlEx> m_textCtrl;
     std::unique_ptr<QLineEdit> m_titleBox;
-    std::string m_text;
     bool m_bLoading = false;
     // The note's text had Windows line ends; a changed text gets them back.
     bool m_bCrLf = false;

@@ -1,15 +1,27 @@
 #include "views/CRichEditCtrlEx.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextDocumentFragment>
+#include <QStyleHints>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
-// The text as the control will hold it: every line end one character.
+// Room around the text, as the Windows rich edit left it.
+constexpr int kMargin = 4;
+
+// The text as the control holds it: every line end one character.
 QString WithSingleLineEnds(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -28,90 +40,858 @@ QString Clipped(const QString& text, int room)
     return text.left(splitsPair ? room - 1 : room);
 }
 
+bool IsWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
+}
+
 } // namespace
 
-CRichEditCtrlEx::CRichEditCtrlEx(QWidget* parent) : QPlainTextEdit(parent) {}
-
-int CRichEditCtrlEx::GetTextLength() const
+CRichEditCtrlEx::CRichEditCtrlEx(QWidget* parent) : QAbstractScrollArea(parent), m_layouter(m_document)
 {
-    return document()->characterCount() - 1;
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAttribute(Qt::WA_KeyCompression, false);
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    verticalScrollBar()->setSingleStep(1);
+    horizontalScrollBar()->setSingleStep(20);
+    m_layouter.SetFont(font());
+}
+
+CRichEditCtrlEx::~CRichEditCtrlEx() = default;
+
+// --- text -------------------------------------------------------------------------------------
+
+void CRichEditCtrlEx::SetText(std::string_view text)
+{
+    m_document.SetText(text);
+    m_layouter.TextReplaced();
+    m_undo.Clear();
+    m_cursor = m_anchor = m_topPos = 0;
+    m_goalX = -1;
+    m_modified = false;
+    horizontalScrollBar()->setValue(0);
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+std::string CRichEditCtrlEx::GetText(std::string_view lineEnd) const
+{
+    std::string text = m_document.Utf8(0, m_document.Length());
+    if (lineEnd == "\n")
+        return text;
+    std::string out;
+    out.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+    for (const char c : text) {
+        if (c == '\n')
+            out += lineEnd;
+        else
+            out += c;
+    }
+    return out;
+}
+
+void CRichEditCtrlEx::setLineWrapMode(LineWrapMode mode)
+{
+    m_layouter.SetWrap(mode == WidgetWidth);
+    setHorizontalScrollBarPolicy(mode == WidgetWidth ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    horizontalScrollBar()->setValue(0);
+    UpdateScrollBars();
+    viewport()->update();
 }
 
 int CRichEditCtrlEx::Room() const
 {
-    const QTextCursor cursor = textCursor();
-    const int selected = cursor.selectionEnd() - cursor.selectionStart();
-    return m_limit - (GetTextLength() - selected);
+    return m_limit - (m_document.Length() - (SelectionEnd() - SelectionStart()));
+}
+
+void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind)
+{
+    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0, m_cursor, m_anchor};
+    const int before = m_document.Length();
+    const bool hadSelection = HasSelection();
+    m_document.Replace(from, to, text);
+    edit.insertedChars = m_document.Length() - before + (to - from);
+    m_layouter.Invalidate();
+    m_cursor = m_anchor = from + edit.insertedChars;
+    if (m_topPos > from)
+        m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
+    m_undo.Record(std::move(edit), kind);
+    m_modified = true;
+    m_goalX = -1;
+    emit textChanged();
+    if (hadSelection)
+        emit selectionChanged();
+    EnsureVisible(m_cursor);
+    StartBlink();
+}
+
+bool CRichEditCtrlEx::InsertTyped(QString text, CTextUndoStack::Kind kind)
+{
+    text = WithSingleLineEnds(std::move(text));
+    const QString fits = Clipped(text, Room());
+    if (fits.size() < text.size())
+        emit limitReached();
+    if (fits.isEmpty())
+        return false;
+    Replace(SelectionStart(), SelectionEnd(), fits.toStdString(), kind);
+    return true;
+}
+
+void CRichEditCtrlEx::InsertFromMimeData(const QMimeData* source)
+{
+    if (source && source->hasText())
+        InsertTyped(source->text(), CTextUndoStack::Other);
+}
+
+void CRichEditCtrlEx::EraseSelection()
+{
+    if (HasSelection())
+        Replace(SelectionStart(), SelectionEnd(), {}, CTextUndoStack::Other);
+}
+
+void CRichEditCtrlEx::ApplyUndo(bool redoing)
+{
+    const TextEdit* edit = redoing ? m_undo.Redo() : m_undo.Undo();
+    if (!edit)
+        return;
+    if (redoing) {
+        m_document.Replace(edit->from, edit->from + edit->removedChars, edit->inserted);
+        m_cursor = m_anchor = edit->from + edit->insertedChars;
+    } else {
+        m_document.Replace(edit->from, edit->from + edit->insertedChars, edit->removed);
+        m_cursor = std::min(edit->cursor, m_document.Length());
+        m_anchor = std::min(edit->anchor, m_document.Length());
+    }
+    m_layouter.Invalidate();
+    m_topPos = std::min(m_topPos, m_document.Length());
+    m_modified = true;
+    emit textChanged();
+    emit selectionChanged();
+    EnsureVisible(m_cursor);
+}
+
+void CRichEditCtrlEx::cut()
+{
+    if (!HasSelection())
+        return;
+    copy();
+    EraseSelection();
+}
+
+void CRichEditCtrlEx::copy()
+{
+    if (!HasSelection())
+        return;
+    auto* data = new QMimeData;
+    data->setText(SelectedText());
+    QApplication::clipboard()->setMimeData(data);
+}
+
+void CRichEditCtrlEx::paste()
+{
+    InsertFromMimeData(QApplication::clipboard()->mimeData());
+}
+
+void CRichEditCtrlEx::selectAll()
+{
+    m_anchor = 0;
+    MoveTo(m_document.Length(), true);
+}
+
+void CRichEditCtrlEx::undo()
+{
+    ApplyUndo(false);
+}
+
+void CRichEditCtrlEx::redo()
+{
+    ApplyUndo(true);
+}
+
+// --- the caret --------------------------------------------------------------------------------
+
+void CRichEditCtrlEx::SetSelection(int anchor, int cursor)
+{
+    m_anchor = std::clamp(anchor, 0, m_document.Length());
+    MoveTo(cursor, true);
+}
+
+void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_cursor = std::clamp(pos, 0, m_document.Length());
+    if (!select)
+        m_anchor = m_cursor;
+    if (!keepGoal)
+        m_goalX = -1;
+    m_undo.Seal();
+    if ((oldAnchor != oldCursor || m_anchor != m_cursor) && (oldAnchor != m_anchor || oldCursor != m_cursor))
+        emit selectionChanged();
+    EnsureVisible(m_cursor);
+    StartBlink();
+}
+
+int CRichEditCtrlEx::NextCharacter(int pos) const
+{
+    if (pos >= m_document.Length())
+        return pos;
+    const std::size_t unit = m_document.UnitAt(pos);
+    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    if (pos >= m_document.UnitTextEnd(unit))
+        return pos + 1;
+    return start + m_layouter.Layout(unit).nextCursorPosition(pos - start);
+}
+
+int CRichEditCtrlEx::PreviousCharacter(int pos) const
+{
+    if (pos <= 0)
+        return 0;
+    const std::size_t unit = m_document.UnitAt(pos);
+    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    if (pos == start)
+        return pos - 1 - (pos >= 2 && m_document.Text(pos - 2, pos).at(0).isHighSurrogate() ? 1 : 0);
+    return start + m_layouter.Layout(unit).previousCursorPosition(pos - start);
+}
+
+// The start of the next word (forward) or of this or the previous one (backward), as the usual text
+// boxes step: words are letters, digits and marks; a line end stops the step.
+int CRichEditCtrlEx::WordBoundary(int pos, bool forward) const
+{
+    const int lineStart = m_document.LineStart(pos);
+    const int lineEnd = m_document.LineEnd(pos);
+    if (forward && pos >= lineEnd)
+        return std::min(pos + 1, m_document.Length());
+    if (!forward && pos <= lineStart)
+        return std::max(pos - 1, 0);
+    // Only the neighbourhood is read, so a very long line costs no more than a short one.
+    const int from = std::max(lineStart, pos - 4096);
+    const int to = std::min(lineEnd, pos + 4096);
+    const QString text = m_document.Text(from, to);
+    int at = pos - from;
+    if (forward) {
+        while (at < text.size() && IsWordCharacter(text.at(at)))
+            ++at;
+        while (at < text.size() && !IsWordCharacter(text.at(at)))
+            ++at;
+    } else {
+        while (at > 0 && !IsWordCharacter(text.at(at - 1)))
+            --at;
+        while (at > 0 && IsWordCharacter(text.at(at - 1)))
+            --at;
+    }
+    return from + at;
+}
+
+// The position rows below (or above, when negative) pos, as near as it gets to where the caret
+// stood across.
+int CRichEditCtrlEx::RowMove(int pos, int rows)
+{
+    if (m_goalX < 0)
+        m_goalX = m_layouter.XOf(pos);
+    const int row = m_layouter.RowOf(pos) + rows;
+    if (row < 0)
+        return 0;
+    if (row >= m_document.TotalRows())
+        return m_document.Length();
+    return m_layouter.PositionAt(row, m_goalX);
+}
+
+void CRichEditCtrlEx::SelectWordAt(int pos)
+{
+    const int lineStart = m_document.LineStart(pos);
+    const int lineEnd = m_document.LineEnd(pos);
+    const int from = std::max(lineStart, pos - 4096);
+    const QString text = m_document.Text(from, std::min(lineEnd, pos + 4096));
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
+    const int end =
+        words.isAtBoundary() && pos - from < text.size() ? words.toNextBoundary() : words.position();
+    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
+    const int start = words.isAtBoundary() ? pos - from : words.toPreviousBoundary();
+    if (end <= start || start < 0)
+        return;
+    m_anchor = from + start;
+    MoveTo(from + end, true);
+}
+
+bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
+{
+    struct Motion
+    {
+        QKeySequence::StandardKey move;
+        QKeySequence::StandardKey select;
+        int what;
+    };
+    enum
+    {
+        NextChar,
+        PreviousChar,
+        NextWord,
+        PreviousWord,
+        NextLine,
+        PreviousLine,
+        LineStart,
+        LineEnd,
+        DocumentStart,
+        DocumentEnd,
+        NextPage,
+        PreviousPage
+    };
+    static const Motion motions[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, LineEnd},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, DocumentStart},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, DocumentEnd},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage},
+    };
+    for (const Motion& motion : motions) {
+        const bool select = event->matches(motion.select);
+        if (!select && !event->matches(motion.move))
+            continue;
+        int pos = m_cursor;
+        bool keepGoal = false;
+        switch (motion.what) {
+        case NextChar:
+            pos = !select && HasSelection() ? SelectionEnd() : NextCharacter(m_cursor);
+            break;
+        case PreviousChar:
+            pos = !select && HasSelection() ? SelectionStart() : PreviousCharacter(m_cursor);
+            break;
+        case NextWord:
+        case PreviousWord:
+            pos = WordBoundary(m_cursor, motion.what == NextWord);
+            break;
+        case NextLine:
+        case PreviousLine:
+            pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1);
+            keepGoal = true;
+            break;
+        case LineStart:
+            pos = m_layouter.RowStart(m_layouter.RowOf(m_cursor));
+            break;
+        case LineEnd:
+            pos = m_layouter.RowEnd(m_layouter.RowOf(m_cursor));
+            break;
+        case DocumentStart:
+            pos = 0;
+            break;
+        case DocumentEnd:
+            pos = m_document.Length();
+            break;
+        case NextPage:
+        case PreviousPage: {
+            const int rows = (motion.what == NextPage ? 1 : -1) * std::max(1, VisibleRows() - 1);
+            pos = RowMove(m_cursor, rows);
+            SetTopRow(TopRow() + rows);
+            keepGoal = true;
+            break;
+        }
+        }
+        MoveTo(pos, select, keepGoal);
+        return true;
+    }
+    return false;
+}
+
+bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy))
+        copy();
+    else if (event->matches(QKeySequence::Cut))
+        cut();
+    else if (event->matches(QKeySequence::Paste))
+        paste();
+    else if (event->matches(QKeySequence::Undo))
+        undo();
+    else if (event->matches(QKeySequence::Redo))
+        redo();
+    else if (event->matches(QKeySequence::SelectAll))
+        selectAll();
+    else if (event->matches(QKeySequence::DeleteEndOfWord) && !HasSelection())
+        Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
+    else if (event->matches(QKeySequence::DeleteStartOfWord) && !HasSelection())
+        Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
+    else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
+        HasSelection() ? EraseSelection()
+                       : Replace(PreviousCharacter(m_cursor), m_cursor, {}, CTextUndoStack::Erasing);
+    else if (event->matches(QKeySequence::Delete))
+        HasSelection() ? EraseSelection()
+                       : Replace(m_cursor, NextCharacter(m_cursor), {}, CTextUndoStack::Other);
+    else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+             event->matches(QKeySequence::InsertLineSeparator))
+        InsertTyped(QStringLiteral("\n"), CTextUndoStack::Typing);
+    else if (event->key() == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        InsertTyped(QStringLiteral("\t"), CTextUndoStack::Typing);
+    else if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+             !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        InsertTyped(event->text(), CTextUndoStack::Typing);
+    else
+        return false;
+    return true;
+}
+
+void CRichEditCtrlEx::keyPressEvent(QKeyEvent* event)
+{
+    if (MoveByKey(event) || EditByKey(event)) {
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+// The keys the box gives a meaning to are its own, not the window's shortcuts.
+bool CRichEditCtrlEx::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        static const QKeySequence::StandardKey editing[] = {QKeySequence::Copy,
+                                                            QKeySequence::Cut,
+                                                            QKeySequence::Paste,
+                                                            QKeySequence::Undo,
+                                                            QKeySequence::Redo,
+                                                            QKeySequence::SelectAll,
+                                                            QKeySequence::Delete,
+                                                            QKeySequence::DeleteEndOfWord,
+                                                            QKeySequence::DeleteStartOfWord,
+                                                            QKeySequence::MoveToNextWord,
+                                                            QKeySequence::MoveToPreviousWord,
+                                                            QKeySequence::SelectNextWord,
+                                                            QKeySequence::SelectPreviousWord,
+                                                            QKeySequence::MoveToStartOfDocument,
+                                                            QKeySequence::MoveToEndOfDocument,
+                                                            QKeySequence::SelectStartOfDocument,
+                                                            QKeySequence::SelectEndOfDocument};
+        const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+        bool ours = typed || key->key() == Qt::Key_Backspace;
+        for (const QKeySequence::StandardKey standard : editing)
+            ours = ours || key->matches(standard);
+        if (ours) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+// Tab types a tab, as in the rich edit box.
+bool CRichEditCtrlEx::focusNextPrevChild(bool)
+{
+    return false;
+}
+
+// --- the view ---------------------------------------------------------------------------------
+
+QPointF CRichEditCtrlEx::TextOrigin() const
+{
+    return QPointF(kMargin - horizontalScrollBar()->value(), kMargin);
+}
+
+int CRichEditCtrlEx::VisibleRows() const
+{
+    return std::max(1, (viewport()->height() - kMargin) / m_layouter.RowHeight());
+}
+
+void CRichEditCtrlEx::SetTopRow(int row)
+{
+    const int last = std::max(0, m_document.TotalRows() - VisibleRows());
+    m_topPos = m_layouter.RowStart(std::clamp(row, 0, last));
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void CRichEditCtrlEx::EnsureVisible(int pos)
+{
+    // Laying out the rows on the way can change how many there are; a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        const int row = m_layouter.RowOf(pos);
+        const int top = TopRow();
+        if (row < top)
+            SetTopRow(row);
+        else if (row >= top + VisibleRows())
+            SetTopRow(row - VisibleRows() + 1);
+        else
+            break;
+    }
+    if (!m_layouter.Wraps()) {
+        QScrollBar& bar = *horizontalScrollBar();
+        const int x = static_cast<int>(m_layouter.XOf(pos));
+        const int width = viewport()->width() - 2 * kMargin;
+        bar.setMaximum(std::max(bar.maximum(), x));
+        if (x < bar.value())
+            bar.setValue(std::max(0, x - width / 4));
+        else if (x > bar.value() + width - 1)
+            bar.setValue(x - width + width / 4);
+    }
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void CRichEditCtrlEx::UpdateScrollBars()
+{
+    m_scrolling = true;
+    QScrollBar& vertical = *verticalScrollBar();
+    vertical.setRange(0, std::max(0, m_document.TotalRows() - VisibleRows()));
+    vertical.setPageStep(VisibleRows());
+    vertical.setValue(TopRow());
+    QScrollBar& horizontal = *horizontalScrollBar();
+    if (m_layouter.Wraps()) {
+        horizontal.setRange(0, 0);
+    } else {
+        const int width = viewport()->width() - 2 * kMargin;
+        const int widest = static_cast<int>(std::ceil(m_layouter.WidestLine()));
+        horizontal.setRange(0, std::max({0, widest - width + 1, horizontal.value()}));
+        horizontal.setPageStep(std::max(1, width));
+    }
+    m_scrolling = false;
+}
+
+void CRichEditCtrlEx::scrollContentsBy(int, int dy)
+{
+    if (!m_scrolling && dy != 0)
+        m_topPos = m_layouter.RowStart(verticalScrollBar()->value());
+    viewport()->update();
+}
+
+void CRichEditCtrlEx::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    m_layouter.SetWidth(viewport()->width() - 2 * kMargin);
+    UpdateScrollBars();
+}
+
+void CRichEditCtrlEx::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_layouter.SetFont(font());
+        UpdateScrollBars();
+        viewport()->update();
+    }
+}
+
+int CRichEditCtrlEx::PositionAt(const QPoint& point) const
+{
+    const QPointF origin = TextOrigin();
+    const int y = std::max(0, point.y() - static_cast<int>(origin.y()));
+    return m_layouter.PositionAt(TopRow() + y / m_layouter.RowHeight(), point.x() - origin.x());
+}
+
+QRect CRichEditCtrlEx::CursorRect(int pos) const
+{
+    const QPointF origin = TextOrigin();
+    const int row = m_layouter.RowOf(pos) - TopRow();
+    return QRect(static_cast<int>(origin.x() + m_layouter.XOf(pos)),
+                 static_cast<int>(origin.y()) + row * m_layouter.RowHeight(), 1, m_layouter.RowHeight());
+}
+
+int CRichEditCtrlEx::FirstVisibleLine()
+{
+    int line = -1;
+    for (std::size_t u = 0; u <= m_document.UnitAt(m_topPos); ++u)
+        line += m_document.Unit(u).lineStart ? 1 : 0;
+    return line;
 }
 
 void CRichEditCtrlEx::SelectAndScroll(int startChar, int endChar)
 {
     setFocus(Qt::OtherFocusReason);
-    const int last = GetTextLength();
-    QTextCursor cursor(document());
-    cursor.setPosition(qBound(0, startChar, last));
-    // From the bottom, making the start visible puts its line at the top.
-    setTextCursor(cursor);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    ensureCursorVisible();
-    const int top = verticalScrollBar()->value();
-    cursor.setPosition(qBound(0, endChar, last), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
-    verticalScrollBar()->setValue(top);
+    const int last = m_document.Length();
+    const int start = std::clamp(startChar, 0, last);
+    // From the bottom, making the start visible puts its row at the top.
+    SetTopRow(m_layouter.RowOf(start));
+    m_anchor = start;
+    m_cursor = std::clamp(endChar, 0, last);
+    m_goalX = -1;
+    m_undo.Seal();
+    emit selectionChanged();
+    StartBlink();
+    viewport()->update();
 }
 
-QMimeData* CRichEditCtrlEx::createMimeDataFromSelection() const
+void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip)
 {
-    auto* data = new QMimeData;
-    QString text = textCursor().selection().toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    data->setText(text);
-    return data;
+    QTextLayout& layout = m_layouter.Layout(unit);
+    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    const int end = m_document.UnitTextEnd(unit);
+    QList<QTextLayout::FormatRange> selections;
+    const int from = std::max(SelectionStart(), start);
+    const int to = std::min(SelectionEnd(), end);
+    if (to > from) {
+        QTextLayout::FormatRange selection;
+        selection.start = from - start;
+        selection.length = to - from;
+        selection.format.setBackground(palette().brush(QPalette::Highlight));
+        selection.format.setForeground(palette().brush(QPalette::HighlightedText));
+        selections.append(selection);
+    }
+    layout.draw(&painter, at, selections, clip);
+    const auto caretHere = [&](int pos) {
+        return pos >= start && pos <= end && m_document.UnitAt(pos) == unit;
+    };
+    if (m_caretShown && hasFocus() && caretHere(m_cursor))
+        layout.drawCursor(&painter, at, m_cursor - start + static_cast<int>(m_preedit.size()), 1);
+    if (m_dropCaret >= 0 && caretHere(m_dropCaret))
+        layout.drawCursor(&painter, at, m_dropCaret - start, 1);
 }
 
-bool CRichEditCtrlEx::canInsertFromMimeData(const QMimeData* source) const
+void CRichEditCtrlEx::paintEvent(QPaintEvent* event)
 {
-    return source->hasText();
+    const int rowsBefore = m_document.TotalRows();
+    PaintRows(event->rect());
+    // Rows laid out for the first time may have changed how far the text scrolls.
+    if (m_document.TotalRows() != rowsBefore)
+        QMetaObject::invokeMethod(this, &CRichEditCtrlEx::UpdateScrollBars, Qt::QueuedConnection);
 }
 
-void CRichEditCtrlEx::insertFromMimeData(const QMimeData* source)
+void CRichEditCtrlEx::PaintRows(const QRect& clip)
 {
-    if (!source->hasText())
-        return;
-    const QString text = Clipped(WithSingleLineEnds(source->text()), Room());
-    if (!text.isEmpty())
-        insertPlainText(text);
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const QPointF origin = TextOrigin();
+    const int height = m_layouter.RowHeight();
+    const int top = TopRow();
+    const int bottom = top + viewport()->height() / height + 1;
+    for (int row = top; row <= bottom && row < m_document.TotalRows();) {
+        int unitRow = 0;
+        std::size_t unit = m_layouter.UnitAtRow(row, unitRow);
+        const qreal y = origin.y() + (unitRow - top) * height;
+        if (m_layouter.Wraps()) {
+            PaintUnit(painter, unit, QPointF(origin.x(), y), clip);
+            row = unitRow + std::max(1, m_document.Unit(unit).rows);
+            continue;
+        }
+        // The units of the line that lie across the view, side by side.
+        const std::size_t last = m_document.LineLastUnit(unit);
+        const qreal left = horizontalScrollBar()->value();
+        const qreal right = left + viewport()->width();
+        for (qreal x = 0; unit <= last && x < right; ++unit) {
+            if (x + m_layouter.UnitWidth(unit) >= left) {
+                PaintUnit(painter, unit, QPointF(origin.x() + x, y), clip);
+            }
+            x += m_layouter.UnitWidth(unit);
+        }
+        ++row;
+    }
 }
 
-void CRichEditCtrlEx::keyPressEvent(QKeyEvent* event)
+void CRichEditCtrlEx::StartBlink()
 {
-    // The keys that put characters in, as the text control itself tells them apart.
-    const QString text = event->text();
-    const bool lineBreak = event->matches(QKeySequence::InsertParagraphSeparator) ||
-                           event->matches(QKeySequence::InsertLineSeparator);
-    const bool printable = !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\t'));
-    if ((lineBreak || printable) && !isReadOnly() && Room() < (lineBreak ? 1 : text.size())) {
-        event->accept();
+    m_caretShown = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && flash > 0)
+        m_blink.start(flash / 2, this);
+    else
+        m_blink.stop();
+    viewport()->update();
+}
+
+void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_blink.timerId()) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(CursorRect(m_cursor).adjusted(-1, 0, 1, 0));
+    } else if (event->timerId() == m_autoScroll.timerId()) {
+        const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+        if (at.y() < 0)
+            SetTopRow(TopRow() - 1);
+        else if (at.y() > viewport()->height())
+            SetTopRow(TopRow() + 1);
+        MoveTo(PositionAt(at), true);
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+void CRichEditCtrlEx::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    StartBlink();
+}
+
+void CRichEditCtrlEx::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blink.stop();
+    viewport()->update();
+}
+
+// --- the mouse, the input method and drag and drop ----------------------------------------------
+
+void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
+{
+    const int pos = PositionAt(event->position().toPoint());
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        MoveTo(pos, false);
+        InsertTyped(QApplication::clipboard()->text(QClipboard::Selection), CTextUndoStack::Other);
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void CRichEditCtrlEx::inputMethodEvent(QInputMethodEvent* event)
-{
-    const QString commit = event->commitString();
-    if (!commit.isEmpty() && Room() < commit.size()) {
-        QInputMethodEvent clipped(event->preeditString(), event->attributes());
-        clipped.setCommitString(Clipped(commit, Room()), event->replacementStart(),
-                                event->replacementLength());
-        QPlainTextEdit::inputMethodEvent(&clipped);
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    if (!extend && HasSelection() && pos > SelectionStart() && pos < SelectionEnd()) {
+        m_mayDrag = true;
+        m_pressAt = event->position().toPoint();
         return;
     }
-    QPlainTextEdit::inputMethodEvent(event);
+    MoveTo(pos, extend);
+    m_selecting = true;
+}
+
+void CRichEditCtrlEx::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    if (m_mayDrag) {
+        if ((at - m_pressAt).manhattanLength() < QApplication::startDragDistance())
+            return;
+        m_mayDrag = false;
+        auto* data = new QMimeData;
+        data->setText(SelectedText());
+        auto* drag = new QDrag(this);
+        drag->setMimeData(data);
+        const Qt::DropAction done = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+        if (done == Qt::MoveAction && drag->target() != viewport())
+            EraseSelection();
+        return;
+    }
+    if (!m_selecting)
+        return;
+    MoveTo(PositionAt(at), true);
+    if (viewport()->rect().contains(at))
+        m_autoScroll.stop();
+    else if (!m_autoScroll.isActive())
+        m_autoScroll.start(50, this);
+}
+
+void CRichEditCtrlEx::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_mayDrag)
+        MoveTo(PositionAt(event->position().toPoint()), false);
+    m_mayDrag = false;
+    m_selecting = false;
+    m_autoScroll.stop();
+    SetPrimarySelection();
+}
+
+void CRichEditCtrlEx::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    SelectWordAt(PositionAt(event->position().toPoint()));
+    SetPrimarySelection();
+}
+
+void CRichEditCtrlEx::SetPrimarySelection()
+{
+    QClipboard* clipboard = QApplication::clipboard();
+    if (HasSelection() && clipboard->supportsSelection())
+        clipboard->setText(SelectedText(), QClipboard::Selection);
 }
 
 void CRichEditCtrlEx::contextMenuEvent(QContextMenuEvent* event)
 {
     emit contextMenuRequested(event->globalPos());
+    event->accept();
+}
+
+void CRichEditCtrlEx::inputMethodEvent(QInputMethodEvent* event)
+{
+    if (event->replacementLength() > 0) {
+        m_anchor = std::clamp(m_cursor + event->replacementStart(), 0, m_document.Length());
+        m_cursor = std::clamp(m_anchor + event->replacementLength(), 0, m_document.Length());
+    }
+    if (!event->commitString().isEmpty())
+        InsertTyped(event->commitString(), CTextUndoStack::Typing);
+    else if (event->replacementLength() > 0)
+        EraseSelection();
+    m_preedit = event->preeditString();
+    m_layouter.SetPreedit(m_cursor, m_preedit);
+    viewport()->update();
+    event->accept();
+}
+
+QVariant CRichEditCtrlEx::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const int lineStart = m_document.LineStart(m_cursor);
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return CursorRect(m_cursor);
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return m_cursor - lineStart;
+    case Qt::ImAnchorPosition:
+        return std::clamp(m_anchor - lineStart, 0, m_document.LineEnd(m_cursor) - lineStart);
+    case Qt::ImSurroundingText:
+        return m_document.Text(lineStart, std::min(m_document.LineEnd(m_cursor), lineStart + 4096));
+    case Qt::ImCurrentSelection:
+        return SelectedText();
+    case Qt::ImMaximumTextLength:
+        return m_limit;
+    case Qt::ImHints:
+        return static_cast<int>(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void CRichEditCtrlEx::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Files dropped here are for the window to open, never text for the note.
+    if (event->mimeData()->hasText() && !event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CRichEditCtrlEx::dragMoveEvent(QDragMoveEvent* event)
+{
+    m_dropCaret = PositionAt(event->position().toPoint());
+    viewport()->update();
+    event->setDropAction(event->source() == this ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+}
+
+void CRichEditCtrlEx::dragLeaveEvent(QDragLeaveEvent*)
+{
+    m_dropCaret = -1;
+    viewport()->update();
+}
+
+void CRichEditCtrlEx::dropEvent(QDropEvent* event)
+{
+    m_dropCaret = -1;
+    int pos = PositionAt(event->position().toPoint());
+    if (event->source() == this) {
+        // Moved within the text: out of its old place, into the new one.
+        if (pos >= SelectionStart() && pos <= SelectionEnd()) {
+            event->ignore();
+            return;
+        }
+        const QString moved = SelectedText();
+        if (pos > SelectionEnd())
+            pos -= SelectionEnd() - SelectionStart();
+        EraseSelection();
+        MoveTo(pos, false);
+        InsertTyped(moved, CTextUndoStack::Other);
+        event->setDropAction(Qt::MoveAction);
+    } else {
+        MoveTo(pos, false);
+        InsertFromMimeData(event->mimeData());
+        event->setDropAction(Qt::CopyAction);
+    }
     event->accept();
 }

@@ -1,38 +1,155 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include "views/CTextDocument.h"
+#include "views/CTextLayouter.h"
+#include "views/CTextUndoStack.h"
 
-// The note's text box: plain text only, in and out of the clipboard and by drag and drop. The
-// typing limit stops typing and pasting beyond it, but a longer text set by the program is kept
-// whole.
-class CRichEditCtrlEx : public QPlainTextEdit
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+
+#include <string>
+#include <string_view>
+
+class QMimeData;
+
+// The note's text box: plain text only, in and out of the clipboard and by drag and drop. It lays
+// out only what it shows, so that notes of many megabytes, and lines of millions of characters,
+// open and answer every key at once. Positions count characters as the editor shows them (UTF-16
+// code units, a line end one). The typing limit stops typing and pasting beyond it, but a longer
+// text set by the program is kept whole.
+class CRichEditCtrlEx : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
-    explicit CRichEditCtrlEx(QWidget* parent = nullptr);
+    enum LineWrapMode
+    {
+        NoWrap,
+        WidgetWidth
+    };
 
-    void SetLimitText(int limit) { m_limit = limit; }
+    explicit CRichEditCtrlEx(QWidget* parent = nullptr);
+    ~CRichEditCtrlEx() override;
+
+    // The text as the program sets it, line ends as stored: no change of the user's, nothing to undo,
+    // the caret at the start.
+    void SetText(std::string_view text);
+    // The whole text, every line end written as lineEnd.
+    std::string GetText(std::string_view lineEnd) const;
+    QString toPlainText() const { return m_document.Text(0, m_document.Length()); }
     // Characters in the text; a line end counts one.
-    int GetTextLength() const;
-    // Selects start to end (editor positions), gives the focus and brings the line of the start
-    // to the top, as far as the text can scroll.
+    int GetTextLength() const { return m_document.Length(); }
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified) { m_modified = modified; }
+
+    void setLineWrapMode(LineWrapMode mode);
+    LineWrapMode lineWrapMode() const { return m_layouter.Wraps() ? WidgetWidth : NoWrap; }
+    void SetLimitText(int limit) { m_limit = limit; }
+
+    int CursorPosition() const { return m_cursor; }
+    int SelectionStart() const { return std::min(m_cursor, m_anchor); }
+    int SelectionEnd() const { return std::max(m_cursor, m_anchor); }
+    bool HasSelection() const { return m_cursor != m_anchor; }
+    QString SelectedText() const { return m_document.Text(SelectionStart(), SelectionEnd()); }
+    // Selects from anchor to the caret and brings the caret into view.
+    void SetSelection(int anchor, int cursor);
+    // Selects start to end, gives the focus and brings the line of the start to the top, as far as
+    // the text can scroll.
     void SelectAndScroll(int startChar, int endChar);
+    // The line, counted from 0, whose row is at the top.
+    int FirstVisibleLine();
+
+public slots:
+    void cut();
+    void copy();
+    void paste();
+    void selectAll();
+    void undo();
+    void redo();
 
 signals:
+    void textChanged();
+    void selectionChanged();
     void contextMenuRequested(const QPoint& globalPos);
+    // Typing or pasting was refused, or cut short, by the typing limit.
+    void limitReached();
 
 protected:
-    QMimeData* createMimeDataFromSelection() const override;
-    bool canInsertFromMimeData(const QMimeData* source) const override;
-    void insertFromMimeData(const QMimeData* source) override;
+    bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    // How many characters may still go in in place of the selection.
+    // Editing.
     int Room() const;
+    // Replaces from..to with text (UTF-8, '\n' line ends) as the user's change.
+    void Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind);
+    // Inserts text in place of the selection, cut to the room left; false when nothing fitted.
+    bool InsertTyped(QString text, CTextUndoStack::Kind kind);
+    void InsertFromMimeData(const QMimeData* source);
+    void EraseSelection();
+    void ApplyUndo(bool redoing);
 
+    // The caret.
+    void MoveTo(int pos, bool select, bool keepGoal = false);
+    bool MoveByKey(QKeyEvent* event);
+    bool EditByKey(QKeyEvent* event);
+    int NextCharacter(int pos) const;
+    int PreviousCharacter(int pos) const;
+    int WordBoundary(int pos, bool forward) const;
+    int RowMove(int pos, int rows);
+    void SelectWordAt(int pos);
+
+    // The view.
+    int VisibleRows() const;
+    int TopRow() const { return m_layouter.RowOf(m_topPos); }
+    void SetTopRow(int row);
+    void EnsureVisible(int pos);
+    void UpdateScrollBars();
+    QPointF TextOrigin() const;
+    int PositionAt(const QPoint& point) const;
+    QRect CursorRect(int pos) const;
+    void PaintRows(const QRect& clip);
+    void PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip);
+    void SetPrimarySelection();
+    void StartBlink();
+
+    CTextDocument m_document;
+    // Layouts are a cache: kept and made afresh by what only reads the text.
+    mutable CTextLayouter m_layouter;
+    CTextUndoStack m_undo;
+    int m_cursor = 0;
+    int m_anchor = 0;
+    qreal m_goalX = -1;
+    int m_topPos = 0; // the character that starts the top row
     int m_limit = 0x100000;
+    bool m_modified = false;
+    bool m_scrolling = false;
+    bool m_caretShown = true;
+    QBasicTimer m_blink;
+    QBasicTimer m_autoScroll;
+    // A press inside the selection may start a drag; until it does, it only places the caret.
+    bool m_selecting = false;
+    bool m_mayDrag = false;
+    QPoint m_pressAt;
+    int m_dropCaret = -1;
+    QString m_preedit;
 };

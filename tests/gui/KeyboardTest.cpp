@@ -27,7 +27,7 @@ TEST_F(KeyboardTest, CtrlDeleteInATextBoxDeletesAWordNotANote)
     Activate(0);
     ASSERT_NE(Text(), nullptr);
 
-    Text()->moveCursor(QTextCursor::Start);
+    CaretToStart();
     Press(Text(), Qt::Key_Delete);
     EXPECT_EQ(book->GetCount(), 2u);
     EXPECT_EQ(Text()->toPlainText(), "beta");

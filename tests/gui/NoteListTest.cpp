@@ -73,7 +73,7 @@ TEST_F(NoteListTest, ReactivatingTheOpenNoteStoresTheTypingAndRebuildsTheEditor)
     Activate(0);
     ASSERT_NE(Text(), nullptr);
     const QPointer<CRichEditCtrlEx> before = Text();
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " typed");
     EXPECT_EQ(book->FindNote(serials[0])->GetText(), "start") << "typing stays in the editor";
 

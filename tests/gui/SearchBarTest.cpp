@@ -9,7 +9,7 @@ class SearchBarTest : public PaneTest
 protected:
     QLineEdit* Box() { return frame->m_wndSearchBar->Edit(); }
     std::string LastBox() { return boxes.boxes.empty() ? std::string() : boxes.boxes.back().text; }
-    QString Selected() { return Text()->textCursor().selectedText(); }
+    QString Selected() { return Text()->SelectedText(); }
     void Press()
     {
         frame->GetRouter().Run(ID_FIND_NEXT);
@@ -40,7 +40,7 @@ TEST_F(SearchBarTest, WalksTitleThenTextHitsAndStartsOver)
     EXPECT_EQ(frame->statusBar()->currentMessage(), "4 occurrences found.");
     ASSERT_NE(Text(), nullptr);
     EXPECT_EQ(Selected(), "Note");
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 4);
+    EXPECT_EQ(Text()->SelectionStart(), 4);
 
     Press(); // the title hit: list focused, no note open
     EXPECT_FALSE(frame->GetActiveNote());
@@ -48,13 +48,13 @@ TEST_F(SearchBarTest, WalksTitleThenTextHitsAndStartsOver)
     EXPECT_EQ(ListPane()->GetSelectionMark(), 1);
 
     Press();
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(Text()->SelectionStart(), 0);
     Press();
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 6);
+    EXPECT_EQ(Text()->SelectionStart(), 6);
     EXPECT_TRUE(boxes.boxes.empty());
     Press();
     EXPECT_EQ(LastBox(), "End of search results reached.  Starting over");
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 4);
+    EXPECT_EQ(Text()->SelectionStart(), 4);
     EXPECT_EQ(frame->GetActiveNote() ? frame->GetNoteBook()->IndexOf(Active()->GetSerial()) : -1, 0);
 }
 
@@ -65,22 +65,22 @@ TEST_F(SearchBarTest, EnterButtonF3AndMenuAllStep)
     Box()->setFocus();
     QTest::keyClick(Box(), Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(Text()->SelectionStart(), 0);
     QTest::mouseClick(frame->m_wndSearchBar->Button(), Qt::LeftButton);
     QApplication::processEvents();
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 3);
+    EXPECT_EQ(Text()->SelectionStart(), 3);
     QTest::keyClick(Text(), Qt::Key_F3);
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 6);
+    EXPECT_EQ(Text()->SelectionStart(), 6);
     MenuOf(ID_FIND_NEXT);
     Action(ID_FIND_NEXT)->trigger();
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 9);
+    EXPECT_EQ(Text()->SelectionStart(), 9);
 }
 
 TEST_F(SearchBarTest, UnsavedTypingIsFoundAndTheActiveNoteIsNotRebuilt)
 {
     OpenNotes({{"t", "start"}});
     Activate(0);
-    Text()->moveCursor(QTextCursor::End);
+    CaretToEnd();
     QTest::keyClicks(Text(), " zebra");
     const QPointer<CRichEditCtrlEx> before = Text();
     Box()->setText("ZEBRA");
@@ -96,10 +96,10 @@ TEST_F(SearchBarTest, SelectionLandsOnTheHitInMultibyteText)
     Box()->setText("target");
     Press();
     EXPECT_EQ(Selected(), "target");
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 10) << "4 + 2 + 3 + 1 characters before it";
+    EXPECT_EQ(Text()->SelectionStart(), 10) << "4 + 2 + 3 + 1 characters before it";
     Press();
     EXPECT_EQ(Selected(), "target");
-    EXPECT_EQ(Text()->textCursor().selectionStart(), 21);
+    EXPECT_EQ(Text()->SelectionStart(), 21);
     Box()->setText("\xC3\xA9t\xC3\xA9");
     Press();
     EXPECT_EQ(Selected(), QString::fromUtf8("\xC3\xA9t\xC3\xA9"));

@@ -58,6 +58,8 @@ protected:
         frame->GetActiveNote(&note);
         return note;
     }
+    void CaretToEnd() { Text()->SetSelection(Text()->GetTextLength(), Text()->GetTextLength()); }
+    void CaretToStart() { Text()->SetSelection(0, 0); }
     QString ItemText(int row) { return List()->model()->index(row, 0).data().toString(); }
 
     QPoint RowCenter(int row) { return List()->visualRect(List()->model()->index(row, 0)).center(); }

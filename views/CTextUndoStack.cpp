@@ -1,0 +1,50 @@
+#include "views/CTextUndoStack.h"
+
+bool CTextUndoStack::Joins(const TextEdit& edit, Kind kind) const
+{
+    if (kind == Other || kind != m_kind || m_done == 0 || m_done != m_edits.size())
+        return false;
+    const TextEdit& last = m_edits.back();
+    if (kind == Typing)
+        return edit.removed.empty() && edit.from == last.from + last.insertedChars;
+    return edit.inserted.empty() && last.inserted.empty() && edit.from + edit.removedChars == last.from;
+}
+
+void CTextUndoStack::Record(TextEdit edit, Kind kind)
+{
+    if (Joins(edit, kind)) {
+        TextEdit& last = m_edits.back();
+        if (kind == Typing) {
+            last.inserted += edit.inserted;
+            last.insertedChars += edit.insertedChars;
+        } else {
+            last.removed.insert(0, edit.removed);
+            last.removedChars += edit.removedChars;
+            last.from = edit.from;
+        }
+    } else {
+        m_edits.resize(m_done);
+        m_edits.push_back(std::move(edit));
+        m_done = m_edits.size();
+    }
+    m_kind = kind;
+}
+
+void CTextUndoStack::Clear()
+{
+    m_edits.clear();
+    m_done = 0;
+    m_kind = Other;
+}
+
+const TextEdit* CTextUndoStack::Undo()
+{
+    m_kind = Other;
+    return m_done == 0 ? nullptr : &m_edits[--m_done];
+}
+
+const TextEdit* CTextUndoStack::Redo()
+{
+    m_kind = Other;
+    return m_done == m_edits.size() ? nullptr : &m_edits[m_done++];
+}
