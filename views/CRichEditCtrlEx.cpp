@@ -1,5 +1,8 @@
 #include "views/CRichEditCtrlEx.h"
 
+#include "views/CTextBoxAccessible.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -49,6 +52,8 @@ bool IsWordCharacter(QChar c)
 
 CRichEditCtrlEx::CRichEditCtrlEx(QWidget* parent) : QAbstractScrollArea(parent), m_layouter(m_document)
 {
+    static const bool accessible = (QAccessible::installFactory(&CTextBoxAccessible::Create), true);
+    (void)accessible;
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_KeyCompression, false);
     setFocusPolicy(Qt::StrongFocus);
@@ -118,6 +123,12 @@ void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUn
     m_cursor = m_anchor = from + edit.insertedChars;
     if (m_topPos > from)
         m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
+    if (QAccessible::isActive()) {
+        QAccessibleTextRemoveEvent removed(this, from, QString::fromStdString(edit.removed));
+        TellAccessibility(removed);
+        QAccessibleTextInsertEvent inserted(this, from, QString::fromStdString(text));
+        TellAccessibility(inserted);
+    }
     m_undo.Record(std::move(edit), kind);
     m_modified = true;
     m_goalX = -1;
@@ -229,8 +240,14 @@ void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
     if (!keepGoal)
         m_goalX = -1;
     m_undo.Seal();
-    if ((oldAnchor != oldCursor || m_anchor != m_cursor) && (oldAnchor != m_anchor || oldCursor != m_cursor))
+    if ((oldAnchor != oldCursor || m_anchor != m_cursor) &&
+        (oldAnchor != m_anchor || oldCursor != m_cursor)) {
         emit selectionChanged();
+        QAccessibleTextSelectionEvent selected(this, SelectionStart(), SelectionEnd());
+        TellAccessibility(selected);
+    }
+    QAccessibleTextCursorEvent moved(this, m_cursor);
+    TellAccessibility(moved);
     EnsureVisible(m_cursor);
     StartBlink();
 }
@@ -586,6 +603,21 @@ int CRichEditCtrlEx::PositionAt(const QPoint& point) const
     const QPointF origin = TextOrigin();
     const int y = std::max(0, point.y() - static_cast<int>(origin.y()));
     return m_layouter.PositionAt(TopRow() + y / m_layouter.RowHeight(), point.x() - origin.x());
+}
+
+void CRichEditCtrlEx::TellAccessibility(QAccessibleEvent& event)
+{
+    if (QAccessible::isActive())
+        QAccessible::updateAccessibility(&event);
+}
+
+QRect CRichEditCtrlEx::CharacterRect(int pos) const
+{
+    const QRect caret = CursorRect(pos);
+    const int next = std::min(pos + 1, m_document.Length());
+    const QRect after = CursorRect(next);
+    const int width = after.top() == caret.top() ? std::max(1, after.left() - caret.left()) : 1;
+    return QRect(caret.left(), caret.top(), width, caret.height());
 }
 
 QRect CRichEditCtrlEx::CursorRect(int pos) const

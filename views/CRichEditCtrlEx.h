@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+class QAccessibleEvent;
 class QMimeData;
 
 // The note's text box: plain text only, in and out of the clipboard and by drag and drop. It lays
@@ -51,6 +52,12 @@ public:
     int SelectionEnd() const { return std::max(m_cursor, m_anchor); }
     bool HasSelection() const { return m_cursor != m_anchor; }
     QString SelectedText() const { return m_document.Text(SelectionStart(), SelectionEnd()); }
+    QString Text(int from, int to) const { return m_document.Text(from, to); }
+    // Types text in place of the selection, as far as the typing limit lets it.
+    void InsertText(const QString& text) { InsertTyped(text, CTextUndoStack::Other); }
+    // Where a character stands in the view, and the position nearest a point of the view.
+    QRect CharacterRect(int pos) const;
+    int PositionAt(const QPoint& point) const;
     // Selects from anchor to the caret and brings the caret into view.
     void SetSelection(int anchor, int cursor);
     // Selects start to end, gives the focus and brings the line of the start to the top, as far as
@@ -125,8 +132,8 @@ private:
     void EnsureVisible(int pos);
     void UpdateScrollBars();
     QPointF TextOrigin() const;
-    int PositionAt(const QPoint& point) const;
     QRect CursorRect(int pos) const;
+    void TellAccessibility(QAccessibleEvent& event);
     void PaintRows(const QRect& clip);
     void PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip);
     void SetPrimarySelection();

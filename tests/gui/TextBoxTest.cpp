@@ -1,6 +1,7 @@
 #include "model/CNoteBook.h"
 #include "support/PaneFixture.h"
 
+#include <QAccessible>
 #include <QInputMethodEvent>
 #include <QStatusBar>
 
@@ -118,4 +119,20 @@ TEST_F(TextBoxTest, TypingRefusedAtTheLimitSaysWhy)
     EXPECT_EQ(Text()->GetTextLength(), CNoteEditCtrl::kTextLimit);
     EXPECT_EQ(frame->statusBar()->currentMessage(),
               "This note has reached its length limit of 1,048,576 characters.");
+}
+
+TEST_F(TextBoxTest, ScreenReadersReadAndEditTheText)
+{
+    Open("read \xC3\xA9 this", false);
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(Text());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->role(), QAccessible::EditableText);
+    QAccessibleTextInterface* text = box->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->characterCount(), 11);
+    EXPECT_EQ(text->text(5, 6), QString::fromUtf8("\xC3\xA9"));
+    text->setSelection(0, 0, 4);
+    EXPECT_EQ(Text()->SelectedText(), "read");
+    box->editableTextInterface()->replaceText(0, 4, "hear");
+    EXPECT_EQ(Stored(), "hear \xC3\xA9 this");
 }
