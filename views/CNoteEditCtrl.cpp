@@ -117,7 +117,7 @@ void CNoteEditCtrl::DestroyControls()
 
 std::string CNoteEditCtrl::GetText() const
 {
-    return m_textCtrl ? m_textCtrl->GetText(m_bCrLf ? "\r\n" : "\n") : std::string();
+    return m_textCtrl ? m_textCtrl->GetText(LineEnd()) : std::string();
 }
 
 void CNoteEditCtrl::SaveText()
@@ -129,9 +129,12 @@ void CNoteEditCtrl::SaveText()
     // show exactly (line ends, bytes that are not UTF-8) and spares copying a large text.
     if (!m_textCtrl->IsModified())
         return;
-    // The old text goes first, so that a large note is held twice at the most, not three times.
-    note->SetText({});
-    note->SetText(GetText());
+    // Typing undone leaves the note as it was, in the code page it came in. Otherwise the old text
+    // goes first, so that a large note is held twice at the most, not three times.
+    if (!m_textCtrl->Holds(note->GetText(), LineEnd())) {
+        note->SetText({});
+        note->SetText(GetText());
+    }
     m_textCtrl->SetModified(false);
 }
 

@@ -60,6 +60,7 @@ private:
     void CommitTitle();
     void OnContextMenu(const QPoint& globalPos);
     bool HasSelection() const;
+    const char* LineEnd() const { return m_bCrLf ? "\r\n" : "\n"; }
 
     CNotePanel& m_panel;
     std::unique_ptr<CRichEditCtrlEx> m_textCtrl;

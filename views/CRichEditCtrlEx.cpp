@@ -98,6 +98,25 @@ std::string CRichEditCtrlEx::GetText(std::string_view lineEnd) const
     return out;
 }
 
+bool CRichEditCtrlEx::Holds(std::string_view text, std::string_view lineEnd) const
+{
+    std::size_t at = 0;
+    bool same = true;
+    m_document.ForEachPiece([&](std::string_view piece) {
+        if (lineEnd == "\n") {
+            same = same && text.substr(at, piece.size()) == piece;
+            at += piece.size();
+            return;
+        }
+        for (std::size_t i = 0; same && i < piece.size(); ++i) {
+            const std::string_view expected = piece[i] == '\n' ? lineEnd : piece.substr(i, 1);
+            same = text.substr(at, expected.size()) == expected;
+            at += expected.size();
+        }
+    });
+    return same && at == text.size();
+}
+
 void CRichEditCtrlEx::setLineWrapMode(LineWrapMode mode)
 {
     m_layouter.SetWrap(mode == WidgetWidth);

@@ -37,6 +37,8 @@ public:
     void SetText(std::string_view text);
     // The whole text, every line end written as lineEnd.
     std::string GetText(std::string_view lineEnd) const;
+    // Whether GetText(lineEnd) would give exactly text, found without making it.
+    bool Holds(std::string_view text, std::string_view lineEnd) const;
     QString toPlainText() const { return m_document.Text(0, m_document.Length()); }
     // Characters in the text; a line end counts one.
     int GetTextLength() const { return m_document.Length(); }

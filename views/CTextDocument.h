@@ -40,6 +40,12 @@ public:
     // Replaces the characters from..to with text, UTF-8 with '\n' line ends.
     void Replace(int from, int to, std::string_view text);
     std::string Utf8(int from, int to) const;
+    // The bytes of the whole text, in at most two pieces.
+    template <class Visit>
+    void ForEachPiece(Visit visit) const
+    {
+        m_buffer.ForEachPiece(0, m_buffer.Size(), visit);
+    }
     QString Text(int from, int to) const;
 
     std::size_t UnitCount() const { return m_units.size(); }

@@ -136,3 +136,15 @@ TEST_F(TextBoxTest, ScreenReadersReadAndEditTheText)
     box->editableTextInterface()->replaceText(0, 4, "hear");
     EXPECT_EQ(Stored(), "hear \xC3\xA9 this");
 }
+
+TEST_F(TextBoxTest, TypingUndoneLeavesTheNoteInItsCodePage)
+{
+    OpenNotes({{"One", "caf\xC3\xA9"}});
+    book->FindNote(serials[0])->SetCodePages(std::nullopt, TextEncoding::windows1252);
+    Activate(0);
+    CaretToEnd();
+    QTest::keyClicks(Text(), "x");
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(Stored(), "caf\xC3\xA9");
+    EXPECT_EQ(book->FindNote(serials[0])->GetTextCodePage(), TextEncoding::windows1252);
+}
