@@ -8,7 +8,7 @@
 #include "platform/DebugTrace.h"
 
 #include <algorithm>
-#include <numeric>
+#include <string_view>
 
 namespace {
 
@@ -123,33 +123,70 @@ private:
     std::size_t m_pos = 0;
 };
 
+// A title as a key whose bytes compare as the titles do: the bytes it is stored as, A to Z folded,
+// and a character the code page lacks after every byte. Byte 0xFF is written FF 00 and such a
+// character FF 01 and its code point in three bytes, which keeps that order byte by byte.
+void AppendSortKey(const std::string& title, TextEncoding codePage, std::string& key)
+{
+    StoredBytes bytes(title, codePage);
+    while (!bytes.AtEnd()) {
+        const unsigned symbol = bytes.Next();
+        if (symbol < 0xFF) {
+            key += static_cast<char>(symbol);
+        } else if (symbol == 0xFF) {
+            key += "\xFF";
+            key += '\0';
+        } else {
+            const unsigned codePoint = symbol - 0x100;
+            key += "\xFF\x01";
+            key += static_cast<char>(codePoint >> 16);
+            key += static_cast<char>((codePoint >> 8) & 0xFF);
+            key += static_cast<char>(codePoint & 0xFF);
+        }
+    }
+}
+
 } // namespace
 
 int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEncoding codePageA,
                              TextEncoding codePageB)
 {
-    StoredBytes x(a, codePageA);
-    StoredBytes y(b, codePageB);
-    while (!x.AtEnd() && !y.AtEnd()) {
-        const unsigned cx = x.Next();
-        const unsigned cy = y.Next();
-        if (cx != cy)
-            return cx < cy ? -1 : 1;
-    }
-    return x.AtEnd() == y.AtEnd() ? 0 : (x.AtEnd() ? -1 : 1);
+    std::string x;
+    std::string y;
+    AppendSortKey(a, codePageA, x);
+    AppendSortKey(b, codePageB, y);
+    const int order = x.compare(y);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
 void CNoteBook::SortByTitle()
 {
+    // The keys side by side in one block: the sort then compares bytes in a few megabytes instead of
+    // following a pointer to every title.
     const std::size_t n = m_notes.size();
+    struct Item
+    {
+        std::size_t offset;
+        std::size_t length;
+        std::size_t index;
+    };
+    std::string keys;
+    std::vector<Item> items(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const CNote& note = *m_notes[i];
+        items[i].offset = keys.size();
+        AppendSortKey(note.GetTitle(), CodePageFor(note.GetTitleCodePage()), keys);
+        items[i].length = keys.size() - items[i].offset;
+        items[i].index = i;
+    }
+    const auto key = [&keys](const Item& item) {
+        return std::string_view(keys).substr(item.offset, item.length);
+    };
+    std::stable_sort(items.begin(), items.end(),
+                     [&key](const Item& a, const Item& b) { return key(a) < key(b); });
     std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        const CNote& x = *m_notes[a];
-        const CNote& y = *m_notes[b];
-        return CompareTitles(x.GetTitle(), y.GetTitle(), CodePageFor(x.GetTitleCodePage()),
-                             CodePageFor(y.GetTitleCodePage())) < 0;
-    });
+    for (std::size_t j = 0; j < n; ++j)
+        order[j] = items[j].index;
 
     // One trace line for each note placed ahead of a note that stood before it: the one it
     // passes that stood first.
