@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 bool CByteBuffer::Allocate(std::uint32_t size)
@@ -61,23 +62,41 @@ std::uint32_t CByteBuffer::Decipher(const char* key)
     return Transform(key, false);
 }
 
-std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
-{
-    const std::size_t n = std::strlen(key);
-    if (n == 0)
-        return 0;
+namespace {
 
-    // The shift depends only on the key position. Lay the shifts out over a stretch that is a
-    // whole number of key lengths, then add that stretch along the block: a loop the compiler
-    // turns into vector code.
+// The shift depends only on the key position. The shifts are laid out over a stretch that is a
+// whole number of key lengths, once per key and direction: the notebook's records, a million of
+// them, are transformed one after another with the same key.
+const std::vector<std::uint8_t>& ShiftPattern(const char* key, std::size_t n, bool encipher)
+{
+    thread_local std::string patternKey;
+    thread_local bool patternEncipher = false;
+    thread_local std::vector<std::uint8_t> shift;
+    if (!shift.empty() && patternEncipher == encipher && patternKey == key)
+        return shift;
+    patternKey = key;
+    patternEncipher = encipher;
     const std::size_t stretch = n * 64;
-    std::vector<std::uint8_t> shift(stretch);
+    shift.assign(stretch, 0);
     for (std::size_t k = 0; k < n; ++k) {
         const auto m = static_cast<std::uint8_t>((k + 1) * static_cast<std::uint8_t>(key[k]));
         const auto s = encipher ? static_cast<std::uint8_t>(m - 3) : static_cast<std::uint8_t>(3 - m);
         for (std::size_t r = k; r < stretch; r += n)
             shift[r] = s;
     }
+    return shift;
+}
+
+} // namespace
+
+// Adding the stretch along the block is a loop the compiler turns into vector code.
+std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
+{
+    const std::size_t n = std::strlen(key);
+    if (n == 0)
+        return 0;
+    const std::vector<std::uint8_t>& shift = ShiftPattern(key, n, encipher);
+    const std::size_t stretch = shift.size();
     std::uint8_t* data = m_data.get();
     const std::uint8_t* pattern = shift.data();
     std::size_t j = 0;

@@ -38,6 +38,12 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
     return raw;
 }
 
+void CNoteBook::Reserve(std::size_t notes)
+{
+    m_notes.reserve(notes);
+    m_bySerial.reserve(notes);
+}
+
 NotePosition CNoteBook::GetNextPosition(NotePosition position) const
 {
     const NotePosition next = position + 1;

@@ -30,6 +30,8 @@ public:
     CNoteBook& operator=(const CNoteBook&) = delete;
 
     CNote* AddNote(bool atTail, bool markModified);
+    // Room for this many notes, so that reading a large notebook grows nothing note by note.
+    void Reserve(std::size_t notes);
 
     NotePosition GetNextPosition(NotePosition position) const;
     CNote* GetNoteAt(NotePosition position) const;

@@ -126,6 +126,8 @@ void CNoteBookReader::ApplyView(const Header& header)
 void CNoteBookReader::ReadNotes(CBufferedFile& in, std::uint32_t count)
 {
     CTextCodec codec(CTextCodec::fromWindows1252);
+    // The count was checked against the file's size before.
+    m_book.Reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         // Past the end every note would come out with its default title; allow only a few.
         if (in.GetRemaining() == 0 && count - i > kMissingNotesAllowed)

@@ -75,6 +75,8 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     }
     m_fd = fd;
     m_path = path;
+    m_writeBehind = false;
+    m_written = m_sentOn = 0;
     return true;
 }
 
@@ -110,6 +112,14 @@ void CFile::Write(const void* buffer, std::size_t count)
         if (n == 0)
             Raise(ENOSPC);
         done += static_cast<std::size_t>(n);
+    }
+    m_written += count;
+    constexpr std::uint64_t kSendOnEvery = 16u << 20;
+    if (m_writeBehind && m_written - m_sentOn >= kSendOnEvery) {
+        // Only a start: the pages go out while the rest is written. Errors show at the fsync.
+        ::sync_file_range(m_fd, static_cast<off_t>(m_sentOn), static_cast<off_t>(m_written - m_sentOn),
+                          SYNC_FILE_RANGE_WRITE);
+        m_sentOn = m_written;
     }
 }
 

@@ -39,6 +39,9 @@ public:
     void Write(const void* buffer, std::size_t count);
     // Pushes the data to the disk (fsync); raises on failure.
     void Flush();
+    // For a file written once from its start: every few megabytes written are sent on to the disk
+    // at once, so that Flush has little left to wait for.
+    void WriteBehind() { m_writeBehind = true; }
     // Closes the file; raises when the system reports a failed close (a late write error).
     void Close();
     // Closes without raising, for clean-up paths.
@@ -54,4 +57,7 @@ private:
 
     int m_fd = -1;
     std::string m_path;
+    bool m_writeBehind = false;
+    std::uint64_t m_written = 0;
+    std::uint64_t m_sentOn = 0;
 };

@@ -89,6 +89,7 @@ bool CSafeSave::Begin()
     m_tempPath = pattern;
     if (!m_file.Open(m_tempPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
         return false;
+    m_file.WriteBehind();
     const int descriptor = m_file.GetDescriptor();
     if (!exists)
         return ::fchmod(descriptor, NewFileMode()) == 0;
