@@ -1,0 +1,99 @@
+#include "views/search/CFoldedText.h"
+
+#include "model/CTextCodec.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+namespace {
+
+constexpr std::uint32_t kInside = 0xFFFFFFFFu;
+
+// Full folding of one character, appended as UTF-8. Most characters stay as they are; ICU
+// folds the rest, some into several characters (ß into ss).
+void AppendFolded(char32_t c, std::string_view source, std::string& out)
+{
+    if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_CASEFOLDED)) {
+        out.append(source);
+        return;
+    }
+    UChar in[2];
+    int32_t inLength = 0;
+    U16_APPEND_UNSAFE(in, inLength, static_cast<UChar32>(c));
+    UChar folded[8];
+    UErrorCode error = U_ZERO_ERROR;
+    const int32_t length = u_strFoldCase(folded, 8, in, inLength, U_FOLD_CASE_DEFAULT, &error);
+    if (U_FAILURE(error)) {
+        out.append(source);
+        return;
+    }
+    for (int32_t i = 0; i < length;) {
+        UChar32 unit;
+        U16_NEXT_UNSAFE(folded, i, unit);
+        char bytes[4];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(bytes, n, unit);
+        out.append(bytes, static_cast<std::size_t>(n));
+    }
+}
+
+} // namespace
+
+void CFoldedText::Fold(std::string_view text)
+{
+    m_folded.resize(text.size());
+    m_original.clear();
+    m_sourceSize = text.size();
+    // ASCII, most of any note, folds byte for byte and keeps every offset.
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80)
+            break;
+        m_folded[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    m_identical = i;
+    if (i < text.size())
+        FoldRest(text, i);
+}
+
+void CFoldedText::FoldRest(std::string_view text, std::size_t from)
+{
+    m_folded.resize(from);
+    m_original.reserve(text.size() - from + 16);
+    for (std::size_t i = from; i < text.size();) {
+        const std::size_t start = i;
+        const std::size_t before = m_folded.size();
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char32_t c = byte;
+        if (byte < 0x80) {
+            m_folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            ++i;
+        } else if (CTextCodec::DecodeUtf8(text, i, c)) {
+            AppendFolded(c, text.substr(start, i - start), m_folded);
+        } else {
+            m_folded += static_cast<char>(byte);
+            ++i;
+        }
+        m_original.push_back(static_cast<std::uint32_t>(start));
+        m_original.resize(m_original.size() + (m_folded.size() - before - 1), kInside);
+    }
+}
+
+bool CFoldedText::StartsCharacter(std::size_t foldedPos) const
+{
+    if (foldedPos < m_identical || foldedPos >= m_folded.size())
+        return true;
+    return m_original[foldedPos - m_identical] != kInside;
+}
+
+std::size_t CFoldedText::ToOriginal(std::size_t foldedPos) const
+{
+    if (foldedPos < m_identical)
+        return foldedPos;
+    if (foldedPos >= m_folded.size())
+        return m_sourceSize;
+    return m_original[foldedPos - m_identical];
+}
