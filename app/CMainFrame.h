@@ -15,12 +15,14 @@
 #include <memory>
 #include <string>
 
+class CFindAllPane;
 class CHostWnd;
 class CNote;
 class CNoteBook;
 class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
+class QDockWidget;
 class QMenu;
 class CMainToolBar;
 
@@ -90,6 +92,8 @@ public:
     QFont m_textFont;
     CNoteSearch m_search;
     CSearchBar* m_wndSearchBar = nullptr;
+    QDockWidget* m_wndFindAllDock = nullptr;
+    CFindAllPane* m_wndFindAllPane = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +113,7 @@ private:
     void CreateStatusBar();
     void CreateContextMenus();
     void CreateSearchBar();
+    void CreateFindAllDock();
 
     void OnAssociate();
     void OnAbout();
@@ -116,6 +121,7 @@ private:
     void OnBold();
     void OnWordWrap();
     void OnFindNext();
+    void OnFindAll();
     void OnJumpToSearch();
 
     std::unique_ptr<CCommandRouter> m_router;

@@ -74,6 +74,7 @@ void CNoteEditCtrl::CreateTextCtrl()
     m_textCtrl->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     m_textCtrl->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     connect(m_textCtrl.get(), &QPlainTextEdit::textChanged, this, &CNoteEditCtrl::OnTextChanged);
+    connect(m_textCtrl.get(), &QPlainTextEdit::textChanged, this, &CNoteEditCtrl::TextChanged);
     connect(m_textCtrl.get(), &QPlainTextEdit::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
     connect(m_textCtrl.get(), &CRichEditCtrlEx::contextMenuRequested, this, &CNoteEditCtrl::OnContextMenu);

@@ -244,8 +244,9 @@ TEST_F(Tool, GrepPrintsOneLinePerOccurrenceAndAnswersAsGrepDoes)
                           "e:the STRASSE, the strasse\n");
     result = Run({"grep", "--match-case", "--words", "--regex", "qu\\w+e", file});
     EXPECT_EQ(result.out, "2:other:quake here\n2:other:quite\n");
-    EXPECT_EQ(Run({"grep", "--match-case", "STRA\xC3\x9F"
-                                           "E",
+    EXPECT_EQ(Run({"grep", "--match-case",
+                   "STRA\xC3\x9F"
+                   "E",
                    file})
                   .status,
               1);
