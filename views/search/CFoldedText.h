@@ -23,12 +23,11 @@ public:
     std::size_t ToOriginal(std::size_t foldedPos) const;
 
 private:
-    void FoldRest(std::string_view text, std::size_t from);
+    void FoldUnicode(std::string_view text);
 
     std::string m_folded;
-    // Per folded byte, from the first byte beyond ASCII on: the original offset of the character
-    // it starts, or kInside. Empty for a text of ASCII only, where both offsets agree.
+    // Per folded byte: the original offset of the character it starts, or kInside. Empty for a
+    // text of ASCII only, where both offsets agree.
     std::vector<std::uint32_t> m_original;
-    std::size_t m_identical = 0; // folded bytes before the first that m_original describes
     std::size_t m_sourceSize = 0;
 };

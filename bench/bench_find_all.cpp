@@ -1,0 +1,122 @@
+// Find All on a 100,000-note notebook through the real frame offscreen: from the command until the
+// first hundred results are painted, until every result is in, and the memory the results hold.
+#include "MassNoteBook.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "views/CFindAllModel.h"
+#include "views/CFindAllPane.h"
+#include "views/CNotePanel.h"
+#include "views/CSearchBar.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTreeView>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <malloc.h>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<CMainFrame> g_frame;
+std::size_t g_bookBytes = 0;
+
+void OpenMassNoteBook()
+{
+    g_frame = std::make_unique<CMainFrame>();
+    g_frame->Create();
+    g_frame->resize(1000, 800);
+    g_frame->show();
+    g_frame->GetRouter().Run(ID_FILE_NEW);
+    CNoteBook& book = *g_frame->GetNoteBook();
+    FillMassNoteBook(book);
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        g_bookBytes += book.GetNoteAtIndex(i)->GetTitle().size() + book.GetNoteAtIndex(i)->GetText().size();
+    g_frame->GetNotePanel()->ReloadNoteList();
+    QApplication::processEvents();
+}
+
+CFindAllPane& Pane()
+{
+    return *g_frame->m_wndFindAllPane;
+}
+
+// The box's text and the check boxes, set without starting a search.
+void Prepare(const char* text, bool regex)
+{
+    const QSignalBlocker quietBox(g_frame->m_wndSearchBar->Edit());
+    const QSignalBlocker quietRegex(Pane().GetRegexBox());
+    g_frame->m_wndSearchBar->Edit()->setText(QString::fromUtf8(text));
+    Pane().GetRegexBox()->setChecked(regex);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Runs Find All and lets the window work until enough rows are in, then paints the list.
+double FindAllSeconds(int rowsWanted)
+{
+    const auto start = Clock::now();
+    g_frame->GetRouter().Run(ID_FIND_ALL);
+    while (Pane().IsSearching() && (rowsWanted < 0 || Pane().GetModel()->rowCount() < rowsWanted))
+        QApplication::processEvents();
+    Pane().GetView()->viewport()->repaint();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_FirstHundredPainted(benchmark::State& state, const char* text)
+{
+    Prepare(text, false);
+    for (auto _ : state)
+        state.SetIterationTime(FindAllSeconds(100));
+    state.counters["rows"] = Pane().GetModel()->rowCount();
+}
+BENCHMARK_CAPTURE(BM_FirstHundredPainted, the, "the")->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_AllResults(benchmark::State& state, const char* text, bool regex)
+{
+    Prepare(text, regex);
+    for (auto _ : state)
+        state.SetIterationTime(FindAllSeconds(-1));
+    state.counters["notes"] = Pane().GetModel()->rowCount();
+    state.counters["occurrences"] = static_cast<double>(Pane().GetModel()->GetSearch().GetOccurrenceCount());
+}
+BENCHMARK_CAPTURE(BM_AllResults, rare_word, "zymurgy", false)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AllResults, the, "the", false)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_AllResults, regex, "\\bq[a-z]+e\\b", true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The heap the results of "the" hold, the view's rows included, against the notebook's text.
+void BM_ResultsMemory(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Prepare("no such text anywhere", false);
+        FindAllSeconds(-1);
+        const std::size_t before = mallinfo2().uordblks;
+        Prepare("the", false);
+        FindAllSeconds(-1);
+        QApplication::processEvents();
+        const std::size_t after = mallinfo2().uordblks;
+        state.counters["results_MB"] = static_cast<double>(after - before) / 1e6;
+        state.counters["percent_of_notebook"] = 100.0 * static_cast<double>(after - before) / g_bookBytes;
+    }
+}
+BENCHMARK(BM_ResultsMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    OpenMassNoteBook();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_frame.reset();
+    return 0;
+}
