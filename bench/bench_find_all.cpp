@@ -89,6 +89,10 @@ BENCHMARK_CAPTURE(BM_AllResults, the, "the", false)->UseManualTime()->Unit(bench
 BENCHMARK_CAPTURE(BM_AllResults, regex, "\\bq[a-z]+e\\b", true)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+// The same shape of pattern where the notebook has matches: "quickly".
+BENCHMARK_CAPTURE(BM_AllResults, regex_found, "\\bq[a-z]+y\\b", true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The heap the results of "the" hold, the view's rows included, against the notebook's text.
 void BM_ResultsMemory(benchmark::State& state)

@@ -9,6 +9,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -46,40 +47,55 @@ void AppendFolded(char32_t c, std::string_view source, std::string& out)
 
 void CFoldedText::Fold(std::string_view text)
 {
+    m_folded.clear();
     m_original.clear();
     m_sourceSize = text.size();
-    if (!CTextCodec::IsAscii(text)) {
-        FoldUnicode(text);
+    if (CTextCodec::IsAscii(text)) {
+        AppendAscii(text, 0, text.size());
         return;
     }
-    // ASCII, most of any note, folds byte for byte and keeps every offset; the loop has no branch,
-    // so the compiler does many bytes at once.
-    m_folded.resize(text.size());
-    std::transform(text.begin(), text.end(), m_folded.begin(),
-                   [](char c) { return static_cast<char>(FoldCase(static_cast<unsigned char>(c))); });
-}
-
-void CFoldedText::FoldUnicode(std::string_view text)
-{
-    m_folded.clear();
     m_original.reserve(text.size() + 16);
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t start = i;
-        const std::size_t before = m_folded.size();
-        const auto byte = static_cast<unsigned char>(text[i]);
-        char32_t c = byte;
-        if (byte < 0x80) {
-            m_folded += static_cast<char>(FoldCase(byte));
-            ++i;
-        } else if (CTextCodec::DecodeUtf8(text, i, c)) {
-            AppendFolded(c, text.substr(start, i - start), m_folded);
+        std::size_t run = i;
+        while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80)
+            ++run;
+        if (run > i) {
+            AppendAscii(text, i, run);
+            i = run;
         } else {
-            m_folded += static_cast<char>(byte);
-            ++i;
+            AppendCharacter(text, i);
         }
-        m_original.push_back(static_cast<std::uint32_t>(start));
-        m_original.resize(m_original.size() + (m_folded.size() - before - 1), kInside);
     }
+}
+
+// ASCII, most of any note, folds byte for byte; the loop has no branch, so the compiler does many
+// bytes at once. A text of ASCII only keeps no offsets: both agree.
+void CFoldedText::AppendAscii(std::string_view text, std::size_t from, std::size_t to)
+{
+    const std::size_t at = m_folded.size();
+    m_folded.resize(at + (to - from));
+    std::transform(text.begin() + from, text.begin() + to, m_folded.begin() + at,
+                   [](char c) { return static_cast<char>(FoldCase(static_cast<unsigned char>(c))); });
+    if (to - from == text.size())
+        return;
+    m_original.resize(at + (to - from));
+    std::iota(m_original.begin() + at, m_original.end(), static_cast<std::uint32_t>(from));
+}
+
+// One character beyond ASCII at i, stepping past it; a byte that is not UTF-8 stands for itself.
+void CFoldedText::AppendCharacter(std::string_view text, std::size_t& i)
+{
+    const std::size_t start = i;
+    const std::size_t before = m_folded.size();
+    char32_t c = 0;
+    if (CTextCodec::DecodeUtf8(text, i, c)) {
+        AppendFolded(c, text.substr(start, i - start), m_folded);
+    } else {
+        m_folded += text[i];
+        ++i;
+    }
+    m_original.push_back(static_cast<std::uint32_t>(start));
+    m_original.resize(m_original.size() + (m_folded.size() - before - 1), kInside);
 }
 
 bool CFoldedText::StartsCharacter(std::size_t foldedPos) const

@@ -23,7 +23,8 @@ public:
     std::size_t ToOriginal(std::size_t foldedPos) const;
 
 private:
-    void FoldUnicode(std::string_view text);
+    void AppendAscii(std::string_view text, std::size_t from, std::size_t to);
+    void AppendCharacter(std::string_view text, std::size_t& i);
 
     std::string m_folded;
     // Per folded byte: the original offset of the character it starts, or kInside. Empty for a
