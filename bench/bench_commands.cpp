@@ -1,39 +1,17 @@
 // The note commands on a 100,000-note notebook, through the real frame offscreen, each until the
 // list is refilled and painted.
-#include "MassNoteBook.h"
-#include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "MassFrame.h"
 #include "model/CNoteBook.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteListCtrl.h"
-#include "views/CNotePanel.h"
 
-#include <QApplication>
-
-#include <benchmark/benchmark.h>
-
-#include <memory>
 #include <random>
 
 namespace {
 
-std::unique_ptr<CMainFrame> g_frame;
-
 CMainFrame& Frame()
 {
-    return *g_frame;
-}
-
-void OpenMassNoteBook()
-{
-    g_frame = std::make_unique<CMainFrame>();
-    g_frame->Create();
-    g_frame->resize(1000, 800);
-    g_frame->show();
-    g_frame->GetRouter().Run(ID_FILE_NEW);
-    FillMassNoteBook(*g_frame->GetNoteBook());
-    g_frame->GetNotePanel()->ReloadNoteList();
-    QApplication::processEvents();
+    return *MassFrame();
 }
 
 void RunCommand(int id)
@@ -95,12 +73,5 @@ BENCHMARK(BM_SortNotes)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    OpenMassNoteBook();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_frame.reset();
-    return 0;
+    return RunMassFrameBenchmarks(argc, argv);
 }

@@ -39,6 +39,7 @@ CFindAll::State CFindAll::Step(const CNoteBook& book, Clock::time_point deadline
     do {
         if (m_next >= count) {
             m_state = State::Finished;
+            m_results.shrink_to_fit(); // the growth's spare room would hold as much again
             break;
         }
         const CNote& note = *book.GetNoteAtIndex(m_next);

@@ -108,51 +108,35 @@ bool CTextMatcher::ForEachMatch(std::string_view text, const Found& found)
         return ForEachRegex(text, found);
     if (m_needle.empty() || text.empty())
         return true;
-    return m_options.matchCase ? ForEachPlain(text, found) : ForEachFolded(text, found);
+    return ForEachLiteral(text, found);
 }
 
-bool CTextMatcher::ForEachPlain(std::string_view text, const Found& found)
+// Without regard to case the folded text is searched, and only hits that begin and end on whole
+// characters of the original count: "ss" finds "ß", but "s" does not find half of it.
+bool CTextMatcher::ForEachLiteral(std::string_view text, const Found& found)
 {
-    for (std::size_t from = 0; from < text.size();) {
-        const void* hit = memmem(text.data() + from, text.size() - from, m_needle.data(), m_needle.size());
-        if (!hit)
-            break;
-        const auto start = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-        const std::size_t end = start + m_needle.size();
-        if (m_options.wholeWords && !IsWholeWord(text, start, end)) {
-            from = start + 1;
-            continue;
-        }
-        if (!found(start, end))
-            break;
-        from = end;
-    }
-    return true;
-}
-
-// Searches the folded text and keeps the hits that begin and end on whole characters of the
-// original: "ss" finds "ß", but "s" does not find half of it.
-bool CTextMatcher::ForEachFolded(std::string_view text, const Found& found)
-{
-    m_folded.Fold(text);
-    const std::string_view folded = m_folded.Get();
-    for (std::size_t from = 0; from < folded.size();) {
+    const bool folding = !m_options.matchCase;
+    if (folding)
+        m_folded.Fold(text);
+    const std::string_view haystack = folding ? m_folded.Get() : text;
+    for (std::size_t from = 0; from < haystack.size();) {
         const void* hit =
-            memmem(folded.data() + from, folded.size() - from, m_needle.data(), m_needle.size());
+            memmem(haystack.data() + from, haystack.size() - from, m_needle.data(), m_needle.size());
         if (!hit)
             break;
-        const auto foldedStart = static_cast<std::size_t>(static_cast<const char*>(hit) - folded.data());
-        const std::size_t foldedEnd = foldedStart + m_needle.size();
-        const std::size_t start = m_folded.ToOriginal(foldedStart);
-        const std::size_t end = m_folded.ToOriginal(foldedEnd);
-        if (!m_folded.StartsCharacter(foldedStart) || !m_folded.StartsCharacter(foldedEnd) ||
-            (m_options.wholeWords && !IsWholeWord(text, start, end))) {
-            from = foldedStart + 1;
+        const auto hitStart = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
+        const std::size_t hitEnd = hitStart + m_needle.size();
+        const std::size_t start = folding ? m_folded.ToOriginal(hitStart) : hitStart;
+        const std::size_t end = folding ? m_folded.ToOriginal(hitEnd) : hitEnd;
+        const bool wholeCharacters =
+            !folding || (m_folded.StartsCharacter(hitStart) && m_folded.StartsCharacter(hitEnd));
+        if (!wholeCharacters || (m_options.wholeWords && !IsWholeWord(text, start, end))) {
+            from = hitStart + 1;
             continue;
         }
         if (!found(start, end))
             break;
-        from = foldedEnd;
+        from = hitEnd;
     }
     return true;
 }

@@ -50,8 +50,7 @@ public:
     static bool IsWordCharacter(char32_t c);
 
 private:
-    bool ForEachPlain(std::string_view text, const Found& found);
-    bool ForEachFolded(std::string_view text, const Found& found);
+    bool ForEachLiteral(std::string_view text, const Found& found);
     bool ForEachRegex(std::string_view text, const Found& found);
     bool IsWholeWord(std::string_view text, std::size_t start, std::size_t end) const;
     void ReleaseRegex();
