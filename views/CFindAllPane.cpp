@@ -92,8 +92,9 @@ void CFindAllPane::SetNotePanel(CNotePanel* panel)
     if (panel == m_panel)
         return;
     Cancel();
-    if (m_panel)
-        disconnect(m_panel, nullptr, this, nullptr);
+    for (const QMetaObject::Connection& binding : m_bindings)
+        disconnect(binding);
+    m_bindings.clear();
     m_panel = panel;
     m_model->SetNoteBook(panel ? &panel->GetNoteBook() : nullptr);
     if (panel)
@@ -105,15 +106,18 @@ void CFindAllPane::SetNotePanel(CNotePanel* panel)
 // Every slot here only takes note and acts later: a panel going away must not be read.
 void CFindAllPane::Bind(CNotePanel* panel)
 {
-    connect(panel, &QObject::destroyed, this, [this] {
-        Cancel();
-        m_model->SetNoteBook(nullptr);
-        Say({});
-    });
-    connect(panel->GetEditPane(), &CNoteEditCtrl::TextChanged, this, &CFindAllPane::OnTextChanged);
     const QAbstractItemModel* list = panel->GetListPane()->GetListCtrl()->model();
-    connect(list, &QAbstractItemModel::modelReset, this, &CFindAllPane::OnNotesReordered);
-    connect(list, &QAbstractItemModel::dataChanged, this, &CFindAllPane::OnTitlesChanged);
+    m_bindings = {
+        connect(panel, &QObject::destroyed, this,
+                [this] {
+                    Cancel();
+                    m_model->SetNoteBook(nullptr);
+                    Say({});
+                }),
+        connect(panel->GetEditPane(), &CNoteEditCtrl::TextChanged, this, &CFindAllPane::OnTextChanged),
+        connect(list, &QAbstractItemModel::modelReset, this, &CFindAllPane::OnNotesReordered),
+        connect(list, &QAbstractItemModel::dataChanged, this, &CFindAllPane::OnTitlesChanged),
+    };
 }
 
 std::string_view CFindAllPane::TextOf(const CNote& note)

@@ -75,6 +75,7 @@ private:
 
     QLineEdit& m_searchBox;
     QPointer<CNotePanel> m_panel;
+    std::vector<QMetaObject::Connection> m_bindings; // to the panel and its panes
     QCheckBox* m_matchCase = nullptr;
     QCheckBox* m_wholeWords = nullptr;
     QCheckBox* m_regex = nullptr;
