@@ -18,6 +18,7 @@ void CHostWnd::SetContent(QWidget* content)
     m_content = content;
     if (m_content)
         m_content->setGeometry(contentsRect());
+    emit ContentChanged(content);
 }
 
 void CHostWnd::resizeEvent(QResizeEvent* event)

@@ -15,6 +15,9 @@ public:
     // The widget that fills the inside from now on; it belongs to someone else.
     void SetContent(QWidget* content);
 
+signals:
+    void ContentChanged(QWidget* content);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void childEvent(QChildEvent* event) override;

@@ -15,6 +15,7 @@
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/WaitCursor.h"
+#include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CSearchBar.h"
@@ -25,6 +26,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QDockWidget>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -72,6 +74,7 @@ bool CMainFrame::Create()
     CreateToolBar();
     CreateStatusBar();
     CreateSearchBar();
+    CreateFindAllDock();
 
     setMinimumSize(Trunc(500 / g_scaleX), Trunc(500 / g_scaleY));
     resize(800, 600);
@@ -176,6 +179,8 @@ void CMainFrame::CreateNoteCommands()
             });
     m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
                   [this] { OnFindNext(); });
+    m_router->Add(ID_FIND_ALL, tr("Find All\tCtrl+Shift+F"),
+                  tr("List every note that holds the search text.\nFind All"), [this] { OnFindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
                   tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
     m_router->Add(
@@ -189,6 +194,7 @@ void CMainFrame::CreateNoteCommands()
     m_router->AddShortcut(ID_EDIT_CUT, QKeySequence(Qt::CTRL | Qt::Key_X));
     m_router->AddShortcut(ID_UNDO_CHANGES, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
     m_router->AddShortcut(ID_FIND_NEXT, QKeySequence(Qt::Key_F3));
+    m_router->AddShortcut(ID_FIND_ALL, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     m_router->AddShortcut(ID_JUMP_TO_SEARCH, QKeySequence(Qt::CTRL | Qt::Key_F));
 }
 
@@ -283,7 +289,7 @@ void CMainFrame::CreateMenus()
     book->insertMenu(m_router->Action(ID_SET_PASSWORD), encoding);
     AddMenu(tr("&Note"), {ID_UNDO_CHANGES, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_NEW_NOTE,
                           ID_RENAME_NOTE, ID_DELETE_NOTE, 0, ID_MOVE_UP, ID_MOVE_DOWN, 0, ID_SORT_NOTES, 0,
-                          ID_FIND_NEXT, ID_JUMP_TO_SEARCH});
+                          ID_FIND_NEXT, ID_FIND_ALL, ID_JUMP_TO_SEARCH});
     AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
                             ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP});
     AddMenu(tr("&Help"), {ID_APP_ABOUT});
@@ -338,8 +344,26 @@ void CMainFrame::CreateSearchBar()
 {
     m_wndSearchBar = new CSearchBar(this);
     connect(m_wndSearchBar, &CSearchBar::FindNext, this, [this] { m_router->Run(ID_FIND_NEXT); });
+    connect(m_wndSearchBar, &CSearchBar::FindAll, this, [this] { m_router->Run(ID_FIND_ALL); });
     m_wndSearchBar->show();
     m_wndToolBar->SetSearchBar(m_wndSearchBar);
+}
+
+// The results lie below the note panel. The dock keeps its height while hidden, for this run only.
+void CMainFrame::CreateFindAllDock()
+{
+    m_wndFindAllDock = new QDockWidget(tr("Find All"), this);
+    m_wndFindAllDock->setObjectName("findAllDock");
+    m_wndFindAllDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    m_wndFindAllDock->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
+    m_wndFindAllPane = new CFindAllPane(*m_wndSearchBar->Edit(), m_wndFindAllDock);
+    m_wndFindAllDock->setWidget(m_wndFindAllPane);
+    addDockWidget(Qt::BottomDockWidgetArea, m_wndFindAllDock);
+    m_wndFindAllDock->hide();
+    connect(m_wndFindAllPane, &CFindAllPane::MessageText, this, &CMainFrame::SetMessageText);
+    connect(m_wndFindAllPane, &CFindAllPane::Dismissed, m_wndFindAllDock, &QDockWidget::close);
+    connect(m_wndHost, &CHostWnd::ContentChanged, m_wndFindAllPane,
+            [this] { m_wndFindAllPane->SetNotePanel(GetNotePanel()); });
 }
 
 QMenu* CMainFrame::GetContextSubMenu(int position) const
@@ -452,6 +476,12 @@ void CMainFrame::OnFindNext()
     }
     WaitCursor wait;
     GetNotePanel()->FindNext(m_search, m_wndSearchBar->Edit()->text().trimmed().toStdString());
+}
+
+void CMainFrame::OnFindAll()
+{
+    m_wndFindAllDock->show();
+    m_wndFindAllPane->FindAll();
 }
 
 void CMainFrame::OnJumpToSearch()

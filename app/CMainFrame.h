@@ -15,12 +15,14 @@
 #include <memory>
 #include <string>
 
+class CFindAllPane;
 class CHostWnd;
 class CNote;
 class CNoteBook;
 class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
+class QDockWidget;
 class QMenu;
 class CMainToolBar;
 class QLabel;
@@ -91,6 +93,8 @@ public:
     QFont m_textFont;
     CNoteSearch m_search;
     CSearchBar* m_wndSearchBar = nullptr;
+    QDockWidget* m_wndFindAllDock = nullptr;
+    CFindAllPane* m_wndFindAllPane = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +116,7 @@ private:
     void CreateContextMenus();
     void CreateSearchBar();
     void UpdateCodePagePane();
+    void CreateFindAllDock();
 
     void OnAssociate();
     void OnAbout();
@@ -119,6 +124,7 @@ private:
     void OnBold();
     void OnWordWrap();
     void OnFindNext();
+    void OnFindAll();
     void OnJumpToSearch();
 
     std::unique_ptr<CCommandRouter> m_router;

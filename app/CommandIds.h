@@ -6,6 +6,7 @@ enum CommandId : int
 {
     ID_FIND_NEXT = 104,
     ID_JUMP_TO_SEARCH = 105,
+    ID_FIND_ALL = 106,
 
     ID_NEW_NOTE = 32771,
     ID_DELETE_NOTE = 32772,

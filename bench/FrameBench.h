@@ -1,10 +1,15 @@
 #pragma once
 
+#include "MassNoteBook.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
+#include "platform/MessageBox.h"
+#include "views/CNotePanel.h"
 
 #include <QApplication>
 #include <QEvent>
+
+#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
@@ -37,4 +42,33 @@ inline double PeakResidentMB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The real frame with a mass notebook open, for the benchmarks of commands.
+inline std::unique_ptr<CMainFrame>& MassFrame()
+{
+    static std::unique_ptr<CMainFrame> frame;
+    return frame;
+}
+
+// The main of such a benchmark program: message boxes answer at once, and the frame goes before the
+// application.
+inline int RunMassFrameBenchmarks(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    SetMessageBoxHandler([](const std::string&, unsigned style, const std::string&) {
+        return DefaultMessageBoxAnswer(style);
+    });
+    std::unique_ptr<CMainFrame>& frame = MassFrame();
+    frame = MakeBenchFrame();
+    FillMassNoteBook(*frame->GetNoteBook());
+    frame->GetNotePanel()->ReloadNoteList();
+    FinishRepaint(*frame);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    frame->GetNoteBook()->SetModifiedFlag(false);
+    frame.reset();
+    return 0;
 }

@@ -19,19 +19,9 @@
 
 namespace {
 
-std::unique_ptr<CMainFrame> g_frame;
-
 CMainFrame& Frame()
 {
-    return *g_frame;
-}
-
-void OpenMassNoteBook()
-{
-    g_frame = MakeBenchFrame();
-    FillMassNoteBook(*g_frame->GetNoteBook());
-    g_frame->GetNotePanel()->ReloadNoteList();
-    FinishRepaint(*g_frame);
+    return *MassFrame();
 }
 
 void RunCommand(int id)
@@ -122,16 +112,5 @@ BENCHMARK(BM_SearchPress)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    SetMessageBoxHandler([](const std::string&, unsigned style, const std::string&) {
-        return DefaultMessageBoxAnswer(style);
-    });
-    OpenMassNoteBook();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_frame->GetNoteBook()->SetModifiedFlag(false);
-    g_frame.reset();
-    return 0;
+    return RunMassFrameBenchmarks(argc, argv);
 }

@@ -4,6 +4,7 @@
 #include "model/CNoteBookReader.h"
 #include "tools/CNoteBookJson.h"
 #include "tools/ExportName.h"
+#include "views/search/TextLines.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -164,4 +165,41 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
         note->SetText(std::move(text));
     }
     return Storable(book) && book.WriteFile(file) ? 0 : 1;
+}
+
+int CTool::Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options)
+{
+    CTextMatcher matcher;
+    if (!matcher.Compile(pattern, options)) {
+        Failure("bad pattern at character " + std::to_string(matcher.GetErrorOffset() + 1) + ": " +
+                matcher.GetError());
+        return 2;
+    }
+    CNoteBook book;
+    if (!Read(book, file))
+        return 2;
+    std::ios::sync_with_stdio(false); // a line per occurrence can be millions of lines
+    bool found = false;
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        // One line per occurrence; a title occurrence shows the title as its line.
+        const auto print = [&](std::string_view text) {
+            return matcher.ForEachMatch(text, [&](std::size_t start, std::size_t) {
+                const std::string_view line = LineAround(text, start);
+                std::cout << i + 1 << ':' << note.GetTitle() << ':' << line << '\n';
+                found = true;
+                return true;
+            });
+        };
+        if (!print(note.GetTitle()) || !print(note.GetText())) {
+            Failure("the pattern ran away on note " + std::to_string(i + 1) + " and hit the match limit");
+            return 2;
+        }
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        Failure("cannot write to standard output");
+        return 2;
+    }
+    return found ? 0 : 1;
 }

@@ -7,7 +7,8 @@
 #include <exception>
 #include <iostream>
 
-// pelmora-tool: notebook files from the command line. Exit status 0 done, 1 failed, 2 usage.
+// pelmora-tool: notebook files from the command line. Exit status 0 done, 1 failed, 2 usage;
+// grep's are grep's own.
 int main(int argc, char** argv)
 {
     CLI::App app{"Reads and writes Pelmora notebook (.pelm) files."};
@@ -37,6 +38,14 @@ int main(int argc, char** argv)
     CLI::App* import = app.add_subcommand("import", "Adds text files as notes at the end");
     import->add_option("--into", file, "The notebook, created when it does not exist")->required();
     import->add_option("PATH", paths, "Text files; each file name without extension is a title")->required();
+    std::string pattern;
+    CTextMatcher::Options grepOptions;
+    CLI::App* grep = app.add_subcommand("grep", "Every occurrence of a pattern: note number:title:line");
+    grep->add_flag("--regex", grepOptions.regex, "The pattern is a regular expression (PCRE2)");
+    grep->add_flag("--match-case", grepOptions.matchCase, "Letter case must match");
+    grep->add_flag("--words", grepOptions.wholeWords, "Only whole words");
+    grep->add_option("PATTERN", pattern)->required();
+    grep->add_option("FILE", file)->required();
 
     try {
         app.parse(argc, argv);
@@ -55,6 +64,8 @@ int main(int argc, char** argv)
             return tool.Load(file);
         if (*exportCommand)
             return tool.Export(file, directory);
+        if (*grep)
+            return tool.Grep(pattern, file, grepOptions);
         return tool.Import(file, paths);
     } catch (const std::exception& e) {
         std::cerr << "pelmora-tool: " << e.what() << '\n';

@@ -72,6 +72,7 @@ void CNoteEditCtrl::CreateTextCtrl()
     const bool wrap = m_panel.GetOwner().GetWordWrap();
     m_textCtrl->setLineWrapMode(wrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::OnTextChanged);
+    connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::TextChanged);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
     connect(m_textCtrl.get(), &CRichEditCtrlEx::limitReached, this, [this] {

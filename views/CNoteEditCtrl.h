@@ -47,6 +47,10 @@ public:
     CRichEditCtrlEx* GetTextCtrl() const { return m_textCtrl.get(); }
     QLineEdit* GetTitleBox() const { return m_titleBox.get(); }
 
+signals:
+    // The text box's text changed: typed, pasted, or set when a note opens or is restored.
+    void TextChanged();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,7 +12,8 @@
 #include <algorithm>
 
 CSearchBar::CSearchBar(QWidget* parent)
-    : QWidget(parent), m_wndEdit(new QLineEdit(this)), m_wndButton(new QPushButton(tr("Search"), this))
+    : QWidget(parent), m_wndEdit(new QLineEdit(this)), m_wndButton(new QPushButton(tr("Search"), this)),
+      m_wndFindAllButton(new QPushButton(tr("Find All"), this))
 {
     m_wndEdit->setMaxLength(kMaxLength);
     LogFont description;
@@ -21,10 +22,13 @@ CSearchBar::CSearchBar(QWidget* parent)
     m_wndButton->setFont(m_font);
     m_wndEdit->setFont(m_font);
     m_wndButton->setFocusPolicy(Qt::TabFocus);
+    m_wndFindAllButton->setFont(m_font);
+    m_wndFindAllButton->setFocusPolicy(Qt::TabFocus);
 
     // Enter is turned into a queued Find Next, so that the box has finished with the key first.
     m_wndEdit->installEventFilter(this);
     connect(m_wndButton, &QPushButton::clicked, this, &CSearchBar::FindNext);
+    connect(m_wndFindAllButton, &QPushButton::clicked, this, &CSearchBar::FindAll);
 }
 
 bool CSearchBar::eventFilter(QObject* watched, QEvent* event)
@@ -44,7 +48,9 @@ void CSearchBar::resizeEvent(QResizeEvent* event)
     const int e = static_cast<int>(400 / g_scaleX);
     const int height = (r.bottom() + 1 - 2) - (r.top() + 2);
     m_wndEdit->setGeometry(r.left() + 2, r.top() + 2, e - (r.left() + 2), height);
-    m_wndButton->setGeometry(e + 2, r.top() + 2, static_cast<int>(100 / g_scaleX + e + 2) - (e + 2), height);
+    const int buttonWidth = static_cast<int>(100 / g_scaleX + e + 2) - (e + 2);
+    m_wndButton->setGeometry(e + 2, r.top() + 2, buttonWidth, height);
+    m_wndFindAllButton->setGeometry(e + 2 + buttonWidth + 2, r.top() + 2, buttonWidth, height);
 }
 
 // The row is measured from its own top, since the menu bar here lies inside the window above it.

@@ -82,7 +82,8 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
         MenuTexts(MenuOf(ID_NEW_NOTE)),
         (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
                      "&New Note\tCtrl+N", "&Rename", "&Delete Note\tCtrl+Del", "-", "Move Up", "Move Down",
-                     "-", "Sort &Alphabetically", "-", "Find Next\tF3", "Jump to Search Bar\tCtrl+F"}));
+                     "-", "Sort &Alphabetically", "-", "Find Next\tF3", "Find All\tCtrl+Shift+F",
+                     "Jump to Search Bar\tCtrl+F"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), QStringList{"&About Pelmora..."});
     EXPECT_EQ(MenuTexts(MenuOf(ID_BOLD)),
               (QStringList{"Times New Roman", "Tahoma", "Verdana", "Lucida Console", "Courier New", "Arial",

@@ -294,3 +294,41 @@ TEST_F(Tool, OnlyRegularFilesAreRead)
     EXPECT_NE(import.err.find("cannot read"), std::string::npos) << import.err;
     EXPECT_FALSE(fs::exists(dir.File("book.pelm")));
 }
+
+TEST_F(Tool, GrepPrintsOneLinePerOccurrenceAndAnswersAsGrepDoes)
+{
+    CNoteBook book;
+    const std::pair<const char*, const char*> notes[] = {
+        {"Stra\xC3\x9F"
+         "e",
+         "first line\r\nthe STRASSE, the strasse"},
+        {"other", "nothing\nquake here\nquite"},
+    };
+    for (const auto& [title, text] : notes) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle(title);
+        note->SetText(text);
+    }
+    const std::string file = dir.File("book.pelm");
+    ASSERT_TRUE(book.WriteFile(file));
+
+    Result result = Run({"grep", "strasse", file});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "1:Stra\xC3\x9F"
+                          "e:Stra\xC3\x9F"
+                          "e\n1:Stra\xC3\x9F"
+                          "e:the STRASSE, the strasse\n1:Stra\xC3\x9F"
+                          "e:the STRASSE, the strasse\n");
+    result = Run({"grep", "--match-case", "--words", "--regex", "qu\\w+e", file});
+    EXPECT_EQ(result.out, "2:other:quake here\n2:other:quite\n");
+    EXPECT_EQ(Run({"grep", "--match-case",
+                   "STRA\xC3\x9F"
+                   "E",
+                   file})
+                  .status,
+              1);
+    result = Run({"grep", "--regex", "qu(", file});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("missing closing parenthesis"), std::string::npos) << result.err;
+    EXPECT_EQ(Run({"grep", "x", dir.File("absent.pelm")}).status, 2);
+}

@@ -1,0 +1,325 @@
+#include "views/CFindAllPane.h"
+
+#include "model/CNoteBook.h"
+#include "views/CFindAllDelegate.h"
+#include "views/CFindAllModel.h"
+#include "views/CListCtrlEx.h"
+#include "views/CNoteEditCtrl.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CNotePanel.h"
+#include "views/CRichEditCtrlEx.h"
+#include "views/search/TextPositions.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QTextDocument>
+#include <QTreeView>
+
+namespace {
+
+// Long enough to find many notes at once, short enough that keys and paints never wait.
+constexpr std::chrono::milliseconds kSlice(10);
+
+} // namespace
+
+CFindAllPane::CFindAllPane(QLineEdit& searchBox, QWidget* parent) : QWidget(parent), m_searchBox(searchBox)
+{
+    CreateControls();
+    for (QTimer* timer : {&m_typingPause, &m_editPause, &m_nextSlice, &m_rerun})
+        timer->setSingleShot(true);
+    m_typingPause.setInterval(kPauseMs);
+    m_editPause.setInterval(kPauseMs);
+    connect(&m_typingPause, &QTimer::timeout, this, &CFindAllPane::Search);
+    connect(&m_rerun, &QTimer::timeout, this, &CFindAllPane::Search);
+    connect(&m_nextSlice, &QTimer::timeout, this, &CFindAllPane::RunSlice);
+    connect(&m_editPause, &QTimer::timeout, this, &CFindAllPane::RefreshPending);
+    connect(&m_searchBox, &QLineEdit::textChanged, this, &CFindAllPane::OnBoxEdited);
+}
+
+CFindAllPane::~CFindAllPane() = default;
+
+void CFindAllPane::CreateControls()
+{
+    m_matchCase = new QCheckBox(tr("Match case"), this);
+    m_wholeWords = new QCheckBox(tr("Whole words"), this);
+    m_regex = new QCheckBox(tr("Regular expression"), this);
+    m_message = new QLabel(this);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QCheckBox* box : {m_matchCase, m_wholeWords, m_regex})
+        connect(box, &QCheckBox::toggled, this, &CFindAllPane::OnOptionToggled);
+
+    m_model = new CFindAllModel([this](const CNote& note) { return TextOf(note); }, this);
+    m_view = new QTreeView(this);
+    m_view->setModel(m_model);
+    m_view->setItemDelegateForColumn(CFindAllModel::LineColumn, new CFindAllDelegate(m_view));
+    // Rows of one height let the view lay out a hundred thousand of them at once.
+    m_view->setUniformRowHeights(true);
+    m_view->setExpandsOnDoubleClick(false);
+    m_view->setAllColumnsShowFocus(true);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->header()->setStretchLastSection(true);
+    m_view->header()->resizeSection(CFindAllModel::NoteColumn, 200);
+    m_view->header()->resizeSection(CFindAllModel::CountColumn, 90);
+    m_view->header()->resizeSection(CFindAllModel::PlaceColumn, 70);
+    connect(m_view, &QTreeView::activated, this, &CFindAllPane::OnActivated);
+    connect(m_view, &QTreeView::collapsed, m_model, &CFindAllModel::Collapse);
+
+    auto* options = new QHBoxLayout;
+    options->addWidget(m_matchCase);
+    options->addWidget(m_wholeWords);
+    options->addWidget(m_regex);
+    options->addSpacing(12);
+    options->addWidget(m_message, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->addLayout(options);
+    layout->addWidget(m_view, 1);
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &CFindAllPane::Dismissed);
+}
+
+// --- the notebook -------------------------------------------------------------------------------
+
+void CFindAllPane::SetNotePanel(CNotePanel* panel)
+{
+    if (panel == m_panel)
+        return;
+    Cancel();
+    for (const QMetaObject::Connection& binding : m_bindings)
+        disconnect(binding);
+    m_bindings.clear();
+    m_panel = panel;
+    m_model->SetNoteBook(panel ? &panel->GetNoteBook() : nullptr);
+    if (panel)
+        Bind(panel);
+    if (isVisible())
+        m_rerun.start();
+}
+
+// Every slot here only takes note and acts later: a panel going away must not be read.
+void CFindAllPane::Bind(CNotePanel* panel)
+{
+    const QAbstractItemModel* list = panel->GetListPane()->GetListCtrl()->model();
+    m_bindings = {
+        connect(panel, &QObject::destroyed, this,
+                [this] {
+                    Cancel();
+                    m_model->SetNoteBook(nullptr);
+                    Say({});
+                }),
+        connect(panel->GetEditPane(), &CNoteEditCtrl::TextChanged, this, &CFindAllPane::OnTextChanged),
+        connect(list, &QAbstractItemModel::modelReset, this, &CFindAllPane::OnNotesReordered),
+        connect(list, &QAbstractItemModel::dataChanged, this, &CFindAllPane::OnTitlesChanged),
+    };
+}
+
+std::string_view CFindAllPane::TextOf(const CNote& note)
+{
+    if (!m_panel || m_panel->GetActiveNote() != &note)
+        return note.GetText();
+    CNoteEditCtrl* editor = m_panel->GetEditPane();
+    if (!editor->GetTextCtrl() || !editor->GetTextCtrl()->IsModified())
+        return note.GetText();
+    if (m_editorTextStale) {
+        m_editorText = editor->GetText();
+        m_editorTextStale = false;
+    }
+    return m_editorText;
+}
+
+// --- searching ----------------------------------------------------------------------------------
+
+void CFindAllPane::FindAll()
+{
+    Search();
+    // From the search box the user types on; from anywhere else the keys walk the results.
+    if (QApplication::focusWidget() != &m_searchBox)
+        m_view->setFocus(Qt::OtherFocusReason);
+}
+
+bool CFindAllPane::IsSearching() const
+{
+    return m_model->GetSearch().GetState() == CFindAll::State::Running;
+}
+
+void CFindAllPane::Search()
+{
+    Cancel();
+    m_editorTextStale = true;
+    m_lastSummary.clear();
+    const QString text = m_searchBox.text().trimmed();
+    if (!m_panel) {
+        m_model->Clear();
+        Say(tr("Please open a book to search."));
+        return;
+    }
+    if (text.isEmpty()) {
+        m_model->Clear();
+        Say(tr("Please enter text to search for."));
+        return;
+    }
+    const CTextMatcher::Options options{m_matchCase->isChecked(), m_wholeWords->isChecked(),
+                                        m_regex->isChecked()};
+    if (!m_model->Start(text.toStdString(), options)) {
+        const CTextMatcher& matcher = m_model->GetSearch().GetMatcher();
+        const QString where = matcher.GetErrorOffset() < text.toUcs4().size()
+                                  ? tr("at character %1").arg(matcher.GetErrorOffset() + 1)
+                                  : tr("at its end");
+        Say(tr("Error in the regular expression %1: %2")
+                .arg(where, QString::fromStdString(matcher.GetError())));
+        emit MessageText(m_message->text());
+        return;
+    }
+    Say(tr("Searching..."));
+    RunSlice();
+}
+
+void CFindAllPane::RunSlice()
+{
+    const CFindAll::State state = m_model->Step(CFindAll::Clock::now() + kSlice);
+    if (!m_view->currentIndex().isValid() && m_model->rowCount() > 0)
+        m_view->setCurrentIndex(m_model->index(0, 0));
+    if (state == CFindAll::State::Running)
+        m_nextSlice.start();
+    else
+        ShowOutcome();
+}
+
+void CFindAllPane::Cancel()
+{
+    m_typingPause.stop();
+    m_nextSlice.stop();
+    m_rerun.stop();
+}
+
+void CFindAllPane::Say(const QString& text)
+{
+    m_message->setText(text);
+}
+
+// The outcome in the pane and on the status line; the status line only when it changed, since
+// every pause in typing refreshes it.
+void CFindAllPane::ShowOutcome()
+{
+    const CFindAll& search = m_model->GetSearch();
+    QString summary;
+    switch (search.GetState()) {
+    case CFindAll::State::Finished:
+        summary = search.GetResults().empty() ? tr("Nothing found.")
+                                              : tr("%1 occurrences in %2 notes.")
+                                                    .arg(search.GetOccurrenceCount())
+                                                    .arg(search.GetResults().size());
+        break;
+    case CFindAll::State::LimitReached: {
+        const CNote* note = m_panel ? m_panel->GetNoteBook().FindNote(search.GetStoppedAt()) : nullptr;
+        summary = tr("The regular expression ran away on the note \"%1\" and hit the match limit; the "
+                     "search stopped there.")
+                      .arg(note ? QString::fromStdString(note->GetTitle()) : QString());
+        break;
+    }
+    default:
+        return;
+    }
+    Say(summary);
+    if (summary != m_lastSummary)
+        emit MessageText(summary);
+    m_lastSummary = summary;
+}
+
+// --- following the user -------------------------------------------------------------------------
+
+void CFindAllPane::OnBoxEdited()
+{
+    Cancel();
+    if (isVisible())
+        m_typingPause.start();
+}
+
+void CFindAllPane::OnOptionToggled()
+{
+    if (isVisible())
+        Search();
+}
+
+void CFindAllPane::OnNotesReordered()
+{
+    Cancel();
+    m_pending.clear();
+    m_model->Clear();
+    if (isVisible())
+        m_rerun.start();
+}
+
+void CFindAllPane::OnTitlesChanged(const QModelIndex& first, const QModelIndex& last)
+{
+    for (int row = first.row(); row <= last.row(); ++row)
+        m_pending.push_back(first.sibling(row, 0).data(Qt::UserRole).toInt());
+    if (isVisible())
+        m_editPause.start();
+}
+
+void CFindAllPane::OnTextChanged()
+{
+    m_editorTextStale = true;
+    m_activeEdited = true;
+    if (isVisible())
+        m_editPause.start();
+}
+
+void CFindAllPane::RefreshPending()
+{
+    if (!m_panel)
+        return;
+    if (m_activeEdited && m_panel->GetActiveNote())
+        m_pending.push_back(m_panel->GetActiveNote()->GetSerial());
+    m_activeEdited = false;
+    for (const std::int32_t serial : m_pending)
+        m_model->Refresh(serial);
+    m_pending.clear();
+    ShowOutcome();
+}
+
+void CFindAllPane::hideEvent(QHideEvent* event)
+{
+    Cancel();
+    m_editPause.stop();
+    QWidget::hideEvent(event);
+}
+
+// --- going there --------------------------------------------------------------------------------
+
+void CFindAllPane::OnActivated(const QModelIndex& index)
+{
+    std::int32_t serial = 0;
+    FindAllOccurrence occurrence{};
+    if (m_panel && m_model->OccurrenceAt(index, serial, occurrence))
+        Show(serial, occurrence);
+}
+
+// A text occurrence is selected in the note's text; a title occurrence is selected in its title
+// box, which keeps no focus, so leaving it stores nothing, and the typing goes to the text.
+void CFindAllPane::Show(std::int32_t serial, const FindAllOccurrence& occurrence)
+{
+    m_panel->SetActiveNote(serial, false);
+    const CNote* note = m_panel->GetActiveNote();
+    CNoteEditCtrl* editor = m_panel->GetEditPane();
+    if (!note || note->GetSerial() != serial || !editor->GetTextCtrl())
+        return;
+    if (occurrence.InTitle()) {
+        const std::string& title = note->GetTitle();
+        const int start = CharFromByteOffset(title, occurrence.start);
+        editor->GetTitleBox()->setSelection(start, CharFromByteOffset(title, occurrence.end) - start);
+        editor->GetTextCtrl()->SelectAndScroll(0, 0);
+        return;
+    }
+    const std::string_view text = TextOf(*note);
+    editor->GetTextCtrl()->SelectAndScroll(CharFromByteOffset(text, occurrence.start),
+                                           CharFromByteOffset(text, occurrence.end));
+}

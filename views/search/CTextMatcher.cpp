@@ -1,0 +1,187 @@
+#include "views/search/CTextMatcher.h"
+
+#include "model/CTextCodec.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+#include <unicode/uchar.h>
+
+#include <cstring>
+
+namespace {
+
+// The character ending at pos; 0, no word character, when the bytes there form none.
+char32_t CharacterBefore(std::string_view text, std::size_t pos)
+{
+    std::size_t start = pos - 1;
+    while (start > 0 && pos - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        --start;
+    char32_t c = 0;
+    std::size_t next = start;
+    return CTextCodec::DecodeUtf8(text, next, c) && next == pos ? c : 0;
+}
+
+char32_t CharacterAt(std::string_view text, std::size_t pos)
+{
+    char32_t c = 0;
+    return CTextCodec::DecodeUtf8(text, pos, c) ? c : 0;
+}
+
+// Counts characters, not bytes, so the place of an error matches what the user typed.
+int CharactersIn(std::string_view text)
+{
+    int count = 0;
+    for (const char byte : text)
+        count += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return count;
+}
+
+} // namespace
+
+CTextMatcher::CTextMatcher() = default;
+
+CTextMatcher::~CTextMatcher()
+{
+    ReleaseRegex();
+}
+
+void CTextMatcher::ReleaseRegex()
+{
+    pcre2_match_data_free(m_matchData);
+    pcre2_match_context_free(m_matchContext);
+    pcre2_jit_stack_free(m_jitStack);
+    pcre2_code_free(m_code);
+    m_matchData = nullptr;
+    m_matchContext = nullptr;
+    m_jitStack = nullptr;
+    m_code = nullptr;
+}
+
+bool CTextMatcher::Compile(const std::string& pattern, const Options& options)
+{
+    ReleaseRegex();
+    m_options = options;
+    m_error.clear();
+    m_errorOffset = 0;
+    m_needle.clear();
+    if (!options.regex) {
+        if (options.matchCase) {
+            m_needle = pattern;
+        } else {
+            m_folded.Fold(pattern);
+            m_needle = m_folded.Get();
+        }
+        return true;
+    }
+
+    pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);
+    if (options.wholeWords)
+        pcre2_set_compile_extra_options(context, PCRE2_EXTRA_MATCH_WORD);
+    const std::uint32_t flags = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_MULTILINE |
+                                (options.matchCase ? 0 : PCRE2_CASELESS);
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    m_code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), flags, &errorCode,
+                           &errorOffset, context);
+    pcre2_compile_context_free(context);
+    if (!m_code) {
+        PCRE2_UCHAR message[256];
+        pcre2_get_error_message(errorCode, message, sizeof message);
+        m_error = reinterpret_cast<const char*>(message);
+        m_errorOffset = CharactersIn(std::string_view(pattern).substr(0, errorOffset));
+        return false;
+    }
+    // Without the JIT the interpreter runs the same pattern, only slower.
+    pcre2_jit_compile(m_code, PCRE2_JIT_COMPLETE);
+    m_matchData = pcre2_match_data_create_from_pattern(m_code, nullptr);
+    m_matchContext = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(m_matchContext, kMatchLimit);
+    m_jitStack = pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr);
+    pcre2_jit_stack_assign(m_matchContext, nullptr, m_jitStack);
+    return true;
+}
+
+bool CTextMatcher::ForEachMatch(std::string_view text, const Found& found)
+{
+    if (m_options.regex)
+        return ForEachRegex(text, found);
+    if (m_needle.empty() || text.empty())
+        return true;
+    return ForEachLiteral(text, found);
+}
+
+// Without regard to case the folded text is searched, and only hits that begin and end on whole
+// characters of the original count: "ss" finds "ß", but "s" does not find half of it.
+bool CTextMatcher::ForEachLiteral(std::string_view text, const Found& found)
+{
+    const bool folding = !m_options.matchCase;
+    if (folding)
+        m_folded.Fold(text);
+    const std::string_view haystack = folding ? m_folded.Get() : text;
+    for (std::size_t from = 0; from < haystack.size();) {
+        const void* hit =
+            memmem(haystack.data() + from, haystack.size() - from, m_needle.data(), m_needle.size());
+        if (!hit)
+            break;
+        const auto hitStart = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
+        const std::size_t hitEnd = hitStart + m_needle.size();
+        const std::size_t start = folding ? m_folded.ToOriginal(hitStart) : hitStart;
+        const std::size_t end = folding ? m_folded.ToOriginal(hitEnd) : hitEnd;
+        const bool wholeCharacters =
+            !folding || (m_folded.StartsCharacter(hitStart) && m_folded.StartsCharacter(hitEnd));
+        if (!wholeCharacters || (m_options.wholeWords && !IsWholeWord(text, start, end))) {
+            from = hitStart + 1;
+            continue;
+        }
+        if (!found(start, end))
+            break;
+        from = hitEnd;
+    }
+    return true;
+}
+
+bool CTextMatcher::ForEachRegex(std::string_view text, const Found& found)
+{
+    if (!m_code || text.empty())
+        return true;
+    const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
+    for (std::size_t from = 0; from < text.size();) {
+        const int rc =
+            pcre2_match(m_code, subject, text.size(), from, PCRE2_NOTEMPTY, m_matchData, m_matchContext);
+        if (rc == PCRE2_ERROR_NOMATCH)
+            break;
+        if (rc < 0)
+            return false; // the match limit, or the JIT's stack: the pattern runs away
+        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData);
+        const std::size_t start = ovector[0];
+        const std::size_t end = ovector[1];
+        // \K in a lookahead can report an end before the start; such a match selects nothing.
+        if (end <= start) {
+            from = std::max(from, start) + 1;
+            continue;
+        }
+        if (!found(start, end))
+            break;
+        from = end;
+    }
+    return true;
+}
+
+// A match is a whole word when no word character joins it on either side: the character before it
+// or its first one is no word character, and so is its last one or the one after it.
+bool CTextMatcher::IsWholeWord(std::string_view text, std::size_t start, std::size_t end) const
+{
+    const bool joinedBefore = start > 0 && IsWordCharacter(CharacterBefore(text, start)) &&
+                              IsWordCharacter(CharacterAt(text, start));
+    const bool joinedAfter = end < text.size() && IsWordCharacter(CharacterAt(text, end)) &&
+                             IsWordCharacter(CharacterBefore(text, end));
+    return !joinedBefore && !joinedAfter;
+}
+
+bool CTextMatcher::IsWordCharacter(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "views/search/CFoldedText.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct pcre2_real_code_8;
+struct pcre2_real_match_data_8;
+struct pcre2_real_match_context_8;
+struct pcre2_real_jit_stack_8;
+
+// Finds a pattern in UTF-8 texts: as plain text, with or without regard to case (Unicode full case
+// folding: "STRASSE" finds "straße"), or as a PCRE2 regular expression compiled with its JIT; in
+// both cases optionally only as whole words. Occurrences never overlap and are never empty.
+class CTextMatcher
+{
+public:
+    struct Options
+    {
+        bool matchCase = false;
+        bool wholeWords = false;
+        bool regex = false;
+    };
+
+    // Steps one regular expression may take on one text before it counts as running away.
+    static constexpr unsigned kMatchLimit = 2'000'000;
+
+    CTextMatcher();
+    ~CTextMatcher();
+    CTextMatcher(const CTextMatcher&) = delete;
+    CTextMatcher& operator=(const CTextMatcher&) = delete;
+
+    // False when the pattern is no valid regular expression; GetError and GetErrorOffset then
+    // say why and where. An empty pattern is valid and finds nothing.
+    bool Compile(const std::string& pattern, const Options& options);
+    const std::string& GetError() const { return m_error; }
+    // The place of the error, in characters from the pattern's start.
+    int GetErrorOffset() const { return m_errorOffset; }
+
+    // Calls found with the byte offsets of every occurrence in the text, first to last, until it
+    // returns false. False when a regular expression hit the match limit on this text.
+    using Found = std::function<bool(std::size_t start, std::size_t end)>;
+    bool ForEachMatch(std::string_view text, const Found& found);
+
+    // Letters, digits and the underscore of every script, as \w of the regular expressions.
+    static bool IsWordCharacter(char32_t c);
+
+private:
+    bool ForEachLiteral(std::string_view text, const Found& found);
+    bool ForEachRegex(std::string_view text, const Found& found);
+    bool IsWholeWord(std::string_view text, std::size_t start, std::size_t end) const;
+    void ReleaseRegex();
+
+    Options m_options;
+    std::string m_needle; // the plain pattern, folded unless the case matters
+    CFoldedText m_folded;
+    pcre2_real_code_8* m_code = nullptr;
+    pcre2_real_match_data_8* m_matchData = nullptr;
+    pcre2_real_match_context_8* m_matchContext = nullptr;
+    pcre2_real_jit_stack_8* m_jitStack = nullptr;
+    std::string m_error;
+    int m_errorOffset = 0;
+};
