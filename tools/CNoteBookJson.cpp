@@ -3,10 +3,16 @@
 #include "model/CNoteBook.h"
 #include "model/CTextCodec.h"
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using json = nlohmann::ordered_json;
 
@@ -193,26 +199,96 @@ void LoadNotes(const json& notes, CNoteBook& book)
     }
 }
 
+// A string as JSON prints it: quotes, backslashes and control characters escaped, every other byte as
+// it is. Runs of plain bytes, nearly all of a note, are found sixteen at a time.
+void AppendString(std::string& out, std::string_view text)
+{
+    out += '"';
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t plain = i;
+#if defined(__SSE2__)
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i backslash = _mm_set1_epi8('\\');
+        const __m128i control = _mm_set1_epi8(0x1F);
+        while (plain + 16 <= text.size()) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + plain));
+            const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk);
+            const __m128i special = _mm_or_si128(
+                low, _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)));
+            const int mask = _mm_movemask_epi8(special);
+            if (mask != 0) {
+                plain += static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+                break;
+            }
+            plain += 16;
+        }
+#endif
+        while (plain < text.size() && static_cast<unsigned char>(text[plain]) >= 0x20 && text[plain] != '"' &&
+               text[plain] != '\\')
+            ++plain;
+        out.append(text, i, plain - i);
+        if (plain == text.size())
+            break;
+        static const char hex[] = "0123456789abcdef";
+        const auto c = static_cast<unsigned char>(text[plain]);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+        i = plain + 1;
+    }
+    out += '"';
+}
+
+// One member of a note's object, indented as in the notes' list.
+void AppendField(std::string& out, const char* name, std::string_view value)
+{
+    out += "      \"";
+    out += name;
+    out += "\": ";
+    AppendString(out, value);
+}
+
+constexpr std::size_t kWriteBlock = 1 << 20;
+
+void Flush(std::string& text, std::FILE* out)
+{
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out) != text.size())
+        throw std::runtime_error("cannot write to standard output");
+    text.clear();
+}
+
 } // namespace
 
-json CNoteBookJson::Dump(const CNoteBook& book)
+void CNoteBookJson::Write(const CNoteBook& book, std::FILE* out)
 {
     const CViewSettings& view = book.GetViewSettings();
     const std::uint32_t version = book.GetFileVersion();
-    json notes = json::array();
-    for (NotePosition pos = book.GetNextPosition(0); pos != 0; pos = book.GetNextPosition(pos)) {
-        const CNote* note = book.GetNoteAt(pos);
-        json entry = {{"title", note->GetTitle()}, {"text", note->GetText()}};
-        // A notebook that mixes code pages keeps some strings in another one than its own.
-        const TextEncoding title = book.CodePageFor(note->GetTitleCodePage());
-        const TextEncoding text = book.CodePageFor(note->GetTextCodePage());
-        if (title != book.GetEncoding())
-            entry["title_encoding"] = EncodingName(title);
-        if (text != book.GetEncoding())
-            entry["text_encoding"] = EncodingName(text);
-        notes.push_back(std::move(entry));
-    }
-    return {
+    const json head = {
         {"version", version},
         {"encoding", EncodingName(book.GetEncoding())},
         {"password", !book.GetPassword().empty()},
@@ -220,8 +296,35 @@ json CNoteBookJson::Dump(const CNoteBook& book)
         {"pane_shares", version >= 8 ? json{view.m_paneFirst, view.m_paneSecond} : json()},
         {"font", FontJson(view.m_font)},
         {"placement", version >= 7 ? PlacementJson(view.m_placement) : json()},
-        {"notes", std::move(notes)},
     };
+    // The notes follow the head's last field, as the one object they make would print them.
+    std::string text = head.dump(2);
+    text.resize(text.size() - 2);
+    text += book.GetCount() == 0 ? ",\n  \"notes\": []\n}\n" : ",\n  \"notes\": [\n";
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        text += i == 0 ? "    {\n" : ",\n    {\n";
+        AppendField(text, "title", note.GetTitle());
+        text += ",\n";
+        AppendField(text, "text", note.GetText());
+        // A notebook that mixes code pages keeps some strings in another one than its own.
+        const TextEncoding title = book.CodePageFor(note.GetTitleCodePage());
+        const TextEncoding body = book.CodePageFor(note.GetTextCodePage());
+        if (title != book.GetEncoding()) {
+            text += ",\n";
+            AppendField(text, "title_encoding", EncodingName(title));
+        }
+        if (body != book.GetEncoding()) {
+            text += ",\n";
+            AppendField(text, "text_encoding", EncodingName(body));
+        }
+        text += "\n    }";
+        if (text.size() >= kWriteBlock)
+            Flush(text, out);
+    }
+    if (book.GetCount() > 0)
+        text += "\n  ]\n}\n";
+    Flush(text, out);
 }
 
 void CNoteBookJson::Load(const json& j, CNoteBook& book, bool& passwordWanted)

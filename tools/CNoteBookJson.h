@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
 class CNoteBook;
 
 // The notebook as JSON for the tool: every field of the two view records, the notes in order and
@@ -10,7 +12,9 @@ class CNoteBook;
 class CNoteBookJson
 {
 public:
-    static nlohmann::ordered_json Dump(const CNoteBook& book);
+    // Prints the notebook as the JSON object it is, a note at a time, so that a notebook of a
+    // million notes is never held a second time. Raises std::runtime_error when the output fails.
+    static void Write(const CNoteBook& book, std::FILE* out);
 
     // Fills a new notebook from JSON written by Dump (or by hand). "password" may be a string, the
     // new password; true asks for the password to come from elsewhere (passwordWanted). Raises

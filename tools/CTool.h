@@ -24,6 +24,7 @@ public:
     int Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options);
 
 private:
+    static CNoteBook& NoteBook();
     bool Read(CNoteBook& book, const std::string& file);
 
     CPasswordSource m_password;
