@@ -50,7 +50,14 @@ void CSearchBar::resizeEvent(QResizeEvent* event)
     m_wndEdit->setGeometry(r.left() + 2, r.top() + 2, e - (r.left() + 2), height);
     const int buttonWidth = static_cast<int>(100 / g_scaleX + e + 2) - (e + 2);
     m_wndButton->setGeometry(e + 2, r.top() + 2, buttonWidth, height);
-    m_wndFindAllButton->setGeometry(e + 2 + buttonWidth + 2, r.top() + 2, buttonWidth, height);
+    // Find All takes what is left of the row, up to the Search button's width; a button cut off
+    // by the row's end would be no button at all, so without room for its text it stays hidden
+    // (the menu and Ctrl+Shift+F still reach it).
+    const int left = e + 2 + buttonWidth + 2;
+    const int room = std::min(buttonWidth, r.right() + 1 - left);
+    m_wndFindAllButton->setGeometry(left, r.top() + 2, std::max(room, 0), height);
+    const int text = m_wndFindAllButton->fontMetrics().horizontalAdvance(m_wndFindAllButton->text());
+    m_wndFindAllButton->setVisible(room >= text + 12);
 }
 
 // The row is measured from its own top, since the menu bar here lies inside the window above it.

@@ -114,6 +114,17 @@ TEST_F(SearchBarTest, BoxTakesFiftyCharactersAndLaysOutOnTheToolbarRow)
     EXPECT_EQ(frame->m_wndSearchBar->Button()->text(), "Search");
     EXPECT_EQ(frame->m_wndSearchBar->Button()->width(), 100);
     EXPECT_GT(frame->m_wndSearchBar->width(), 0);
+    // Find All takes what the row has left: whole at the usual width, or not at all.
+    for (const int width : {600, 800, 1000}) {
+        frame->resize(width, 600);
+        const QPushButton* findAll = frame->m_wndSearchBar->FindAllButton();
+        if (width != 800) {
+            EXPECT_EQ(findAll->isVisible(), width == 1000) << width;
+        }
+        if (findAll->isVisible()) {
+            EXPECT_LE(findAll->geometry().right(), frame->m_wndSearchBar->rect().right()) << width;
+        }
+    }
     QTest::keyClick(Box(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(Box()->hasFocus());
 }
