@@ -1,5 +1,6 @@
 #include "views/CRichEditCtrlEx.h"
 
+#include "platform/qt/CCommandRouter.h"
 #include "views/CTextBoxAccessible.h"
 
 #include <QAccessible>
@@ -491,29 +492,9 @@ bool CRichEditCtrlEx::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        static const QKeySequence::StandardKey editing[] = {QKeySequence::Copy,
-                                                            QKeySequence::Cut,
-                                                            QKeySequence::Paste,
-                                                            QKeySequence::Undo,
-                                                            QKeySequence::Redo,
-                                                            QKeySequence::SelectAll,
-                                                            QKeySequence::Delete,
-                                                            QKeySequence::DeleteEndOfWord,
-                                                            QKeySequence::DeleteStartOfWord,
-                                                            QKeySequence::MoveToNextWord,
-                                                            QKeySequence::MoveToPreviousWord,
-                                                            QKeySequence::SelectNextWord,
-                                                            QKeySequence::SelectPreviousWord,
-                                                            QKeySequence::MoveToStartOfDocument,
-                                                            QKeySequence::MoveToEndOfDocument,
-                                                            QKeySequence::SelectStartOfDocument,
-                                                            QKeySequence::SelectEndOfDocument};
         const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
                            !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
-        bool ours = typed || key->key() == Qt::Key_Backspace;
-        for (const QKeySequence::StandardKey standard : editing)
-            ours = ours || key->matches(standard);
-        if (ours) {
+        if (typed || CCommandRouter::IsEditingKey(QKeySequence(key->keyCombination()))) {
             event->accept();
             return true;
         }

@@ -6,17 +6,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QShortcut>
 #include <QStatusTipEvent>
-#include <QTextEdit>
 
 namespace {
 
 bool IsTextBox(const QWidget* widget)
 {
-    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
-           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget);
 }
 
 // The keys a text box gives a meaning of its own.
@@ -141,8 +138,11 @@ void CCommandRouter::WatchMenu(QMenu* menu)
 
 bool CCommandRouter::IsTextEditingKey(const QWidget* focus, const QKeySequence& key)
 {
-    if (!IsTextBox(focus))
-        return false;
+    return IsTextBox(focus) && IsEditingKey(key);
+}
+
+bool CCommandRouter::IsEditingKey(const QKeySequence& key)
+{
     for (const QKeySequence::StandardKey standard : kEditingKeys)
         for (const QKeySequence& binding : QKeySequence::keyBindings(standard))
             if (binding.matches(key) == QKeySequence::ExactMatch)

@@ -49,6 +49,8 @@ public:
 
     // True when the key, typed into this widget, has an editing meaning there.
     static bool IsTextEditingKey(const QWidget* focus, const QKeySequence& key);
+    // True when the key has an editing meaning in any text box.
+    static bool IsEditingKey(const QKeySequence& key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
