@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -325,7 +326,9 @@ void CMainFrame::UpdateTitle()
 {
     const CNoteBook* book = GetNoteBook();
     if (book && book->GetPath().HasPath())
-        setWindowTitle(QString("Pelmora - %1").arg(QString::fromStdString(book->GetPath().GetBaseName())));
+        // A name is bytes; shown as the file dialogs show it.
+        setWindowTitle(QString("Pelmora - %1")
+                           .arg(QFile::decodeName(QByteArray::fromStdString(book->GetPath().GetBaseName()))));
     else
         setWindowTitle(QStringLiteral("Pelmora"));
 }
@@ -419,6 +422,14 @@ void CMainFrame::SetPaneShares(std::int32_t first, std::int32_t second)
 }
 
 // --- window events ----------------------------------------------------------------------------
+
+// Coming back to the window is when a change another program made to the notebook is noticed.
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_book->CheckDisk();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {

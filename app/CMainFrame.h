@@ -53,6 +53,9 @@ public:
     // The save prompt; false when the user (or a failed save) stops the operation.
     bool ConfirmDiscard() { return m_book->ConfirmDiscard(); }
     void CloseBook() { m_book->Close(); }
+    // At a start without a notebook: the unsaved changes that an ended Pelmora left behind.
+    void OfferRecovery() { m_book->OfferLeftBehind(); }
+    CBookController& GetBookController() { return *m_book; }
 
     // INotePanelOwner
     const QFont& GetTitleFont() const override { return m_titleFont; }
@@ -92,6 +95,7 @@ public:
     CSearchBar* m_wndSearchBar = nullptr;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 

@@ -29,7 +29,7 @@ CPelmoraApp::CPelmoraApp() = default;
 
 CPelmoraApp::~CPelmoraApp() = default;
 
-bool CPelmoraApp::InitInstance(const QStringList& arguments)
+bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
 {
     // Names only: the program keeps no settings outside its notebooks.
     QApplication::setOrganizationName("Orlathwick");
@@ -46,7 +46,9 @@ bool CPelmoraApp::InitInstance(const QStringList& arguments)
     m_pMainWnd->show();
 
     // One optional argument, the notebook to open; nothing else is interpreted.
-    if (arguments.size() > 1 && !arguments.at(1).isEmpty())
-        m_pMainWnd->OpenBook(arguments.at(1).toStdString());
+    if (arguments.size() > 1 && !arguments[1].empty())
+        m_pMainWnd->OpenBook(arguments[1]);
+    else
+        m_pMainWnd->OfferRecovery();
     return true;
 }

@@ -1,6 +1,6 @@
 // The note commands on a 100,000-note notebook, through the real frame offscreen, each until the
 // list is refilled and painted.
-#include "MassNoteBook.h"
+#include "MassFrame.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "model/CNoteBook.h"
@@ -22,18 +22,6 @@ std::unique_ptr<CMainFrame> g_frame;
 CMainFrame& Frame()
 {
     return *g_frame;
-}
-
-void OpenMassNoteBook()
-{
-    g_frame = std::make_unique<CMainFrame>();
-    g_frame->Create();
-    g_frame->resize(1000, 800);
-    g_frame->show();
-    g_frame->GetRouter().Run(ID_FILE_NEW);
-    FillMassNoteBook(*g_frame->GetNoteBook());
-    g_frame->GetNotePanel()->ReloadNoteList();
-    QApplication::processEvents();
 }
 
 void RunCommand(int id)
@@ -98,7 +86,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
-    OpenMassNoteBook();
+    g_frame = OpenMassFrame();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_frame.reset();

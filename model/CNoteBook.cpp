@@ -25,6 +25,7 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
     else
         m_notes.insert(m_notes.begin(), std::move(note));
     m_bySerial.emplace(raw->GetSerial(), raw);
+    ++m_changeCount;
     if (markModified)
         SetModified();
     return raw;
@@ -75,6 +76,7 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
     if (index < 0)
         return;
     const auto i = static_cast<std::size_t>(index);
+    ++m_changeCount;
     if (up && i > 0)
         std::swap(m_notes[i], m_notes[i - 1]);
     else if (!up && i + 1 < m_notes.size())
@@ -123,6 +125,7 @@ void CNoteBook::SortByTitle()
 void CNoteBook::Clear()
 {
     CNote::ResetSerials();
+    ++m_changeCount;
     m_bySerial.clear();
     m_notes.clear();
     m_password.clear();
@@ -138,9 +141,9 @@ INoteBookFrame* CNoteBook::GetMainFrame()
     return m_mainFrame;
 }
 
-bool CNoteBook::WriteFile(const std::string& path)
+bool CNoteBook::WriteFile(const std::string& path, const std::string& backupFolder)
 {
-    return CNoteBookWriter(*this).Write(path);
+    return CNoteBookWriter(*this).Write(path, backupFolder);
 }
 
 bool CNoteBook::ReadFile(const std::string& path)

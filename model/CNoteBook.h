@@ -44,20 +44,32 @@ public:
     void SortByTitle();
     void Clear();
 
-    void SetModified() { m_modified = true; }
+    void SetModified()
+    {
+        m_modified = true;
+        ++m_changeCount;
+    }
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified) { m_modified = modified; }
+    // Grows with every change of the notes, their order, the view or the password, marked or not;
+    // a copy made in steps starts again when it moves.
+    std::uint64_t GetChangeCount() const { return m_changeCount; }
 
     const std::string& GetPassword() const { return m_password; }
-    void SetPassword(std::string password) { m_password = std::move(password); }
+    void SetPassword(std::string password)
+    {
+        m_password = std::move(password);
+        ++m_changeCount;
+    }
 
     CFilePath& GetPath() { return m_path; }
     const CFilePath& GetPath() const { return m_path; }
 
     INoteBookFrame* GetMainFrame();
 
-    // Save and Open: each reports its failures itself and returns false.
-    bool WriteFile(const std::string& path);
+    // Save and Open: each reports its failures itself and returns false. A save with a backup
+    // folder keeps the file it replaces there.
+    bool WriteFile(const std::string& path, const std::string& backupFolder = {});
     bool ReadFile(const std::string& path);
 
     // What the last read found, and what the writer uses when there is no main window.
@@ -77,6 +89,7 @@ public:
 private:
     CFilePath m_path;
     bool m_modified = false;
+    std::uint64_t m_changeCount = 0;
     INoteBookFrame* m_mainFrame = nullptr;
     bool m_mainFrameLooked = false;
     std::vector<std::unique_ptr<CNote>> m_notes;

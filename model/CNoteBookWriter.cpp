@@ -51,7 +51,7 @@ TextEncoding CNoteBookWriter::ChooseEncoding() const
     return TextEncoding::windows1252;
 }
 
-void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
+void CNoteBookWriter::WriteHeader(CBufferedFile& out, CTextCodec* codec)
 {
     CViewSettings view = m_book.GetViewSettings();
     if (INoteBookFrame* frame = m_book.GetMainFrame()) {
@@ -88,14 +88,20 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
         block.Encipher(kNoteBookKey);
         out.Write(block.GetData(), block.GetSize());
     }
+}
+
+void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
+{
+    WriteHeader(out, codec);
     for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos))
         m_book.GetNoteAt(pos)->WriteRecord(out, codec);
     out.FlushBuffer();
 }
 
-bool CNoteBookWriter::Write(const std::string& path)
+bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     CSafeSave save(path);
+    save.KeepBackupIn(backupFolder);
     CFile lock;
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
         !LockTarget(save.GetTarget(), lock) || !save.Begin()) {

@@ -17,13 +17,18 @@ public:
     explicit CNoteBookWriter(CNoteBook& book);
 
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
-    // file on disk is unchanged.
-    bool Write(const std::string& path);
+    // file on disk is unchanged. With a backup folder the replaced file is kept there.
+    bool Write(const std::string& path, const std::string& backupFolder = {});
+
+    // The pieces of the file, for a copy written note by note (the recovery copy).
+    // The code page the file gets: the one it was read in where every character fits, else UTF-8.
+    TextEncoding ChooseEncoding() const;
+    // The header and the password block; raises CFileException.
+    void WriteHeader(CBufferedFile& out, CTextCodec* codec);
 
 private:
     // Takes the target for ourselves; false when it exists and cannot be had.
     static bool LockTarget(const std::string& target, CFile& lock);
-    TextEncoding ChooseEncoding() const;
     void WriteContents(CBufferedFile& out, CTextCodec* codec);
 
     CNoteBook& m_book;

@@ -76,6 +76,13 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     return true;
 }
 
+void CFile::Attach(int fd, const std::string& name)
+{
+    Abort();
+    m_fd = fd;
+    m_path = name;
+}
+
 std::size_t CFile::Read(void* buffer, std::size_t count)
 {
     auto* out = static_cast<char*>(buffer);

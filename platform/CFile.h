@@ -32,6 +32,8 @@ public:
 
     // Returns false and fills error (when given) on failure; never raises.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    // Takes over an open descriptor; name is what errors report.
+    void Attach(int fd, const std::string& name);
 
     // Reads up to count bytes; fewer at the end of the file. Raises on an error of the system.
     std::size_t Read(void* buffer, std::size_t count);

@@ -196,6 +196,7 @@ void CNoteEditCtrl::OnTextChanged()
 {
     if (m_bLoading || !m_textCtrl->document()->isModified())
         return;
+    emit TextEdited();
     CNoteBook& book = m_panel.GetNoteBook();
     if (book.IsModified())
         return;

@@ -47,6 +47,10 @@ public:
     CRichEditCtrlEx* GetTextCtrl() const { return m_textCtrl.get(); }
     QLineEdit* GetTitleBox() const { return m_titleBox.get(); }
 
+signals:
+    // Every change the user makes to the text, each keystroke included.
+    void TextEdited();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
