@@ -2,9 +2,11 @@
 
 #include "app/CHostWnd.h"
 #include "app/CMainFrame.h"
+#include "app/CPassphraseDlg.h"
 #include "app/CPasswordDlg.h"
 #include "app/CRecoveryKeeper.h"
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
 #include "platform/MessageBox.h"
@@ -17,6 +19,8 @@
 #include <QFile>
 
 namespace {
+
+const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
 
 // The file's name as the questions show it.
 std::string ShownName(const std::string& path)
@@ -31,9 +35,10 @@ std::string Format(const char* text, const std::string& name)
     return QString::fromUtf8(text).arg(QString::fromStdString(name)).toStdString();
 }
 
-bool Ask(const std::string& text, unsigned buttons)
+// A question about the file at path (or so named); true for Yes.
+bool AskAbout(const char* question, const std::string& path, unsigned buttons = MB_YESNO)
 {
-    return AfxMessageBox(text, buttons | MB_ICONQUESTION) == IDYES;
+    return AfxMessageBox(Format(question, ShownName(path)), buttons | MB_ICONQUESTION) == IDYES;
 }
 
 } // namespace
@@ -113,10 +118,9 @@ std::unique_ptr<CRecoverySlot> CBookController::TakeSlot(const std::string& path
     auto slot = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());
     if (slot->TakeForPath(path) != CRecoverySlot::Result::HeldElsewhere)
         return slot;
-    if (!Ask(Format("The notebook \"%1\" is already open in another Pelmora window. What is saved in "
-                    "one window can overwrite what is saved in the other. Open it anyway?",
-                    ShownName(path)),
-             MB_YESNO | MB_DEFBUTTON2))
+    if (!AskAbout("The notebook \"%1\" is already open in another Pelmora window. What is saved in one "
+                  "window can overwrite what is saved in the other. Open it anyway?",
+                  path, MB_YESNO | MB_DEFBUTTON2))
         return nullptr;
     // Its copies must not mix with the other window's.
     slot->TakeUnique(path);
@@ -148,9 +152,7 @@ void CBookController::OpenFile(const std::string& path)
         return;
     const std::string copy = slot->FindCopy();
     if (!copy.empty() && IsNewer(CFileIdentity::Of(copy), CFileIdentity::Of(path))) {
-        if (Ask(Format("Pelmora was closed without saving \"%1\". Recover the unsaved changes?",
-                       ShownName(path)),
-                MB_YESNO)) {
+        if (AskAbout(kRecover, path)) {
             OpenRecovered(std::move(slot), copy, path);
             return;
         }
@@ -196,9 +198,7 @@ void CBookController::OfferLeftBehind()
         auto slot = std::make_unique<CRecoverySlot>(folder);
         if (slot->TakeLeftBehind(left) != CRecoverySlot::Result::Taken)
             continue;
-        const std::string name = left.notebookPath.empty() ? "Untitled" : ShownName(left.notebookPath);
-        if (Ask(Format("Pelmora was closed without saving \"%1\". Recover the unsaved changes?", name),
-                MB_YESNO)) {
+        if (AskAbout(kRecover, left.notebookPath.empty() ? "Untitled" : left.notebookPath)) {
             OpenRecovered(std::move(slot), left.copyPath, left.notebookPath);
             return;
         }
@@ -236,7 +236,58 @@ bool CBookController::Save()
 bool CBookController::SaveAs()
 {
     const std::string path = CFileDialog(CFileDialog::Save, &m_frame).DoModal();
-    return !path.empty() && Write(path);
+    if (path.empty())
+        return false;
+    const std::shared_ptr<const CNoteBookSecret> before = m_pNoteBook->GetSecret();
+    if (!ChooseEncryption(path))
+        return false;
+    if (Write(path))
+        return true;
+    m_pNoteBook->SetSecret(before);
+    return false;
+}
+
+// The extension tells the kind, so that the Windows program never meets an encrypted notebook.
+bool CBookController::ChooseEncryption(const std::string& path)
+{
+    const bool encrypt = path.size() > 6 && path.compare(path.size() - 6, 6, ".pelmx") == 0;
+    if (encrypt == (m_pNoteBook->GetSecret() != nullptr))
+        return true;
+    if (!encrypt) {
+        if (!AskAbout(
+                "\"%1\" will be saved without encryption: anyone who gets the file can read it. Save it so?",
+                path, MB_YESNO | MB_DEFBUTTON2))
+            return false;
+        m_pNoteBook->SetSecret(nullptr);
+        return true;
+    }
+    CSecureBytes passphrase;
+    if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
+        return false;
+    WaitCursor wait;
+    std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase));
+    if (!secret) {
+        AfxMessageBox("ERROR: Could not write file.", MB_ICONEXCLAMATION);
+        return false;
+    }
+    m_pNoteBook->SetSecret(std::move(secret));
+    return true;
+}
+
+void CBookController::ChangePassphrase()
+{
+    if (!IsOpen() || !m_pNoteBook->GetSecret())
+        return;
+    CSecureBytes passphrase;
+    if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
+        return;
+    WaitCursor wait;
+    if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
+        m_pNoteBook->SetSecret(std::move(secret));
+        // Not on disk until saved: the notebook counts as changed.
+        m_pNoteBook->SetModified();
+        m_frame.UpdateCommandStates();
+    }
 }
 
 // Stores the open note's typing, then writes the whole notebook; the writer reports failures.
@@ -285,8 +336,7 @@ void CBookController::CheckDisk()
         return;
     }
     m_checkingDisk = true;
-    const bool reload = Ask(
-        Format("The notebook \"%1\" was changed by another program. Reload it?", ShownName(path)), MB_YESNO);
+    const bool reload = AskAbout("The notebook \"%1\" was changed by another program. Reload it?", path);
     m_checkingDisk = false;
     if (reload) {
         Close();

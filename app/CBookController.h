@@ -37,6 +37,8 @@ public:
     bool Save();
     bool SaveAs();
     void SetPassword();
+    // Asks for a new passphrase of an encrypted notebook; the next save uses it.
+    void ChangePassphrase();
 
     // Reads the notebook at path into a new notebook and panel; on failure none is open.
     void OpenFile(const std::string& path);
@@ -53,6 +55,8 @@ public:
 private:
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
     bool Write(const std::string& path);
+    // Encrypted or not as the name says: asks for a passphrase, or before the encryption is dropped.
+    bool ChooseEncryption(const std::string& path);
     // The recovery place for the notebook at path; null when the user does not open a notebook
     // that another Pelmora has open.
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);

@@ -107,6 +107,11 @@ void CMainFrame::CreateBookCommands()
         ID_SET_PASSWORD, tr("Set &Password..."),
         tr("Locks the notebook with the user password given\nSet Password"),
         [this] { m_book->SetPassword(); }, bookExists);
+    m_router->Add(
+        ID_CHANGE_PASSPHRASE, tr("Change Pass&phrase..."),
+        tr("Changes the passphrase the notebook is encrypted with\nChange Passphrase"),
+        [this] { m_book->ChangePassphrase(); },
+        [this](CCmdUI& ui) { ui.Enable(IsBookOpen() && GetNoteBook()->GetSecret() != nullptr); });
     m_router->Add(ID_ASSOCIATE, tr("Associate Pelmora Files"),
                   tr("Associates Pelmora book files with Pelmora.\nAssociate"), [this] { OnAssociate(); });
     m_router->Add(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"),
@@ -242,8 +247,8 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 
 void CMainFrame::CreateMenus()
 {
-    AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_SET_PASSWORD, 0,
-                          ID_ASSOCIATE, 0, ID_APP_EXIT});
+    AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_SET_PASSWORD,
+                          ID_CHANGE_PASSPHRASE, 0, ID_ASSOCIATE, 0, ID_APP_EXIT});
     AddMenu(tr("&Note"), {ID_UNDO_CHANGES, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_NEW_NOTE,
                           ID_RENAME_NOTE, ID_DELETE_NOTE, 0, ID_MOVE_UP, ID_MOVE_DOWN, 0, ID_SORT_NOTES, 0,
                           ID_FIND_NEXT, ID_JUMP_TO_SEARCH});

@@ -86,6 +86,10 @@ public:
     {
         return CPasswordDlg::AskFor(this, prompt, password);
     }
+    bool AskPassphrase(const std::string& prompt, std::string& passphrase) override
+    {
+        return CPasswordDlg::AskForPassphrase(this, prompt, passphrase);
+    }
 
     bool m_bWordWrap = false;
     bool m_bBold = false;

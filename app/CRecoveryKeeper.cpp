@@ -1,7 +1,9 @@
 #include "app/CRecoveryKeeper.h"
 
 #include "app/CMainFrame.h"
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
 #include "platform/CRecoverySlot.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
@@ -77,11 +79,16 @@ void CRecoveryKeeper::StartWrite()
 {
     m_stale = false;
     m_seenChanges = m_book.GetChangeCount();
+    // Sealed as the notebook is, with its key and a fresh stream of nonces.
     const CRecoverySlot& slot = m_slot;
-    m_writer.Start(slot.GetCopyPath(false), [&slot](CFile& plain, CFile& out) {
+    const std::shared_ptr<const CNoteBookSecret> secret = m_book.GetSecret();
+    m_writer.Start(slot.GetCopyPath(secret != nullptr), [&slot, secret](CFile& plain, CFile& out) {
         if (!slot.WritePathRecord())
             throw CFileException(CFileException::genericException);
-        CRecoveryWriter::CopyPlain(plain, out);
+        if (secret)
+            CEncryptedFile::Seal(plain, out, secret->GetKey());
+        else
+            CRecoveryWriter::CopyPlain(plain, out);
     });
 }
 

@@ -24,6 +24,8 @@ enum CommandId : int
     ID_BOLD = 32795,
     ID_ASSOCIATE = 32796,
     ID_WORD_WRAP = 32797,
+    // Pelmora's own, beyond the Windows program's.
+    ID_CHANGE_PASSPHRASE = 32900,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -1,6 +1,9 @@
 #include "model/CNoteBook.h"
 
+#include "model/CEncryptedFile.h"
+#include "model/CEncryptedNoteBookReader.h"
 #include "model/CNoteBookReader.h"
+#include "model/CNoteBookSecret.h"
 #include "model/CNoteBookWriter.h"
 #include "model/CaseFold.h"
 #include "model/INoteBookFrame.h"
@@ -129,6 +132,7 @@ void CNoteBook::Clear()
     m_bySerial.clear();
     m_notes.clear();
     m_password.clear();
+    m_secret.reset();
     m_path.Clear();
 }
 
@@ -148,5 +152,7 @@ bool CNoteBook::WriteFile(const std::string& path, const std::string& backupFold
 
 bool CNoteBook::ReadFile(const std::string& path)
 {
+    if (CEncryptedFile::HasMagic(path))
+        return CEncryptedNoteBookReader(*this).Read(path);
     return CNoteBookReader(*this).Read(path);
 }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CNoteBookSecret;
 class INoteBookFrame;
 
 // A place in the notebook's order: 0 is none, otherwise one past the note's index. Valid while
@@ -62,6 +63,15 @@ public:
         ++m_changeCount;
     }
 
+    // An encrypted notebook's passphrase and key; null for a plain notebook, which is how a
+    // notebook read from a plain file starts. Saves follow it: encrypted while it is set.
+    const std::shared_ptr<const CNoteBookSecret>& GetSecret() const { return m_secret; }
+    void SetSecret(std::shared_ptr<const CNoteBookSecret> secret)
+    {
+        m_secret = std::move(secret);
+        ++m_changeCount;
+    }
+
     CFilePath& GetPath() { return m_path; }
     const CFilePath& GetPath() const { return m_path; }
 
@@ -95,6 +105,7 @@ private:
     std::vector<std::unique_ptr<CNote>> m_notes;
     std::unordered_map<std::int32_t, CNote*> m_bySerial;
     std::string m_password;
+    std::shared_ptr<const CNoteBookSecret> m_secret;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;

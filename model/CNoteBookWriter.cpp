@@ -2,7 +2,9 @@
 
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
@@ -98,6 +100,17 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec* codec)
     out.FlushBuffer();
 }
 
+void CNoteBookWriter::WriteSealed(CFile& out, CTextCodec* codec, const CSealKey& key)
+{
+    CFile plain;
+    if (!plain.OpenInMemory("notebook"))
+        throw CFileException(CFileException::genericException);
+    CBufferedFile buffered(plain);
+    WriteContents(buffered, codec);
+    plain.SeekToBegin();
+    CEncryptedFile::Seal(plain, out, key);
+}
+
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     CSafeSave save(path);
@@ -109,13 +122,23 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
         return false;
     }
 
+    // Every save of an encrypted notebook has a fresh salt, so a fresh key.
+    std::shared_ptr<const CNoteBookSecret> secret;
+    if (m_book.GetSecret() && !(secret = m_book.GetSecret()->Renewed())) {
+        AfxMessageBox(kCannotWrite, MB_ICONEXCLAMATION);
+        return false;
+    }
     const TextEncoding encoding = ChooseEncoding();
     try {
         std::unique_ptr<CTextCodec> codec;
         if (encoding == TextEncoding::windows1252)
             codec = std::make_unique<CTextCodec>(CTextCodec::toWindows1252);
-        CBufferedFile out(save.GetFile());
-        WriteContents(out, codec.get());
+        if (secret) {
+            WriteSealed(save.GetFile(), codec.get(), secret->GetKey());
+        } else {
+            CBufferedFile out(save.GetFile());
+            WriteContents(out, codec.get());
+        }
         if (!save.Commit()) {
             AfxMessageBox(kCannotCreate, MB_ICONEXCLAMATION);
             return false;
@@ -126,6 +149,8 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
     }
     lock.Abort();
 
+    if (secret)
+        m_book.SetSecret(std::move(secret));
     m_book.SetModifiedFlag(false);
     m_book.GetPath().SetPath(path);
     m_book.SetEncoding(encoding);

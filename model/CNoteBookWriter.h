@@ -7,6 +7,7 @@
 class CBufferedFile;
 class CFile;
 class CNoteBook;
+class CSealKey;
 
 // Writes a notebook as a version-10 file. The file is written beside the target under a temporary
 // name, pushed to the disk and then renamed over the target, so that a failed save (a full disk, a
@@ -30,6 +31,8 @@ private:
     // Takes the target for ourselves; false when it exists and cannot be had.
     static bool LockTarget(const std::string& target, CFile& lock);
     void WriteContents(CBufferedFile& out, CTextCodec* codec);
+    // The contents go to memory first and reach the file only sealed.
+    void WriteSealed(CFile& out, CTextCodec* codec, const CSealKey& key);
 
     CNoteBook& m_book;
 };

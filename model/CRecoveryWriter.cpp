@@ -5,7 +5,6 @@
 #include "model/CNoteBookWriter.h"
 #include "platform/CSafeSave.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,14 +25,10 @@ void CRecoveryWriter::Start(const std::string& target, Sealer sealer)
     m_target = target;
     m_sealer = std::move(sealer);
     m_encoding = m_book.GetEncoding();
-    if (!m_memory.IsOpen()) {
-        // Memory, never the disk: a slow disk cannot hold up the window.
-        const int fd = ::memfd_create("pelmora-recovery", MFD_CLOEXEC);
-        if (fd < 0) {
-            m_state = State::Failed;
-            return;
-        }
-        m_memory.Attach(fd, "recovery copy");
+    // Memory, never the disk: a slow disk cannot hold up the window.
+    if (!m_memory.IsOpen() && !m_memory.OpenInMemory("recovery copy")) {
+        m_state = State::Failed;
+        return;
     }
     Restart();
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +84,15 @@ void CFile::Attach(int fd, const std::string& name)
     m_path = name;
 }
 
+bool CFile::OpenInMemory(const std::string& name)
+{
+    const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Attach(fd, name);
+    return true;
+}
+
 std::size_t CFile::Read(void* buffer, std::size_t count)
 {
     auto* out = static_cast<char*>(buffer);
@@ -149,6 +159,12 @@ std::uint64_t CFile::GetLength() const
     if (::fstat(m_fd, &st) != 0)
         Raise(errno);
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+void CFile::SeekToBegin()
+{
+    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+        Raise(errno);
 }
 
 std::uint64_t CFile::GetPosition() const

@@ -8,14 +8,16 @@
 // pelmora-tool: notebook files from the command line. Exit status 0 done, 1 failed, 2 usage.
 int main(int argc, char** argv)
 {
-    CLI::App app{"Reads and writes Pelmora notebook (.pelm) files."};
+    CLI::App app{"Reads and writes Pelmora notebook files, plain (.pelm) and encrypted (.pelmx)."};
     app.require_subcommand(1);
     std::string passwordFile;
-    app.add_option("--password-file", passwordFile, "File holding the password of a locked notebook")
+    app.add_option("--password-file", passwordFile,
+                   "File holding the password of a locked notebook or the passphrase of an encrypted one")
         ->check(CLI::ExistingFile);
 
     std::string file;
     std::string directory;
+    std::string target;
     std::vector<std::string> paths;
     CLI::App* info = app.add_subcommand("info", "Version, note count, lock and view settings");
     info->add_option("FILE", file)->required();
@@ -29,6 +31,13 @@ int main(int argc, char** argv)
     CLI::App* import = app.add_subcommand("import", "Adds text files as notes at the end");
     import->add_option("--into", file, "The notebook, created when it does not exist")->required();
     import->add_option("PATH", paths, "Text files; each file name without extension is a title")->required();
+
+    CLI::App* encrypt = app.add_subcommand("encrypt", "An encrypted copy (.pelmx) of a notebook");
+    encrypt->add_option("FILE", file)->required();
+    encrypt->add_option("OUT", target, "The encrypted notebook, named .pelmx")->required();
+    CLI::App* decrypt = app.add_subcommand("decrypt", "A plain copy (.pelm) of an encrypted notebook");
+    decrypt->add_option("FILE", file)->required();
+    decrypt->add_option("OUT", target, "The plain notebook")->required();
 
     try {
         app.parse(argc, argv);
@@ -47,6 +56,10 @@ int main(int argc, char** argv)
             return tool.Load(file);
         if (*exportCommand)
             return tool.Export(file, directory);
+        if (*encrypt)
+            return tool.Encrypt(file, target);
+        if (*decrypt)
+            return tool.Decrypt(file, target);
         return tool.Import(file, paths);
     } catch (const std::exception& e) {
         std::cerr << "pelmora-tool: " << e.what() << '\n';

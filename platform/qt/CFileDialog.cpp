@@ -22,7 +22,7 @@ CFileDialog::CFileDialog(Mode mode, QWidget* parent, const QString& title)
 
 QString CFileDialog::Filter()
 {
-    return QStringLiteral("NoteBook (*.pelm)");
+    return QStringLiteral("NoteBook (*.pelm);;Encrypted NoteBook (*.pelmx)");
 }
 
 std::string CFileDialog::DoModal()
@@ -35,6 +35,10 @@ std::string CFileDialog::DoModal()
 
     QFileDialog dialog(m_parent, m_title, QString(), Filter());
     dialog.setDefaultSuffix(QStringLiteral("pelm"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.contains(QLatin1String("pelmx")) ? QStringLiteral("pelmx")
+                                                                        : QStringLiteral("pelm"));
+    });
     if (m_mode == Open) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);

@@ -29,6 +29,8 @@ public:
     static bool HasQueuedAnswers();
     static void ClearQueuedAnswers();
 
+    // "NoteBook (*.pelm)" and "Encrypted NoteBook (*.pelmx)"; the one chosen gives a name typed
+    // without an extension its own.
     static QString Filter();
 
 private:

@@ -66,8 +66,8 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
         tops << top->text();
     EXPECT_EQ(tops, (QStringList{"&Book", "&Note", "&Format", "&Help"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
-              (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Set &Password...", "-",
-                           "Associate Pelmora Files", "-", "E&xit"}));
+              (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Set &Password...",
+                           "Change Pass&phrase...", "-", "Associate Pelmora Files", "-", "E&xit"}));
     EXPECT_EQ(
         MenuTexts(MenuOf(ID_NEW_NOTE)),
         (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
