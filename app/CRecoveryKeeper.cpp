@@ -77,6 +77,8 @@ void CRecoveryKeeper::OnTick()
 // The worker also records the notebook's path beside the copy, off the window's thread.
 void CRecoveryKeeper::StartWrite()
 {
+    // From here on the copy in the slot is this notebook's, whenever the worker finishes.
+    m_ownsCopy = true;
     m_stale = false;
     m_seenChanges = m_book.GetChangeCount();
     // Sealed as the notebook is, with its key and a fresh stream of nonces.
@@ -101,24 +103,19 @@ void CRecoveryKeeper::OnSlice()
         Collect();
 }
 
-// Takes the worker's result once it is there.
+// Takes the worker's result once it is there. A failed copy is tried again after a while, with
+// no word more than this.
 void CRecoveryKeeper::Collect()
 {
-    switch (m_writer.GetState()) {
-    case CRecoveryWriter::State::Written:
-        m_ownsCopy = true;
-        break;
-    case CRecoveryWriter::State::Failed:
-        // Tried again after a while, without a word more than this.
+    const CRecoveryWriter::State state = m_writer.GetState();
+    if (state == CRecoveryWriter::State::Failed) {
         m_frame.SetMessageText(tr("Could not write the recovery copy: until they are saved, the "
                                   "changes are kept only in memory."));
         m_stale = true;
         m_notBefore = Clock::now() + kLongest;
-        break;
-    default:
-        return;
     }
-    m_writer.Cancel();
+    if (state == CRecoveryWriter::State::Written || state == CRecoveryWriter::State::Failed)
+        m_writer.Cancel();
 }
 
 bool CRecoveryKeeper::IsWriting()

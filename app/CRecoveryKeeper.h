@@ -35,8 +35,8 @@ public:
 
     // The copy in the slot holds this notebook's unsaved changes (a recovered notebook).
     void AdoptCopy() { m_ownsCopy = true; }
-    // Stops writing and removes the copy this notebook wrote: after a save, or when the changes
-    // are given up.
+    // Stops writing and removes the copy this notebook wrote or began to write: after a save, or
+    // when the changes are given up.
     void Discard();
     // Writes the copy now and waits for it; true when it was written. For tests and benchmarks.
     bool Flush();
