@@ -2,8 +2,13 @@
 
 #include "app/CHostWnd.h"
 #include "app/CMainFrame.h"
+#include "app/CPassphraseDlg.h"
 #include "app/CPasswordDlg.h"
+#include "app/CRecoveryKeeper.h"
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
+#include "platform/CBackupStore.h"
+#include "platform/CRecoverySlot.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/WaitCursor.h"
@@ -11,24 +16,60 @@
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 
+#include <QFile>
+
+namespace {
+
+const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
+
+// The file's name as the questions show it.
+std::string ShownName(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return QFile::decodeName(QByteArray::fromStdString(name)).toStdString();
+}
+
+std::string Format(const char* text, const std::string& name)
+{
+    return QString::fromUtf8(text).arg(QString::fromStdString(name)).toStdString();
+}
+
+// A question about the file at path (or so named); true for Yes.
+bool AskAbout(const char* question, const std::string& path, unsigned buttons = MB_YESNO)
+{
+    return AfxMessageBox(Format(question, ShownName(path)), buttons | MB_ICONQUESTION) == IDYES;
+}
+
+} // namespace
+
 CBookController::CBookController(CMainFrame& frame) : m_frame(frame) {}
 
 CBookController::~CBookController() = default;
 
-void CBookController::CreateBook()
+void CBookController::CreateBook(std::unique_ptr<CRecoverySlot> slot)
 {
+    m_slot = std::move(slot);
     m_pNoteBook = std::make_unique<CNoteBook>();
     m_pNotePanel = std::make_unique<CNotePanel>(*m_pNoteBook, m_frame);
     m_pNotePanel->Create(m_frame.GetHost());
     m_frame.GetHost()->SetContent(m_pNotePanel.get());
+    m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
+    m_onDisk = CFileIdentity();
+    m_noticed = CFileIdentity();
     m_frame.UpdateCommandStates();
 }
 
-// The panel goes before the notebook it shows.
+// The panel goes before the notebook it shows. A recovery copy goes with the notebook: closing
+// comes after a save or after the user gave the changes up.
 void CBookController::Close()
 {
+    if (m_recovery)
+        m_recovery->Discard();
+    m_recovery.reset();
     m_pNotePanel.reset();
     m_pNoteBook.reset();
+    m_slot.reset();
     m_frame.UpdateTitle();
     m_frame.UpdateCommandStates();
 }
@@ -56,23 +97,39 @@ void CBookController::New()
             return;
         Close();
     }
-    CreateBook();
+    auto slot = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());
+    slot->TakeUnique({});
+    CreateBook(std::move(slot));
 }
 
 void CBookController::Open()
 {
     if (m_pNoteBook && !ConfirmDiscard())
         return;
-    const QString path = CFileDialog(CFileDialog::Open, &m_frame, tr("Select NoteBook")).DoModal();
-    if (path.isEmpty())
+    const std::string path = CFileDialog(CFileDialog::Open, &m_frame, tr("Select NoteBook")).DoModal();
+    if (path.empty())
         return;
     Close();
-    OpenFile(path.toStdString());
+    OpenFile(path);
 }
 
-void CBookController::OpenFile(const std::string& path)
+std::unique_ptr<CRecoverySlot> CBookController::TakeSlot(const std::string& path)
 {
-    CreateBook();
+    auto slot = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());
+    if (slot->TakeForPath(path) != CRecoverySlot::Result::HeldElsewhere)
+        return slot;
+    if (!AskAbout("The notebook \"%1\" is already open in another Pelmora window. What is saved in one "
+                  "window can overwrite what is saved in the other. Open it anyway?",
+                  path, MB_YESNO | MB_DEFBUTTON2))
+        return nullptr;
+    // Its copies must not mix with the other window's.
+    slot->TakeUnique(path);
+    return slot;
+}
+
+// Reads with the status line and the wait cursor; false when the reader said why not.
+bool CBookController::ReadInto(const std::string& path)
+{
     m_frame.SetMessageText(tr("Reading NoteBook..."));
     bool read = false;
     {
@@ -83,10 +140,29 @@ void CBookController::OpenFile(const std::string& path)
         m_pNotePanel->ReloadNoteList();
         // The keys go to the list first, so the notebook can be used from the keyboard at once.
         m_pNotePanel->GetListPane()->GetListCtrl()->setFocus(Qt::OtherFocusReason);
-    } else {
-        Close();
     }
     m_frame.SetMessageText(tr("Ready"));
+    return read;
+}
+
+void CBookController::OpenFile(const std::string& path)
+{
+    std::unique_ptr<CRecoverySlot> slot = TakeSlot(path);
+    if (!slot)
+        return;
+    const std::string copy = slot->FindCopy();
+    if (!copy.empty() && IsNewer(CFileIdentity::Of(copy), CFileIdentity::Of(path))) {
+        if (AskAbout(kRecover, path)) {
+            OpenRecovered(std::move(slot), copy, path);
+            return;
+        }
+        slot->RemoveCopy();
+    }
+    CreateBook(std::move(slot));
+    if (ReadInto(path))
+        m_onDisk = CFileIdentity::Of(path);
+    else
+        Close();
     m_frame.UpdateCommandStates();
 }
 
@@ -98,18 +174,128 @@ void CBookController::OpenDropped(const std::string& path)
     OpenFile(path);
 }
 
+// The recovered notes are the notebook at its own path (none for one never saved), with changes.
+void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy,
+                                    const std::string& path)
+{
+    CreateBook(std::move(slot));
+    if (!ReadInto(copy)) {
+        Close();
+        return;
+    }
+    m_pNoteBook->GetPath().Clear();
+    if (!path.empty())
+        m_pNoteBook->GetPath().SetPath(path);
+    m_pNoteBook->SetModified();
+    m_recovery->AdoptCopy();
+    m_onDisk = CFileIdentity::Of(path);
+    m_frame.UpdateTitle();
+    m_frame.UpdateCommandStates();
+}
+
+void CBookController::OfferLeftBehind()
+{
+    const std::string folder = CRecoverySlot::DefaultFolder();
+    for (const CRecoverySlot::LeftBehind& left : CRecoverySlot::FindLeftBehind(folder)) {
+        // Saved again since the copy was made: the file holds the later work.
+        if (!left.notebookPath.empty()) {
+            const CFileIdentity notebook = CFileIdentity::Of(left.notebookPath);
+            if (notebook.Exists() && !IsNewer(CFileIdentity::Of(left.copyPath), notebook))
+                continue;
+        }
+        auto slot = std::make_unique<CRecoverySlot>(folder);
+        if (slot->TakeLeftBehind(left) != CRecoverySlot::Result::Taken)
+            continue;
+        if (AskAbout(kRecover, left.notebookPath.empty() ? "Untitled" : left.notebookPath)) {
+            OpenRecovered(std::move(slot), left.copyPath, left.notebookPath);
+            return;
+        }
+        slot->RemoveCopy();
+    }
+}
+
+bool CBookController::ChangedOnDisk() const
+{
+    const CFileIdentity now = CFileIdentity::Of(m_pNoteBook->GetPath().GetPath());
+    return m_onDisk.Exists() && now.Exists() && now != m_onDisk;
+}
+
 bool CBookController::Save()
 {
     if (!m_pNoteBook->GetPath().HasPath())
         return SaveAs();
     const std::string path = m_pNoteBook->GetPath().GetPath();
+    if (ChangedOnDisk()) {
+        switch (AfxMessageBox(Format("The notebook \"%1\" was changed by another program since you opened or "
+                                     "saved it. Save your version over it?",
+                                     ShownName(path)),
+                              MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3)) {
+        case IDYES:
+            break;
+        case IDNO:
+            return SaveAs();
+        default:
+            return false;
+        }
+    }
     return Write(path);
 }
 
 bool CBookController::SaveAs()
 {
-    const QString path = CFileDialog(CFileDialog::Save, &m_frame).DoModal();
-    return !path.isEmpty() && Write(path.toStdString());
+    const std::string path = CFileDialog(CFileDialog::Save, &m_frame).DoModal();
+    if (path.empty())
+        return false;
+    const std::shared_ptr<const CNoteBookSecret> before = m_pNoteBook->GetSecret();
+    if (!ChooseEncryption(path))
+        return false;
+    if (Write(path))
+        return true;
+    m_pNoteBook->SetSecret(before);
+    return false;
+}
+
+// The extension tells the kind, so that the Windows program never meets an encrypted notebook.
+bool CBookController::ChooseEncryption(const std::string& path)
+{
+    const bool encrypt = path.size() > 6 && path.compare(path.size() - 6, 6, ".pelmx") == 0;
+    if (encrypt == (m_pNoteBook->GetSecret() != nullptr))
+        return true;
+    if (!encrypt) {
+        if (!AskAbout(
+                "\"%1\" will be saved without encryption: anyone who gets the file can read it. Save it so?",
+                path, MB_YESNO | MB_DEFBUTTON2))
+            return false;
+        m_pNoteBook->SetSecret(nullptr);
+        return true;
+    }
+    CSecureBytes passphrase;
+    if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
+        return false;
+    WaitCursor wait;
+    std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase));
+    if (!secret) {
+        AfxMessageBox("ERROR: Could not write file.", MB_ICONEXCLAMATION);
+        return false;
+    }
+    m_pNoteBook->SetSecret(std::move(secret));
+    return true;
+}
+
+void CBookController::ChangePassphrase()
+{
+    if (!IsOpen() || !m_pNoteBook->GetSecret())
+        return;
+    CSecureBytes passphrase;
+    if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
+        return;
+    WaitCursor wait;
+    if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
+        m_pNoteBook->SetSecret(std::move(secret));
+        // Not on disk until saved: the notebook counts as changed.
+        m_pNoteBook->SetModified();
+        m_frame.UpdateCommandStates();
+    }
 }
 
 bool CBookController::ConfirmCodePage()
@@ -129,20 +315,59 @@ bool CBookController::ConfirmCodePage()
 }
 
 // Stores the open note's typing, then writes the whole notebook; the writer reports failures.
+// The recovery copy has done its work once the notebook is on disk.
 bool CBookController::Write(const std::string& path)
 {
     m_pNotePanel->StoreActiveText();
     if (!ConfirmCodePage())
         return false;
     m_frame.SetMessageText(tr("Saving NoteBook..."));
+    const std::string before = m_pNoteBook->GetPath().GetPath();
     bool written = false;
     {
         WaitCursor wait;
-        written = m_pNoteBook->WriteFile(path);
+        written = m_pNoteBook->WriteFile(path, CBackupStore::DefaultFolder());
+    }
+    if (written) {
+        m_recovery->Discard();
+        m_onDisk = CFileIdentity::Of(path);
+        m_noticed = CFileIdentity();
+        if (path != before || !m_slot->IsTaken())
+            MoveSlotTo(path);
     }
     m_frame.SetMessageText(tr("Ready"));
     m_frame.UpdateCommandStates();
     return written;
+}
+
+// After Save As the notebook's copies and its open mark go with its new path.
+void CBookController::MoveSlotTo(const std::string& path)
+{
+    if (m_slot->TakeForPath(path) == CRecoverySlot::Result::HeldElsewhere)
+        m_slot->TakeUnique(path);
+}
+
+void CBookController::CheckDisk()
+{
+    if (!IsOpen() || m_checkingDisk || !m_pNoteBook->GetPath().HasPath())
+        return;
+    const std::string path = m_pNoteBook->GetPath().GetPath();
+    const CFileIdentity now = CFileIdentity::Of(path);
+    if (!m_onDisk.Exists() || !now.Exists() || now == m_onDisk || now == m_noticed)
+        return;
+    m_noticed = now;
+    if (m_pNoteBook->IsModified()) {
+        m_frame.SetMessageText(tr("The notebook was changed by another program. Save will ask before "
+                                  "writing over it."));
+        return;
+    }
+    m_checkingDisk = true;
+    const bool reload = AskAbout("The notebook \"%1\" was changed by another program. Reload it?", path);
+    m_checkingDisk = false;
+    if (reload) {
+        Close();
+        OpenFile(path);
+    }
 }
 
 void CBookController::SetPassword()

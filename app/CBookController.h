@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CFileIdentity.h"
+
 #include <QObject>
 
 #include <memory>
@@ -8,10 +10,14 @@
 class CMainFrame;
 class CNoteBook;
 class CNotePanel;
+class CRecoveryKeeper;
+class CRecoverySlot;
 
 // Coordinates the notebook lifecycle for one main frame: New, Open, Save, Save As, the save
-// prompt, closing and the password. It owns the open notebook and the panel that shows it, which
-// are made and dropped together. The frame owns the controller and outlives it.
+// prompt, closing and the password. It owns the open notebook, the panel that shows it, its place
+// in the recovery folder and the keeper of its recovery copy, which are made and dropped together.
+// It remembers what the notebook's file was when it was read or saved, so that a change another
+// program made is never written over unasked. The frame owns the controller and outlives it.
 class CBookController : public QObject
 {
     Q_OBJECT
@@ -22,6 +28,7 @@ public:
 
     CNoteBook* GetNoteBook() const { return m_pNoteBook.get(); }
     CNotePanel* GetNotePanel() const { return m_pNotePanel.get(); }
+    CRecoveryKeeper* GetRecoveryKeeper() const { return m_recovery.get(); }
     bool IsOpen() const { return m_pNoteBook && m_pNotePanel; }
 
     // The Book menu's commands.
@@ -30,6 +37,8 @@ public:
     bool Save();
     bool SaveAs();
     void SetPassword();
+    // Asks for a new passphrase of an encrypted notebook; the next save uses it.
+    void ChangePassphrase();
 
     // Reads the notebook at path into a new notebook and panel; on failure none is open.
     void OpenFile(const std::string& path);
@@ -39,14 +48,34 @@ public:
     bool ConfirmDiscard();
     void Close();
 
+    // At a start without a notebook: offers the unsaved changes that Pelmoras which ended without
+    // saving left behind, one at a time, until one is taken.
+    void OfferLeftBehind();
+    // The window became active again: a notebook changed on disk is offered for reloading.
+    void CheckDisk();
+
 private:
-    void CreateBook();
+    void CreateBook(std::unique_ptr<CRecoverySlot> slot);
     // Asks before a Windows-1252 notebook that holds a character the code page lacks is saved as
     // UTF-8; false when the user goes back.
     bool ConfirmCodePage();
     bool Write(const std::string& path);
+    // Encrypted or not as the name says: asks for a passphrase, or before the encryption is dropped.
+    bool ChooseEncryption(const std::string& path);
+    // The recovery place for the notebook at path; null when the user does not open a notebook
+    // that another Pelmora has open.
+    std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
+    bool ChangedOnDisk() const;
+    bool ReadInto(const std::string& path);
+    void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path);
+    void MoveSlotTo(const std::string& path);
 
     CMainFrame& m_frame;
+    std::unique_ptr<CRecoverySlot> m_slot;
     std::unique_ptr<CNotePanel> m_pNotePanel;
     std::unique_ptr<CNoteBook> m_pNoteBook;
+    std::unique_ptr<CRecoveryKeeper> m_recovery;
+    CFileIdentity m_onDisk;
+    CFileIdentity m_noticed;
+    bool m_checkingDisk = false;
 };

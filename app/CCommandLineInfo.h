@@ -1,21 +1,22 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 // The program's command line: at most one notebook to open; arguments that begin with "-" are
 // switches and are never opened. --help and --version are answered without a window, every other
-// switch has no effect, and after "--" each argument is a path again.
+// switch has no effect, and after "--" each argument is a path again. Arguments are bytes: a file
+// name need not be UTF-8.
 class CCommandLineInfo
 {
 public:
     // The arguments as the program got them, its own name first.
-    void ParseCommandLine(const QStringList& arguments);
+    void ParseCommandLine(const std::vector<std::string>& arguments);
 
     // What --help or --version prints; empty when neither was given.
-    QString SwitchAnswer() const;
+    std::string SwitchAnswer() const;
 
-    QString m_strFileName;
+    std::string m_strFileName;
     bool m_bShowHelp = false;
     bool m_bShowVersion = false;
 };

@@ -25,8 +25,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QDockWidget>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -117,6 +118,11 @@ void CMainFrame::CreateBookCommands()
         ID_SET_PASSWORD, tr("Set &Password..."),
         tr("Locks the notebook with the user password given\nSet Password"),
         [this] { m_book->SetPassword(); }, bookExists);
+    m_router->Add(
+        ID_CHANGE_PASSPHRASE, tr("Change Pass&phrase..."),
+        tr("Changes the passphrase the notebook is encrypted with\nChange Passphrase"),
+        [this] { m_book->ChangePassphrase(); },
+        [this](CCmdUI& ui) { ui.Enable(IsBookOpen() && GetNoteBook()->GetSecret() != nullptr); });
     m_router->Add(ID_ASSOCIATE, tr("Associate Pelmora Files"),
                   tr("Associates Pelmora book files with Pelmora.\nAssociate"), [this] { OnAssociate(); });
     m_router->Add(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"),
@@ -278,8 +284,9 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 
 void CMainFrame::CreateMenus()
 {
-    QMenu* book = AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-                                        ID_SET_PASSWORD, 0, ID_ASSOCIATE, 0, ID_APP_EXIT});
+    QMenu* book =
+        AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_SET_PASSWORD,
+                              ID_CHANGE_PASSPHRASE, 0, ID_ASSOCIATE, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
     auto* encoding = new QMenu(tr("Encoding"), book);
     auto* choice = new QActionGroup(encoding);
@@ -405,7 +412,9 @@ void CMainFrame::UpdateTitle()
 {
     const CNoteBook* book = GetNoteBook();
     if (book && book->GetPath().HasPath())
-        setWindowTitle(QString("Pelmora - %1").arg(QString::fromStdString(book->GetPath().GetBaseName())));
+        // A name is bytes; shown as the file dialogs show it.
+        setWindowTitle(QString("Pelmora - %1")
+                           .arg(QFile::decodeName(QByteArray::fromStdString(book->GetPath().GetBaseName()))));
     else
         setWindowTitle(QStringLiteral("Pelmora"));
 }
@@ -505,6 +514,14 @@ void CMainFrame::SetPaneShares(std::int32_t first, std::int32_t second)
 }
 
 // --- window events ----------------------------------------------------------------------------
+
+// Coming back to the window is when a change another program made to the notebook is noticed.
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_book->CheckDisk();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {

@@ -56,6 +56,9 @@ public:
     // The save prompt; false when the user (or a failed save) stops the operation.
     bool ConfirmDiscard() { return m_book->ConfirmDiscard(); }
     void CloseBook() { m_book->Close(); }
+    // At a start without a notebook: the unsaved changes that an ended Pelmora left behind.
+    void OfferRecovery() { m_book->OfferLeftBehind(); }
+    CBookController& GetBookController() { return *m_book; }
 
     // INotePanelOwner
     const QFont& GetTitleFont() const override { return m_titleFont; }
@@ -86,6 +89,10 @@ public:
     {
         return CPasswordDlg::AskFor(this, prompt, password);
     }
+    bool AskPassphrase(const std::string& prompt, std::string& passphrase) override
+    {
+        return CPasswordDlg::AskForPassphrase(this, prompt, passphrase);
+    }
 
     bool m_bWordWrap = false;
     bool m_bBold = false;
@@ -97,6 +104,7 @@ public:
     CFindAllPane* m_wndFindAllPane = nullptr;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 

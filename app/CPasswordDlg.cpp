@@ -38,7 +38,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CPasswordDlg::reject);
     connect(m_wndEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_wndEdit->setMaxLength(qMax(kMaxLength, static_cast<int>(text.size())));
+        m_wndEdit->setMaxLength(qMax(m_maxLength, static_cast<int>(text.size())));
     });
 
     auto* layout = new QVBoxLayout(this);
@@ -62,7 +62,7 @@ int CPasswordDlg::Ask(const QString& prompt, bool validate)
 
     // A prefilled password longer than the limit is shown whole; the limit shrinks back to 50 as
     // it is shortened.
-    m_wndEdit->setMaxLength(qMax(kMaxLength, static_cast<int>(m_password.size())));
+    m_wndEdit->setMaxLength(qMax(m_maxLength, static_cast<int>(m_password.size())));
     m_wndEdit->setText(m_password);
     m_wndPrompt->setText(m_promptText);
     m_wndEdit->setFocus();
@@ -98,5 +98,15 @@ bool CPasswordDlg::AskFor(QWidget* parent, const std::string& prompt, std::strin
     if (dialog.Ask(QString::fromStdString(prompt), true) != IDOK)
         return false;
     password = dialog.m_password.toStdString();
+    return true;
+}
+
+bool CPasswordDlg::AskForPassphrase(QWidget* parent, const std::string& prompt, std::string& passphrase)
+{
+    CPasswordDlg dialog(parent);
+    dialog.m_maxLength = 1024;
+    if (dialog.Ask(QString::fromStdString(prompt), false) != IDOK)
+        return false;
+    passphrase = dialog.m_password.toStdString();
     return true;
 }

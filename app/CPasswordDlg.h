@@ -25,6 +25,8 @@ public:
 
     // Asks with the length rule on; false when the user cancels.
     static bool AskFor(QWidget* parent, const std::string& prompt, std::string& password);
+    // Asks for the passphrase of an encrypted notebook: any length, no rule.
+    static bool AskForPassphrase(QWidget* parent, const std::string& prompt, std::string& passphrase);
 
     static void SetNextAnswer(int result, const QString& password = {});
     static void ClearQueuedAnswers();
@@ -41,5 +43,6 @@ private:
     QLabel* m_wndPrompt;
     QLineEdit* m_wndEdit;
     bool m_bValidate = true;
+    int m_maxLength = kMaxLength;
     QString m_promptText;
 };

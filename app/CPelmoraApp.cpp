@@ -30,7 +30,7 @@ CPelmoraApp::CPelmoraApp() = default;
 
 CPelmoraApp::~CPelmoraApp() = default;
 
-bool CPelmoraApp::InitInstance(const QStringList& arguments)
+bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
 {
     // Names only: the program keeps no settings outside its notebooks.
     QApplication::setOrganizationName("Orlathwick");
@@ -51,7 +51,9 @@ bool CPelmoraApp::InitInstance(const QStringList& arguments)
     // The toolkit has taken its own options out; of the rest only the notebook counts.
     CCommandLineInfo command;
     command.ParseCommandLine(arguments);
-    if (!command.m_strFileName.isEmpty())
-        m_pMainWnd->OpenBook(command.m_strFileName.toStdString());
+    if (!command.m_strFileName.empty())
+        m_pMainWnd->OpenBook(command.m_strFileName);
+    else
+        m_pMainWnd->OfferRecovery();
     return true;
 }

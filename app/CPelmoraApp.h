@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QStringList>
-
 #include <memory>
+#include <string>
+#include <vector>
 
 class CMainFrame;
 
@@ -14,8 +14,9 @@ public:
     CPelmoraApp();
     ~CPelmoraApp();
 
-    // False when the main frame could not be made; the program then ends.
-    bool InitInstance(const QStringList& arguments);
+    // False when the main frame could not be made; the program then ends. The arguments are the
+    // bytes of the command line: a file name need not be UTF-8.
+    bool InitInstance(const std::vector<std::string>& arguments);
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
 
 private:

@@ -28,6 +28,8 @@ enum CommandId : int
     // The notebook's code page; the Windows program had no such choice.
     ID_ENCODING_UTF8 = 32798,
     ID_ENCODING_WINDOWS1252 = 32799,
+    // Pelmora's own, beyond the Windows program's.
+    ID_CHANGE_PASSPHRASE = 32900,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -4,17 +4,16 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     // --help and --version need no display, so they are answered before the toolkit starts.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
     CCommandLineInfo command;
-    command.ParseCommandLine(arguments);
-    if (const QString answer = command.SwitchAnswer(); !answer.isEmpty()) {
-        std::fputs(answer.toLocal8Bit().constData(), stdout);
+    command.ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (const std::string answer = command.SwitchAnswer(); !answer.empty()) {
+        std::fputs(answer.c_str(), stdout);
         return 0;
     }
 
@@ -22,7 +21,9 @@ int main(int argc, char** argv)
     Q_INIT_RESOURCE(pelmora);
     QApplication application(argc, argv);
     CPelmoraApp pelmora;
-    if (!pelmora.InitInstance(QApplication::arguments()))
+    // The bytes as given, less the toolkit's own options: QApplication::arguments() would turn a name
+    // that is not UTF-8 into another.
+    if (!pelmora.InitInstance(std::vector<std::string>(argv, argv + argc)))
         return 1;
     return QApplication::exec();
 }

@@ -1,6 +1,9 @@
 #include "model/CNoteBook.h"
 
+#include "model/CEncryptedFile.h"
+#include "model/CEncryptedNoteBookReader.h"
 #include "model/CNoteBookReader.h"
+#include "model/CNoteBookSecret.h"
 #include "model/CNoteBookWriter.h"
 #include "model/CaseFold.h"
 #include "model/INoteBookFrame.h"
@@ -220,6 +223,7 @@ void CNoteBook::Clear()
     m_notes.clear();
     CountNoteChange();
     m_password.clear();
+    m_secret.reset();
     m_path.Clear();
 }
 
@@ -276,12 +280,14 @@ INoteBookFrame* CNoteBook::GetMainFrame()
     return m_mainFrame;
 }
 
-bool CNoteBook::WriteFile(const std::string& path)
+bool CNoteBook::WriteFile(const std::string& path, const std::string& backupFolder)
 {
-    return CNoteBookWriter(*this).Write(path);
+    return CNoteBookWriter(*this).Write(path, backupFolder);
 }
 
 bool CNoteBook::ReadFile(const std::string& path)
 {
+    if (CEncryptedFile::HasMagic(path))
+        return CEncryptedNoteBookReader(*this).Read(path);
     return CNoteBookReader(*this).Read(path);
 }

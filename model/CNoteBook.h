@@ -4,6 +4,7 @@
 #include "model/CNote.h"
 #include "model/CTextCodec.h"
 #include "model/CViewSettings.h"
+#include "model/NoteChanges.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CNoteBookSecret;
 class INoteBookFrame;
 
 // A place in the notebook's order: 0 is none, otherwise one past the note's index. Valid while
@@ -47,12 +49,33 @@ public:
     void SortByTitle();
     void Clear();
 
-    void SetModified() { m_modified = true; }
+    void SetModified()
+    {
+        m_modified = true;
+        CountNoteChange();
+    }
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified) { m_modified = modified; }
+    // Grows with every change of the notes, their order, the view or the password, marked or not;
+    // work made in steps (a recovery copy, the search's count) starts again when it moves. The count
+    // is the process's: a change to any note moves it.
+    std::uint64_t GetChangeCount() const { return NoteChangeCount(); }
 
     const std::string& GetPassword() const { return m_password; }
-    void SetPassword(std::string password) { m_password = std::move(password); }
+    void SetPassword(std::string password)
+    {
+        m_password = std::move(password);
+        CountNoteChange();
+    }
+
+    // An encrypted notebook's passphrase and key; null for a plain notebook, which is how a
+    // notebook read from a plain file starts. Saves follow it: encrypted while it is set.
+    const std::shared_ptr<const CNoteBookSecret>& GetSecret() const { return m_secret; }
+    void SetSecret(std::shared_ptr<const CNoteBookSecret> secret)
+    {
+        m_secret = std::move(secret);
+        CountNoteChange();
+    }
 
     CFilePath& GetPath() { return m_path; }
     const CFilePath& GetPath() const { return m_path; }
@@ -61,8 +84,9 @@ public:
     // Tells this notebook from every other one made in this process, whatever its address.
     std::uint64_t GetIdentity() const { return m_identity; }
 
-    // Save and Open: each reports its failures itself and returns false.
-    bool WriteFile(const std::string& path);
+    // Save and Open: each reports its failures itself and returns false. A save with a backup
+    // folder keeps the file it replaces there.
+    bool WriteFile(const std::string& path, const std::string& backupFolder = {});
     bool ReadFile(const std::string& path);
 
     // What the last read found, and what the writer uses when there is no main window.
@@ -103,6 +127,7 @@ private:
     std::vector<std::unique_ptr<CNote>> m_notes;
     std::unordered_map<std::int32_t, CNote*> m_bySerial;
     std::string m_password;
+    std::shared_ptr<const CNoteBookSecret> m_secret;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;

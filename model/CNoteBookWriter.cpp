@@ -2,7 +2,9 @@
 
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
@@ -37,7 +39,7 @@ bool CNoteBookWriter::LockTarget(const std::string& target, CFile& lock)
     return S_ISREG(existing.st_mode) && lock.Open(target, CFile::modeWrite | CFile::shareExclusive);
 }
 
-void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
+void CNoteBookWriter::WriteHeader(CBufferedFile& out, CTextCodec& toWindows1252)
 {
     CViewSettings view = m_book.GetViewSettings();
     if (INoteBookFrame* frame = m_book.GetMainFrame()) {
@@ -75,17 +77,37 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows125
         block.Encipher(kNoteBookKey);
         out.Write(block.GetData(), block.GetSize());
     }
-    for (NotePosition pos = m_book.GetNextPosition(0); pos != 0; pos = m_book.GetNextPosition(pos)) {
-        const CNote* note = m_book.GetNoteAt(pos);
-        note->WriteRecord(out, m_book.CodePageFor(note->GetTitleCodePage()),
-                          m_book.CodePageFor(note->GetTextCodePage()), toWindows1252);
-    }
+}
+
+void CNoteBookWriter::WriteNote(CBufferedFile& out, const CNote& note, CTextCodec& toWindows1252)
+{
+    note.WriteRecord(out, m_book.CodePageFor(note.GetTitleCodePage()),
+                     m_book.CodePageFor(note.GetTextCodePage()), toWindows1252);
+}
+
+void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
+{
+    WriteHeader(out, toWindows1252);
+    for (std::size_t i = 0; i < m_book.GetCount(); ++i)
+        WriteNote(out, *m_book.GetNoteAtIndex(i), toWindows1252);
     out.FlushBuffer();
 }
 
-bool CNoteBookWriter::Write(const std::string& path)
+void CNoteBookWriter::WriteSealed(CFile& out, CTextCodec& toWindows1252, const CSealKey& key)
+{
+    CFile plain;
+    if (!plain.OpenInMemory("notebook"))
+        throw CFileException(CFileException::genericException);
+    CBufferedFile buffered(plain);
+    WriteContents(buffered, toWindows1252);
+    plain.SeekToBegin();
+    CEncryptedFile::Seal(plain, out, key);
+}
+
+bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     CSafeSave save(path);
+    save.KeepBackupIn(backupFolder);
     CFile lock;
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
         !LockTarget(save.GetTarget(), lock) || !save.Begin()) {
@@ -93,10 +115,20 @@ bool CNoteBookWriter::Write(const std::string& path)
         return false;
     }
 
+    // Every save of an encrypted notebook has a fresh salt, so a fresh key.
+    std::shared_ptr<const CNoteBookSecret> secret;
+    if (m_book.GetSecret() && !(secret = m_book.GetSecret()->Renewed())) {
+        AfxMessageBox(kCannotWrite, MB_ICONEXCLAMATION);
+        return false;
+    }
     try {
         CTextCodec toWindows1252(CTextCodec::toWindows1252);
-        CBufferedFile out(save.GetFile());
-        WriteContents(out, toWindows1252);
+        if (secret) {
+            WriteSealed(save.GetFile(), toWindows1252, secret->GetKey());
+        } else {
+            CBufferedFile out(save.GetFile());
+            WriteContents(out, toWindows1252);
+        }
         if (!save.Commit()) {
             AfxMessageBox(kCannotCreate, MB_ICONEXCLAMATION);
             return false;
@@ -107,6 +139,8 @@ bool CNoteBookWriter::Write(const std::string& path)
     }
     lock.Abort();
 
+    if (secret)
+        m_book.SetSecret(std::move(secret));
     m_book.SetModifiedFlag(false);
     m_book.GetPath().SetPath(path);
     m_book.SettleCodePages();

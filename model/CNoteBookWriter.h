@@ -6,7 +6,9 @@
 
 class CBufferedFile;
 class CFile;
+class CNote;
 class CNoteBook;
+class CSealKey;
 
 // Writes a notebook as a version-10 file, each string in the code page the notebook chooses for
 // it; a character that code page lacks fails the save rather than being replaced. The file is
@@ -18,13 +20,21 @@ public:
     explicit CNoteBookWriter(CNoteBook& book);
 
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
-    // file on disk is unchanged.
-    bool Write(const std::string& path);
+    // file on disk is unchanged. With a backup folder the replaced file is kept there.
+    bool Write(const std::string& path, const std::string& backupFolder = {});
+
+    // The pieces of the file, for a copy written note by note (the recovery copy); each raises
+    // CFileException. The header and the password block:
+    void WriteHeader(CBufferedFile& out, CTextCodec& toWindows1252);
+    // One note's record, each string in the code page the notebook gives it.
+    void WriteNote(CBufferedFile& out, const CNote& note, CTextCodec& toWindows1252);
 
 private:
     // Takes the target for ourselves; false when it exists and cannot be had.
     static bool LockTarget(const std::string& target, CFile& lock);
     void WriteContents(CBufferedFile& out, CTextCodec& toWindows1252);
+    // The contents go to memory first and reach the file only sealed.
+    void WriteSealed(CFile& out, CTextCodec& toWindows1252, const CSealKey& key);
 
     CNoteBook& m_book;
 };

@@ -33,6 +33,12 @@ public:
 
     // Asks for a password with the length rule on; false when the user cancels.
     virtual bool AskPassword(const std::string& prompt, std::string& password) = 0;
+    // Asks for the passphrase of an encrypted notebook, of any length; as the password where the
+    // frame has no question of its own.
+    virtual bool AskPassphrase(const std::string& prompt, std::string& passphrase)
+    {
+        return AskPassword(prompt, passphrase);
+    }
 };
 
 // The application's main window, or null when there is none (the tool, most tests).

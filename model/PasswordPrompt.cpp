@@ -25,3 +25,10 @@ bool AskNoteBookPassword(INoteBookFrame* frame, const std::string& prompt, std::
         return frame->AskPassword(prompt, password);
     return Handler() && Handler()(prompt, password);
 }
+
+bool AskNoteBookPassphrase(INoteBookFrame* frame, const std::string& prompt, std::string& passphrase)
+{
+    if (frame)
+        return frame->AskPassphrase(prompt, passphrase);
+    return Handler() && Handler()(prompt, passphrase);
+}

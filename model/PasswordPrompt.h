@@ -15,3 +15,6 @@ PasswordHandler SetPasswordHandler(PasswordHandler handler);
 // Asks through the main frame when there is one, otherwise through the handler. With neither the
 // question counts as cancelled.
 bool AskNoteBookPassword(INoteBookFrame* frame, const std::string& prompt, std::string& password);
+
+// The same for the passphrase of an encrypted notebook.
+bool AskNoteBookPassphrase(INoteBookFrame* frame, const std::string& prompt, std::string& passphrase);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,10 +74,25 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
         ::close(fd);
         return fail(err);
     }
+    Attach(fd, path);
+    return true;
+}
+
+void CFile::Attach(int fd, const std::string& name)
+{
+    Abort();
     m_fd = fd;
-    m_path = path;
+    m_path = name;
     m_writeBehind = false;
     m_written = m_sentOn = 0;
+}
+
+bool CFile::OpenInMemory(const std::string& name)
+{
+    const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Attach(fd, name);
     return true;
 }
 
@@ -154,6 +170,12 @@ std::uint64_t CFile::GetLength() const
     if (::fstat(m_fd, &st) != 0)
         Raise(errno);
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+void CFile::SeekToBegin()
+{
+    if (::lseek(m_fd, 0, SEEK_SET) != 0)
+        Raise(errno);
 }
 
 std::uint64_t CFile::GetPosition() const

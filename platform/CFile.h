@@ -32,6 +32,13 @@ public:
 
     // Returns false and fills error (when given) on failure; never raises.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    // Takes over an open descriptor; name is what errors report.
+    void Attach(int fd, const std::string& name);
+    // A new file that lives in memory only (memfd), for bytes that must never reach the disk
+    // unsealed or that the window's thread must write without waiting for the disk.
+    bool OpenInMemory(const std::string& name);
+    // A name under which this process can open the file again (/proc/self/fd).
+    std::string GetDescriptorPath() const { return "/proc/self/fd/" + std::to_string(m_fd); }
 
     // Reads up to count bytes; fewer at the end of the file. Raises on an error of the system.
     std::size_t Read(void* buffer, std::size_t count);
@@ -48,6 +55,8 @@ public:
     void Abort();
 
     std::uint64_t GetLength() const;
+    // Raises on failure.
+    void SeekToBegin();
     std::uint64_t GetPosition() const;
     bool IsOpen() const { return m_fd >= 0; }
     int GetDescriptor() const { return m_fd; }

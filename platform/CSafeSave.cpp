@@ -1,7 +1,13 @@
 #include "platform/CSafeSave.h"
 
+#include "platform/CBackupStore.h"
+
+#include "platform/Sodium.h"
+
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +26,30 @@ std::string FileNameOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The hidden name a temporary file of the target gets: ".NAME." and six characters of mkstemp.
+std::string TempPrefix(const std::string& target)
+{
+    return "." + FileNameOf(target).substr(0, 200) + ".";
+}
+
+const char kTempChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+std::string RandomTempSuffix()
+{
+    InitSodium();
+    std::string suffix(6, ' ');
+    for (char& c : suffix)
+        c = kTempChars[randombytes_uniform(sizeof kTempChars - 1)];
+    return suffix;
+}
+
+bool IsTempSuffix(const char* suffix)
+{
+    if (std::strlen(suffix) != 6)
+        return false;
+    return std::strspn(suffix, kTempChars) == 6;
 }
 
 // Follows symbolic links hop by hop to the file they name, which need not exist yet. A loop is
@@ -71,6 +101,43 @@ CSafeSave::~CSafeSave()
         ::unlink(m_tempPath.c_str());
 }
 
+void CSafeSave::RemoveStaleTemporaries(const std::string& target)
+{
+    const std::string folder = DirectoryOf(target);
+    const std::string prefix = TempPrefix(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strncmp(name, prefix.c_str(), prefix.size()) == 0 && IsTempSuffix(name + prefix.size()))
+            ::unlinkat(::dirfd(dir), name, 0);
+    }
+    ::closedir(dir);
+}
+
+bool CSafeSave::CreateUnnamed(mode_t mode)
+{
+    const int fd = ::open(DirectoryOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    m_file.Attach(fd, m_target);
+    m_unnamed = true;
+    return true;
+}
+
+// Same folder, so that the rename stays on one file system; a name short enough for any.
+bool CSafeSave::CreateNamed()
+{
+    std::string pattern = DirectoryOf(m_target) + "/" + TempPrefix(m_target) + "XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    m_tempPath = pattern;
+    return m_file.Open(m_tempPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+}
+
 bool CSafeSave::Begin()
 {
     struct stat existing
@@ -80,30 +147,46 @@ bool CSafeSave::Begin()
     // Only a regular file is replaced: never a device, a pipe or a folder.
     if (exists ? !S_ISREG(existing.st_mode) : errno != ENOENT)
         return false;
-    // Same folder, so that the rename stays on one file system; a name short enough for any.
-    std::string pattern = DirectoryOf(m_target) + "/." + FileNameOf(m_target).substr(0, 200) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    m_tempPath = pattern;
-    if (!m_file.Open(m_tempPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+    RemoveStaleTemporaries(m_target);
+    const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
+    if (!CreateUnnamed(mode) && !CreateNamed())
         return false;
     m_file.WriteBehind();
     const int descriptor = m_file.GetDescriptor();
-    if (!exists)
-        return ::fchmod(descriptor, NewFileMode()) == 0;
     // The owner is kept where we may change it (root saving another user's file).
-    if (::fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
+    if (exists && ::fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
         // Not ours to give away: the file stays our own, as a newly created one would.
     }
-    return ::fchmod(descriptor, existing.st_mode & 07777) == 0;
+    return ::fchmod(descriptor, mode) == 0;
+}
+
+// The unnamed file gets a hidden name only for the moment before the rename.
+bool CSafeSave::GiveName()
+{
+    if (!m_unnamed)
+        return true;
+    const std::string self = "/proc/self/fd/" + std::to_string(m_file.GetDescriptor());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // linkat refuses a name that exists.
+        const std::string pattern = DirectoryOf(m_target) + "/" + TempPrefix(m_target) + RandomTempSuffix();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, pattern.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            m_tempPath = pattern;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 bool CSafeSave::Commit()
 {
     m_file.Flush();
+    if (!GiveName())
+        return false;
     m_file.Close();
+    if (!m_backupFolder.empty())
+        CBackupStore::KeepPrevious(m_target, m_backupFolder);
     if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return false;
     m_tempPath.clear();

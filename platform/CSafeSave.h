@@ -4,10 +4,11 @@
 
 #include <string>
 
-// Replaces a file in one step. The new contents go to a temporary file in the target's folder,
-// are pushed to the disk and renamed over the target, so that a crash or a failed write leaves
-// the old file whole. A symbolic link is followed: the file it names is replaced and the link
-// stays. The replaced file keeps its permissions, and its owner where we may give it.
+// Replaces a file in one step. The new contents go to a file in the target's folder that has no
+// name while it is written (O_TMPFILE; a hidden temporary name where the file system lacks it),
+// are pushed to the disk and renamed over the target, so that a crash or a failed write leaves the
+// old file whole and nothing beside it. A symbolic link is followed: the file it names is replaced
+// and the link stays. The replaced file keeps its permissions, and its owner where we may give it.
 class CSafeSave
 {
 public:
@@ -19,17 +20,29 @@ public:
 
     // The file that will be replaced: the path with its links followed.
     const std::string& GetTarget() const { return m_target; }
-    // Creates the temporary file; false when the folder does not take it or the target exists as
+    // Keeps the file that Commit replaces as a backup in this folder (see CBackupStore).
+    void KeepBackupIn(const std::string& folder) { m_backupFolder = folder; }
+    // Removes the temporary files that saves of this target killed before their end left behind,
+    // then creates the new file; false when the folder does not take it or the target exists as
     // something other than a regular file.
     bool Begin();
     // Where the contents go; a failed write raises CFileException.
     CFile& GetFile() { return m_file; }
-    // Pushes the contents to the disk, raising CFileException on failure, then renames them over
-    // the target; false when the rename fails.
+    // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
+    // target's place; false when that fails.
     bool Commit();
 
+    // Temporary files beside the target that a killed save of it left behind.
+    static void RemoveStaleTemporaries(const std::string& target);
+
 private:
+    bool CreateUnnamed(mode_t mode);
+    bool CreateNamed();
+    bool GiveName();
+
     std::string m_target;
     std::string m_tempPath;
+    std::string m_backupFolder;
+    bool m_unnamed = false;
     CFile m_file;
 };

@@ -42,3 +42,8 @@ std::string XdgConfigHome()
 {
     return BaseFolder("XDG_CONFIG_HOME", "/.config");
 }
+
+std::string XdgStateHome()
+{
+    return BaseFolder("XDG_STATE_HOME", "/.local/state");
+}

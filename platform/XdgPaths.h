@@ -6,3 +6,4 @@
 // an absolute path, otherwise the default below the home folder. Empty when no home is known.
 std::string XdgDataHome();
 std::string XdgConfigHome();
+std::string XdgStateHome();

@@ -1,7 +1,9 @@
 #include "tools/CTool.h"
 
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
+#include "model/CNoteBookSecret.h"
 #include "tools/CNoteBookJson.h"
 #include "tools/ExportName.h"
 #include "views/search/TextLines.h"
@@ -11,11 +13,19 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sodium.h>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::size_t kShortestPassphrase = 8;
+
+bool IsEncryptedName(const std::string& path)
+{
+    return fs::path(path).extension() == ".pelmx";
+}
 
 int Failure(const std::string& text)
 {
@@ -80,11 +90,25 @@ bool CTool::Read(CNoteBook& book, const std::string& file)
     return false;
 }
 
+// What an encrypted notebook holds is known only after it is opened with its passphrase.
 int CTool::Info(const std::string& file)
 {
     CNoteBookReader::Header header;
-    if (!CNoteBookReader::PeekHeader(file, header))
+    if (CEncryptedFile::HasMagic(file)) {
+        CNoteBook book;
+        if (!Read(book, file))
+            return 1;
+        header.version = book.GetFileVersion();
+        header.count = static_cast<std::uint32_t>(book.GetCount());
+        header.passwordLength = static_cast<std::uint32_t>(book.GetPassword().size());
+        header.view = book.GetViewSettings();
+        const CSealKey::Params& params = book.GetSecret()->GetKey().GetParams();
+        std::printf("encrypted: yes, Argon2id with %llu MiB and %llu passes\n",
+                    static_cast<unsigned long long>(params.memLimit >> 20),
+                    static_cast<unsigned long long>(params.opsLimit));
+    } else if (!CNoteBookReader::PeekHeader(file, header)) {
         return 1;
+    }
     std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
                 header.passwordLength > 0 ? "yes" : "no");
     PrintView(header);
@@ -129,7 +153,7 @@ int CTool::Load(const std::string& file)
     } catch (const std::exception& e) {
         return Failure(std::string("bad notebook JSON on standard input: ") + e.what());
     }
-    return Storable(book) && book.WriteFile(file) ? 0 : 1;
+    return Write(book, file);
 }
 
 int CTool::Export(const std::string& file, const std::string& directory)
@@ -176,7 +200,7 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
         note->SetTitle(std::move(title));
         note->SetText(std::move(text));
     }
-    return Storable(book) && book.WriteFile(file) ? 0 : 1;
+    return Write(book, file);
 }
 
 int CTool::Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options)
@@ -214,4 +238,59 @@ int CTool::Grep(const std::string& pattern, const std::string& file, const CText
         return 2;
     }
     return found ? 0 : 1;
+}
+
+bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
+{
+    if (!IsEncryptedName(target)) {
+        book.SetSecret(nullptr);
+        return true;
+    }
+    if (book.GetSecret())
+        return true;
+    std::string entered;
+    if (!m_password.Get("Enter the passphrase for the encrypted notebook:", entered)) {
+        Failure(
+            "the notebook is to be encrypted: give its passphrase with --password-file or PELMORA_PASSWORD");
+        return false;
+    }
+    CSecureBytes passphrase(entered);
+    sodium_memzero(entered.data(), entered.size());
+    if (passphrase.Size() < kShortestPassphrase) {
+        Failure("the passphrase must be at least 8 characters long");
+        return false;
+    }
+    book.SetSecret(CNoteBookSecret::Create(std::move(passphrase)));
+    if (book.GetSecret())
+        return true;
+    Failure("not enough memory to derive the key");
+    return false;
+}
+
+int CTool::Write(CNoteBook& book, const std::string& target)
+{
+    if (!Storable(book) || !EncryptFor(book, target))
+        return 1;
+    return book.WriteFile(target) ? 0 : 1;
+}
+
+int CTool::Encrypt(const std::string& file, const std::string& target)
+{
+    if (!IsEncryptedName(target))
+        return Failure("an encrypted notebook's name ends in .pelmx: " + target);
+    CNoteBook& book = NoteBook();
+    if (!Read(book, file))
+        return 1;
+    return Write(book, target);
+}
+
+int CTool::Decrypt(const std::string& file, const std::string& target)
+{
+    // The Windows program must never meet an encrypted notebook, nor a plain one under that name.
+    if (IsEncryptedName(target))
+        return Failure("a plain notebook's name does not end in .pelmx: " + target);
+    CNoteBook& book = NoteBook();
+    if (!Read(book, file))
+        return 1;
+    return Write(book, target);
 }

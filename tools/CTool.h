@@ -22,10 +22,17 @@ public:
     int Export(const std::string& file, const std::string& directory);
     int Import(const std::string& file, const std::vector<std::string>& paths);
     int Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options);
+    // An encrypted copy of a plain notebook, and a plain copy of an encrypted one.
+    int Encrypt(const std::string& file, const std::string& target);
+    int Decrypt(const std::string& file, const std::string& target);
 
 private:
     static CNoteBook& NoteBook();
     bool Read(CNoteBook& book, const std::string& file);
+    // A file named .pelmx is written encrypted: a notebook that is not yet gets a passphrase from
+    // the password's sources. False (and the reason printed) when none fit.
+    bool EncryptFor(CNoteBook& book, const std::string& target);
+    int Write(CNoteBook& book, const std::string& target);
 
     CPasswordSource m_password;
 };

@@ -11,7 +11,7 @@
 // grep's are grep's own.
 int main(int argc, char** argv)
 {
-    CLI::App app{"Reads and writes Pelmora notebook (.pelm) files."};
+    CLI::App app{"Reads and writes Pelmora notebook files, plain (.pelm) and encrypted (.pelmx)."};
     app.require_subcommand(1);
     // The version record of the program file, as the window program's about box shows it.
     CTextString version;
@@ -20,11 +20,13 @@ int main(int argc, char** argv)
                              (GetModuleVersionString(version) ? version.GetData() : "?"),
                          "Print the version and exit");
     std::string passwordFile;
-    app.add_option("--password-file", passwordFile, "File holding the password of a locked notebook")
+    app.add_option("--password-file", passwordFile,
+                   "File holding the password of a locked notebook or the passphrase of an encrypted one")
         ->check(CLI::ExistingFile);
 
     std::string file;
     std::string directory;
+    std::string target;
     std::vector<std::string> paths;
     CLI::App* info = app.add_subcommand("info", "Version, note count, lock and view settings");
     info->add_option("FILE", file)->required();
@@ -47,6 +49,13 @@ int main(int argc, char** argv)
     grep->add_option("PATTERN", pattern)->required();
     grep->add_option("FILE", file)->required();
 
+    CLI::App* encrypt = app.add_subcommand("encrypt", "An encrypted copy (.pelmx) of a notebook");
+    encrypt->add_option("FILE", file)->required();
+    encrypt->add_option("OUT", target, "The encrypted notebook, named .pelmx")->required();
+    CLI::App* decrypt = app.add_subcommand("decrypt", "A plain copy (.pelm) of an encrypted notebook");
+    decrypt->add_option("FILE", file)->required();
+    decrypt->add_option("OUT", target, "The plain notebook")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -66,6 +75,10 @@ int main(int argc, char** argv)
             return tool.Export(file, directory);
         if (*grep)
             return tool.Grep(pattern, file, grepOptions);
+        if (*encrypt)
+            return tool.Encrypt(file, target);
+        if (*decrypt)
+            return tool.Decrypt(file, target);
         return tool.Import(file, paths);
     } catch (const std::exception& e) {
         std::cerr << "pelmora-tool: " << e.what() << '\n';

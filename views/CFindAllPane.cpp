@@ -125,7 +125,7 @@ std::string_view CFindAllPane::TextOf(const CNote& note)
     if (!m_panel || m_panel->GetActiveNote() != &note)
         return note.GetText();
     CNoteEditCtrl* editor = m_panel->GetEditPane();
-    if (!editor->GetTextCtrl() || !editor->GetTextCtrl()->IsModified())
+    if (!editor->HasPendingText())
         return note.GetText();
     if (m_editorTextStale) {
         m_editorText = editor->GetText();

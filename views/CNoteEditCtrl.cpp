@@ -72,7 +72,6 @@ void CNoteEditCtrl::CreateTextCtrl()
     const bool wrap = m_panel.GetOwner().GetWordWrap();
     m_textCtrl->setLineWrapMode(wrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::OnTextChanged);
-    connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::TextChanged);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
     connect(m_textCtrl.get(), &CRichEditCtrlEx::limitReached, this, [this] {
@@ -121,6 +120,11 @@ std::string CNoteEditCtrl::GetText() const
     return m_textCtrl ? m_textCtrl->GetText(LineEnd()) : std::string();
 }
 
+bool CNoteEditCtrl::HasPendingText() const
+{
+    return m_textCtrl && m_textCtrl->IsModified();
+}
+
 void CNoteEditCtrl::SaveText()
 {
     CNote* note = m_panel.GetActiveNote();
@@ -156,6 +160,7 @@ void CNoteEditCtrl::RestoreText(const std::string& text)
         return;
     SetControlText(text);
     m_bCrLf = text.find("\r\n") != std::string::npos;
+    emit TextChanged();
 }
 
 void CNoteEditCtrl::ApplyFonts()
@@ -194,6 +199,7 @@ void CNoteEditCtrl::OnTextChanged()
 {
     if (m_bLoading || !m_textCtrl->IsModified())
         return;
+    emit TextChanged();
     CNoteBook& book = m_panel.GetNoteBook();
     if (book.IsModified())
         return;

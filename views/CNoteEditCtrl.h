@@ -29,6 +29,8 @@ public:
     void CloseNote();
     // The text box's whole text, in the note's own line ends.
     std::string GetText() const;
+    // Whether the box holds typing the note does not have yet.
+    bool HasPendingText() const;
     // Copies the text box into the active note, when it changed since it was opened or saved.
     void SaveText();
     void SetTitleText(const std::string& title);
@@ -48,7 +50,7 @@ public:
     QLineEdit* GetTitleBox() const { return m_titleBox.get(); }
 
 signals:
-    // The text box's text changed: typed, pasted, or set when a note opens or is restored.
+    // The text in the box changed: typed, pasted, erased, or put back by Undo Changes.
     void TextChanged();
 
 protected:

@@ -41,8 +41,7 @@ public:
     void Replace(int from, int to, std::string_view text);
     std::string Utf8(int from, int to) const;
     // The bytes of the whole text, in at most two pieces.
-    template <class Visit>
-    void ForEachPiece(Visit visit) const
+    template <class Visit> void ForEachPiece(Visit visit) const
     {
         m_buffer.ForEachPiece(0, m_buffer.Size(), visit);
     }

@@ -52,6 +52,16 @@ std::string MimePackage()
            "    <generic-icon name=\"x-office-document\"/>\n"
            "    <glob pattern=\"*.pelm\"/>\n"
            "  </mime-type>\n"
+           "  <mime-type type=\"" +
+           CFileAssociation::kEncryptedMimeType +
+           "\">\n"
+           "    <comment>Pelmora encrypted notebook</comment>\n"
+           "    <generic-icon name=\"x-office-document\"/>\n"
+           "    <glob pattern=\"*.pelmx\"/>\n"
+           "    <magic priority=\"60\">\n"
+           "      <match type=\"string\" offset=\"0\" value=\"PELMORAX\"/>\n"
+           "    </magic>\n"
+           "  </mime-type>\n"
            "</mime-info>\n";
 }
 
@@ -69,7 +79,7 @@ std::string DesktopEntry(const std::string& programPath)
            "Icon=io.github.orlathwick.pelmora\n"
            "Terminal=false\n"
            "MimeType=" +
-           CFileAssociation::kMimeType +
+           CFileAssociation::kMimeType + ";" + CFileAssociation::kEncryptedMimeType +
            ";\n"
            "Categories=Office;\n";
 }

@@ -9,6 +9,8 @@ class CFileAssociation
 {
 public:
     static constexpr const char* kMimeType = "application/x-pelmora-notebook";
+    // Encrypted notebooks (.pelmx) open with Pelmora too.
+    static constexpr const char* kEncryptedMimeType = "application/x-pelmora-encrypted-notebook";
     static constexpr const char* kDesktopId = "pelmora.desktop";
 
     // programPath is the absolute path of the running program. True only when every part was

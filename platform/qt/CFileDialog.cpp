@@ -1,12 +1,15 @@
 #include "platform/qt/CFileDialog.h"
 
+#include <QFile>
 #include <QFileDialog>
+
+#include <deque>
 
 namespace {
 
-QStringList& Queue()
+std::deque<std::string>& Queue()
 {
-    static QStringList queue;
+    static std::deque<std::string> queue;
     return queue;
 }
 
@@ -19,16 +22,23 @@ CFileDialog::CFileDialog(Mode mode, QWidget* parent, const QString& title)
 
 QString CFileDialog::Filter()
 {
-    return QStringLiteral("NoteBook (*.pelm)");
+    return QStringLiteral("NoteBook (*.pelm);;Encrypted NoteBook (*.pelmx)");
 }
 
-QString CFileDialog::DoModal()
+std::string CFileDialog::DoModal()
 {
-    if (!Queue().isEmpty())
-        return Queue().takeFirst();
+    if (!Queue().empty()) {
+        std::string path = Queue().front();
+        Queue().pop_front();
+        return path;
+    }
 
     QFileDialog dialog(m_parent, m_title, QString(), Filter());
     dialog.setDefaultSuffix(QStringLiteral("pelm"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.contains(QLatin1String("pelmx")) ? QStringLiteral("pelmx")
+                                                                        : QStringLiteral("pelm"));
+    });
     if (m_mode == Open) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -39,17 +49,22 @@ QString CFileDialog::DoModal()
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
 void CFileDialog::SetNextFileName(const QString& path)
 {
-    Queue().append(path);
+    SetNextFilePath(QFile::encodeName(path).toStdString());
+}
+
+void CFileDialog::SetNextFilePath(const std::string& path)
+{
+    Queue().push_back(path);
 }
 
 bool CFileDialog::HasQueuedAnswers()
 {
-    return !Queue().isEmpty();
+    return !Queue().empty();
 }
 
 void CFileDialog::ClearQueuedAnswers()

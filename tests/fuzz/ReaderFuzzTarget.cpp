@@ -1,8 +1,10 @@
 #include "fuzz/ReaderFuzzTarget.h"
 
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
 #include "model/PasswordPrompt.h"
+#include "platform/CFile.h"
 #include "platform/MessageBox.h"
 #include "support/NoteBookBytes.h"
 
@@ -39,6 +41,20 @@ public:
 private:
     std::string m_dir;
 };
+
+std::string Sealed(const std::string& plainBytes)
+{
+    static Scratch scratch;
+    std::ofstream(scratch.input, std::ios::binary | std::ios::trunc) << plainBytes;
+    CFile plain;
+    CFile sealed;
+    if (!plain.Open(scratch.input, CFile::modeRead) ||
+        !sealed.Open(scratch.copy, CFile::modeCreate | CFile::modeWrite))
+        std::abort();
+    CEncryptedFile::Seal(plain, sealed, *CSealKey::Derive(CSecureBytes(kFuzzPassword), {1, 8192}));
+    sealed.Close();
+    return NoteBookBytes::Load(scratch.copy);
+}
 
 void Check(bool kept, const char* promise)
 {
@@ -105,6 +121,9 @@ bool FuzzNoteBookReader(const std::uint8_t* data, std::size_t size)
         return false;
     }
     CheckRead(book, size);
+    // What was opened is checked as a plain notebook: each encrypted save would derive a key
+    // at full cost.
+    book.SetSecret(nullptr);
 
     Check(book.WriteFile(scratch.copy), "what was read can be saved");
     CNoteBook again;
@@ -140,6 +159,9 @@ std::vector<std::string> ReaderSeeds()
     NoteBookBytes empty;
     empty.Head(NoteBookBytes::Header{});
     seeds.push_back(empty.bytes);
+    // The encrypted header and its chunks: a locked notebook and a plain one, sealed.
+    for (std::size_t plain : {seeds.size() - 1, std::size_t{0}})
+        seeds.push_back(Sealed(seeds[plain]));
     return seeds;
 }
 

@@ -204,15 +204,17 @@ TEST_F(DesktopTest, OtherFilesAreRefusedAndPlainTextStillDropsIntoTheNote)
 
 TEST(CommandLine, SwitchesAreNeverOpenedAndTheFirstPathIs)
 {
-    auto parse = [](const QStringList& arguments) {
+    auto parse = [](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "pelmora");
         CCommandLineInfo info;
-        info.ParseCommandLine(QStringList{"pelmora"} + arguments);
+        info.ParseCommandLine(arguments);
         return info;
     };
-    EXPECT_TRUE(parse({"--help", "--unknown", "-x"}).m_strFileName.isEmpty());
+    EXPECT_TRUE(parse({"--help", "--unknown", "-x"}).m_strFileName.empty());
     EXPECT_EQ(parse({"-x", "a.pelm", "b.pelm"}).m_strFileName, "a.pelm");
     EXPECT_EQ(parse({"--", "--help"}).m_strFileName, "--help");
-    EXPECT_TRUE(parse({"a.pelm"}).SwitchAnswer().isEmpty());
-    EXPECT_TRUE(parse({"--help"}).SwitchAnswer().startsWith("Usage: pelmora [NOTEBOOK]"));
+    EXPECT_EQ(parse({"bad\xFFname.pelm"}).m_strFileName, "bad\xFFname.pelm") << "names are bytes";
+    EXPECT_TRUE(parse({"a.pelm"}).SwitchAnswer().empty());
+    EXPECT_EQ(parse({"--help"}).SwitchAnswer().rfind("Usage: pelmora [NOTEBOOK]", 0), 0u);
     EXPECT_EQ(parse({"--version"}).SwitchAnswer(), "Pelmora 1.2.0.1\n");
 }

@@ -72,7 +72,8 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
     EXPECT_EQ(tops, (QStringList{"&Book", "&Note", "&Format", "&Help"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
               (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Encoding",
-                           "Set &Password...", "-", "Associate Pelmora Files", "-", "E&xit"}));
+                           "Set &Password...", "Change Pass&phrase...", "-",
+                           "Associate Pelmora Files", "-", "E&xit"}));
     QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(6)->menu();
     ASSERT_NE(encoding, nullptr);
     EXPECT_EQ(MenuTexts(encoding), (QStringList{"Unicode (UTF-8)", "Western (Windows-1252)"}));

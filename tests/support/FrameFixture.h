@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CMainFrame.h"
+#include "app/CPassphraseDlg.h"
 #include "app/CPasswordDlg.h"
 #include "model/CNoteBook.h"
 #include "platform/qt/CFileDialog.h"
@@ -26,6 +27,7 @@ protected:
         g_scaleX = g_scaleY = 1.0;
         CFileDialog::ClearQueuedAnswers();
         CPasswordDlg::ClearQueuedAnswers();
+        CPassphraseDlg::ClearQueuedAnswers();
         frame = std::make_unique<CMainFrame>();
         ASSERT_TRUE(frame->Create());
         frame->show();

@@ -1,11 +1,18 @@
 // Runs the widget tests inside one QApplication on the offscreen platform.
+#include "support/TempDir.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Recovery copies and backups go to a folder of the run's own, never the user's.
+    TempDir state;
+    ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
     Q_INIT_RESOURCE(pelmora);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

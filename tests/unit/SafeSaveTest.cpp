@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "platform/CFile.h"
+#include "platform/CFileIdentity.h"
 #include "support/FakeNoteBookFrame.h"
 #include "support/NoteBookBytes.h"
 #include "support/TempDir.h"
@@ -8,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -242,4 +246,53 @@ TEST_F(SafeSave, SymbolicLinksStayAndPermissionBitsAreKept)
     EXPECT_TRUE(fs::is_symlink(dir.File("dangling.pelm")));
     EXPECT_EQ(fs::status(folder + "/new.pelm").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(SafeSave, AKilledSaveLeavesTheOldFileAndNothingBesideIt)
+{
+    WriteOldAndChange();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Killed in the middle of writing: the frame is asked for its font after the header began.
+        struct DyingFrame : FakeNoteBookFrame
+        {
+            void GetTextFont(LogFont&) const override { ::raise(SIGKILL); }
+        } frame;
+        book.WriteFile(target);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(NoteBookBytes::Load(target), oldBytes);
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"book.pelm"}) << "the file being written has no name";
+
+    // What a kill left under a temporary name, where the file system gives no unnamed files.
+    std::ofstream(folder + "/.book.pelm.Ab12Cd") << "half a notebook";
+    std::ofstream(folder + "/.other.pelm.Ab12Cd") << "another file's";
+    ASSERT_TRUE(book.WriteFile(target));
+    EXPECT_EQ(Entries(folder), (std::vector<std::string>{".other.pelm.Ab12Cd", "book.pelm"}))
+        << "the next save of the notebook removes what an old kill left";
+}
+
+TEST(FileIdentity, TellsAChangeOfTheSameSizeWithinOneSecond)
+{
+    TempDir dir;
+    const std::string path = dir.File("book.pelm");
+    const auto write = [&](const char* text, long nanoseconds) {
+        std::ofstream(path, std::ios::trunc) << text;
+        const timespec times[2] = {{1700000000, nanoseconds}, {1700000000, nanoseconds}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    write("first", 0);
+    const CFileIdentity whole = CFileIdentity::Of(path);
+    EXPECT_EQ(CFileIdentity::Of(path), whole);
+    write("other", 0);
+    EXPECT_NE(CFileIdentity::Of(path), whole) << "whole seconds only: the contents tell";
+    write("first", 0);
+    EXPECT_EQ(CFileIdentity::Of(path), whole);
+    write("first", 5);
+    EXPECT_NE(CFileIdentity::Of(path), whole) << "the nanoseconds tell";
+    EXPECT_FALSE(CFileIdentity::Of(dir.File("missing")).Exists());
 }

@@ -332,3 +332,32 @@ TEST_F(Tool, GrepPrintsOneLinePerOccurrenceAndAnswersAsGrepDoes)
     EXPECT_NE(result.err.find("missing closing parenthesis"), std::string::npos) << result.err;
     EXPECT_EQ(Run({"grep", "x", dir.File("absent.pelm")}).status, 2);
 }
+
+TEST_F(Tool, EncryptedNotebooksRoundTripAndNeedTheirPassphrase)
+{
+    const std::string plain = dir.File("plain.pelm");
+    ASSERT_EQ(Run({"load", plain}, R"({"notes": [{"title": "Bank", "text": "PIN 4711"}]})").status, 0);
+    const std::string sealed = dir.File("sealed.pelmx");
+    EXPECT_EQ(Run({"encrypt", plain, dir.File("sealed.pelm")}, {}, "passphrase1").status, 1)
+        << "an encrypted notebook is named .pelmx";
+    EXPECT_EQ(Run({"encrypt", plain, sealed}, {}, "short").status, 1) << "at least 8 characters";
+    ASSERT_EQ(Run({"encrypt", plain, sealed}, {}, "passphrase1").status, 0);
+    EXPECT_EQ(NoteBookBytes::Load(sealed).find("4711"), std::string::npos);
+
+    const Result info = Run({"info", sealed}, {}, "passphrase1");
+    EXPECT_NE(info.out.find("encrypted: yes, Argon2id with 256 MiB and 3 passes\nversion: 10\nnotes: 1\n"),
+              std::string::npos)
+        << info.out;
+    const Result wrong = Run({"dump", sealed}, {}, "passphrase2");
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find("Wrong passphrase"), std::string::npos) << wrong.err;
+
+    // Notes added to an encrypted notebook stay encrypted; decrypt gives the plain notebook back.
+    std::ofstream(dir.File("More.txt")) << "text";
+    ASSERT_EQ(Run({"import", "--into", sealed, dir.File("More.txt")}, {}, "passphrase1").status, 0);
+    const std::string back = dir.File("back.pelm");
+    ASSERT_EQ(Run({"decrypt", sealed, back}, {}, "passphrase1").status, 0);
+    const auto json = nlohmann::json::parse(Run({"dump", back}).out);
+    EXPECT_EQ(json["notes"][0]["text"], "PIN 4711");
+    EXPECT_EQ(json["notes"][1]["title"], "More");
+}

@@ -62,20 +62,20 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
 {
     const std::uint64_t identity = noteBook ? noteBook->GetIdentity() : 0;
     const bool repeat = identity == m_lastNoteBook && SameTextIgnoringCase(text, m_lastText);
-    // The same occurrences as last time when nothing changed: the repeat test folds as the match does.
-    const bool unchanged = repeat && m_countedAt == NoteChangeCount();
     m_lastNoteBook = identity;
     m_lastText = text;
     if (!noteBook) {
         m_count = m_index = 0;
         return 0;
     }
+    // The same occurrences as last time when nothing changed: the repeat test folds as the match does.
+    const bool unchanged = repeat && m_countedAt == noteBook->GetChangeCount();
     const std::size_t next = repeat ? m_index + 1 : 0;
     if (!unchanged)
         CountAndLocate(*noteBook, text, next);
     else if (m_count > 0 && !StepForward(*noteBook, text))
         LocateFirst(*noteBook, text);
-    m_countedAt = NoteChangeCount();
+    m_countedAt = noteBook->GetChangeCount();
 
     if (m_count > 0 && repeat && next >= m_count)
         AfxMessageBox("End of search results reached.  Starting over", MB_OK | MB_ICONINFORMATION);

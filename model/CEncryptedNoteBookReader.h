@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+class CNoteBook;
+
+// Reads an encrypted notebook: asks for the passphrase, derives the key, opens the sealed bytes
+// into memory and reads them there as an ordinary notebook. Nothing of the notes is read until the
+// whole file has proved whole and genuine, so a wrong passphrase or a damaged file opens nothing.
+class CEncryptedNoteBookReader
+{
+public:
+    explicit CEncryptedNoteBookReader(CNoteBook& book);
+
+    // As CNoteBookReader::Read; on success the notebook keeps the passphrase and key.
+    bool Read(const std::string& path);
+
+private:
+    bool Fail(const char* message);
+
+    CNoteBook& m_book;
+};

@@ -1,0 +1,177 @@
+#include "model/CRecoveryWriter.h"
+
+#include "model/CBufferedFile.h"
+#include "model/CNoteBook.h"
+#include "model/CNoteBookWriter.h"
+#include "platform/CSafeSave.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+CRecoveryWriter::CRecoveryWriter(CNoteBook& book, Editor editor)
+    : m_book(book), m_editor(std::move(editor)), m_toWindows1252(CTextCodec::toWindows1252)
+{
+}
+
+CRecoveryWriter::~CRecoveryWriter()
+{
+    Cancel();
+}
+
+void CRecoveryWriter::Start(const std::string& target, Sealer sealer)
+{
+    Cancel();
+    m_target = target;
+    m_sealer = std::move(sealer);
+    // Memory, never the disk: a slow disk cannot hold up the window.
+    if (!m_memory.IsOpen() && !m_memory.OpenInMemory("recovery copy")) {
+        m_state = State::Failed;
+        return;
+    }
+    Restart();
+}
+
+void CRecoveryWriter::Restart()
+{
+    m_out.reset();
+    m_state = State::Serializing;
+    m_changeCount = m_book.GetChangeCount();
+    m_active = m_editor.activeNote();
+    m_next = 0;
+    try {
+        if (::ftruncate(m_memory.GetDescriptor(), 0) != 0 ||
+            ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) != 0)
+            throw CFileException(CFileException::CauseFromErrno(errno), errno);
+        m_out = std::make_unique<CBufferedFile>(m_memory, 1024 * 1024);
+        CNoteBookWriter(m_book).WriteHeader(*m_out, m_toWindows1252);
+    } catch (const CFileException&) {
+        m_state = State::Failed;
+    }
+}
+
+bool CRecoveryWriter::Unchanged() const
+{
+    return m_book.GetChangeCount() == m_changeCount && m_editor.activeNote() == m_active;
+}
+
+// The code page a string goes to the copy in: its own, unless that lacks one of its characters. The
+// copy is ours to read back, and a save asks about the code page in any case.
+TextEncoding CRecoveryWriter::CopyCodePage(const std::string& text, std::optional<TextEncoding> own) const
+{
+    const TextEncoding codePage = m_book.CodePageFor(own);
+    return codePage == TextEncoding::windows1252 && !CTextCodec::FitsWindows1252(text) ? TextEncoding::utf8
+                                                                                       : codePage;
+}
+
+// The open note goes in with the editor's text, which the note itself gets only later; as an edited
+// string it takes the notebook's code page.
+void CRecoveryWriter::WriteNote(CNote& note)
+{
+    std::string pending;
+    const bool typing = &note == m_active && m_editor.pendingText(pending);
+    if (typing)
+        std::swap(note.Text(), pending);
+    try {
+        note.WriteRecord(*m_out, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
+                         CopyCodePage(note.GetText(), typing ? std::nullopt : note.GetTextCodePage()),
+                         m_toWindows1252);
+    } catch (...) {
+        if (typing)
+            std::swap(note.Text(), pending);
+        throw;
+    }
+    if (typing)
+        std::swap(note.Text(), pending);
+}
+
+void CRecoveryWriter::Step(std::size_t budget)
+{
+    if (m_state != State::Serializing)
+        return;
+    if (!Unchanged())
+        Restart();
+    try {
+        std::size_t done = 0;
+        while (m_state == State::Serializing && m_next < m_book.GetCount() && done < budget) {
+            CNote& note = *m_book.GetNoteAtIndex(m_next++);
+            WriteNote(note);
+            done += note.GetTitle().size() + note.GetText().size() + 16;
+        }
+        if (m_state == State::Serializing && m_next == m_book.GetCount()) {
+            m_out->FlushBuffer();
+            Commit();
+        }
+    } catch (const CFileException&) {
+        m_state = State::Failed;
+    }
+}
+
+void CRecoveryWriter::Commit()
+{
+    m_out.reset();
+    m_state = State::Committing;
+    m_workerDone = false;
+    m_written = false;
+    m_worker = std::thread([this] {
+        bool written = false;
+        try {
+            CSafeSave save(m_target);
+            if (save.Begin() && ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) == 0) {
+                m_sealer(m_memory, save.GetFile());
+                written = save.Commit();
+            }
+        } catch (const CFileException&) {
+        }
+        // Giving a hundred megabytes back takes a while: here, not on the window's thread.
+        Release();
+        m_written = written;
+        m_workerDone.store(true, std::memory_order_release);
+    });
+}
+
+CRecoveryWriter::State CRecoveryWriter::GetState()
+{
+    if (m_state == State::Committing && m_workerDone.load(std::memory_order_acquire)) {
+        m_worker.join();
+        m_state = m_written ? State::Written : State::Failed;
+        Release();
+    }
+    return m_state;
+}
+
+CRecoveryWriter::State CRecoveryWriter::Finish()
+{
+    while (m_state == State::Serializing)
+        Step(SIZE_MAX);
+    if (m_state == State::Committing) {
+        m_worker.join();
+        m_state = m_written ? State::Written : State::Failed;
+        Release();
+    }
+    return m_state;
+}
+
+void CRecoveryWriter::Cancel()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_out.reset();
+    m_state = State::Idle;
+    Release();
+}
+
+// The serialized notebook may be as large as the notebook: give the memory back at once.
+void CRecoveryWriter::Release()
+{
+    if (m_memory.IsOpen() && ::ftruncate(m_memory.GetDescriptor(), 0) != 0)
+        m_memory.Abort();
+}
+
+void CRecoveryWriter::CopyPlain(CFile& plain, CFile& out)
+{
+    std::string block(1024 * 1024, '\0');
+    while (const std::size_t n = plain.Read(block.data(), block.size()))
+        out.Write(block.data(), n);
+}

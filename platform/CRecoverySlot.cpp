@@ -1,0 +1,164 @@
+#include "platform/CRecoverySlot.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/PathKey.h"
+#include "platform/Sodium.h"
+#include "platform/XdgPaths.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kPlainCopy = ".pelm";
+const char* const kEncryptedCopy = ".pelmx";
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The notes in the copies are as private as the notebooks: the folder is the user's alone.
+bool MakePrivateFolder(const std::string& folder)
+{
+    return MakeFolders(folder) && ::chmod(folder.c_str(), 0700) == 0;
+}
+
+constexpr int kHeldElsewhere = -2;
+
+// The lock of a key, taken without waiting; kHeldElsewhere when another process holds it, -1 when
+// the lock file cannot be had.
+int LockKey(const std::string& lockPath)
+{
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK ? kHeldElsewhere : -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::string CRecoverySlot::DefaultFolder()
+{
+    const std::string state = XdgStateHome();
+    return state.empty() ? state : state + "/pelmora/recovery";
+}
+
+std::vector<CRecoverySlot::LeftBehind> CRecoverySlot::FindLeftBehind(const std::string& folder)
+{
+    std::vector<LeftBehind> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const char* extension = EndsWith(name, kPlainCopy)       ? kPlainCopy
+                                : EndsWith(name, kEncryptedCopy) ? kEncryptedCopy
+                                                                 : nullptr;
+        if (!extension || name[0] == '.')
+            continue;
+        LeftBehind left;
+        left.key = name.substr(0, name.size() - std::char_traits<char>::length(extension));
+        left.copyPath = folder + "/" + name;
+        const int lock = LockKey(folder + "/" + left.key + ".lock");
+        if (lock < 0)
+            continue;
+        ::close(lock);
+        ReadWholeFile(folder + "/" + left.key + ".path", left.notebookPath);
+        found.push_back(left);
+    }
+    ::closedir(dir);
+    return found;
+}
+
+CRecoverySlot::CRecoverySlot(std::string folder) : m_folder(std::move(folder)) {}
+
+CRecoverySlot::~CRecoverySlot()
+{
+    Release();
+}
+
+CRecoverySlot::Result CRecoverySlot::Take(const std::string& key, const std::string& path)
+{
+    Release();
+    if (m_folder.empty() || !MakePrivateFolder(m_folder))
+        return Result::Unavailable;
+    m_key = key;
+    const int lock = LockKey(File(".lock"));
+    if (lock < 0)
+        return lock == kHeldElsewhere ? Result::HeldElsewhere : Result::Unavailable;
+    m_lock = lock;
+    m_notebookPath = path;
+    return Result::Taken;
+}
+
+CRecoverySlot::Result CRecoverySlot::TakeForPath(const std::string& path)
+{
+    m_unique = false;
+    return Take(PathKey(path), path);
+}
+
+CRecoverySlot::Result CRecoverySlot::TakeUnique(const std::string& path)
+{
+    InitSodium();
+    unsigned char random[8];
+    randombytes_buf(random, sizeof random);
+    char hex[sizeof random * 2 + 1];
+    sodium_bin2hex(hex, sizeof hex, random, sizeof random);
+    m_unique = true;
+    return Take(std::string("new-") + hex, path);
+}
+
+CRecoverySlot::Result CRecoverySlot::TakeLeftBehind(const LeftBehind& left)
+{
+    m_unique = left.key.compare(0, 4, "new-") == 0;
+    return Take(left.key, left.notebookPath);
+}
+
+// A place of its own is nobody else's: its lock file goes too. The lock of a path stays, so that
+// two Pelmoras never lock two different files of one name.
+void CRecoverySlot::Release()
+{
+    if (m_lock < 0)
+        return;
+    if (m_unique)
+        ::unlink(File(".lock").c_str());
+    ::close(m_lock);
+    m_lock = -1;
+}
+
+std::string CRecoverySlot::GetCopyPath(bool encrypted) const
+{
+    return File(encrypted ? kEncryptedCopy : kPlainCopy);
+}
+
+std::string CRecoverySlot::FindCopy() const
+{
+    for (bool encrypted : {false, true})
+        if (::access(GetCopyPath(encrypted).c_str(), F_OK) == 0)
+            return GetCopyPath(encrypted);
+    return {};
+}
+
+bool CRecoverySlot::WritePathRecord() const
+{
+    return WriteFileAtomically(File(".path"), m_notebookPath);
+}
+
+void CRecoverySlot::RemoveCopy() const
+{
+    if (!IsTaken())
+        return;
+    for (bool encrypted : {false, true})
+        ::unlink(GetCopyPath(encrypted).c_str());
+    ::unlink(File(".path").c_str());
+}

@@ -1,0 +1,266 @@
+#include "app/CRecoveryKeeper.h"
+#include "platform/CBackupStore.h"
+#include "platform/CRecoverySlot.h"
+#include "support/NoteBookBytes.h"
+#include "support/PaneFixture.h"
+#include "support/TempDir.h"
+
+#include <QStatusBar>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kChanged = "The notebook \"book.pelm\" was changed by another program since you opened or "
+                             "saved it. Save your version over it?";
+
+std::vector<std::string> Titles(const CNoteBook& book)
+{
+    std::vector<std::string> titles;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        titles.push_back(book.GetNoteAtIndex(i)->GetTitle());
+    return titles;
+}
+
+// Another program (a sync tool, the Windows program) replaces the file in place.
+void OtherProgramWrites(const std::string& path, const std::vector<std::string>& titles)
+{
+    NoteBookBytes::Header header;
+    header.count = static_cast<std::uint32_t>(titles.size());
+    NoteBookBytes bytes;
+    bytes.Head(header);
+    for (const std::string& title : titles)
+        bytes.Note(1, title, "");
+    bytes.Save(path);
+}
+
+std::vector<std::string> TitlesOnDisk(const std::string& path)
+{
+    CNoteBook book;
+    EXPECT_TRUE(book.ReadFile(path));
+    return Titles(book);
+}
+
+ino_t Inode(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+class BookSafetyTest : public PaneTest
+{
+protected:
+    bool Run(int id) { return frame->GetRouter().Run(id); }
+
+    // The frame holds a saved notebook of these notes at book.pelm.
+    void SaveNew(const Notes& notes)
+    {
+        OpenNotes(notes);
+        CFileDialog::SetNextFileName(QString::fromStdString(path));
+        ASSERT_TRUE(Run(ID_FILE_SAVE));
+    }
+
+    void Reactivate()
+    {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    }
+
+    // What a killed Pelmora leaves: the copy the keeper wrote, whose lock the process took along.
+    void LeaveCopyBehind()
+    {
+        ASSERT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+        const fs::path aside = dir.File("aside");
+        fs::copy(recovery, aside);
+        book->SetModifiedFlag(false);
+        frame->CloseBook();
+        fs::remove_all(recovery);
+        fs::copy(aside, recovery);
+        fs::remove_all(aside);
+    }
+
+    std::vector<std::string> Copies()
+    {
+        std::vector<std::string> found;
+        for (const auto& left : CRecoverySlot::FindLeftBehind(recovery))
+            found.push_back(left.notebookPath);
+        return found;
+    }
+
+    TempDir dir;
+    std::string path = dir.File("book.pelm");
+    std::string recovery = CRecoverySlot::DefaultFolder();
+};
+
+TEST_F(BookSafetyTest, AChangeOnDiskIsCaughtAtSaveAndAtTheClosingPrompt)
+{
+    SaveNew({{"Base", ""}});
+    OtherProgramWrites(path, {"Base", "FromOtherDevice"});
+    Run(ID_NEW_NOTE);
+
+    boxes.answers = {IDCANCEL};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kChanged);
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3));
+    EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"Base", "FromOtherDevice"}));
+
+    // No: the changes go to another file, the other program's stay.
+    boxes.answers = {IDNO};
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("mine.pelm")));
+    EXPECT_TRUE(frame->SaveBook());
+    EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"Base", "FromOtherDevice"}));
+    EXPECT_EQ(TitlesOnDisk(dir.File("mine.pelm")), (std::vector<std::string>{"New Note 2", "Base"}));
+
+    // The closing prompt's Yes asks the same question; Yes writes over the other program's file.
+    OtherProgramWrites(dir.File("mine.pelm"), {"Theirs"});
+    Run(ID_NEW_NOTE);
+    boxes.boxes.clear();
+    boxes.answers = {IDYES, IDYES};
+    EXPECT_TRUE(frame->close());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, std::string(kChanged).replace(14, 9, "mine.pelm"));
+    EXPECT_EQ(TitlesOnDisk(dir.File("mine.pelm")).size(), 3u);
+}
+
+TEST_F(BookSafetyTest, ReloadIsOfferedWhenTheWindowComesBackAndUnsavedChangesAreOnlyNoted)
+{
+    SaveNew({{"Base", ""}});
+    Reactivate();
+    EXPECT_TRUE(boxes.boxes.empty()) << "nothing changed on disk";
+
+    OtherProgramWrites(path, {"Base", "FromOtherDevice"});
+    boxes.answers = {IDYES};
+    Reactivate();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "The notebook \"book.pelm\" was changed by another program. Reload it?");
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(Titles(*frame->GetNoteBook()), (std::vector<std::string>{"Base", "FromOtherDevice"}));
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified());
+
+    Run(ID_NEW_NOTE);
+    OtherProgramWrites(path, {"Third"});
+    Reactivate();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "with unsaved changes the decision is left to Save";
+    EXPECT_EQ(frame->statusBar()->currentMessage(),
+              "The notebook was changed by another program. Save will ask before writing over it.");
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 3u);
+}
+
+TEST_F(BookSafetyTest, ASecondPelmoraIsWarnedAndOpensOnlyWhenTold)
+{
+    SaveNew({{"Base", ""}});
+    {
+        CMainFrame second;
+        ASSERT_TRUE(second.Create());
+        second.OpenBook(path); // the default answer: No
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text,
+                  "The notebook \"book.pelm\" is already open in another Pelmora window. "
+                  "What is saved in one window can overwrite what is saved in the other. "
+                  "Open it anyway?");
+        EXPECT_FALSE(second.IsBookOpen());
+        boxes.answers = {IDYES};
+        second.OpenBook(path);
+        EXPECT_TRUE(second.IsBookOpen());
+    }
+    SetAppMainFrame(frame.get());
+    frame->CloseBook();
+    boxes.boxes.clear();
+    frame->OpenBook(path);
+    EXPECT_TRUE(boxes.boxes.empty()) << "closed in both: no warning";
+}
+
+TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithoutANotebook)
+{
+    SaveNew({{"Base", "saved"}});
+    Activate(0);
+    QTest::keyClicks(Text(), "typed ");
+    LeaveCopyBehind();
+    ASSERT_EQ(Copies(), std::vector<std::string>{path});
+
+    boxes.answers = {IDYES};
+    frame->OpenBook(path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Pelmora was closed without saving \"book.pelm\". Recover the unsaved changes?");
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(0)->GetText(), "typed saved");
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(frame->GetNoteBook()->GetPath().GetPath(), path);
+    EXPECT_EQ(frame->windowTitle(), "Pelmora - book");
+    // No at the save prompt gives the changes up, and the copy with them.
+    boxes.answers = {IDNO};
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(Copies().empty());
+    EXPECT_EQ(TitlesOnDisk(path), std::vector<std::string>{"Base"});
+
+    // A new notebook that was never saved: No deletes the copy, Yes brings the notes back.
+    frame->show();
+    OpenNotes({{"Unsaved", ""}});
+    book->SetModified();
+    LeaveCopyBehind();
+    boxes.boxes.clear();
+    boxes.answers = {IDNO};
+    frame->OfferRecovery();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Pelmora was closed without saving \"Untitled\". Recover the unsaved changes?");
+    EXPECT_TRUE(Copies().empty());
+    EXPECT_FALSE(frame->IsBookOpen());
+
+    OpenNotes({{"Unsaved", ""}});
+    book->SetModified();
+    LeaveCopyBehind();
+    boxes.answers = {IDYES};
+    frame->OfferRecovery();
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(Titles(*frame->GetNoteBook()), std::vector<std::string>{"Unsaved"});
+    EXPECT_FALSE(frame->GetNoteBook()->GetPath().HasPath());
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+}
+
+TEST_F(BookSafetyTest, EachSaveKeepsTheVersionItReplacesAndTheLastTwoStay)
+{
+    SaveNew({{"v1", ""}});
+    const std::string backups = CBackupStore::DefaultFolder();
+    for (const char* title : {"v2", "v3"}) {
+        const ino_t replaced = Inode(path);
+        book->GetNoteAtIndex(0)->SetTitle(title);
+        book->SetModified();
+        ASSERT_TRUE(Run(ID_FILE_SAVE));
+        EXPECT_EQ(Inode(CBackupStore::BackupPath(path, backups, 1)), replaced) << "a hard link, no copy";
+    }
+    EXPECT_EQ(TitlesOnDisk(path), std::vector<std::string>{"v3"});
+    EXPECT_EQ(TitlesOnDisk(CBackupStore::BackupPath(path, backups, 1)), std::vector<std::string>{"v2"});
+    EXPECT_EQ(TitlesOnDisk(CBackupStore::BackupPath(path, backups, 2)), std::vector<std::string>{"v1"});
+    EXPECT_EQ(fs::path(CBackupStore::BackupPath(path, backups, 1)).filename().string().substr(0, 5), "book-");
+}
+
+TEST_F(BookSafetyTest, AFileNameThatIsNotUtf8IsSavedOpenedAndShown)
+{
+    const std::string odd = dir.File("bad\xffname.pelm");
+    OpenNotes({{"n", "x"}});
+    CFileDialog::SetNextFilePath(odd);
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    EXPECT_TRUE(fs::exists(odd));
+    EXPECT_EQ(frame->windowTitle(), QString("Pelmora - bad%1name").arg(QChar(0xFFFD)));
+    frame->CloseBook();
+
+    CFileDialog::SetNextFilePath(odd);
+    Run(ID_FILE_OPEN);
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->GetNoteBook()->GetPath().GetPath(), odd);
+    EXPECT_EQ(Titles(*frame->GetNoteBook()), std::vector<std::string>{"n"});
+}
