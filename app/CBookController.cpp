@@ -130,7 +130,7 @@ std::unique_ptr<CRecoverySlot> CBookController::TakeSlot(const std::string& path
 // Reads with the status line and the wait cursor; false when the reader said why not.
 bool CBookController::ReadInto(const std::string& path)
 {
-    m_frame.SetMessageText(tr("Reading NoteBook..."));
+    m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
     bool read = false;
     {
         WaitCursor wait;
@@ -321,7 +321,7 @@ bool CBookController::Write(const std::string& path)
     m_pNotePanel->StoreActiveText();
     if (!ConfirmCodePage())
         return false;
-    m_frame.SetMessageText(tr("Saving NoteBook..."));
+    m_frame.ShowBusyMessage(tr("Saving NoteBook..."));
     const std::string before = m_pNoteBook->GetPath().GetPath();
     bool written = false;
     {

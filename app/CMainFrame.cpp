@@ -381,6 +381,12 @@ QMenu* CMainFrame::GetContextSubMenu(int position) const
     return menus.at(position)->menu();
 }
 
+void CMainFrame::ShowBusyMessage(const QString& text)
+{
+    SetMessageText(text);
+    statusBar()->repaint();
+}
+
 void CMainFrame::SetMessageText(const QString& text)
 {
     statusBar()->showMessage(text);

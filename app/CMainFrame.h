@@ -65,6 +65,8 @@ public:
     const QFont& GetTextFont() const override { return m_textFont; }
     QMenu* GetContextSubMenu(int position) const override;
     void SetMessageText(const QString& text) override;
+    // The message of a long operation, painted at once: the window has no events until it ends.
+    void ShowBusyMessage(const QString& text);
     // The toolbar and menus follow the update rules; the panes call this when their state changes.
     void UpdateCommandStates() override;
 
