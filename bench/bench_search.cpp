@@ -1,4 +1,5 @@
-// One press of Find Next on a mass notebook: the whole scan that builds the hit list.
+// One press of Find Next on a mass notebook: the whole count of every occurrence in every title and
+// text.
 #include "MassNoteBook.h"
 #include "platform/MessageBox.h"
 #include "views/search/CNoteSearch.h"
