@@ -6,6 +6,7 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
+#include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
 #include "platform/MessageBox.h"
@@ -107,7 +108,9 @@ void CNoteBookWriter::WriteSealed(CFile& out, CTextCodec& toWindows1252, const C
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     CSafeSave save(path);
-    save.KeepBackupIn(backupFolder);
+    if (!backupFolder.empty())
+        save.BeforeReplacing(
+            [&backupFolder](const std::string& target) { CBackupStore::KeepPrevious(target, backupFolder); });
     CFile lock;
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
         !LockTarget(save.GetTarget(), lock) || !save.Begin()) {

@@ -1,7 +1,5 @@
 #include "platform/CSafeSave.h"
 
-#include "platform/CBackupStore.h"
-
 #include "platform/Sodium.h"
 
 #include <cerrno>
@@ -185,8 +183,8 @@ bool CSafeSave::Commit()
     if (!GiveName())
         return false;
     m_file.Close();
-    if (!m_backupFolder.empty())
-        CBackupStore::KeepPrevious(m_target, m_backupFolder);
+    if (m_beforeReplacing)
+        m_beforeReplacing(m_target);
     if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return false;
     m_tempPath.clear();

@@ -2,6 +2,7 @@
 
 #include "platform/CFile.h"
 
+#include <functional>
 #include <string>
 
 // Replaces a file in one step. The new contents go to a file in the target's folder that has no
@@ -20,8 +21,12 @@ public:
 
     // The file that will be replaced: the path with its links followed.
     const std::string& GetTarget() const { return m_target; }
-    // Keeps the file that Commit replaces as a backup in this folder (see CBackupStore).
-    void KeepBackupIn(const std::string& folder) { m_backupFolder = folder; }
+    // Runs with the target's path when the new contents are on the disk and the old file is still in
+    // place, just before it is replaced: the moment to keep it (see CBackupStore).
+    void BeforeReplacing(std::function<void(const std::string& target)> step)
+    {
+        m_beforeReplacing = std::move(step);
+    }
     // Removes the temporary files that saves of this target killed before their end left behind,
     // then creates the new file; false when the folder does not take it or the target exists as
     // something other than a regular file.
@@ -42,7 +47,7 @@ private:
 
     std::string m_target;
     std::string m_tempPath;
-    std::string m_backupFolder;
+    std::function<void(const std::string& target)> m_beforeReplacing;
     bool m_unnamed = false;
     CFile m_file;
 };
