@@ -15,6 +15,8 @@
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/WaitCursor.h"
+#include "views/CCodePagePane.h"
+#include "views/CFindAllDock.h"
 #include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
@@ -25,9 +27,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDockWidget>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -127,7 +127,6 @@ void CMainFrame::CreateBookCommands()
                   tr("Associates Pelmora book files with Pelmora.\nAssociate"), [this] { OnAssociate(); });
     m_router->Add(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"),
                   [this] { close(); });
-    m_router->AddShortcut(ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
 }
 
 // The notebook's code page: shown checked, and changed for the next save.
@@ -143,7 +142,7 @@ void CMainFrame::CreateEncodingCommands()
                       "save.\nWestern (Windows-1252)"),
             [this, encoding] {
                 GetNoteBook()->ChangeEncoding(encoding);
-                UpdateCodePagePane();
+                m_wndCodePage->Show(GetNoteBook());
             },
             [this, encoding](CCmdUI& ui) {
                 ui.Enable(GetNoteBook() != nullptr);
@@ -186,22 +185,13 @@ void CMainFrame::CreateNoteCommands()
     m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
                   [this] { OnFindNext(); });
     m_router->Add(ID_FIND_ALL, tr("Find All\tCtrl+Shift+F"),
-                  tr("List every note that holds the search text.\nFind All"), [this] { OnFindAll(); });
+                  tr("List every note that holds the search text.\nFind All"),
+                  [this] { m_wndFindAllDock->FindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
                   tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
     m_router->Add(
         ID_SORT_NOTES, tr("Sort &Alphabetically"), tr("Sort all Notes Alphabetically\nSort Alphabetically"),
         [this] { GetNotePanel()->SortNotes(); }, [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
-
-    m_router->AddShortcut(ID_EDIT_COPY, QKeySequence(Qt::CTRL | Qt::Key_C));
-    m_router->AddShortcut(ID_NEW_NOTE, QKeySequence(Qt::CTRL | Qt::Key_N));
-    m_router->AddShortcut(ID_EDIT_PASTE, QKeySequence(Qt::CTRL | Qt::Key_V));
-    m_router->AddShortcut(ID_DELETE_NOTE, QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    m_router->AddShortcut(ID_EDIT_CUT, QKeySequence(Qt::CTRL | Qt::Key_X));
-    m_router->AddShortcut(ID_UNDO_CHANGES, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
-    m_router->AddShortcut(ID_FIND_NEXT, QKeySequence(Qt::Key_F3));
-    m_router->AddShortcut(ID_FIND_ALL, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
-    m_router->AddShortcut(ID_JUMP_TO_SEARCH, QKeySequence(Qt::CTRL | Qt::Key_F));
 }
 
 // New Note, Rename and Delete Note: enabled with a notebook, carried out by its panel.
@@ -310,25 +300,11 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::CreateStatusBar()
 {
-    m_wndCodePage = new QLabel(this);
-    m_wndCodePage->setObjectName("codePage");
-    m_wndCodePage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_wndCodePage->setToolTip(tr("The code page of the open notebook"));
+    m_wndCodePage = new CCodePagePane(this);
     statusBar()->addPermanentWidget(m_wndCodePage);
     statusBar()->addPermanentWidget(new CLockIndicators(this));
     m_router->SetIdleText(tr("Ready"));
     SetMessageText(tr("Ready"));
-}
-
-void CMainFrame::UpdateCodePagePane()
-{
-    if (!m_wndCodePage)
-        return;
-    const CNoteBook* book = GetNoteBook();
-    if (book)
-        m_wndCodePage->setText(book->GetEncoding() == TextEncoding::windows1252 ? tr("Windows-1252")
-                                                                                : tr("UTF-8"));
-    m_wndCodePage->setVisible(book != nullptr);
 }
 
 void CMainFrame::CreateContextMenus()
@@ -359,18 +335,11 @@ void CMainFrame::CreateSearchBar()
 // The results lie below the note panel. The dock keeps its height while hidden, for this run only.
 void CMainFrame::CreateFindAllDock()
 {
-    m_wndFindAllDock = new QDockWidget(tr("Find All"), this);
-    m_wndFindAllDock->setObjectName("findAllDock");
-    m_wndFindAllDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    m_wndFindAllDock->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
-    m_wndFindAllPane = new CFindAllPane(*m_wndSearchBar->Edit(), m_wndFindAllDock);
-    m_wndFindAllDock->setWidget(m_wndFindAllPane);
+    m_wndFindAllDock = new CFindAllDock(*m_wndSearchBar->Edit(), this);
     addDockWidget(Qt::BottomDockWidgetArea, m_wndFindAllDock);
-    m_wndFindAllDock->hide();
-    connect(m_wndFindAllPane, &CFindAllPane::MessageText, this, &CMainFrame::SetMessageText);
-    connect(m_wndFindAllPane, &CFindAllPane::Dismissed, m_wndFindAllDock, &QDockWidget::close);
-    connect(m_wndHost, &CHostWnd::ContentChanged, m_wndFindAllPane,
-            [this] { m_wndFindAllPane->SetNotePanel(GetNotePanel()); });
+    CFindAllPane* pane = m_wndFindAllDock->GetPane();
+    connect(pane, &CFindAllPane::MessageText, this, &CMainFrame::SetMessageText);
+    connect(m_wndHost, &CHostWnd::ContentChanged, pane, [this, pane] { pane->SetNotePanel(GetNotePanel()); });
 }
 
 QMenu* CMainFrame::GetContextSubMenu(int position) const
@@ -395,7 +364,8 @@ void CMainFrame::SetMessageText(const QString& text)
 void CMainFrame::UpdateCommandStates()
 {
     m_router->UpdateAll();
-    UpdateCodePagePane();
+    if (m_wndCodePage)
+        m_wndCodePage->Show(GetNoteBook());
 }
 
 // --- notebook and active note -----------------------------------------------------------------
@@ -491,12 +461,6 @@ void CMainFrame::OnFindNext()
     }
     WaitCursor wait;
     GetNotePanel()->FindNext(m_search, m_wndSearchBar->Edit()->text().trimmed().toStdString());
-}
-
-void CMainFrame::OnFindAll()
-{
-    m_wndFindAllDock->show();
-    m_wndFindAllPane->FindAll();
 }
 
 void CMainFrame::OnJumpToSearch()

@@ -15,17 +15,16 @@
 #include <memory>
 #include <string>
 
-class CFindAllPane;
+class CCodePagePane;
+class CFindAllDock;
 class CHostWnd;
 class CNote;
 class CNoteBook;
 class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
-class QDockWidget;
 class QMenu;
 class CMainToolBar;
-class QLabel;
 
 // The program's only top-level window. Every command of the menus, toolbar and keys lands here
 // and is routed to the part that does the work: the notebook lifecycle to the book controller,
@@ -102,8 +101,7 @@ public:
     QFont m_textFont;
     CNoteSearch m_search;
     CSearchBar* m_wndSearchBar = nullptr;
-    QDockWidget* m_wndFindAllDock = nullptr;
-    CFindAllPane* m_wndFindAllPane = nullptr;
+    CFindAllDock* m_wndFindAllDock = nullptr;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -125,7 +123,6 @@ private:
     void CreateStatusBar();
     void CreateContextMenus();
     void CreateSearchBar();
-    void UpdateCodePagePane();
     void CreateFindAllDock();
 
     void OnAssociate();
@@ -134,14 +131,13 @@ private:
     void OnBold();
     void OnWordWrap();
     void OnFindNext();
-    void OnFindAll();
     void OnJumpToSearch();
 
     std::unique_ptr<CCommandRouter> m_router;
     std::unique_ptr<CBookController> m_book;
     CHostWnd* m_wndHost = nullptr;
     CMainToolBar* m_wndToolBar = nullptr;
-    QLabel* m_wndCodePage = nullptr;
+    CCodePagePane* m_wndCodePage = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
     LogFont m_textLogFont{};
 };

@@ -1,6 +1,7 @@
 // Find All on a 100,000-note notebook through the real frame offscreen: from the command until the
 // first hundred results are painted, until every result is in, and the memory the results hold.
 #include "FrameBench.h"
+#include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CSearchBar.h"
@@ -32,7 +33,7 @@ std::size_t NoteBookBytes()
 
 CFindAllPane& Pane()
 {
-    return *Frame().m_wndFindAllPane;
+    return *Frame().m_wndFindAllDock->GetPane();
 }
 
 // The box's text and the check boxes, set without starting a search.

@@ -50,13 +50,15 @@ QAction* CCommandRouter::Add(int id, const QString& menuText, const QString& pro
 {
     const QString name = menuText.section('\t', 0, 0);
     auto* action = new QAction(name, m_window);
-    // The menu shows the keys after the tab from the action's shortcut. The window's own shortcut
-    // carries them out, so the action's one is held to its menu and button, which never keep the
-    // focus.
+    // The keys after the tab are the command's window-wide key. The menu shows them from the
+    // action's shortcut; the window's own shortcut carries them out, so the action's one is held
+    // to its menu and button, which never keep the focus.
     const QString keys = menuText.section('\t', 1);
     if (!keys.isEmpty()) {
-        action->setShortcut(QKeySequence(keys, QKeySequence::PortableText));
+        const QKeySequence key(keys, QKeySequence::PortableText);
+        action->setShortcut(key);
         action->setShortcutContext(Qt::WidgetShortcut);
+        AddShortcut(id, key);
     }
     const int lineBreak = prompt.indexOf('\n');
     action->setStatusTip(prompt.left(lineBreak));

@@ -25,14 +25,12 @@ public:
 
     explicit CCommandRouter(QWidget* window);
 
-    // A command without a rule is always enabled. The menu text may carry the shortcut text after
-    // a tab; the prompt's first line is the status tip, the part after the line break the tooltip.
-    // The action's own text stops before the tab, so that screen readers name it without the keys.
+    // A command without a rule is always enabled. The menu text may carry the command's window-wide
+    // key after a tab; the prompt's first line is the status tip, the part after the line break
+    // the tooltip. The action's own text stops before the tab, so that screen readers name it
+    // without the keys.
     QAction* Add(int id, const QString& menuText, const QString& prompt, Handler handler,
                  UpdateRule rule = {});
-    // A window-wide key for the command. Keys with a meaning in text boxes are left to the box
-    // while one has the focus.
-    void AddShortcut(int id, const QKeySequence& key);
     void SetCheckable(int id);
 
     QAction* Action(int id) const;
@@ -56,6 +54,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A window-wide key for the command. Keys with a meaning in text boxes are left to the box
+    // while one has the focus.
+    void AddShortcut(int id, const QKeySequence& key);
     struct Command
     {
         QAction* action = nullptr;

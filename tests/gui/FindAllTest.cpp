@@ -1,4 +1,5 @@
 #include "support/PaneFixture.h"
+#include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CSearchBar.h"
@@ -14,7 +15,7 @@
 class FindAllTest : public PaneTest
 {
 protected:
-    CFindAllPane* Pane() { return frame->m_wndFindAllPane; }
+    CFindAllPane* Pane() { return frame->m_wndFindAllDock->GetPane(); }
     QDockWidget* Dock() { return frame->m_wndFindAllDock; }
     QTreeView* View() { return Pane()->GetView(); }
     CFindAllModel* Model() { return Pane()->GetModel(); }
