@@ -5,11 +5,13 @@
 #include "app/CPassphraseDlg.h"
 #include "app/CPasswordDlg.h"
 #include "app/CRecoveryKeeper.h"
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
 #include "platform/MessageBox.h"
+#include "platform/PathNames.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CListCtrlEx.h"
@@ -25,9 +27,7 @@ const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover 
 // The file's name as the questions show it.
 std::string ShownName(const std::string& path)
 {
-    const auto slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return QFile::decodeName(QByteArray::fromStdString(name)).toStdString();
+    return QFile::decodeName(QByteArray::fromStdString(FileNameOf(path))).toStdString();
 }
 
 std::string Format(const char* text, const std::string& name)
@@ -255,10 +255,10 @@ bool CBookController::SaveAs()
     return false;
 }
 
-// The extension tells the kind, so that the Windows program never meets an encrypted notebook.
+// The extension tells the kind.
 bool CBookController::ChooseEncryption(const std::string& path)
 {
-    const bool encrypt = path.size() > 6 && path.compare(path.size() - 6, 6, ".pelmx") == 0;
+    const bool encrypt = CEncryptedFile::HasEncryptedName(path);
     if (encrypt == (m_pNoteBook->GetSecret() != nullptr))
         return true;
     if (!encrypt) {

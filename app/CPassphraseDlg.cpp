@@ -1,5 +1,6 @@
 #include "app/CPassphraseDlg.h"
 
+#include "model/CNoteBookSecret.h"
 #include "platform/MessageBox.h"
 
 #include <QDialogButtonBox>
@@ -54,7 +55,7 @@ CPassphraseDlg::CPassphraseDlg(QWidget* parent)
         new QLabel(tr("The notebook will be encrypted with this passphrase of at least %1 characters. "
                       "A forgotten passphrase cannot be recovered: without it nobody, Pelmora "
                       "included, can open the notebook again.")
-                       .arg(kMinLength),
+                       .arg(CNoteBookSecret::kShortestPassphrase),
                    this);
     warning->setWordWrap(true);
     auto* fields = new QFormLayout;
@@ -73,10 +74,11 @@ CPassphraseDlg::CPassphraseDlg(QWidget* parent)
 
 bool CPassphraseDlg::Check(const QString& passphrase, const QString& repeated)
 {
-    if (passphrase.size() < kMinLength) {
-        AfxMessageBox(
-            QString("The passphrase must be at least %1 characters long.").arg(kMinLength).toStdString(),
-            MB_OK | MB_ICONINFORMATION);
+    if (passphrase.size() < CNoteBookSecret::kShortestPassphrase) {
+        AfxMessageBox(QString("The passphrase must be at least %1 characters long.")
+                          .arg(CNoteBookSecret::kShortestPassphrase)
+                          .toStdString(),
+                      MB_OK | MB_ICONINFORMATION);
         return false;
     }
     if (passphrase != repeated) {

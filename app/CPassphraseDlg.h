@@ -15,8 +15,6 @@ class CPassphraseDlg : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int kMinLength = 8;
-
     explicit CPassphraseDlg(QWidget* parent = nullptr);
 
     // The new passphrase, in locked memory; false when the user cancels.

@@ -1,6 +1,7 @@
 #include "model/CEncryptedFile.h"
 
 #include "platform/CFile.h"
+#include "platform/PathNames.h"
 #include "platform/Sodium.h"
 
 #include <algorithm>
@@ -44,6 +45,14 @@ bool CEncryptedFile::HasMagic(const std::string& path)
     } catch (const CFileException&) {
         return false;
     }
+}
+
+bool CEncryptedFile::HasEncryptedName(const std::string& path)
+{
+    static const std::string extension = ".pelmx";
+    const std::string name = FileNameOf(path);
+    return name.size() > extension.size() &&
+           name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
 }
 
 CEncryptedFile::Result CEncryptedFile::ReadHeader(CFile& in, Header& header)

@@ -43,6 +43,9 @@ public:
 
     // Whether the file at path begins as an encrypted notebook does.
     static bool HasMagic(const std::string& path);
+    // Whether the name ends in .pelmx, which an encrypted notebook's name does and a plain one's
+    // never, so that the Windows program never meets an encrypted notebook.
+    static bool HasEncryptedName(const std::string& path);
     // Reads and checks the header: the version, the cost of the key and the chunk size are refused
     // here, before any work, when they are beyond what Pelmora would ever write or accept.
     static Result ReadHeader(CFile& in, Header& header);

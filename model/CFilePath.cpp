@@ -1,5 +1,7 @@
 #include "model/CFilePath.h"
 
+#include "platform/PathNames.h"
+
 #include <climits>
 
 std::size_t CFilePath::MaxLength()
@@ -19,10 +21,8 @@ bool CFilePath::SetPath(const std::string& path)
 
 const std::string& CFilePath::GetFileName() const
 {
-    if (m_fileName.empty()) {
-        const auto slash = m_path.rfind('/');
-        m_fileName = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
-    }
+    if (m_fileName.empty())
+        m_fileName = FileNameOf(m_path);
     return m_fileName;
 }
 

@@ -95,10 +95,16 @@ const std::string& Encode(const std::string& utf8, TextEncoding codePage, CTextC
 void CNote::WriteRecord(CBufferedFile& file, TextEncoding titleCodePage, TextEncoding textCodePage,
                         CTextCodec& toWindows1252) const
 {
-    std::string title;
-    std::string text;
-    const std::string& storedTitle = Encode(m_title, titleCodePage, toWindows1252, title);
-    const std::string& storedText = Encode(m_text, textCodePage, toWindows1252, text);
+    WriteRecord(file, m_text, titleCodePage, textCodePage, toWindows1252);
+}
+
+void CNote::WriteRecord(CBufferedFile& file, const std::string& text, TextEncoding titleCodePage,
+                        TextEncoding textCodePage, CTextCodec& toWindows1252) const
+{
+    std::string titleScratch;
+    std::string textScratch;
+    const std::string& storedTitle = Encode(m_title, titleCodePage, toWindows1252, titleScratch);
+    const std::string& storedText = Encode(text, textCodePage, toWindows1252, textScratch);
 
     const std::uint64_t titleSize = storedTitle.size() + 1;
     const std::uint64_t textSize = storedText.size() + 1;

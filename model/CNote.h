@@ -21,8 +21,7 @@ public:
     void SetTitle(std::string title);
     const std::string& GetText() const { return m_text; }
     void SetText(std::string text);
-    // In place, for filling a note and for the search: not an edit; the code pages stay and no
-    // change is counted.
+    // In place, for filling a note: not an edit; the code pages stay and no change is counted.
     std::string& Title() { return m_title; }
     std::string& Text() { return m_text; }
     std::int32_t GetSerial() const { return m_serial; }
@@ -38,6 +37,9 @@ public:
     // a write fails.
     void WriteRecord(CBufferedFile& file, TextEncoding titleCodePage, TextEncoding textCodePage,
                      CTextCodec& toWindows1252) const;
+    // The same record with another text in place of the note's own: the editor's unsaved typing.
+    void WriteRecord(CBufferedFile& file, const std::string& text, TextEncoding titleCodePage,
+                     TextEncoding textCodePage, CTextCodec& toWindows1252) const;
     // Reads one record into the note. A string that is not UTF-8 is Windows-1252 and is converted;
     // each keeps the code page it came in. Raises CFileException (invalidFile) when the body is
     // not there in full.

@@ -83,7 +83,6 @@ void CNoteBook::RemoveNote(std::int32_t serial)
         return;
     m_bySerial.erase(serial);
     m_notes.erase(m_notes.begin() + index);
-    CountNoteChange();
     SetModified();
 }
 
@@ -212,7 +211,6 @@ void CNoteBook::SortByTitle()
     for (std::size_t index : order)
         sorted.push_back(std::move(m_notes[index]));
     m_notes = std::move(sorted);
-    CountNoteChange();
     SetModified();
 }
 

@@ -11,6 +11,9 @@
 class CNoteBookSecret
 {
 public:
+    // The fewest characters a new passphrase may have.
+    static constexpr int kShortestPassphrase = 8;
+
     // The passphrase with a key derived afresh; null when the key's memory cannot be had.
     static std::shared_ptr<const CNoteBookSecret>
     Create(CSecureBytes passphrase, const CSealKey::Params& params = CSealKey::Params::Default());

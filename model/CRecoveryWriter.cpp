@@ -67,23 +67,17 @@ TextEncoding CRecoveryWriter::CopyCodePage(const std::string& text, std::optiona
 
 // The open note goes in with the editor's text, which the note itself gets only later; as an edited
 // string it takes the notebook's code page.
-void CRecoveryWriter::WriteNote(CNote& note)
+void CRecoveryWriter::WriteNote(const CNote& note)
 {
+    const std::string* text = &note.GetText();
+    std::optional<TextEncoding> textCodePage = note.GetTextCodePage();
     std::string pending;
-    const bool typing = &note == m_active && m_editor.pendingText(pending);
-    if (typing)
-        std::swap(note.Text(), pending);
-    try {
-        note.WriteRecord(*m_out, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
-                         CopyCodePage(note.GetText(), typing ? std::nullopt : note.GetTextCodePage()),
-                         m_toWindows1252);
-    } catch (...) {
-        if (typing)
-            std::swap(note.Text(), pending);
-        throw;
+    if (&note == m_active && m_editor.pendingText(pending)) {
+        text = &pending;
+        textCodePage.reset();
     }
-    if (typing)
-        std::swap(note.Text(), pending);
+    note.WriteRecord(*m_out, *text, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
+                     CopyCodePage(*text, textCodePage), m_toWindows1252);
 }
 
 void CRecoveryWriter::Step(std::size_t budget)
@@ -95,7 +89,7 @@ void CRecoveryWriter::Step(std::size_t budget)
     try {
         std::size_t done = 0;
         while (m_state == State::Serializing && m_next < m_book.GetCount() && done < budget) {
-            CNote& note = *m_book.GetNoteAtIndex(m_next++);
+            const CNote& note = *m_book.GetNoteAtIndex(m_next++);
             WriteNote(note);
             done += note.GetTitle().size() + note.GetText().size() + 16;
         }

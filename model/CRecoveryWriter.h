@@ -66,7 +66,7 @@ public:
 private:
     void Restart();
     bool Unchanged() const;
-    void WriteNote(CNote& note);
+    void WriteNote(const CNote& note);
     TextEncoding CopyCodePage(const std::string& text, std::optional<TextEncoding> own) const;
     void Commit();
     void Release();

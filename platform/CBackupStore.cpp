@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/CSafeSave.h"
 #include "platform/PathKey.h"
+#include "platform/PathNames.h"
 #include "platform/XdgPaths.h"
 
 #include <cerrno>
@@ -19,8 +20,7 @@ std::string CBackupStore::DefaultFolder()
 
 std::string CBackupStore::BackupPath(const std::string& path, const std::string& folder, int generation)
 {
-    const auto slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = FileNameOf(path);
     const auto dot = name.rfind('.');
     const std::string stem = name.substr(0, dot == std::string::npos || dot == 0 ? name.size() : dot);
     const std::string extension = stem.size() == name.size() ? std::string() : name.substr(dot);

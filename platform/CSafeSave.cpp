@@ -1,5 +1,6 @@
 #include "platform/CSafeSave.h"
 
+#include "platform/PathNames.h"
 #include "platform/Sodium.h"
 
 #include <cerrno>
@@ -11,20 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string DirectoryOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The hidden name a temporary file of the target gets: ".NAME." and six characters of mkstemp.
 std::string TempPrefix(const std::string& target)
@@ -101,7 +88,7 @@ CSafeSave::~CSafeSave()
 
 void CSafeSave::RemoveStaleTemporaries(const std::string& target)
 {
-    const std::string folder = DirectoryOf(target);
+    const std::string folder = FolderOf(target);
     const std::string prefix = TempPrefix(target);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -116,7 +103,7 @@ void CSafeSave::RemoveStaleTemporaries(const std::string& target)
 
 bool CSafeSave::CreateUnnamed(mode_t mode)
 {
-    const int fd = ::open(DirectoryOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    const int fd = ::open(FolderOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
     m_file.Attach(fd, m_target);
@@ -127,7 +114,7 @@ bool CSafeSave::CreateUnnamed(mode_t mode)
 // Same folder, so that the rename stays on one file system; a name short enough for any.
 bool CSafeSave::CreateNamed()
 {
-    std::string pattern = DirectoryOf(m_target) + "/" + TempPrefix(m_target) + "XXXXXX";
+    std::string pattern = FolderOf(m_target) + "/" + TempPrefix(m_target) + "XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -166,7 +153,7 @@ bool CSafeSave::GiveName()
     const std::string self = "/proc/self/fd/" + std::to_string(m_file.GetDescriptor());
     for (int attempt = 0; attempt < 100; ++attempt) {
         // linkat refuses a name that exists.
-        const std::string pattern = DirectoryOf(m_target) + "/" + TempPrefix(m_target) + RandomTempSuffix();
+        const std::string pattern = FolderOf(m_target) + "/" + TempPrefix(m_target) + RandomTempSuffix();
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, pattern.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             m_tempPath = pattern;
             return true;
@@ -188,6 +175,6 @@ bool CSafeSave::Commit()
     if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return false;
     m_tempPath.clear();
-    SyncDirectory(DirectoryOf(m_target));
+    SyncDirectory(FolderOf(m_target));
     return true;
 }

@@ -1,5 +1,6 @@
 #include "platform/PathKey.h"
 
+#include "platform/PathNames.h"
 #include "platform/Sodium.h"
 
 #include <climits>
@@ -12,11 +13,8 @@ std::string CanonicalPath(const std::string& path)
     if (::realpath(path.c_str(), resolved))
         return resolved;
     // A file that does not exist yet: its folder is resolved instead.
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (::realpath(folder.c_str(), resolved))
-        return std::string(resolved) + (resolved[1] == '\0' ? "" : "/") + name;
+    if (::realpath(FolderOf(path).c_str(), resolved))
+        return std::string(resolved) + (resolved[1] == '\0' ? "" : "/") + FileNameOf(path);
     return path;
 }
 

@@ -20,13 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kShortestPassphrase = 8;
-
-bool IsEncryptedName(const std::string& path)
-{
-    return fs::path(path).extension() == ".pelmx";
-}
-
 int Failure(const std::string& text)
 {
     std::cerr << "pelmora-tool: " << text << '\n';
@@ -242,7 +235,7 @@ int CTool::Grep(const std::string& pattern, const std::string& file, const CText
 
 bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
 {
-    if (!IsEncryptedName(target)) {
+    if (!CEncryptedFile::HasEncryptedName(target)) {
         book.SetSecret(nullptr);
         return true;
     }
@@ -256,8 +249,9 @@ bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
     }
     CSecureBytes passphrase(entered);
     sodium_memzero(entered.data(), entered.size());
-    if (passphrase.Size() < kShortestPassphrase) {
-        Failure("the passphrase must be at least 8 characters long");
+    if (passphrase.Size() < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
+        Failure("the passphrase must be at least " + std::to_string(CNoteBookSecret::kShortestPassphrase) +
+                " characters long");
         return false;
     }
     book.SetSecret(CNoteBookSecret::Create(std::move(passphrase)));
@@ -276,7 +270,7 @@ int CTool::Write(CNoteBook& book, const std::string& target)
 
 int CTool::Encrypt(const std::string& file, const std::string& target)
 {
-    if (!IsEncryptedName(target))
+    if (!CEncryptedFile::HasEncryptedName(target))
         return Failure("an encrypted notebook's name ends in .pelmx: " + target);
     CNoteBook& book = NoteBook();
     if (!Read(book, file))
@@ -287,7 +281,7 @@ int CTool::Encrypt(const std::string& file, const std::string& target)
 int CTool::Decrypt(const std::string& file, const std::string& target)
 {
     // The Windows program must never meet an encrypted notebook, nor a plain one under that name.
-    if (IsEncryptedName(target))
+    if (CEncryptedFile::HasEncryptedName(target))
         return Failure("a plain notebook's name does not end in .pelmx: " + target);
     CNoteBook& book = NoteBook();
     if (!Read(book, file))

@@ -28,7 +28,7 @@ QString FromUtf8(std::string_view text, std::size_t from, std::size_t to)
 } // namespace
 
 CFindAllModel::CFindAllModel(CFindAll::TextSource textOf, QObject* parent)
-    : QAbstractItemModel(parent), m_search(textOf), m_textOf(std::move(textOf))
+    : QAbstractItemModel(parent), m_search(std::move(textOf))
 {
 }
 
@@ -272,7 +272,7 @@ QVariant CFindAllModel::LineData(const QModelIndex& index, int role) const
     const CNote* note = m_book ? m_book->FindNote(result->serial) : nullptr;
     if (!note)
         return {};
-    const std::string_view text = at->InTitle() ? std::string_view(note->GetTitle()) : m_textOf(*note);
+    const std::string_view text = at->InTitle() ? std::string_view(note->GetTitle()) : m_search.TextOf(*note);
     // An edit not yet taken in may have shortened the text.
     const std::size_t start = std::min<std::size_t>(at->start, text.size());
     const std::string_view line = LineAround(text, start);

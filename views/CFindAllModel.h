@@ -72,7 +72,6 @@ private:
     void ShiftExpandedRows(int from, int by);
 
     CFindAll m_search;
-    CFindAll::TextSource m_textOf;
     const CNoteBook* m_book = nullptr;
     int m_shown = 0;
     std::unordered_map<std::int32_t, Expanded> m_expanded; // by serial

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
-#include <QTextDocument>
 #include <QTreeView>
 
 namespace {

@@ -72,6 +72,8 @@ public:
     bool FindOccurrences(const CNote& note, std::vector<FindAllOccurrence>& occurrences);
     // The first occurrence in the note as it is now; false when there is none.
     bool FindFirst(const CNote& note, FindAllOccurrence& first);
+    // The text the search reads for the note.
+    std::string_view TextOf(const CNote& note) const;
 
     // What an edit of one note does to the results: its row changes, comes or goes.
     struct Change
@@ -93,7 +95,6 @@ public:
 private:
     // False when the match limit stopped it; count 0 means no occurrence.
     bool MatchNote(const CNote& note, std::int32_t index, FindAllResult& result);
-    std::string_view TextOf(const CNote& note) const;
 
     TextSource m_textOf;
     CTextMatcher m_matcher;
