@@ -68,7 +68,7 @@ bool CMainFrame::Create()
     setCentralWidget(m_wndHost);
     // The keys start in the work area, not in the first box of the window.
     m_wndHost->setFocus(Qt::OtherFocusReason);
-    new CFileDropFilter(this, {QStringLiteral("pelm")},
+    new CFileDropFilter(this, {QStringLiteral("pelm"), QStringLiteral("pelmx")},
                         [this](const QString& path) { m_book->OpenDropped(path.toStdString()); });
 
     CreateMenus();

@@ -200,6 +200,9 @@ TEST_F(DesktopTest, OtherFilesAreRefusedAndPlainTextStillDropsIntoTheNote)
     text.setText("dropped words");
     Drop(Text()->viewport(), text);
     EXPECT_EQ(Text()->toPlainText(), "dropped words");
+    frame->CloseBook();
+    EXPECT_EQ(Drop(frame->GetHost(), *FileDrag(dir.File("sealed.pelmx"))), Qt::CopyAction)
+        << "an encrypted notebook is a notebook too";
 }
 
 TEST(CommandLine, SwitchesAreNeverOpenedAndTheFirstPathIs)
