@@ -12,6 +12,8 @@
 #include "platform/CRecoverySlot.h"
 #include "platform/MessageBox.h"
 #include "platform/PathNames.h"
+#include "platform/desktop/CFileAssociation.h"
+#include "platform/desktop/CRecentlyUsed.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CListCtrlEx.h"
@@ -19,6 +21,8 @@
 #include "views/CNotePanel.h"
 
 #include <QFile>
+
+#include <filesystem>
 
 namespace {
 
@@ -43,7 +47,10 @@ bool AskAbout(const char* question, const std::string& path, unsigned buttons = 
 
 } // namespace
 
-CBookController::CBookController(CMainFrame& frame) : m_frame(frame) {}
+CBookController::CBookController(CMainFrame& frame) : m_frame(frame)
+{
+    m_recent.ReadList();
+}
 
 CBookController::~CBookController() = default;
 
@@ -159,10 +166,12 @@ void CBookController::OpenFile(const std::string& path)
         slot->RemoveCopy();
     }
     CreateBook(std::move(slot));
-    if (ReadInto(path))
+    if (ReadInto(path)) {
         m_onDisk = CFileIdentity::Of(path);
-    else
+        Remember(path);
+    } else {
         Close();
+    }
     m_frame.UpdateCommandStates();
 }
 
@@ -334,6 +343,7 @@ bool CBookController::Write(const std::string& path)
         m_noticed = CFileIdentity();
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
+        Remember(path);
     }
     m_frame.SetMessageText(tr("Ready"));
     m_frame.UpdateCommandStates();
@@ -378,4 +388,36 @@ void CBookController::SetPassword()
     dialog.m_password = QString::fromStdString(m_pNoteBook->GetPassword());
     if (dialog.Ask(tr("Enter new password for NoteBook:"), true) == IDOK)
         m_pNoteBook->SetPassword(dialog.m_password.toStdString());
+}
+
+void CBookController::Remember(const std::string& path)
+{
+    std::error_code error;
+    const std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
+    if (error)
+        return;
+    // Another window may have added its own since this one read the list.
+    m_recent.ReadList();
+    m_recent.Add(absolute);
+    m_recent.WriteList();
+    CRecentlyUsed::Add(absolute, CEncryptedFile::HasEncryptedName(absolute)
+                                     ? CFileAssociation::kEncryptedMimeType
+                                     : CFileAssociation::kMimeType);
+    m_frame.UpdateRecentMenu();
+}
+
+// The reader says why a notebook cannot be opened; one that is no longer there leaves the list.
+void CBookController::OpenRecent(std::size_t index)
+{
+    if (index >= m_recent.GetPaths().size())
+        return;
+    const std::string path = m_recent.GetPaths()[index];
+    OpenDropped(path);
+    std::error_code error;
+    if (IsOpen() || std::filesystem::exists(path, error) || error)
+        return;
+    m_recent.ReadList();
+    m_recent.Remove(path);
+    m_recent.WriteList();
+    m_frame.UpdateRecentMenu();
 }

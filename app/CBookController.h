@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/CFileIdentity.h"
+#include "platform/desktop/CRecentFileList.h"
 
 #include <QObject>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CMainFrame;
 class CNoteBook;
@@ -54,6 +56,11 @@ public:
     // The window became active again: a notebook changed on disk is offered for reloading.
     void CheckDisk();
 
+    // The notebooks opened or saved last, newest first.
+    const std::vector<std::string>& GetRecentPaths() const { return m_recent.GetPaths(); }
+    // Opens the recent notebook at index; one that is gone leaves the list.
+    void OpenRecent(std::size_t index);
+
 private:
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
     // Asks before a Windows-1252 notebook that holds a character the code page lacks is saved as
@@ -69,6 +76,8 @@ private:
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path);
     void MoveSlotTo(const std::string& path);
+    // Puts a notebook just read or written at the top of the recent lists.
+    void Remember(const std::string& path);
 
     CMainFrame& m_frame;
     std::unique_ptr<CRecoverySlot> m_slot;
@@ -78,4 +87,5 @@ private:
     CFileIdentity m_onDisk;
     CFileIdentity m_noticed;
     bool m_checkingDisk = false;
+    CRecentFileList m_recent;
 };

@@ -13,6 +13,9 @@ int main(int argc, char** argv)
     // Recovery copies and backups go to a folder of the run's own, never the user's.
     TempDir state;
     ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
+    // So do the recent notebooks and the desktop's recently used files.
+    TempDir data;
+    ::setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
     Q_INIT_RESOURCE(pelmora);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
