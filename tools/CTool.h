@@ -22,6 +22,10 @@ public:
     int Export(const std::string& file, const std::string& directory);
     int Import(const std::string& file, const std::vector<std::string>& paths);
     int Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options);
+    // Replaces in every title and text as the window's Replace All does; exits as grep for a bad
+    // pattern. A dry run only counts.
+    int Replace(const std::string& pattern, const std::string& replacement, const std::string& file,
+                const CTextMatcher::Options& options, bool dryRun);
     // An encrypted copy of a plain notebook, and a plain copy of an encrypted one.
     int Encrypt(const std::string& file, const std::string& target);
     int Decrypt(const std::string& file, const std::string& target);

@@ -49,6 +49,21 @@ int main(int argc, char** argv)
     grep->add_option("PATTERN", pattern)->required();
     grep->add_option("FILE", file)->required();
 
+    std::string replacement;
+    CTextMatcher::Options replaceOptions;
+    bool dryRun = false;
+    CLI::App* replace = app.add_subcommand(
+        "replace", "Replaces a pattern in every title and text, as the window's Replace All");
+    replace->add_flag(
+        "--regex", replaceOptions.regex,
+        "The pattern is a regular expression (PCRE2); $1 in the replacement is its first group");
+    replace->add_flag("--match-case", replaceOptions.matchCase, "Letter case must match");
+    replace->add_flag("--words", replaceOptions.wholeWords, "Only whole words");
+    replace->add_flag("--dry-run", dryRun, "Only say how many occurrences in how many notes");
+    replace->add_option("PATTERN", pattern)->required();
+    replace->add_option("REPLACEMENT", replacement)->required();
+    replace->add_option("FILE", file)->required();
+
     CLI::App* encrypt = app.add_subcommand("encrypt", "An encrypted copy (.pelmx) of a notebook");
     encrypt->add_option("FILE", file)->required();
     encrypt->add_option("OUT", target, "The encrypted notebook, named .pelmx")->required();
@@ -75,6 +90,8 @@ int main(int argc, char** argv)
             return tool.Export(file, directory);
         if (*grep)
             return tool.Grep(pattern, file, grepOptions);
+        if (*replace)
+            return tool.Replace(pattern, replacement, file, replaceOptions, dryRun);
         if (*encrypt)
             return tool.Encrypt(file, target);
         if (*decrypt)

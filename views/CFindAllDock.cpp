@@ -18,3 +18,9 @@ void CFindAllDock::FindAll()
     show();
     m_pane->FindAll();
 }
+
+void CFindAllDock::ShowReplace()
+{
+    show();
+    m_pane->ShowReplace();
+}

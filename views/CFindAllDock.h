@@ -18,6 +18,8 @@ public:
     CFindAllPane* GetPane() const { return m_pane; }
     // Shows the dock and lists the notes that hold the search box's text.
     void FindAll();
+    // Shows the dock with its Replace row.
+    void ShowReplace();
 
 private:
     CFindAllPane* m_pane;

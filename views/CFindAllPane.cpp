@@ -7,6 +7,7 @@
 #include "views/CNoteEditCtrl.h"
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
+#include "views/CReplaceRow.h"
 #include "views/CRichEditCtrlEx.h"
 #include "views/search/TextPositions.h"
 
@@ -74,9 +75,12 @@ void CFindAllPane::CreateControls()
     options->addWidget(m_regex);
     options->addSpacing(12);
     options->addWidget(m_message, 1);
+    m_replaceRow = new CReplaceRow(*this);
+    m_replaceRow->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->addLayout(options);
+    layout->addWidget(m_replaceRow);
     layout->addWidget(m_view, 1);
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -95,6 +99,7 @@ void CFindAllPane::SetNotePanel(CNotePanel* panel)
         disconnect(binding);
     m_bindings.clear();
     m_panel = panel;
+    m_replaceRow->Forget();
     m_model->SetNoteBook(panel ? &panel->GetNoteBook() : nullptr);
     if (panel)
         Bind(panel);
@@ -164,8 +169,9 @@ void CFindAllPane::Search()
         Say(tr("Please enter text to search for."));
         return;
     }
-    const CTextMatcher::Options options{m_matchCase->isChecked(), m_wholeWords->isChecked(),
-                                        m_regex->isChecked()};
+    const CTextMatcher::Options options = Options();
+    m_searchedText = text;
+    m_searchedOptions = options;
     if (!m_model->Start(text.toStdString(), options)) {
         const CTextMatcher& matcher = m_model->GetSearch().GetMatcher();
         const QString where = matcher.GetErrorOffset() < text.toUcs4().size()
@@ -178,6 +184,76 @@ void CFindAllPane::Search()
     }
     Say(tr("Searching..."));
     RunSlice();
+}
+
+CNotePanel* CFindAllPane::GetNotePanel() const
+{
+    return m_panel;
+}
+
+CTextMatcher::Options CFindAllPane::Options() const
+{
+    return {m_matchCase->isChecked(), m_wholeWords->isChecked(), m_regex->isChecked()};
+}
+
+bool CFindAllPane::SearchToEnd()
+{
+    Search();
+    while (IsSearching())
+        RunSlice();
+    m_nextSlice.stop();
+    return m_model->GetSearch().GetState() == CFindAll::State::Finished;
+}
+
+// Results of the same search stay, with the user's current row; edits waiting for the pause are
+// taken in now.
+bool CFindAllPane::EnsureResults()
+{
+    const CTextMatcher::Options options = Options();
+    const bool same =
+        m_searchedText == m_searchBox.text().trimmed() && m_searchedOptions.matchCase == options.matchCase &&
+        m_searchedOptions.wholeWords == options.wholeWords && m_searchedOptions.regex == options.regex;
+    if (!same || m_rerun.isActive() || m_model->GetSearch().GetState() != CFindAll::State::Finished)
+        return SearchToEnd();
+    m_editPause.stop();
+    RefreshPending();
+    return true;
+}
+
+bool CFindAllPane::CompileMatcher(CTextMatcher& matcher) const
+{
+    return matcher.Compile(m_searchedText.toStdString(), m_searchedOptions);
+}
+
+void CFindAllPane::RefreshNote(std::int32_t serial)
+{
+    m_editorTextStale = true;
+    m_model->Refresh(serial);
+    ShowOutcome();
+}
+
+void CFindAllPane::ShowCurrent()
+{
+    if (!m_view->currentIndex().isValid() && m_model->rowCount() > 0)
+        m_view->setCurrentIndex(m_model->index(0, 0));
+    if (m_view->currentIndex().isValid())
+        OnActivated(m_view->currentIndex());
+}
+
+void CFindAllPane::Report(const QString& text)
+{
+    Say(text);
+    m_lastSummary = text;
+    emit MessageText(text);
+}
+
+void CFindAllPane::ShowReplace()
+{
+    m_replaceRow->show();
+    if (m_model->rowCount() == 0)
+        Search();
+    m_replaceRow->GetReplaceBox()->setFocus(Qt::ShortcutFocusReason);
+    m_replaceRow->GetReplaceBox()->selectAll();
 }
 
 void CFindAllPane::RunSlice()

@@ -12,6 +12,7 @@
 class CFindAllModel;
 class CNote;
 class CNotePanel;
+class CReplaceRow;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -39,6 +40,29 @@ public:
     void FindAll();
     bool IsSearching() const;
 
+    CNotePanel* GetNotePanel() const;
+    // Shows the Replace row and puts the keys in its box.
+    void ShowReplace();
+    CReplaceRow* GetReplaceRow() const { return m_replaceRow; }
+
+    // What Replace needs: the results complete and up to date with the box, its options and the
+    // notes (false when there are none to have: no text, or a bad or runaway pattern), a matcher
+    // that matches as the results do, the text a note is searched in, and the way to an occurrence.
+    bool EnsureResults();
+    // Searches the whole notebook again now; false as EnsureResults.
+    bool SearchToEnd();
+    bool CompileMatcher(CTextMatcher& matcher) const;
+    std::string_view TextOfNote(const CNote& note) { return TextOf(note); }
+    void ShowOccurrence(std::int32_t serial, const FindAllOccurrence& occurrence)
+    {
+        Show(serial, occurrence);
+    }
+    // Takes in a change of the note at once and shows the current result's occurrence.
+    void RefreshNote(std::int32_t serial);
+    void ShowCurrent();
+    // Text for the pane's message and the status line.
+    void Report(const QString& text);
+
     QCheckBox* GetMatchCaseBox() const { return m_matchCase; }
     QCheckBox* GetWholeWordsBox() const { return m_wholeWords; }
     QCheckBox* GetRegexBox() const { return m_regex; }
@@ -59,6 +83,7 @@ private:
     void CreateControls();
     void Bind(CNotePanel* panel);
     void Search();
+    CTextMatcher::Options Options() const;
     void Cancel();
     void Say(const QString& text);
     void RunSlice();
@@ -82,6 +107,10 @@ private:
     QLabel* m_message = nullptr;
     QTreeView* m_view = nullptr;
     CFindAllModel* m_model = nullptr;
+    CReplaceRow* m_replaceRow = nullptr;
+    // What the results were found for.
+    QString m_searchedText;
+    CTextMatcher::Options m_searchedOptions;
 
     QTimer m_typingPause;
     QTimer m_editPause;

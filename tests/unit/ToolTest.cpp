@@ -361,3 +361,65 @@ TEST_F(Tool, EncryptedNotebooksRoundTripAndNeedTheirPassphrase)
     EXPECT_EQ(json["notes"][0]["text"], "PIN 4711");
     EXPECT_EQ(json["notes"][1]["title"], "More");
 }
+
+TEST_F(Tool, ReplaceChangesEveryNoteAsReplaceAllAndADryRunOnlyCounts)
+{
+    const std::string file = dir.File("book.pelm");
+    ASSERT_EQ(Run({"load", file},
+                  R"({"notes": [{"title": "Cat list", "text": "the cat, the CAT, concat"},
+                                {"title": "dogs", "text": "no such animal"},
+                                {"title": "names", "text": "Smith, John\nDoe, Jane"}]})")
+                  .status,
+              0);
+    const std::string before = NoteBookBytes::Load(file);
+    Result result = Run({"replace", "--dry-run", "cat", "tiger", file});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "would replace 4 occurrences in 1 notes\n");
+    EXPECT_EQ(NoteBookBytes::Load(file), before);
+
+    result = Run({"replace", "--words", "cat", "tiger", file});
+    EXPECT_EQ(result.out, "replaced 3 occurrences in 1 notes\n") << result.err;
+    result = Run({"replace", "--regex", "--match-case", R"(([A-Z]\w+), (\w+))", "$2 $1", file});
+    EXPECT_EQ(result.out, "replaced 2 occurrences in 1 notes\n") << result.err;
+    const auto notes = nlohmann::json::parse(Run({"dump", file}).out)["notes"];
+    EXPECT_EQ(notes[0]["title"], "tiger list");
+    EXPECT_EQ(notes[0]["text"], "the tiger, the tiger, concat");
+    EXPECT_EQ(notes[1]["text"], "no such animal");
+    EXPECT_EQ(notes[2]["text"], "John Smith\nJane Doe");
+
+    const std::string after = NoteBookBytes::Load(file);
+    result = Run({"replace", "--regex", "qu(", "x", file});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("missing closing parenthesis"), std::string::npos) << result.err;
+    EXPECT_EQ(NoteBookBytes::Load(file), after);
+    const std::string runaway = dir.File("runaway.pelm");
+    ASSERT_EQ(Run({"load", runaway}, R"({"notes": [{"title": "a", "text": "a"}, {"title": "b", "text": ")" +
+                                         std::string(40, 'a') + R"(b"}]})")
+                  .status,
+              0);
+    const std::string runawayBytes = NoteBookBytes::Load(runaway);
+    EXPECT_EQ(Run({"replace", "--regex", "(a+)+$", "x", runaway}).status, 2)
+        << "a pattern that runs away on any note changes none";
+    EXPECT_EQ(NoteBookBytes::Load(runaway), runawayBytes);
+    EXPECT_EQ(Run({"replace", "a", "b", dir.File("absent.pelm")}).status, 1);
+}
+
+TEST_F(Tool, ReplaceIsInTheHelpTheManualAndTheCompletion)
+{
+    const Result help = Run({"replace", "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* option : {"--regex", "--match-case", "--words", "--dry-run", "PATTERN", "REPLACEMENT"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    EXPECT_NE(Run({"--help"}).out.find("replace"), std::string::npos);
+    const std::string manual = NoteBookBytes::Load(std::string(PELMORA_SOURCE) + "/docs/pelmora-tool.1");
+    for (const char* option : {".BI replace", "\\-\\-dry\\-run", "\\-\\-words", "\\-\\-match\\-case"})
+        EXPECT_NE(manual.find(option), std::string::npos) << option;
+    const std::string completion =
+        NoteBookBytes::Load(std::string(PELMORA_SOURCE) + "/res/completion/pelmora-tool");
+    EXPECT_NE(completion.find("--regex --match-case --words --dry-run"), std::string::npos);
+    EXPECT_NE(completion.find("import replace'"), std::string::npos);
+    const std::string readme = NoteBookBytes::Load(std::string(PELMORA_SOURCE) + "/README.md");
+    EXPECT_NE(readme.find(
+                  "pelmora-tool replace [--regex] [--match-case] [--words] [--dry-run] PATTERN REPLACEMENT"),
+              std::string::npos);
+}

@@ -168,6 +168,18 @@ bool CTextMatcher::ForEachRegex(std::string_view text, const Found& found)
     return true;
 }
 
+bool CTextMatcher::GetGroup(unsigned n, std::size_t& start, std::size_t& end) const
+{
+    if (!m_options.regex || !m_matchData || n >= pcre2_get_ovector_count(m_matchData))
+        return false;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData);
+    if (ovector[2 * n] == PCRE2_UNSET || ovector[2 * n + 1] < ovector[2 * n])
+        return false;
+    start = ovector[2 * n];
+    end = ovector[2 * n + 1];
+    return true;
+}
+
 // A match is a whole word when no word character joins it on either side: the character before it
 // or its first one is no word character, and so is its last one or the one after it.
 bool CTextMatcher::IsWholeWord(std::string_view text, std::size_t start, std::size_t end) const

@@ -46,6 +46,11 @@ public:
     using Found = std::function<bool(std::size_t start, std::size_t end)>;
     bool ForEachMatch(std::string_view text, const Found& found);
 
+    // Inside a Found callback of a regular expression: the bytes of capture group n of the
+    // occurrence found; false when the group does not exist or took no part.
+    bool GetGroup(unsigned n, std::size_t& start, std::size_t& end) const;
+    bool IsRegex() const { return m_options.regex; }
+
     // Letters, digits and the underscore of every script, as \w of the regular expressions.
     static bool IsWordCharacter(char32_t c);
 

@@ -1,0 +1,115 @@
+#include "model/CNoteBook.h"
+#include "views/search/CReplaceAll.h"
+#include "views/search/CTextReplacer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Replaced(const std::string& text, const std::string& pattern, const std::string& replacement,
+                     CTextMatcher::Options options = {}, std::size_t* count = nullptr)
+{
+    CTextMatcher matcher;
+    EXPECT_TRUE(matcher.Compile(pattern, options));
+    CTextReplacer replacer(matcher, replacement);
+    std::string out;
+    std::size_t found = 0;
+    EXPECT_TRUE(replacer.ReplaceAll(text, out, found));
+    if (count)
+        *count = found;
+    return found ? out : text;
+}
+
+CNote* Add(CNoteBook& book, const std::string& title, const std::string& text)
+{
+    CNote* note = book.AddNote(true, false);
+    note->SetTitle(title);
+    note->SetText(text);
+    return note;
+}
+
+} // namespace
+
+TEST(TextReplacer, MatchesAsFindAllDoes)
+{
+    std::size_t count = 0;
+    EXPECT_EQ(Replaced("Cat cat CAT concat", "cat", "dog", {}, &count), "dog dog dog condog");
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(Replaced("Cat cat CAT concat", "cat", "dog", {true, false, false}), "Cat dog CAT condog");
+    EXPECT_EQ(Replaced("Cat cat CAT concat", "cat", "dog", {false, true, false}), "dog dog dog concat");
+    EXPECT_EQ(Replaced("STRASSE and straße", "strasse", "road"), "road and road") << "full case folding";
+    EXPECT_EQ(Replaced("a$1b", "$1", "[$1]"), "a[$1]b") << "a plain pattern's replacement is literal";
+    EXPECT_EQ(Replaced("nothing here", "cat", "dog", {}, &count), "nothing here");
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(TextReplacer, RegularExpressionGroups)
+{
+    const CTextMatcher::Options regex{false, false, true};
+    EXPECT_EQ(Replaced("Smith, John\nDoe, Jane", R"((\w+), (\w+))", "$2 $1", regex), "John Smith\nJane Doe");
+    EXPECT_EQ(Replaced("x=1 y=22", R"((\w)=(\d+))", "${1}:$0 $$ $", regex), "x:x=1 $ $ y:y=22 $ $");
+    EXPECT_EQ(Replaced("ab", "(a)(b)", "$12|$3|${9}", regex), "a2||") << "$12 with two groups is $1 and a 2";
+    EXPECT_EQ(Replaced("aXbX", "(?<n>X)", "<$1>", regex), "a<X>b<X>");
+    EXPECT_EQ(Replaced("ä ü", R"((\p{L}))", "[$1]", regex), "[ä] [ü]");
+}
+
+TEST(ReplaceAll, OneStepThatUndoTakesBackLeavingLaterEditsAlone)
+{
+    CNoteBook book;
+    CNote* a = Add(book, "cat list", "the cat sat on the cat mat");
+    CNote* b = Add(book, "other", "no such animal");
+    CNote* c = Add(book, "third", "a cat");
+    const std::string aText = a->GetText();
+    book.SetModifiedFlag(false);
+
+    CTextMatcher matcher;
+    ASSERT_TRUE(matcher.Compile("cat", {}));
+    const CReplaceAll::Outcome counted = CReplaceAll::Count(book, matcher);
+    EXPECT_EQ(counted.occurrences, 4);
+    EXPECT_EQ(counted.notes, 2);
+
+    CTextReplacer replacer(matcher, "tiger");
+    CReplaceAll step;
+    const CReplaceAll::Outcome outcome = step.Run(book, replacer);
+    EXPECT_EQ(outcome.occurrences, 4);
+    EXPECT_EQ(outcome.notes, 2);
+    EXPECT_EQ(a->GetTitle(), "tiger list");
+    EXPECT_EQ(a->GetText(), "the tiger sat on the tiger mat");
+    EXPECT_EQ(b->GetText(), "no such animal");
+    EXPECT_TRUE(book.IsModified());
+    ASSERT_TRUE(step.CanUndo());
+
+    c->SetText("a tiger, edited since");
+    std::size_t skipped = 0;
+    const std::vector<std::int32_t> restored = step.Undo(book, skipped);
+    EXPECT_EQ(restored, std::vector<std::int32_t>{a->GetSerial()});
+    EXPECT_EQ(skipped, 1u);
+    EXPECT_EQ(a->GetTitle(), "cat list");
+    EXPECT_EQ(a->GetText(), aText);
+    EXPECT_EQ(c->GetText(), "a tiger, edited since") << "a later edit is never thrown away";
+    EXPECT_FALSE(step.CanUndo());
+}
+
+TEST(ReplaceAll, OnlyTheListedNotesAndARunawayStopsBeforeChangingItsNote)
+{
+    CNoteBook book;
+    CNote* a = Add(book, "a", "xx");
+    CNote* b = Add(book, "b", "xx");
+    CTextMatcher matcher;
+    ASSERT_TRUE(matcher.Compile("x", {}));
+    CTextReplacer replacer(matcher, "y");
+    CReplaceAll step;
+    EXPECT_EQ(step.Run(book, replacer, {b->GetSerial()}).occurrences, 2);
+    EXPECT_EQ(a->GetText(), "xx");
+    EXPECT_EQ(b->GetText(), "yy");
+
+    CTextMatcher runaway;
+    ASSERT_TRUE(runaway.Compile("(a+)+$", {false, false, true}));
+    a->SetTitle("a");
+    a->SetText(std::string(40, 'a') + "b");
+    CTextReplacer stuck(runaway, "z");
+    const CReplaceAll::Outcome outcome = step.Run(book, stuck);
+    EXPECT_EQ(outcome.stoppedAt, a->GetSerial());
+    EXPECT_EQ(a->GetTitle(), "a") << "title and text change together or not at all";
+    EXPECT_EQ(a->GetText(), std::string(40, 'a') + "b");
+}

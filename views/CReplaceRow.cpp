@@ -1,0 +1,167 @@
+#include "views/CReplaceRow.h"
+
+#include "model/CNoteBook.h"
+#include "platform/MessageBox.h"
+#include "views/CFindAllModel.h"
+#include "views/CFindAllPane.h"
+#include "views/CListCtrlEx.h"
+#include "views/CNoteEditCtrl.h"
+#include "views/CNoteListCtrl.h"
+#include "views/CNotePanel.h"
+#include "views/CRichEditCtrlEx.h"
+#include "views/search/TextPositions.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <algorithm>
+
+CReplaceRow::CReplaceRow(CFindAllPane& pane)
+    : QWidget(&pane), m_pane(pane), m_replaceBox(new QLineEdit(this)),
+      m_replace(new QPushButton(tr("&Replace"), this)),
+      m_replaceInNote(new QPushButton(tr("Replace in &Note"), this)),
+      m_replaceAll(new QPushButton(tr("Replace &All"), this))
+{
+    auto* label = new QLabel(tr("Replace &with:"), this);
+    label->setBuddy(m_replaceBox);
+    m_replaceBox->setObjectName("replaceBox");
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(label);
+    layout->addWidget(m_replaceBox, 1);
+    for (QPushButton* button : {m_replace, m_replaceInNote, m_replaceAll}) {
+        button->setAutoDefault(false);
+        layout->addWidget(button);
+    }
+    connect(m_replace, &QPushButton::clicked, this, &CReplaceRow::ReplaceCurrent);
+    connect(m_replaceInNote, &QPushButton::clicked, this, &CReplaceRow::ReplaceInNote);
+    connect(m_replaceAll, &QPushButton::clicked, this, &CReplaceRow::ReplaceAll);
+    connect(m_replaceBox, &QLineEdit::returnPressed, this, &CReplaceRow::ReplaceCurrent);
+}
+
+// The occurrence the results show as current is replaced in the text box, as if typed over, and
+// the next one is shown.
+void CReplaceRow::ReplaceCurrent()
+{
+    CNotePanel* panel = m_pane.GetNotePanel();
+    if (!panel || !m_pane.EnsureResults())
+        return;
+    std::int32_t serial = 0;
+    FindAllOccurrence occurrence{};
+    QModelIndex current = m_pane.GetView()->currentIndex();
+    if (!current.isValid())
+        current = m_pane.GetModel()->index(0, 0);
+    if (!m_pane.GetModel()->OccurrenceAt(current, serial, occurrence))
+        return;
+    CTextMatcher matcher;
+    if (!m_pane.CompileMatcher(matcher))
+        return;
+    CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
+    m_pane.ShowOccurrence(serial, occurrence);
+    CNote* note = panel->GetActiveNote();
+    CNoteEditCtrl* editor = panel->GetEditPane();
+    if (!note || note->GetSerial() != serial || !editor->GetTextCtrl())
+        return;
+    std::string replacement;
+    if (occurrence.InTitle()) {
+        std::string title = note->GetTitle();
+        if (!replacer.ReplacementAt(title, occurrence.start, replacement))
+            return;
+        title.replace(occurrence.start, occurrence.end - occurrence.start, replacement);
+        note->SetTitle(title);
+        editor->SetTitleText(title);
+        panel->GetListPane()->UpdateNoteTitle(serial);
+        panel->GetNoteBook().SetModified();
+    } else {
+        if (!replacer.ReplacementAt(m_pane.TextOfNote(*note), occurrence.start, replacement))
+            return;
+        editor->GetTextCtrl()->InsertText(QString::fromStdString(replacement));
+    }
+    m_pane.RefreshNote(serial);
+    m_pane.ShowCurrent();
+}
+
+void CReplaceRow::ReplaceInNote()
+{
+    CNotePanel* panel = m_pane.GetNotePanel();
+    if (!panel || !m_pane.EnsureResults())
+        return;
+    std::int32_t serial = 0;
+    FindAllOccurrence occurrence{};
+    QModelIndex current = m_pane.GetView()->currentIndex();
+    if (!current.isValid())
+        current = m_pane.GetModel()->index(0, 0);
+    if (m_pane.GetModel()->OccurrenceAt(current, serial, occurrence))
+        ReplaceInNotes({serial});
+}
+
+void CReplaceRow::ReplaceAll()
+{
+    if (!m_pane.GetNotePanel() || !m_pane.EnsureResults())
+        return;
+    const CFindAll& search = m_pane.GetModel()->GetSearch();
+    if (search.GetResults().empty())
+        return;
+    const QString question = tr("Replace %1 occurrences in %2 notes?")
+                                 .arg(search.GetOccurrenceCount())
+                                 .arg(search.GetResults().size());
+    if (AfxMessageBox(question.toStdString(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    std::vector<std::int32_t> serials;
+    serials.reserve(search.GetResults().size());
+    for (const FindAllResult& result : search.GetResults())
+        serials.push_back(result.serial);
+    ReplaceInNotes(serials);
+}
+
+void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
+{
+    CNotePanel* panel = m_pane.GetNotePanel();
+    CTextMatcher matcher;
+    if (!panel || serials.empty() || !m_pane.CompileMatcher(matcher))
+        return;
+    // The open note's typing is replaced with the rest and comes back with Undo.
+    panel->StoreActiveText();
+    CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
+    const CReplaceAll::Outcome outcome = m_step.Run(panel->GetNoteBook(), replacer, serials);
+    ShowChanged(serials);
+    QString said = tr("Replaced %1 occurrences in %2 notes.").arg(outcome.occurrences).arg(outcome.notes);
+    if (outcome.stoppedAt >= 0)
+        said += ' ' + tr("The regular expression ran away on a note and hit the match limit; the notes "
+                         "after it were left as they were.");
+    m_pane.Report(said);
+    emit UndoChanged();
+}
+
+void CReplaceRow::UndoReplaceAll()
+{
+    CNotePanel* panel = m_pane.GetNotePanel();
+    if (!panel || !m_step.CanUndo())
+        return;
+    panel->StoreActiveText();
+    std::size_t skipped = 0;
+    const std::vector<std::int32_t> restored = m_step.Undo(panel->GetNoteBook(), skipped);
+    ShowChanged(restored);
+    QString said = tr("Replace All taken back in %1 notes.").arg(restored.size());
+    if (skipped > 0)
+        said += ' ' + tr("%1 notes changed since were left as they are.").arg(skipped);
+    m_pane.Report(said);
+    emit UndoChanged();
+}
+
+// Titles are read from the notebook when painted; the open note is shown afresh from its note,
+// which holds its typing by now, and the results are found again.
+void CReplaceRow::ShowChanged(const std::vector<std::int32_t>& serials)
+{
+    CNotePanel* panel = m_pane.GetNotePanel();
+    panel->GetListPane()->GetListCtrl()->viewport()->update();
+    if (CNote* active = panel->GetActiveNote();
+        active && std::find(serials.begin(), serials.end(), active->GetSerial()) != serials.end()) {
+        panel->GetEditPane()->SetTitleText(active->GetTitle());
+        panel->SetActiveNote(active->GetSerial(), true);
+    }
+    m_pane.SearchToEnd();
+}
