@@ -4,8 +4,9 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
+#include "model/CNoteFiles.h"
 #include "tools/CNoteBookJson.h"
-#include "tools/ExportName.h"
+#include "views/search/CReplaceAll.h"
 #include "views/search/TextLines.h"
 
 #include <cstdio>
@@ -24,21 +25,6 @@ int Failure(const std::string& text)
 {
     std::cerr << "pelmora-tool: " << text << '\n';
     return 1;
-}
-
-std::string ReadText(const std::string& path)
-{
-    // Regular files only: opening a FIFO would wait for a writer for ever.
-    std::error_code error;
-    if (!fs::is_regular_file(path, error))
-        throw std::runtime_error("cannot read " + path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    std::string text(std::istreambuf_iterator<char>(in), {});
-    if (in.bad())
-        throw std::runtime_error("cannot read " + path);
-    return text;
 }
 
 // The tool never changes a notebook's code page; a character it lacks stops the write.
@@ -154,21 +140,9 @@ int CTool::Export(const std::string& file, const std::string& directory)
     CNoteBook& book = NoteBook();
     if (!Read(book, file))
         return 1;
-    std::error_code error;
-    fs::create_directories(directory, error);
-    if (error)
-        return Failure("cannot create " + directory + ": " + error.message());
-    const std::size_t count = book.GetCount();
-    std::size_t position = 0;
-    for (NotePosition pos = book.GetNextPosition(0); pos != 0; pos = book.GetNextPosition(pos)) {
-        const CNote* note = book.GetNoteAt(pos);
-        const fs::path target = fs::path(directory) / ExportName(++position, count, note->GetTitle());
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        out << note->GetText();
-        out.close();
-        if (!out)
-            return Failure("cannot write " + target.string());
-    }
+    std::string error;
+    if (!CNoteFiles::WriteFolder(CNoteFiles::AllNotes(book), directory, error))
+        return Failure(error);
     return 0;
 }
 
@@ -179,20 +153,13 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
     if (fs::exists(fs::symlink_status(file, error)) && !Read(book, file))
         return 1;
     // Every file is read before the notebook changes, so a bad path leaves it as it was.
-    std::vector<std::pair<std::string, std::string>> notes;
+    std::vector<CNoteFiles::FileNote> notes;
     try {
-        for (const std::string& path : paths)
-            // Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
-            notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()),
-                               CTextCodec::AsUtf8(ReadText(path)));
+        notes = CNoteFiles::ReadFiles(paths);
     } catch (const std::exception& e) {
         return Failure(e.what());
     }
-    for (auto& [title, text] : notes) {
-        CNote* note = book.AddNote(true, true);
-        note->SetTitle(std::move(title));
-        note->SetText(std::move(text));
-    }
+    CNoteFiles::AddTo(book, std::move(notes));
     return Write(book, file);
 }
 
@@ -231,6 +198,41 @@ int CTool::Grep(const std::string& pattern, const std::string& file, const CText
         return 2;
     }
     return found ? 0 : 1;
+}
+
+int CTool::Replace(const std::string& pattern, const std::string& replacement, const std::string& file,
+                   const CTextMatcher::Options& options, bool dryRun)
+{
+    CTextMatcher matcher;
+    if (!matcher.Compile(pattern, options)) {
+        Failure("bad pattern at character " + std::to_string(matcher.GetErrorOffset() + 1) + ": " +
+                matcher.GetError());
+        return 2;
+    }
+    CNoteBook& book = NoteBook();
+    if (!Read(book, file))
+        return 1;
+    // Counted first, so a pattern that runs away on any note changes nothing.
+    const CReplaceAll::Outcome counted = CReplaceAll::Count(book, matcher);
+    if (counted.stoppedAt >= 0) {
+        Failure("the pattern ran away on note " + std::to_string(book.IndexOf(counted.stoppedAt) + 1) +
+                " and hit the match limit; nothing was replaced");
+        return 2;
+    }
+    const std::string said =
+        std::to_string(counted.occurrences) + " occurrences in " + std::to_string(counted.notes) + " notes";
+    if (dryRun || counted.occurrences == 0) {
+        std::printf("%s%s\n", dryRun ? "would replace " : "replaced ", said.c_str());
+        return 0;
+    }
+    CTextReplacer replacer(matcher, replacement);
+    CReplaceAll step;
+    step.Run(book, replacer);
+    step.Forget();
+    if (const int status = Write(book, file))
+        return status;
+    std::printf("replaced %s\n", said.c_str());
+    return 0;
 }
 
 bool CTool::EncryptFor(CNoteBook& book, const std::string& target)

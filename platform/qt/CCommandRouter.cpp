@@ -9,6 +9,8 @@
 #include <QShortcut>
 #include <QStatusTipEvent>
 
+#include <algorithm>
+
 namespace {
 
 bool IsTextBox(const QWidget* widget)
@@ -86,6 +88,13 @@ QAction* CCommandRouter::Action(int id) const
 {
     const auto it = m_commands.constFind(id);
     return it == m_commands.constEnd() ? nullptr : it->action;
+}
+
+QList<int> CCommandRouter::Ids() const
+{
+    QList<int> ids = m_commands.keys();
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
 CCmdUI CCommandRouter::Query(int id) const

@@ -34,6 +34,8 @@ public:
     void SetCheckable(int id);
 
     QAction* Action(int id) const;
+    // Every command's id, in increasing order.
+    QList<int> Ids() const;
     CCmdUI Query(int id) const;
     bool Run(int id);
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -16,7 +17,13 @@ std::deque<std::string>& Queue()
 } // namespace
 
 CFileDialog::CFileDialog(Mode mode, QWidget* parent, const QString& title)
-    : m_mode(mode), m_parent(parent), m_title(title)
+    : CFileDialog(mode, parent, title, Filter(), QStringLiteral("pelm"))
+{
+}
+
+CFileDialog::CFileDialog(Mode mode, QWidget* parent, const QString& title, const QString& filter,
+                         const QString& defaultSuffix)
+    : m_mode(mode), m_parent(parent), m_title(title), m_filter(filter), m_defaultSuffix(defaultSuffix)
 {
 }
 
@@ -27,29 +34,45 @@ QString CFileDialog::Filter()
 
 std::string CFileDialog::DoModal()
 {
+    const std::vector<std::string> paths = DoModalMany();
+    return paths.empty() ? std::string() : paths.front();
+}
+
+std::vector<std::string> CFileDialog::DoModalMany()
+{
     if (!Queue().empty()) {
-        std::string path = Queue().front();
+        std::string answer = Queue().front();
         Queue().pop_front();
-        return path;
+        std::vector<std::string> paths;
+        for (std::size_t start = 0; start < answer.size();) {
+            const std::size_t end = std::min(answer.find('\n', start), answer.size());
+            paths.push_back(answer.substr(start, end - start));
+            start = end + 1;
+        }
+        return paths;
     }
 
-    QFileDialog dialog(m_parent, m_title, QString(), Filter());
-    dialog.setDefaultSuffix(QStringLiteral("pelm"));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-        dialog.setDefaultSuffix(filter.contains(QLatin1String("pelmx")) ? QStringLiteral("pelmx")
-                                                                        : QStringLiteral("pelm"));
-    });
-    if (m_mode == Open) {
+    QFileDialog dialog(m_parent, m_title, QString(), m_filter);
+    dialog.setDefaultSuffix(m_defaultSuffix);
+    if (m_filter == Filter())
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter.contains(QLatin1String("pelmx")) ? QStringLiteral("pelmx")
+                                                                            : QStringLiteral("pelm"));
+        });
+    if (m_mode == Open || m_mode == OpenMany) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setFileMode(m_mode == Open ? QFileDialog::ExistingFile : QFileDialog::ExistingFiles);
     } else {
         // The dialog asks before it overwrites a file.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
         return {};
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    std::vector<std::string> paths;
+    for (const QString& file : dialog.selectedFiles())
+        paths.push_back(QFile::encodeName(file).toStdString());
+    return paths;
 }
 
 void CFileDialog::SetNextFileName(const QString& path)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -15,13 +16,20 @@ public:
     enum Mode
     {
         Open,
-        Save
+        Save,
+        OpenMany
     };
 
     CFileDialog(Mode mode, QWidget* parent, const QString& title = {});
+    // For files other than notebooks: the filter as QFileDialog takes it, and the extension a
+    // name typed without one gets.
+    CFileDialog(Mode mode, QWidget* parent, const QString& title, const QString& filter,
+                const QString& defaultSuffix);
 
     // The chosen full path, or empty when the user cancelled.
     std::string DoModal();
+    // The files chosen in an OpenMany dialog; a queued answer holds them one to a line.
+    std::vector<std::string> DoModalMany();
 
     static void SetNextFileName(const QString& path);
     // A name as bytes, which need not be UTF-8.
@@ -37,4 +45,6 @@ private:
     Mode m_mode;
     QWidget* m_parent;
     QString m_title;
+    QString m_filter;
+    QString m_defaultSuffix;
 };

@@ -5,6 +5,7 @@
 #include "app/CPasswordDlg.h"
 #include "model/CNoteBook.h"
 #include "platform/qt/CFileDialog.h"
+#include "platform/qt/CPrintDlg.h"
 #include "platform/qt/DisplayScale.h"
 #include "support/TestSupport.h"
 
@@ -28,6 +29,7 @@ protected:
         CFileDialog::ClearQueuedAnswers();
         CPasswordDlg::ClearQueuedAnswers();
         CPassphraseDlg::ClearQueuedAnswers();
+        CPrintDlg::ClearQueuedAnswers();
         frame = std::make_unique<CMainFrame>();
         ASSERT_TRUE(frame->Create());
         frame->show();
@@ -41,6 +43,7 @@ protected:
             frame->GetNoteBook()->SetModifiedFlag(false);
         frame.reset();
         EXPECT_FALSE(CFileDialog::HasQueuedAnswers()) << "a queued file name was never asked for";
+        EXPECT_FALSE(CPrintDlg::HasQueuedAnswers()) << "a queued print answer was never asked for";
     }
 
     QAction* Action(int id) { return frame->GetRouter().Action(id); }

@@ -1,4 +1,4 @@
-#include "tools/ExportName.h"
+#include "model/ExportName.h"
 
 #include <cstring>
 

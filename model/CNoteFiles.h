@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class CNote;
+class CNoteBook;
+
+// Notes to and from plain files, the same for the window and pelmora-tool: a folder of text files,
+// one Markdown file, and text files read in as notes.
+class CNoteFiles
+{
+public:
+    // A title and a text, read from one file.
+    using FileNote = std::pair<std::string, std::string>;
+
+    // One UTF-8 file per note in the folder, made when missing, named by ExportName. False, with
+    // the reason in error, at the first file that cannot be written.
+    static bool WriteFolder(const std::vector<const CNote*>& notes, const std::string& directory,
+                            std::string& error);
+    // "# title", a blank line and the text, for each note, with a blank line between notes.
+    static bool WriteMarkdown(const std::vector<const CNote*>& notes, const std::string& path,
+                              std::string& error);
+
+    // Every file read before any note is made, so a bad path changes nothing. Each file name
+    // without its extension is a title. Throws std::runtime_error naming the file that failed.
+    static std::vector<FileNote> ReadFiles(const std::vector<std::string>& paths);
+    // The notes at the notebook's end, marking it modified.
+    static void AddTo(CNoteBook& book, std::vector<FileNote> notes);
+
+    // Every note of the notebook, first to last.
+    static std::vector<const CNote*> AllNotes(const CNoteBook& book);
+};

@@ -1,0 +1,179 @@
+#include "app/CShortcutsDlg.h"
+#include "support/NoteBookBytes.h"
+#include "support/PaneFixture.h"
+#include "support/TempDir.h"
+
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The text of a PDF as pdftotext reads it.
+std::string PdfText(const std::string& pdf)
+{
+    std::string text;
+    const std::string command = "pdftotext -layout '" + pdf + "' - 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()))
+        text += buffer;
+    return text;
+}
+
+std::set<std::pair<std::string, std::string>> Folder(const fs::path& folder)
+{
+    std::set<std::pair<std::string, std::string>> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        files.emplace(entry.path().filename().string(), NoteBookBytes::Load(entry.path().string()));
+    return files;
+}
+
+} // namespace
+
+class ExchangeTest : public PaneTest
+{
+protected:
+    bool Run(int id) { return frame->GetRouter().Run(id); }
+    std::string Many(int lines, const std::string& word)
+    {
+        std::string text;
+        for (int i = 1; i <= lines; ++i)
+            text += word + " line " + std::to_string(i) + "\n";
+        return text;
+    }
+    TempDir dir;
+};
+
+TEST_F(ExchangeTest, PdfAndPrintCarryTitleTextAndPageNumbers)
+{
+    OpenNotes({{"Groceries", Many(120, "apples")}, {"Other", "not printed"}});
+    EXPECT_FALSE(Enabled(ID_PRINT)) << "no note open or selected";
+    Activate(0);
+    CaretToStart();
+    QTest::keyClicks(Text(), "typed ");
+    const std::string pdf = dir.File("groceries.pdf");
+    CFileDialog::SetNextFileName(QString::fromStdString(pdf));
+    ASSERT_TRUE(Run(ID_EXPORT_PDF));
+    const std::string text = PdfText(pdf);
+    EXPECT_NE(text.find("Groceries"), std::string::npos);
+    EXPECT_NE(text.find("typed apples line 1"), std::string::npos) << "the unsaved typing is printed";
+    EXPECT_NE(text.find("apples line 120"), std::string::npos);
+    EXPECT_NE(text.find("Page 1"), std::string::npos);
+    EXPECT_NE(text.find("Page 2"), std::string::npos) << "120 lines take more than a page";
+    EXPECT_EQ(text.find("not printed"), std::string::npos);
+
+    const std::string printed = dir.File("printed.pdf");
+    CPrintDlg::QueueCancel();
+    ASSERT_TRUE(Run(ID_PRINT));
+    EXPECT_FALSE(fs::exists(printed));
+    CPrintDlg::QueuePrint(QString::fromStdString(printed));
+    QTest::keyClick(Text(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_NE(PdfText(printed).find("typed apples line 1"), std::string::npos);
+}
+
+TEST_F(ExchangeTest, ALargeNotePrintsInSlicesAndCancelLeavesNoFile)
+{
+    std::string big;
+    while (big.size() < 4'000'000)
+        big += "a long note that takes a while to lay out on paper, line after line\n";
+    OpenNotes({{"Big", big}});
+    Activate(0);
+    int ticks = 0;
+    QTimer ticker;
+    // The window's events go on while it prints; at the fourth the user presses Cancel.
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 4)
+            if (auto* progress = frame->findChild<QProgressDialog*>())
+                if (auto* cancel = progress->findChild<QPushButton*>())
+                    cancel->click();
+    });
+    ticker.start(10);
+    const std::string pdf = dir.File("big.pdf");
+    CFileDialog::SetNextFileName(QString::fromStdString(pdf));
+    ASSERT_TRUE(Run(ID_EXPORT_PDF));
+    EXPECT_GE(ticks, 4);
+    EXPECT_FALSE(fs::exists(pdf)) << "a cancelled PDF is removed";
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Printing cancelled.");
+}
+
+TEST_F(ExchangeTest, ExportWritesWhatTheToolWritesOrOneMarkdownFile)
+{
+    OpenNotes({{"First: a/b", "one\n"}, {"Second", "two"}, {"First: a/b", "three"}});
+    const std::string saved = dir.File("book.pelm");
+    ASSERT_TRUE(book->WriteFile(saved));
+    const fs::path byTool = dir.Path() / "tool";
+    ASSERT_EQ(std::system(("'" PELMORA_TOOL "' export '" + saved + "' '" + byTool.string() + "'").c_str()),
+              0);
+
+    const fs::path byWindow = dir.Path() / "window";
+    CFileDialog::SetNextFileName(QString::fromStdString(byWindow.string()));
+    ASSERT_TRUE(Run(ID_EXPORT));
+    EXPECT_EQ(Folder(byWindow), Folder(byTool));
+    EXPECT_EQ(Folder(byWindow).size(), 3u);
+
+    const std::string markdown = dir.File("book.md");
+    CFileDialog::SetNextFileName(QString::fromStdString(markdown));
+    ASSERT_TRUE(Run(ID_EXPORT));
+    EXPECT_EQ(NoteBookBytes::Load(markdown),
+              "# First: a/b\n\none\n\n# Second\n\ntwo\n\n# First: a/b\n\nthree\n");
+
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("no/such/folder/x.md")));
+    ASSERT_TRUE(Run(ID_EXPORT));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "ERROR: cannot write " + dir.File("no/such/folder/x.md"));
+}
+
+TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)
+{
+    OpenNotes({{"kept", "x"}});
+    std::ofstream(dir.File("plain.txt")) << "some text";
+    std::ofstream(dir.File("Meeting notes.md")) << "# Agenda\n\n- one";
+    std::ofstream(dir.File("latin.txt"), std::ios::binary) << "caf\xE9";
+    const std::string missing = dir.File("missing.txt");
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("plain.txt") + "\n" + missing));
+    ASSERT_TRUE(Run(ID_IMPORT_FILES));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "ERROR: cannot read " + missing);
+    EXPECT_EQ(book->GetCount(), 1u) << "a bad path adds nothing";
+
+    book->SetModifiedFlag(false);
+    CFileDialog::SetNextFileName(QString::fromStdString(
+        dir.File("plain.txt") + "\n" + dir.File("Meeting notes.md") + "\n" + dir.File("latin.txt")));
+    ASSERT_TRUE(Run(ID_IMPORT_FILES));
+    ASSERT_EQ(book->GetCount(), 4u);
+    EXPECT_EQ(book->GetNoteAtIndex(1)->GetTitle(), "plain");
+    EXPECT_EQ(book->GetNoteAtIndex(2)->GetTitle(), "Meeting notes");
+    EXPECT_EQ(book->GetNoteAtIndex(2)->GetText(), "# Agenda\n\n- one");
+    EXPECT_EQ(book->GetNoteAtIndex(3)->GetText(), "caf\xC3\xA9");
+    EXPECT_EQ(ItemText(3), "latin");
+    EXPECT_TRUE(book->IsModified());
+}
+
+TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
+{
+    ASSERT_TRUE(Run(ID_KEYBOARD_SHORTCUTS));
+    auto* dialog = frame->findChild<CShortcutsDlg*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    QTableWidget* table = dialog->GetTable();
+    std::set<std::string> rows;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows.insert((table->item(row, 0)->text() + "|" + table->item(row, 1)->text() + "|" +
+                     table->item(row, 2)->text())
+                        .toStdString());
+    for (const char* row : {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
+                            "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3",
+                            "Format|Bold|", "Help|Keyboard Shortcuts|"})
+        EXPECT_EQ(rows.count(row), 1u) << row;
+    EXPECT_EQ(table->rowCount(), frame->GetRouter().Ids().size()) << "every command, once";
+}
