@@ -2,9 +2,11 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CBookController.h"
+#include "app/CBookExchange.h"
 #include "app/CHostWnd.h"
 #include "app/CMainToolBar.h"
 #include "app/CPasswordDlg.h"
+#include "app/CShortcutsDlg.h"
 #include "app/CommandIds.h"
 #include "model/CNoteBook.h"
 #include "platform/DebugTrace.h"
@@ -20,6 +22,7 @@
 #include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
+#include "views/CReplaceRow.h"
 #include "views/CSearchBar.h"
 
 #include <QAction>
@@ -28,6 +31,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -92,12 +96,38 @@ bool CMainFrame::Create()
 void CMainFrame::CreateCommands()
 {
     CreateBookCommands();
+    CreateExchangeCommands();
     CreateEncodingCommands();
     CreateNoteCommands();
     CreateFormatCommands();
     m_router->Add(ID_APP_ABOUT, tr("&About Pelmora..."),
                   tr("Display program information, version number and copyright\nAbout"),
                   [this] { OnAbout(); });
+    m_router->Add(ID_KEYBOARD_SHORTCUTS, tr("&Keyboard Shortcuts"),
+                  tr("List every command with its keys.\nKeyboard Shortcuts"),
+                  [this] { OnKeyboardShortcuts(); });
+}
+
+// Print, PDF, export and import: the notebook's ways out and in.
+void CMainFrame::CreateExchangeCommands()
+{
+    auto printable = [this](CCmdUI& ui) { ui.Enable(!CBookExchange(*this).NotesToPrint().empty()); };
+    auto bookOpen = [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); };
+    m_router->Add(
+        ID_PRINT, tr("Pr&int...\tCtrl+P"),
+        tr("Print the open note, or the note selected in the list.\nPrint"),
+        [this] { CBookExchange(*this).Print(); }, printable);
+    m_router->Add(
+        ID_EXPORT_PDF, tr("Export as P&DF..."),
+        tr("Write the open note, or the note selected in the list, as a PDF file.\nExport as PDF"),
+        [this] { CBookExchange(*this).ExportPdf(); }, printable);
+    m_router->Add(
+        ID_EXPORT, tr("&Export..."),
+        tr("Write every note as a text file into a folder, or all into one Markdown file.\nExport"),
+        [this] { CBookExchange(*this).Export(); }, bookOpen);
+    m_router->Add(
+        ID_IMPORT_FILES, tr("Import &Files..."), tr("Add text and Markdown files as notes.\nImport Files"),
+        [this] { CBookExchange(*this).ImportFiles(); }, bookOpen);
 }
 
 void CMainFrame::CreateBookCommands()
@@ -189,9 +219,27 @@ void CMainFrame::CreateNoteCommands()
                   [this] { m_wndFindAllDock->FindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
                   tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
+    CreateReplaceCommands();
     m_router->Add(
         ID_SORT_NOTES, tr("Sort &Alphabetically"), tr("Sort all Notes Alphabetically\nSort Alphabetically"),
         [this] { GetNotePanel()->SortNotes(); }, [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
+}
+
+// Replace works in the Find All pane, on what it lists.
+void CMainFrame::CreateReplaceCommands()
+{
+    m_router->Add(
+        ID_REPLACE, tr("Replac&e...\tCtrl+H"),
+        tr("Replace what the search box finds, in one note or in all of them.\nReplace"),
+        [this] { m_wndFindAllDock->ShowReplace(); }, [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
+    m_router->Add(
+        ID_UNDO_REPLACE_ALL, tr("Undo Replace A&ll"),
+        tr("Take back the last Replace All in every note.\nUndo Replace All"),
+        [this] { m_wndFindAllDock->GetPane()->GetReplaceRow()->UndoReplaceAll(); },
+        [this](CCmdUI& ui) {
+            ui.Enable(IsBookOpen() && m_wndFindAllDock &&
+                      m_wndFindAllDock->GetPane()->GetReplaceRow()->CanUndo());
+        });
 }
 
 // New Note, Rename and Delete Note: enabled with a notebook, carried out by its panel.
@@ -275,8 +323,9 @@ QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
 void CMainFrame::CreateMenus()
 {
     QMenu* book =
-        AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_SET_PASSWORD,
-                              ID_CHANGE_PASSPHRASE, 0, ID_ASSOCIATE, 0, ID_APP_EXIT});
+        AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_IMPORT_FILES,
+                              ID_EXPORT, ID_EXPORT_PDF, ID_PRINT, 0, ID_SET_PASSWORD, ID_CHANGE_PASSPHRASE, 0,
+                              ID_ASSOCIATE, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
     auto* encoding = new QMenu(tr("Encoding"), book);
     auto* choice = new QActionGroup(encoding);
@@ -284,12 +333,49 @@ void CMainFrame::CreateMenus()
         encoding->addAction(choice->addAction(m_router->Action(id)));
     m_router->WatchMenu(encoding);
     book->insertMenu(m_router->Action(ID_SET_PASSWORD), encoding);
-    AddMenu(tr("&Note"), {ID_UNDO_CHANGES, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_NEW_NOTE,
-                          ID_RENAME_NOTE, ID_DELETE_NOTE, 0, ID_MOVE_UP, ID_MOVE_DOWN, 0, ID_SORT_NOTES, 0,
-                          ID_FIND_NEXT, ID_FIND_ALL, ID_JUMP_TO_SEARCH});
+    m_recentMenu = new QMenu(tr("&Recent NoteBooks"), book);
+    book->insertMenu(book->actions().at(2), m_recentMenu);
+    UpdateRecentMenu();
+    AddMenu(tr("&Note"), {ID_UNDO_CHANGES,
+                          0,
+                          ID_EDIT_CUT,
+                          ID_EDIT_COPY,
+                          ID_EDIT_PASTE,
+                          0,
+                          ID_NEW_NOTE,
+                          ID_RENAME_NOTE,
+                          ID_DELETE_NOTE,
+                          0,
+                          ID_MOVE_UP,
+                          ID_MOVE_DOWN,
+                          0,
+                          ID_SORT_NOTES,
+                          0,
+                          ID_FIND_NEXT,
+                          ID_FIND_ALL,
+                          ID_JUMP_TO_SEARCH,
+                          0,
+                          ID_REPLACE,
+                          ID_UNDO_REPLACE_ALL});
     AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
                             ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP});
-    AddMenu(tr("&Help"), {ID_APP_ABOUT});
+    AddMenu(tr("&Help"), {ID_KEYBOARD_SHORTCUTS, 0, ID_APP_ABOUT});
+}
+
+void CMainFrame::UpdateRecentMenu()
+{
+    if (!m_recentMenu)
+        return;
+    m_recentMenu->clear();
+    const std::vector<std::string>& paths = m_book->GetRecentPaths();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(paths[i]));
+        const QString name = QFileInfo(path).fileName().replace('&', QStringLiteral("&&"));
+        QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
+        action->setStatusTip(path);
+        connect(action, &QAction::triggered, this, [this, i] { m_book->OpenRecent(i); });
+    }
+    m_recentMenu->menuAction()->setEnabled(!paths.empty());
 }
 
 void CMainFrame::CreateToolBar()
@@ -340,6 +426,7 @@ void CMainFrame::CreateFindAllDock()
     CFindAllPane* pane = m_wndFindAllDock->GetPane();
     connect(pane, &CFindAllPane::MessageText, this, &CMainFrame::SetMessageText);
     connect(m_wndHost, &CHostWnd::ContentChanged, pane, [this, pane] { pane->SetNotePanel(GetNotePanel()); });
+    connect(pane->GetReplaceRow(), &CReplaceRow::UndoChanged, this, &CMainFrame::UpdateCommandStates);
 }
 
 QMenu* CMainFrame::GetContextSubMenu(int position) const
@@ -404,6 +491,15 @@ void CMainFrame::OnAssociate()
     if (CFileAssociation::Associate(program.toStdString()))
         AfxMessageBox(".pelm files have been successfully associated with Pelmora",
                       MB_OK | MB_ICONINFORMATION);
+}
+
+void CMainFrame::OnKeyboardShortcuts()
+{
+    if (!m_shortcutsDlg)
+        m_shortcutsDlg = new CShortcutsDlg(*menuBar(), *m_router, this);
+    m_shortcutsDlg->show();
+    m_shortcutsDlg->raise();
+    m_shortcutsDlg->activateWindow();
 }
 
 void CMainFrame::OnAbout()

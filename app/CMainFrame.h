@@ -23,6 +23,7 @@ class CNoteBook;
 class CNoteEditCtrl;
 class CNotePanel;
 class CSearchBar;
+class CShortcutsDlg;
 class QMenu;
 class CMainToolBar;
 
@@ -58,6 +59,9 @@ public:
     // At a start without a notebook: the unsaved changes that an ended Pelmora left behind.
     void OfferRecovery() { m_book->OfferLeftBehind(); }
     CBookController& GetBookController() { return *m_book; }
+    // Book > Recent NoteBooks, numbered 1 to 8, from the book controller's list.
+    void UpdateRecentMenu();
+    QMenu* GetRecentMenu() const { return m_recentMenu; }
 
     // INotePanelOwner
     const QFont& GetTitleFont() const override { return m_titleFont; }
@@ -111,11 +115,13 @@ protected:
 private:
     void CreateCommands();
     void CreateBookCommands();
+    void CreateExchangeCommands();
     void CreateEncodingCommands();
     void CreateNoteCommands();
     void AddNoteCommand(int id, const QString& text, const QString& prompt, void (CNotePanel::*run)());
     void AddClipboardCommand(int id, const QString& text, const QString& prompt, void (CNoteEditCtrl::*run)(),
                              void (CNoteEditCtrl::*update)(CCmdUI*) const);
+    void CreateReplaceCommands();
     void CreateFormatCommands();
     QMenu* AddMenu(const QString& title, std::initializer_list<int> ids);
     void CreateMenus();
@@ -127,6 +133,7 @@ private:
 
     void OnAssociate();
     void OnAbout();
+    void OnKeyboardShortcuts();
     void OnFont(int id);
     void OnBold();
     void OnWordWrap();
@@ -139,5 +146,7 @@ private:
     CMainToolBar* m_wndToolBar = nullptr;
     CCodePagePane* m_wndCodePage = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
+    QMenu* m_recentMenu = nullptr;
+    CShortcutsDlg* m_shortcutsDlg = nullptr;
     LogFont m_textLogFont{};
 };

@@ -30,6 +30,14 @@ enum CommandId : int
     ID_ENCODING_WINDOWS1252 = 32799,
     // Pelmora's own, beyond the Windows program's.
     ID_CHANGE_PASSPHRASE = 32900,
+    // Replace across notes, printing, export and import, and the list of keys.
+    ID_REPLACE = 32910,
+    ID_UNDO_REPLACE_ALL = 32911,
+    ID_PRINT = 32912,
+    ID_EXPORT_PDF = 32913,
+    ID_EXPORT = 32914,
+    ID_IMPORT_FILES = 32915,
+    ID_KEYBOARD_SHORTCUTS = 32916,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -71,21 +71,38 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
         tops << top->text();
     EXPECT_EQ(tops, (QStringList{"&Book", "&Note", "&Format", "&Help"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
-              (QStringList{"&New", "&Open", "-", "&Save\tCtrl+S", "Save &As...", "-", "Encoding",
-                           "Set &Password...", "Change Pass&phrase...", "-",
+              (QStringList{"&New", "&Open", "&Recent NoteBooks", "-", "&Save\tCtrl+S", "Save &As...", "-",
+                           "Import &Files...", "&Export...", "Export as P&DF...", "Pr&int...\tCtrl+P", "-",
+                           "Encoding", "Set &Password...", "Change Pass&phrase...", "-",
                            "Associate Pelmora Files", "-", "E&xit"}));
-    QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(6)->menu();
+    QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(12)->menu();
     ASSERT_NE(encoding, nullptr);
     EXPECT_EQ(MenuTexts(encoding), (QStringList{"Unicode (UTF-8)", "Western (Windows-1252)"}));
     ASSERT_NE(Action(ID_ENCODING_UTF8)->actionGroup(), nullptr);
     EXPECT_TRUE(Action(ID_ENCODING_UTF8)->actionGroup()->isExclusive()) << "radio items";
-    EXPECT_EQ(
-        MenuTexts(MenuOf(ID_NEW_NOTE)),
-        (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
-                     "&New Note\tCtrl+N", "&Rename", "&Delete Note\tCtrl+Del", "-", "Move Up", "Move Down",
-                     "-", "Sort &Alphabetically", "-", "Find Next\tF3", "Find All\tCtrl+Shift+F",
-                     "Jump to Search Bar\tCtrl+F"}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), QStringList{"&About Pelmora..."});
+    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)), (QStringList{"&Undo Changes\tCtrl+Alt+Z",
+                                                           "-",
+                                                           "Cu&t\tCtrl+X",
+                                                           "&Copy\tCtrl+C",
+                                                           "&Paste\tCtrl+V",
+                                                           "-",
+                                                           "&New Note\tCtrl+N",
+                                                           "&Rename",
+                                                           "&Delete Note\tCtrl+Del",
+                                                           "-",
+                                                           "Move Up",
+                                                           "Move Down",
+                                                           "-",
+                                                           "Sort &Alphabetically",
+                                                           "-",
+                                                           "Find Next\tF3",
+                                                           "Find All\tCtrl+Shift+F",
+                                                           "Jump to Search Bar\tCtrl+F",
+                                                           "-",
+                                                           "Replac&e...\tCtrl+H",
+                                                           "Undo Replace A&ll"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)),
+              (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_BOLD)),
               (QStringList{"Times New Roman", "Tahoma", "Verdana", "Lucida Console", "Courier New", "Arial",
                            "-", "&Bold", "-", "&Word Wrap"}));
