@@ -4,8 +4,10 @@
 #include "platform/XdgPaths.h"
 #include "platform/desktop/CRegistryKey.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -128,12 +130,12 @@ std::vector<std::string> SplitList(const std::string& list)
     return items;
 }
 
-// The list without Pelmora's entry, each item followed by ';'.
+// The list without Pelmora's entries, each item followed by ';'.
 std::string ListWithout(const std::string& list)
 {
     std::string kept;
     for (const std::string& item : SplitList(list))
-        if (item != CFileAssociation::kDesktopId)
+        if (item != CFileAssociation::kDesktopId && item != CFileAssociation::kPackageDesktopId)
             kept += item + ';';
     return kept;
 }
@@ -150,11 +152,12 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
-// Makes Pelmora the first default for the type and takes it off the type's removed list; every
-// other line, comment and group stays as it was. Earlier defaults follow Pelmora as fallbacks.
-std::string SetDefaultApplication(const std::string& text)
+// Makes Pelmora's entry the first default for the type and takes Pelmora off the type's removed
+// list; every other line, comment and group stays as it was. Earlier defaults follow Pelmora as
+// fallbacks.
+std::string SetDefaultApplication(const std::string& text, const std::string& key,
+                                  const std::string& desktopId)
 {
-    const std::string key = CFileAssociation::kMimeType;
     std::vector<std::string> lines;
     std::string group;
     std::size_t defaultHeader = std::string::npos;
@@ -172,7 +175,7 @@ std::string SetDefaultApplication(const std::string& text)
                 if (defaultSet)
                     continue;
                 defaultSet = true;
-                lines.push_back(key + '=' + CFileAssociation::kDesktopId + ';' + others);
+                lines.push_back(key + '=' + desktopId + ';' + others);
                 continue;
             }
             if (group == kRemovedGroup) {
@@ -183,7 +186,7 @@ std::string SetDefaultApplication(const std::string& text)
         }
         lines.push_back(line);
     }
-    const std::string entry = key + '=' + CFileAssociation::kDesktopId + ';';
+    const std::string entry = key + '=' + desktopId + ';';
     if (!defaultSet && defaultHeader != std::string::npos) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(defaultHeader) + 1, entry);
     } else if (!defaultSet) {
@@ -198,13 +201,40 @@ std::string SetDefaultApplication(const std::string& text)
     return result;
 }
 
-bool UpdateMimeApps(const std::string& configHome)
+// Both notebook types, plain and encrypted, open with the entry.
+bool UpdateMimeApps(const std::string& configHome, const std::string& desktopId)
 {
     const std::string path = configHome + "/mimeapps.list";
     std::string text;
     if (::access(path.c_str(), F_OK) == 0 && !ReadWholeFile(path, text))
         return false;
-    return WriteFileAtomically(path, SetDefaultApplication(text));
+    text = SetDefaultApplication(text, CFileAssociation::kMimeType, desktopId);
+    text = SetDefaultApplication(text, CFileAssociation::kEncryptedMimeType, desktopId);
+    return WriteFileAtomically(path, text);
+}
+
+// The entry an earlier association wrote would show Pelmora twice in the menus and outlive the
+// package; only an entry that is Pelmora's own goes.
+bool RemoveOwnEntry(const std::string& applications)
+{
+    const std::string own = applications + '/' + CFileAssociation::kDesktopId;
+    std::string text;
+    if (::access(own.c_str(), F_OK) != 0)
+        return true;
+    if (!ReadWholeFile(own, text) || text.find("\nName=Pelmora\n") == std::string::npos ||
+        text.find(std::string("MimeType=") + CFileAssociation::kMimeType) == std::string::npos)
+        return true;
+    return ::unlink(own.c_str()) == 0 && RunTool({"update-desktop-database", applications});
+}
+
+bool RegisterWithPackageEntry()
+{
+    const std::string dataHome = XdgDataHome();
+    const std::string configHome = XdgConfigHome();
+    if (dataHome.empty() || configHome.empty())
+        return false;
+    return RemoveOwnEntry(dataHome + "/applications") && MakeFolders(configHome) &&
+           UpdateMimeApps(configHome, CFileAssociation::kPackageDesktopId);
 }
 
 bool RegisterWithDesktop(const std::string& programPath)
@@ -221,7 +251,7 @@ bool RegisterWithDesktop(const std::string& programPath)
            WriteFileAtomically(applications + '/' + CFileAssociation::kDesktopId,
                                DesktopEntry(programPath)) &&
            RunTool({"update-desktop-database", applications}) && MakeFolders(configHome) &&
-           UpdateMimeApps(configHome);
+           UpdateMimeApps(configHome, CFileAssociation::kDesktopId);
 }
 
 } // namespace
@@ -231,7 +261,28 @@ bool CFileAssociation::Associate(const std::string& programPath)
     // A desktop entry can only start a program named by an absolute path on one line.
     if (programPath.empty() || programPath[0] != '/' || HasControlCharacter(programPath))
         return false;
-    return WriteRegistryCommand(programPath) && RegisterWithDesktop(programPath);
+    if (!WriteRegistryCommand(programPath))
+        return false;
+    return FindPackageEntry().empty() ? RegisterWithDesktop(programPath) : RegisterWithPackageEntry();
+}
+
+std::string CFileAssociation::FindPackageEntry()
+{
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    const std::string list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(':', start), list.size());
+        const std::string folder = list.substr(start, end - start);
+        start = end + 1;
+        // Relative folders do not count, as the rules for these variables say.
+        if (folder.empty() || folder[0] != '/')
+            continue;
+        const std::string entry = folder + "/applications/" + kPackageDesktopId;
+        if (::access(entry.c_str(), R_OK) == 0)
+            return entry;
+    }
+    return {};
 }
 
 std::string CFileAssociation::QuoteExecArgument(const std::string& argument)

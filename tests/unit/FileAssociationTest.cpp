@@ -169,7 +169,9 @@ TEST_F(FileAssociation, RunningTwiceGivesTheSameFiles)
     for (std::size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(ReadAll(files[i]), first[i]) << files[i];
     EXPECT_EQ(ReadAll(MimeApps()),
-              "[Default Applications]\napplication/x-pelmora-notebook=pelmora.desktop;\n");
+              "[Default "
+              "Applications]\napplication/x-pelmora-encrypted-notebook=pelmora.desktop;\napplication/"
+              "x-pelmora-notebook=pelmora.desktop;\n");
     EXPECT_EQ(QueryDefault(), CFileAssociation::kDesktopId);
 }
 
@@ -199,6 +201,7 @@ TEST_F(FileAssociation, OtherEntriesOfTheDefaultsFileAreKept)
                              "text/plain=gedit.desktop;\n"
                              "\n"
                              "[Default Applications]\n"
+                             "application/x-pelmora-encrypted-notebook=pelmora.desktop;\n"
                              "text/plain=gedit.desktop;\n"
                              "application/x-pelmora-notebook=pelmora.desktop;other.desktop;\n"
                              "\n"
@@ -210,12 +213,17 @@ TEST_F(FileAssociation, OtherEntriesOfTheDefaultsFileAreKept)
     // A defaults group without the type gets it first; a file without the group gets the group.
     WriteText(real, "[Default Applications]\ntext/plain=gedit.desktop;\n[Other]\nx=y");
     ASSERT_TRUE(CFileAssociation::Associate(m_program.string()));
-    EXPECT_EQ(ReadAll(real), "[Default Applications]\napplication/x-pelmora-notebook=pelmora.desktop;\n"
-                             "text/plain=gedit.desktop;\n[Other]\nx=y\n");
+    EXPECT_EQ(ReadAll(real),
+              "[Default "
+              "Applications]\napplication/x-pelmora-encrypted-notebook=pelmora.desktop;\napplication/"
+              "x-pelmora-notebook=pelmora.desktop;\n"
+              "text/plain=gedit.desktop;\n[Other]\nx=y\n");
     WriteText(real, "[Other]\nx=y\n");
     ASSERT_TRUE(CFileAssociation::Associate(m_program.string()));
     EXPECT_EQ(ReadAll(real),
-              "[Other]\nx=y\n\n[Default Applications]\napplication/x-pelmora-notebook=pelmora.desktop;\n");
+              "[Other]\nx=y\n\n[Default "
+              "Applications]\napplication/x-pelmora-encrypted-notebook=pelmora.desktop;\napplication/"
+              "x-pelmora-notebook=pelmora.desktop;\n");
 }
 
 TEST_F(FileAssociation, FailureOfAnyPartIsReported)
@@ -245,4 +253,38 @@ TEST_F(FileAssociation, FailureOfAnyPartIsReported)
     }
     EXPECT_FALSE(fs::exists(MimeApps()));
     EXPECT_TRUE(CFileAssociation::Associate(m_program.string()));
+}
+
+TEST_F(FileAssociation, WithThePackageEntryBothTypesOpenThroughItAndNoSecondEntryIsLeft)
+{
+    ASSERT_TRUE(CFileAssociation::Associate(m_program.string()));
+    ASSERT_TRUE(fs::exists(Entry())) << "without the package, an entry of the user's own";
+    EXPECT_NE(ReadAll(MimeApps()).find("application/x-pelmora-encrypted-notebook=pelmora.desktop;"),
+              std::string::npos);
+
+    const fs::path system = m_dir.Path() / "system";
+    fs::create_directories(system / "applications");
+    WriteText(system / "applications" / CFileAssociation::kPackageDesktopId,
+              ReadAll(fs::path(PELMORA_SOURCE) / "res/io.github.orlathwick.pelmora.desktop"));
+    m_env.Set("XDG_DATA_DIRS", "relative/share:" + system.string() + ":/usr/share");
+    EXPECT_EQ(CFileAssociation::FindPackageEntry(),
+              (system / "applications" / CFileAssociation::kPackageDesktopId).string());
+    WriteText(DataHome() / "applications/other.desktop", "[Desktop Entry]\nName=Other\n");
+
+    ASSERT_TRUE(CFileAssociation::Associate(m_program.string()));
+    EXPECT_FALSE(fs::exists(Entry())) << "the package's entry is the only launcher";
+    EXPECT_TRUE(fs::exists(DataHome() / "applications/other.desktop"));
+    const std::string list = ReadAll(MimeApps());
+    EXPECT_NE(list.find("\napplication/x-pelmora-notebook=io.github.orlathwick.pelmora.desktop;\n"),
+              std::string::npos)
+        << list;
+    EXPECT_NE(list.find("\napplication/x-pelmora-encrypted-notebook=io.github.orlathwick.pelmora.desktop;\n"),
+              std::string::npos)
+        << list;
+    EXPECT_EQ(list.find("=pelmora.desktop"), std::string::npos) << "the old entry is named nowhere";
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(HKEY_CLASSES_ROOT, ".pelm\\shell\\open\\command", CRegistryKey::REGKEY_READ));
+    char command[512];
+    ASSERT_TRUE(key.ReadString(nullptr, command, sizeof command));
+    EXPECT_EQ(std::string(command), "\"" + m_program.string() + "\" \"%1\"");
 }
