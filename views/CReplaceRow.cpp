@@ -22,7 +22,7 @@
 CReplaceRow::CReplaceRow(CFindAllPane& pane)
     : QWidget(&pane), m_pane(pane), m_replaceBox(new QLineEdit(this)),
       m_replace(new QPushButton(tr("&Replace"), this)),
-      m_replaceInNote(new QPushButton(tr("Replace in &Note"), this)),
+      m_replaceInNote(new QPushButton(tr("Replace &in Note"), this)),
       m_replaceAll(new QPushButton(tr("Replace &All"), this))
 {
     auto* label = new QLabel(tr("Replace &with:"), this);
