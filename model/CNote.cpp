@@ -37,6 +37,20 @@ void CNote::SetText(std::string text)
     CountNoteChange();
 }
 
+void CNote::AssignText(std::string_view text)
+{
+    if (text.size() > m_text.capacity()) {
+        // Not assign: it would give the note twice the room it needs.
+        SetText(std::string(text));
+        return;
+    }
+    if (text == m_text)
+        return;
+    m_text.assign(text.data(), text.size());
+    m_textCodePage.reset();
+    CountNoteChange();
+}
+
 void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text)
 {
     m_titleCodePage = title;

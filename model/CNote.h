@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class CBufferedFile;
 
@@ -21,6 +22,9 @@ public:
     void SetTitle(std::string title);
     const std::string& GetText() const { return m_text; }
     void SetText(std::string text);
+    // As SetText, into the note's own storage when the text fits it: replacing in many notes then
+    // leaves no holes in the memory.
+    void AssignText(std::string_view text);
     // In place, for filling a note: not an edit; the code pages stay and no change is counted.
     std::string& Title() { return m_title; }
     std::string& Text() { return m_text; }

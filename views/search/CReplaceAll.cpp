@@ -27,6 +27,7 @@ CReplaceAll::Outcome CReplaceAll::Run(CNoteBook& book, CTextReplacer& replacer,
             break;
         }
     }
+    std::string().swap(m_scratch);
     if (outcome.notes > 0)
         book.SetModified();
     return outcome;
@@ -40,7 +41,7 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outco
     std::size_t titleCount = 0;
     if (!replacer.ReplaceAll(note.GetTitle(), title, titleCount))
         return false;
-    std::string text;
+    std::string& text = m_scratch;
     std::size_t textCount = 0;
     if (!replacer.ReplaceAll(note.GetText(), text, textCount, &step.edits, &step.removed))
         return false;
@@ -55,9 +56,7 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outco
     if (textCount > 0) {
         step.newTextSize = text.size();
         step.newTextHash = Hash(text);
-        // The old text goes first, so the note is never held twice.
-        note.SetText({});
-        note.SetText(std::move(text));
+        note.AssignText(text);
     } else {
         step.newTextSize = note.GetText().size();
         step.newTextHash = Hash(note.GetText());
@@ -106,13 +105,13 @@ std::vector<std::int32_t> CReplaceAll::Undo(CNoteBook& book, std::size_t& skippe
         if (step.titleChanged)
             note->SetTitle(std::move(step.oldTitle));
         if (!step.edits.empty()) {
-            std::string old = CTextReplacer::Revert(note->GetText(), step.edits, step.removed);
-            note->SetText({});
-            note->SetText(std::move(old));
+            m_scratch = CTextReplacer::Revert(note->GetText(), step.edits, step.removed);
+            note->AssignText(m_scratch);
         }
         restored.push_back(step.serial);
     }
     m_notes.clear();
+    std::string().swap(m_scratch);
     if (!restored.empty())
         book.SetModified();
     return restored;

@@ -49,4 +49,5 @@ private:
     bool ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outcome);
 
     std::vector<NoteStep> m_notes;
+    std::string m_scratch; // one note's new text, its room kept from note to note
 };

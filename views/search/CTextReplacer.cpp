@@ -21,8 +21,9 @@ bool CTextReplacer::ReplaceAll(std::string_view text, std::string& out, std::siz
     count = 0;
     std::size_t copied = 0;
     const bool finished = m_matcher.ForEachMatch(text, [&](std::size_t start, std::size_t end) {
+        // Room for a longer replacement now and then, so the text is rarely moved while it grows.
         if (out.empty())
-            out.reserve(text.size());
+            out.reserve(text.size() + text.size() / 16 + m_replacement.size());
         out.append(text.substr(copied, start - copied));
         const std::size_t at = out.size();
         Expand(text, start, end, out);
@@ -103,7 +104,11 @@ void CTextReplacer::Expand(std::string_view text, std::size_t start, std::size_t
 std::string CTextReplacer::Revert(std::string_view text, const std::vector<Edit>& edits,
                                   std::string_view removed)
 {
+    std::size_t oldSize = text.size();
+    for (const Edit& edit : edits)
+        oldSize = oldSize - edit.newLength + edit.oldLength;
     std::string old;
+    old.reserve(oldSize);
     std::size_t copied = 0;
     std::size_t taken = 0;
     for (const Edit& edit : edits) {
