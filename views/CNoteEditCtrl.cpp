@@ -53,6 +53,7 @@ void CNoteEditCtrl::CreateTitleBox(const QString& title)
 {
     m_titleBox = std::make_unique<QLineEdit>(this);
     m_titleBox->setFrame(false);
+    m_titleBox->setAccessibleName(tr("Note title"));
     // The box must hold any stored title whole, or leaving it would cut the title short.
     m_titleBox->setMaxLength(std::max(32767, static_cast<int>(title.size())));
     QPalette colours = m_titleBox->palette();
@@ -69,6 +70,7 @@ void CNoteEditCtrl::CreateTitleBox(const QString& title)
 void CNoteEditCtrl::CreateTextCtrl()
 {
     m_textCtrl = std::make_unique<CRichEditCtrlEx>(this);
+    m_textCtrl->setAccessibleName(tr("Note text"));
     const bool wrap = m_panel.GetOwner().GetWordWrap();
     m_textCtrl->setLineWrapMode(wrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::OnTextChanged);

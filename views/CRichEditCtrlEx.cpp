@@ -44,6 +44,21 @@ QString Clipped(const QString& text, int room)
     return text.left(splitsPair ? room - 1 : room);
 }
 
+// Characters typed, not a command: Ctrl, Meta and Alt make a key a command. AltGr, which some
+// layouts need for ordinary characters, arrives as the group switch and stays text.
+bool IsTypedText(const QKeyEvent* key)
+{
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    const bool alt = (mods & Qt::AltModifier) && !(mods & Qt::GroupSwitchModifier);
+    return !key->text().isEmpty() && key->text().at(0).isPrint() &&
+           !(mods & (Qt::ControlModifier | Qt::MetaModifier)) && !alt;
+}
+
+bool IsWordSeparator(QChar c)
+{
+    return QStringView(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").contains(c);
+}
+
 bool IsWordCharacter(QChar c)
 {
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
@@ -143,18 +158,16 @@ void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUn
     m_cursor = m_anchor = from + edit.insertedChars;
     if (m_topPos > from)
         m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
-    if (QAccessible::isActive()) {
-        QAccessibleTextRemoveEvent removed(this, from, QString::fromStdString(edit.removed));
-        TellAccessibility(removed);
-        QAccessibleTextInsertEvent inserted(this, from, QString::fromStdString(text));
-        TellAccessibility(inserted);
-    }
+    TellChange(from, edit.removed, text);
     m_undo.Record(std::move(edit), kind);
     m_modified = true;
     m_goalX = -1;
     emit textChanged();
-    if (hadSelection)
+    if (hadSelection) {
         emit selectionChanged();
+        TellSelection();
+    }
+    TellCaret();
     EnsureVisible(m_cursor);
     StartBlink();
 }
@@ -169,6 +182,14 @@ bool CRichEditCtrlEx::InsertTyped(QString text, CTextUndoStack::Kind kind)
         return false;
     Replace(SelectionStart(), SelectionEnd(), fits.toStdString(), kind);
     return true;
+}
+
+void CRichEditCtrlEx::InsertText(const QString& text)
+{
+    if (text.isEmpty())
+        EraseSelection();
+    else
+        InsertTyped(text, CTextUndoStack::Other);
 }
 
 void CRichEditCtrlEx::InsertFromMimeData(const QMimeData* source)
@@ -190,9 +211,11 @@ void CRichEditCtrlEx::ApplyUndo(bool redoing)
         return;
     if (redoing) {
         m_document.Replace(edit->from, edit->from + edit->removedChars, edit->inserted);
+        TellChange(edit->from, edit->removed, edit->inserted);
         m_cursor = m_anchor = edit->from + edit->insertedChars;
     } else {
         m_document.Replace(edit->from, edit->from + edit->insertedChars, edit->removed);
+        TellChange(edit->from, edit->inserted, edit->removed);
         m_cursor = std::min(edit->cursor, m_document.Length());
         m_anchor = std::min(edit->anchor, m_document.Length());
     }
@@ -201,6 +224,8 @@ void CRichEditCtrlEx::ApplyUndo(bool redoing)
     m_modified = true;
     emit textChanged();
     emit selectionChanged();
+    TellSelection();
+    TellCaret();
     EnsureVisible(m_cursor);
 }
 
@@ -263,11 +288,9 @@ void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
     if ((oldAnchor != oldCursor || m_anchor != m_cursor) &&
         (oldAnchor != m_anchor || oldCursor != m_cursor)) {
         emit selectionChanged();
-        QAccessibleTextSelectionEvent selected(this, SelectionStart(), SelectionEnd());
-        TellAccessibility(selected);
+        TellSelection();
     }
-    QAccessibleTextCursorEvent moved(this, m_cursor);
-    TellAccessibility(moved);
+    TellCaret();
     EnsureVisible(m_cursor);
     StartBlink();
 }
@@ -308,17 +331,32 @@ int CRichEditCtrlEx::WordBoundary(int pos, bool forward) const
     const int from = std::max(lineStart, pos - 4096);
     const int to = std::min(lineEnd, pos + 4096);
     const QString text = m_document.Text(from, to);
+    const int size = static_cast<int>(text.size());
+    const auto space = [&](int i) { return text.at(i).isSpace(); };
+    const auto separator = [&](int i) { return IsWordSeparator(text.at(i)); };
+    // As Qt's editors step: a run of punctuation is a word of its own, and the blanks after a
+    // word go with it.
     int at = pos - from;
     if (forward) {
-        while (at < text.size() && IsWordCharacter(text.at(at)))
-            ++at;
-        while (at < text.size() && !IsWordCharacter(text.at(at)))
+        if (separator(at)) {
+            while (at < size && separator(at))
+                ++at;
+        } else {
+            while (at < size && !space(at) && !separator(at))
+                ++at;
+        }
+        while (at < size && space(at))
             ++at;
     } else {
-        while (at > 0 && !IsWordCharacter(text.at(at - 1)))
+        while (at > 0 && space(at - 1))
             --at;
-        while (at > 0 && IsWordCharacter(text.at(at - 1)))
-            --at;
+        if (at > 0 && separator(at - 1)) {
+            while (at > 0 && separator(at - 1))
+                --at;
+        } else {
+            while (at > 0 && !space(at - 1) && !separator(at - 1))
+                --at;
+        }
     }
     return from + at;
 }
@@ -337,22 +375,33 @@ int CRichEditCtrlEx::RowMove(int pos, int rows)
     return m_layouter.PositionAt(row, m_goalX);
 }
 
+// The word the position is in, or the word it ends: a double click's word.
 void CRichEditCtrlEx::SelectWordAt(int pos)
 {
-    const int lineStart = m_document.LineStart(pos);
-    const int lineEnd = m_document.LineEnd(pos);
-    const int from = std::max(lineStart, pos - 4096);
-    const QString text = m_document.Text(from, std::min(lineEnd, pos + 4096));
+    const int from = std::max(m_document.LineStart(pos), pos - 4096);
+    const QString text = m_document.Text(from, std::min(m_document.LineEnd(pos), pos + 4096));
+    const int at = pos - from;
+    const bool wordAfter = at < text.size() && IsWordCharacter(text.at(at));
+    const bool wordBefore = at > 0 && IsWordCharacter(text.at(at - 1));
+    if (!wordAfter && !wordBefore)
+        return;
     QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
-    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
-    const int end =
-        words.isAtBoundary() && pos - from < text.size() ? words.toNextBoundary() : words.position();
-    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
-    const int start = words.isAtBoundary() ? pos - from : words.toPreviousBoundary();
-    if (end <= start || start < 0)
+    words.setPosition(at);
+    const int end = wordAfter ? words.toNextBoundary() : at;
+    words.setPosition(at);
+    const int start = wordBefore && !(words.isAtBoundary() && wordAfter) ? words.toPreviousBoundary() : at;
+    if (start < 0 || end <= start)
         return;
     m_anchor = from + start;
     MoveTo(from + end, true);
+}
+
+// The whole line with its line end: a triple click's line.
+void CRichEditCtrlEx::SelectLineAt(int pos)
+{
+    const int end = m_document.LineEnd(pos);
+    m_anchor = m_document.LineStart(pos);
+    MoveTo(end < m_document.Length() ? end + 1 : end, true);
 }
 
 bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
@@ -436,6 +485,8 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
         }
         }
         MoveTo(pos, select, keepGoal);
+        if (select)
+            SetPrimarySelection();
         return true;
     }
     return false;
@@ -453,12 +504,15 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
         undo();
     else if (event->matches(QKeySequence::Redo))
         redo();
-    else if (event->matches(QKeySequence::SelectAll))
+    else if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
-    else if (event->matches(QKeySequence::DeleteEndOfWord) && !HasSelection())
-        Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
-    else if (event->matches(QKeySequence::DeleteStartOfWord) && !HasSelection())
-        Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
+        SetPrimarySelection();
+    } else if (event->matches(QKeySequence::DeleteEndOfWord))
+        HasSelection() ? EraseSelection()
+                       : Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        HasSelection() ? EraseSelection()
+                       : Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
     else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
         HasSelection() ? EraseSelection()
                        : Replace(PreviousCharacter(m_cursor), m_cursor, {}, CTextUndoStack::Erasing);
@@ -470,8 +524,7 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
         InsertTyped(QStringLiteral("\n"), CTextUndoStack::Typing);
     else if (event->key() == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         InsertTyped(QStringLiteral("\t"), CTextUndoStack::Typing);
-    else if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
-             !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+    else if (IsTypedText(event))
         InsertTyped(event->text(), CTextUndoStack::Typing);
     else
         return false;
@@ -492,9 +545,7 @@ bool CRichEditCtrlEx::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
-                           !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
-        if (typed || CCommandRouter::IsEditingKey(QKeySequence(key->keyCombination()))) {
+        if (IsTypedText(key) || CCommandRouter::IsEditingKey(QKeySequence(key->keyCombination()))) {
             event->accept();
             return true;
         }
@@ -611,6 +662,32 @@ void CRichEditCtrlEx::TellAccessibility(QAccessibleEvent& event)
         QAccessible::updateAccessibility(&event);
 }
 
+void CRichEditCtrlEx::TellChange(int from, const std::string& removed, const std::string& inserted)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (!removed.empty()) {
+        QAccessibleTextRemoveEvent event(this, from, QString::fromStdString(removed));
+        TellAccessibility(event);
+    }
+    if (!inserted.empty()) {
+        QAccessibleTextInsertEvent event(this, from, QString::fromStdString(inserted));
+        TellAccessibility(event);
+    }
+}
+
+void CRichEditCtrlEx::TellSelection()
+{
+    QAccessibleTextSelectionEvent event(this, SelectionStart(), SelectionEnd());
+    TellAccessibility(event);
+}
+
+void CRichEditCtrlEx::TellCaret()
+{
+    QAccessibleTextCursorEvent event(this, m_cursor);
+    TellAccessibility(event);
+}
+
 QRect CRichEditCtrlEx::CharacterRect(int pos) const
 {
     const QRect caret = CursorRect(pos);
@@ -648,9 +725,14 @@ void CRichEditCtrlEx::SelectAndScroll(int startChar, int endChar)
     m_goalX = -1;
     m_undo.Seal();
     emit selectionChanged();
+    // A screen reader says where the hit is.
+    TellSelection();
+    TellCaret();
     StartBlink();
     viewport()->update();
 }
+
+// --- painting ---------------------------------------------------------------------------------
 
 void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip)
 {
@@ -741,6 +823,8 @@ void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
         else if (at.y() > viewport()->height())
             SetTopRow(TopRow() + 1);
         MoveTo(PositionAt(at), true);
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -771,6 +855,12 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_tripleClick.isActive() && (event->position().toPoint() - m_tripleClickAt).manhattanLength() <
+                                        QApplication::startDragDistance()) {
+        m_tripleClick.stop();
+        SelectLineAt(pos);
+        return;
+    }
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     if (!extend && HasSelection() && pos > SelectionStart() && pos < SelectionEnd()) {
         m_mayDrag = true;
@@ -822,6 +912,8 @@ void CRichEditCtrlEx::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     SelectWordAt(PositionAt(event->position().toPoint()));
     SetPrimarySelection();
+    m_tripleClickAt = event->position().toPoint();
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
 }
 
 void CRichEditCtrlEx::SetPrimarySelection()

@@ -56,7 +56,8 @@ public:
     QString SelectedText() const { return m_document.Text(SelectionStart(), SelectionEnd()); }
     QString Text(int from, int to) const { return m_document.Text(from, to); }
     // Types text in place of the selection, as far as the typing limit lets it.
-    void InsertText(const QString& text) { InsertTyped(text, CTextUndoStack::Other); }
+    // Empty text erases the selection.
+    void InsertText(const QString& text);
     // Where a character stands in the view, and the position nearest a point of the view.
     QRect CharacterRect(int pos) const;
     int PositionAt(const QPoint& point) const;
@@ -126,6 +127,7 @@ private:
     int WordBoundary(int pos, bool forward) const;
     int RowMove(int pos, int rows);
     void SelectWordAt(int pos);
+    void SelectLineAt(int pos);
 
     // The view.
     int VisibleRows() const;
@@ -136,6 +138,10 @@ private:
     QPointF TextOrigin() const;
     QRect CursorRect(int pos) const;
     void TellAccessibility(QAccessibleEvent& event);
+    // Text replaced at from, the selection and the caret, told to screen readers.
+    void TellChange(int from, const std::string& removed, const std::string& inserted);
+    void TellSelection();
+    void TellCaret();
     void PaintRows(const QRect& clip);
     void PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip);
     void SetPrimarySelection();
@@ -155,6 +161,9 @@ private:
     bool m_caretShown = true;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
+    // A press soon after a double click, where it was, is a triple click.
+    QBasicTimer m_tripleClick;
+    QPoint m_tripleClickAt;
     // A press inside the selection may start a drag; until it does, it only places the caret.
     bool m_selecting = false;
     bool m_mayDrag = false;
