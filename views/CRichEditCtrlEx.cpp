@@ -149,7 +149,10 @@ int CRichEditCtrlEx::Room() const
 
 void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind)
 {
-    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0, m_cursor, m_anchor};
+    // Backspace at the start or Delete at the end changes nothing, and leaves nothing to undo.
+    if (from == to && text.empty())
+        return;
+    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0};
     const int before = m_document.Length();
     const bool hadSelection = HasSelection();
     m_document.Replace(from, to, text);
@@ -216,15 +219,16 @@ void CRichEditCtrlEx::ApplyUndo(bool redoing)
     } else {
         m_document.Replace(edit->from, edit->from + edit->insertedChars, edit->removed);
         TellChange(edit->from, edit->inserted, edit->removed);
-        m_cursor = std::min(edit->cursor, m_document.Length());
-        m_anchor = std::min(edit->anchor, m_document.Length());
+        // As in Qt's editors: after what was erased comes back, or where the typing was.
+        m_cursor = m_anchor = edit->from + edit->removedChars;
     }
     m_layouter.Invalidate();
     m_topPos = std::min(m_topPos, m_document.Length());
     m_modified = true;
     emit textChanged();
     emit selectionChanged();
-    TellSelection();
+    if (HasSelection())
+        TellSelection();
     TellCaret();
     EnsureVisible(m_cursor);
 }
@@ -273,6 +277,8 @@ void CRichEditCtrlEx::SetSelection(int anchor, int cursor)
 {
     m_anchor = std::clamp(anchor, 0, m_document.Length());
     MoveTo(cursor, true);
+    // The anchor moved before MoveTo could see it.
+    TellSelection();
 }
 
 void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
@@ -367,12 +373,15 @@ int CRichEditCtrlEx::RowMove(int pos, int rows)
 {
     if (m_goalX < 0)
         m_goalX = m_layouter.XOf(pos);
-    const int row = m_layouter.RowOf(pos) + rows;
-    if (row < 0)
-        return 0;
-    if (row >= m_document.TotalRows())
-        return m_document.Length();
+    // Past the first or the last row the caret stays in that row, as in Qt's editors.
+    const int row = std::clamp(m_layouter.RowOf(pos) + rows, 0, std::max(0, m_document.TotalRows() - 1));
     return m_layouter.PositionAt(row, m_goalX);
+}
+
+bool CRichEditCtrlEx::IsRightToLeftLine(int pos) const
+{
+    const int start = m_document.LineStart(pos);
+    return m_document.Text(start, std::min(m_document.LineEnd(pos), start + 4096)).isRightToLeft();
 }
 
 // The word the position is in, or the word it ends: a double click's word.
@@ -392,16 +401,14 @@ void CRichEditCtrlEx::SelectWordAt(int pos)
     const int start = wordBefore && !(words.isAtBoundary() && wordAfter) ? words.toPreviousBoundary() : at;
     if (start < 0 || end <= start)
         return;
-    m_anchor = from + start;
-    MoveTo(from + end, true);
+    SetSelection(from + start, from + end);
 }
 
 // The whole line with its line end: a triple click's line.
 void CRichEditCtrlEx::SelectLineAt(int pos)
 {
     const int end = m_document.LineEnd(pos);
-    m_anchor = m_document.LineStart(pos);
-    MoveTo(end < m_document.Length() ? end + 1 : end, true);
+    SetSelection(m_document.LineStart(pos), end < m_document.Length() ? end + 1 : end);
 }
 
 bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
@@ -447,7 +454,15 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             continue;
         int pos = m_cursor;
         bool keepGoal = false;
-        switch (motion.what) {
+        bool stay = false;
+        // Left and Right follow the line's direction: in a right-to-left line Right goes back.
+        int what = motion.what;
+        if (what <= PreviousWord && IsRightToLeftLine(m_cursor))
+            what = what == NextChar       ? PreviousChar
+                   : what == PreviousChar ? NextChar
+                   : what == NextWord     ? PreviousWord
+                                          : NextWord;
+        switch (what) {
         case NextChar:
             pos = !select && HasSelection() ? SelectionEnd() : NextCharacter(m_cursor);
             break;
@@ -456,11 +471,13 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             break;
         case NextWord:
         case PreviousWord:
-            pos = WordBoundary(m_cursor, motion.what == NextWord);
+            pos = WordBoundary(m_cursor, what == NextWord);
             break;
         case NextLine:
         case PreviousLine:
             pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1);
+            // Up in the first row and Down in the last change nothing, the selection included.
+            stay = pos == m_cursor;
             keepGoal = true;
             break;
         case LineStart:
@@ -484,9 +501,12 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             break;
         }
         }
-        MoveTo(pos, select, keepGoal);
-        if (select)
-            SetPrimarySelection();
+        if (!stay)
+            MoveTo(pos, select, keepGoal);
+        // A selecting key tells the selection even when it could not grow, as Qt's editors do;
+        // paging does not.
+        if (select && what != NextPage && what != PreviousPage)
+            TellSelection();
         return true;
     }
     return false;
@@ -504,10 +524,9 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
         undo();
     else if (event->matches(QKeySequence::Redo))
         redo();
-    else if (event->matches(QKeySequence::SelectAll)) {
+    else if (event->matches(QKeySequence::SelectAll))
         selectAll();
-        SetPrimarySelection();
-    } else if (event->matches(QKeySequence::DeleteEndOfWord))
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
         HasSelection() ? EraseSelection()
                        : Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
     else if (event->matches(QKeySequence::DeleteStartOfWord))
@@ -534,6 +553,9 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
 void CRichEditCtrlEx::keyPressEvent(QKeyEvent* event)
 {
     if (MoveByKey(event) || EditByKey(event)) {
+        // What the keys leave selected is offered to middle-click paste, as in Qt's editors.
+        if (HasSelection())
+            SetPrimarySelection();
         event->accept();
         return;
     }
@@ -676,9 +698,10 @@ void CRichEditCtrlEx::TellChange(int from, const std::string& removed, const std
     }
 }
 
+// As Qt's editors tell it: from the anchor to the caret.
 void CRichEditCtrlEx::TellSelection()
 {
-    QAccessibleTextSelectionEvent event(this, SelectionStart(), SelectionEnd());
+    QAccessibleTextSelectionEvent event(this, m_anchor, m_cursor);
     TellAccessibility(event);
 }
 
@@ -849,8 +872,11 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
 {
     const int pos = PositionAt(event->position().toPoint());
     if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        const bool hadSelection = HasSelection();
         MoveTo(pos, false);
         InsertTyped(QApplication::clipboard()->text(QClipboard::Selection), CTextUndoStack::Other);
+        if (hadSelection)
+            TellSelection();
         return;
     }
     if (event->button() != Qt::LeftButton)
@@ -868,6 +894,8 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
         return;
     }
     MoveTo(pos, extend);
+    // A click always tells where the selection now is, empty or not.
+    TellSelection();
     m_selecting = true;
 }
 

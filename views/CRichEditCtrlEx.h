@@ -128,6 +128,7 @@ private:
     int RowMove(int pos, int rows);
     void SelectWordAt(int pos);
     void SelectLineAt(int pos);
+    bool IsRightToLeftLine(int pos) const;
 
     // The view.
     int VisibleRows() const;
