@@ -21,6 +21,8 @@
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CSearchBar.h"
+#include "views/CSpellLanguageMenu.h"
+#include "views/CSpelling.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -256,6 +258,14 @@ void CMainFrame::CreateFormatCommands()
         });
     m_router->SetCheckable(ID_BOLD);
     m_router->SetCheckable(ID_WORD_WRAP);
+    m_router->Add(
+        ID_CHECK_SPELLING, tr("Check &Spelling"), tr("Mark the misspelt words of the note.\nCheck Spelling"),
+        [] { CSpelling::Instance().SetOn(!CSpelling::Instance().IsOn()); },
+        [](CCmdUI& ui) {
+            ui.Enable(CSpelling::Instance().IsAvailable());
+            ui.SetCheck(CSpelling::Instance().IsOn());
+        });
+    m_router->SetCheckable(ID_CHECK_SPELLING);
 }
 
 // --- menus and bars ---------------------------------------------------------------------------
@@ -289,7 +299,8 @@ void CMainFrame::CreateMenus()
                           ID_RENAME_NOTE, ID_DELETE_NOTE, 0, ID_MOVE_UP, ID_MOVE_DOWN, 0, ID_SORT_NOTES, 0,
                           ID_FIND_NEXT, ID_FIND_ALL, ID_JUMP_TO_SEARCH});
     AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
-                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP});
+                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_CHECK_SPELLING})
+        ->addMenu(new CSpellLanguageMenu(this));
     AddMenu(tr("&Help"), {ID_APP_ABOUT});
 }
 

@@ -30,6 +30,7 @@ enum CommandId : int
     ID_ENCODING_WINDOWS1252 = 32799,
     // Pelmora's own, beyond the Windows program's.
     ID_CHANGE_PASSPHRASE = 32900,
+    ID_CHECK_SPELLING = 32910,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

@@ -1,6 +1,7 @@
 #include "views/CRichEditCtrlEx.h"
 
 #include "platform/qt/CCommandRouter.h"
+#include "views/CSpelling.h"
 #include "views/CTextBoxAccessible.h"
 
 #include <QAccessible>
@@ -89,6 +90,7 @@ void CRichEditCtrlEx::SetText(std::string_view text)
 {
     m_document.SetText(text);
     m_layouter.TextReplaced();
+    m_misspelt.clear();
     m_undo.Clear();
     m_cursor = m_anchor = m_topPos = 0;
     m_goalX = -1;
@@ -163,6 +165,7 @@ void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUn
         m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
     TellChange(from, edit.removed, text);
     m_undo.Record(std::move(edit), kind);
+    m_misspelt.clear();
     m_modified = true;
     m_goalX = -1;
     emit textChanged();
@@ -223,6 +226,7 @@ void CRichEditCtrlEx::ApplyUndo(bool redoing)
         m_cursor = m_anchor = edit->from + edit->removedChars;
     }
     m_layouter.Invalidate();
+    m_misspelt.clear();
     m_topPos = std::min(m_topPos, m_document.Length());
     m_modified = true;
     emit textChanged();
@@ -288,6 +292,9 @@ void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
     m_cursor = std::clamp(pos, 0, m_document.Length());
     if (!select)
         m_anchor = m_cursor;
+    // The word the caret left may now be marked.
+    if (m_spellChecking && oldCursor != m_cursor)
+        m_misspelt.clear();
     if (!keepGoal)
         m_goalX = -1;
     m_undo.Seal();
@@ -747,12 +754,74 @@ void CRichEditCtrlEx::SelectAndScroll(int startChar, int endChar)
     m_cursor = std::clamp(endChar, 0, last);
     m_goalX = -1;
     m_undo.Seal();
+    m_misspelt.clear();
     emit selectionChanged();
     // A screen reader says where the hit is.
     TellSelection();
     TellCaret();
     StartBlink();
     viewport()->update();
+}
+
+// --- spelling ---------------------------------------------------------------------------------
+
+void CRichEditCtrlEx::SetSpellChecking(bool on)
+{
+    if (on == m_spellChecking)
+        return;
+    m_spellChecking = on;
+    CSpelling& spelling = CSpelling::Instance();
+    if (on)
+        connect(&spelling, &CSpelling::Changed, this, &CRichEditCtrlEx::SpellingChanged);
+    else
+        disconnect(&spelling, nullptr, this, nullptr);
+    SpellingChanged();
+}
+
+void CRichEditCtrlEx::SpellingChanged()
+{
+    m_misspelt.clear();
+    viewport()->update();
+}
+
+const std::vector<SpellWord>& CRichEditCtrlEx::MisspeltWords(std::size_t unit)
+{
+    if (const auto known = m_misspelt.find(unit); known != m_misspelt.end())
+        return known->second;
+    std::vector<SpellWord>& misspelt = m_misspelt[unit];
+    CSpelling& spelling = CSpelling::Instance();
+    if (!m_spellChecking || !spelling.IsOn())
+        return misspelt;
+    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    const QString text = m_document.UnitText(unit);
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+    for (const SpellWord& word : WordsToCheck(view)) {
+        if (hasFocus() && start + word.start + word.length == m_cursor)
+            continue;
+        if (spelling.IsMisspelt(text.mid(word.start, word.length)))
+            misspelt.push_back(word);
+    }
+    return misspelt;
+}
+
+bool CRichEditCtrlEx::MisspeltWordAt(int pos, int& start, int& end)
+{
+    const std::size_t unit = m_document.UnitAt(pos);
+    const int unitStart = static_cast<int>(m_document.Unit(unit).charStart);
+    for (const SpellWord& word : MisspeltWords(unit)) {
+        if (pos >= unitStart + word.start && pos <= unitStart + word.start + word.length) {
+            start = unitStart + word.start;
+            end = start + word.length;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CRichEditCtrlEx::ReplaceRange(int start, int end, const QString& text)
+{
+    SetSelection(start, end);
+    InsertText(text);
 }
 
 // --- painting ---------------------------------------------------------------------------------
@@ -763,6 +832,14 @@ void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPoin
     const int start = static_cast<int>(m_document.Unit(unit).charStart);
     const int end = m_document.UnitTextEnd(unit);
     QList<QTextLayout::FormatRange> selections;
+    for (const SpellWord& word : MisspeltWords(unit)) {
+        QTextLayout::FormatRange misspelt;
+        misspelt.start = word.start;
+        misspelt.length = word.length;
+        misspelt.format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+        misspelt.format.setUnderlineColor(Qt::red);
+        selections.append(misspelt);
+    }
     const int from = std::max(SelectionStart(), start);
     const int to = std::min(SelectionEnd(), end);
     if (to > from) {
@@ -856,6 +933,7 @@ void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
 void CRichEditCtrlEx::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    m_misspelt.clear();
     StartBlink();
 }
 
@@ -863,6 +941,7 @@ void CRichEditCtrlEx::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
     m_blink.stop();
+    m_misspelt.clear();
     viewport()->update();
 }
 

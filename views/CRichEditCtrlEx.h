@@ -3,12 +3,15 @@
 #include "views/CTextDocument.h"
 #include "views/CTextLayouter.h"
 #include "views/CTextUndoStack.h"
+#include "views/search/SpellWords.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 class QAccessibleEvent;
 class QMimeData;
@@ -68,6 +71,13 @@ public:
     void SelectAndScroll(int startChar, int endChar);
     // The line, counted from 0, whose row is at the top.
     int FirstVisibleLine();
+
+    // Underlines the misspelt words on screen; the word being typed waits until the caret leaves it.
+    void SetSpellChecking(bool on);
+    // The misspelt word at the position, as start and end; false when there is none.
+    bool MisspeltWordAt(int pos, int& start, int& end);
+    // Puts text in place of start..end as the user's change, as a chosen suggestion does.
+    void ReplaceRange(int start, int end, const QString& text);
 
 public slots:
     void cut();
@@ -146,6 +156,8 @@ private:
     void PaintRows(const QRect& clip);
     void PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip);
     void SetPrimarySelection();
+    const std::vector<SpellWord>& MisspeltWords(std::size_t unit);
+    void SpellingChanged();
     void StartBlink();
 
     CTextDocument m_document;
@@ -171,4 +183,7 @@ private:
     QPoint m_pressAt;
     int m_dropCaret = -1;
     QString m_preedit;
+    bool m_spellChecking = false;
+    // The misspelt words of the units painted since the text or the caret last changed.
+    std::unordered_map<std::size_t, std::vector<SpellWord>> m_misspelt;
 };

@@ -86,9 +86,10 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
                            "-", "Move Up", "Move Down", "-", "Sort &Alphabetically", "-", "Find Next\tF3",
                            "&Find All\tCtrl+Shift+F", "Jump to Search Bar\tCtrl+F"}));
     EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), QStringList{"&About Pelmora..."});
-    EXPECT_EQ(MenuTexts(MenuOf(ID_BOLD)),
-              (QStringList{"&Times New Roman", "Ta&homa", "&Verdana", "&Lucida Console", "&Courier New",
-                           "&Arial", "-", "&Bold", "-", "&Word Wrap"}));
+    EXPECT_EQ(
+        MenuTexts(MenuOf(ID_BOLD)),
+        (QStringList{"&Times New Roman", "Ta&homa", "&Verdana", "&Lucida Console", "&Courier New", "&Arial",
+                     "-", "&Bold", "-", "&Word Wrap", "-", "Check &Spelling", "Spelling Lan&guage"}));
     EXPECT_EQ(Action(ID_FILE_SAVE)->statusTip(), "Save the current note book.");
     EXPECT_EQ(Action(ID_FILE_SAVE)->toolTip(), "Save");
     EXPECT_EQ(Action(ID_NEW_NOTE)->toolTip(), "New Note");
