@@ -24,6 +24,8 @@
 #include "views/CNotePanel.h"
 #include "views/CReplaceRow.h"
 #include "views/CSearchBar.h"
+#include "views/CSpellLanguageMenu.h"
+#include "views/CSpelling.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -34,6 +36,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 namespace {
@@ -149,11 +152,11 @@ void CMainFrame::CreateBookCommands()
         tr("Locks the notebook with the user password given\nSet Password"),
         [this] { m_book->SetPassword(); }, bookExists);
     m_router->Add(
-        ID_CHANGE_PASSPHRASE, tr("Change Pass&phrase..."),
+        ID_CHANGE_PASSPHRASE, tr("C&hange Passphrase..."),
         tr("Changes the passphrase the notebook is encrypted with\nChange Passphrase"),
         [this] { m_book->ChangePassphrase(); },
         [this](CCmdUI& ui) { ui.Enable(IsBookOpen() && GetNoteBook()->GetSecret() != nullptr); });
-    m_router->Add(ID_ASSOCIATE, tr("Associate Pelmora Files"),
+    m_router->Add(ID_ASSOCIATE, tr("Associa&te Pelmora Files"),
                   tr("Associates Pelmora book files with Pelmora.\nAssociate"), [this] { OnAssociate(); });
     m_router->Add(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"),
                   [this] { close(); });
@@ -166,7 +169,7 @@ void CMainFrame::CreateEncodingCommands()
         const bool utf8 = encoding == TextEncoding::utf8;
         const int id = utf8 ? ID_ENCODING_UTF8 : ID_ENCODING_WINDOWS1252;
         m_router->Add(
-            id, utf8 ? tr("Unicode (UTF-8)") : tr("Western (Windows-1252)"),
+            id, utf8 ? tr("&Unicode (UTF-8)") : tr("&Western (Windows-1252)"),
             utf8 ? tr("Store the notebook in UTF-8 from the next save.\nUnicode (UTF-8)")
                  : tr("Store the notebook in the Windows program's Western code page from the next "
                       "save.\nWestern (Windows-1252)"),
@@ -214,7 +217,7 @@ void CMainFrame::CreateNoteCommands()
             });
     m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
                   [this] { OnFindNext(); });
-    m_router->Add(ID_FIND_ALL, tr("Find All\tCtrl+Shift+F"),
+    m_router->Add(ID_FIND_ALL, tr("&Find All\tCtrl+Shift+F"),
                   tr("List every note that holds the search text.\nFind All"),
                   [this] { m_wndFindAllDock->FindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
@@ -274,8 +277,8 @@ void CMainFrame::AddClipboardCommand(int id, const QString& text, const QString&
 
 void CMainFrame::CreateFormatCommands()
 {
-    static const char* const faces[] = {"Times New Roman", "Tahoma",      "Verdana",
-                                        "Lucida Console",  "Courier New", "Arial"};
+    static const char* const faces[] = {"&Times New Roman", "Ta&homa",      "&Verdana",
+                                        "&Lucida Console",  "&Courier New", "&Arial"};
     for (int id = ID_FONT_FIRST; id <= ID_FONT_LAST; ++id) {
         // The font commands trace every update and command they receive.
         m_router->Add(
@@ -303,6 +306,14 @@ void CMainFrame::CreateFormatCommands()
         });
     m_router->SetCheckable(ID_BOLD);
     m_router->SetCheckable(ID_WORD_WRAP);
+    m_router->Add(
+        ID_CHECK_SPELLING, tr("Check &Spelling"), tr("Mark the misspelt words of the note.\nCheck Spelling"),
+        [] { CSpelling::Instance().SetOn(!CSpelling::Instance().IsOn()); },
+        [](CCmdUI& ui) {
+            ui.Enable(CSpelling::Instance().IsAvailable());
+            ui.SetCheck(CSpelling::Instance().IsOn());
+        });
+    m_router->SetCheckable(ID_CHECK_SPELLING);
 }
 
 // --- menus and bars ---------------------------------------------------------------------------
@@ -327,7 +338,7 @@ void CMainFrame::CreateMenus()
                               ID_EXPORT, ID_EXPORT_PDF, ID_PRINT, 0, ID_SET_PASSWORD, ID_CHANGE_PASSPHRASE, 0,
                               ID_ASSOCIATE, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
-    auto* encoding = new QMenu(tr("Encoding"), book);
+    auto* encoding = new QMenu(tr("En&coding"), book);
     auto* choice = new QActionGroup(encoding);
     for (int id : {ID_ENCODING_UTF8, ID_ENCODING_WINDOWS1252})
         encoding->addAction(choice->addAction(m_router->Action(id)));
@@ -358,7 +369,8 @@ void CMainFrame::CreateMenus()
                           ID_REPLACE,
                           ID_UNDO_REPLACE_ALL});
     AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
-                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP});
+                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_CHECK_SPELLING})
+        ->addMenu(new CSpellLanguageMenu(this));
     AddMenu(tr("&Help"), {ID_KEYBOARD_SHORTCUTS, 0, ID_APP_ABOUT});
 }
 
@@ -404,7 +416,7 @@ void CMainFrame::CreateContextMenus()
     list->addSeparator();
     add(list, tr("&Delete"), ContextCommand::Delete);
     QMenu* editor = m_contextMenu->addMenu(tr("Editor"));
-    add(editor, tr("&Cut"), ContextCommand::Cut);
+    add(editor, tr("Cu&t"), ContextCommand::Cut);
     add(editor, tr("&Copy"), ContextCommand::Copy);
     add(editor, tr("&Paste"), ContextCommand::Paste);
 }
@@ -526,7 +538,10 @@ void CMainFrame::SetNoteFont(const char* face)
 void CMainFrame::OnFont(int id)
 {
     // The menu item's own text is the face: the menu is the one list of faces.
-    const QString face = m_router->Action(id)->text().left(255);
+    // The access letter's mark is no part of the face.
+    QString face = m_router->Action(id)->text();
+    face.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    face = face.left(255);
     SetNoteFont(face.toUtf8().constData());
 }
 

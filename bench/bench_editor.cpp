@@ -5,11 +5,15 @@
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CRichEditCtrlEx.h"
+#include "views/CSpelling.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -124,6 +128,50 @@ void BM_Key(benchmark::State& state)
     state.counters["peak_MB"] = PeakResidentMB();
 }
 
+// Every key of BM_Key once, in a note of words, with spelling on or off: the iteration's time is
+// its slowest key, so the repetitions give that key's median and spread.
+void BM_SlowestKey(benchmark::State& state)
+{
+    const auto shape = static_cast<Shape>(state.range(0));
+    CSpelling& spelling = CSpelling::Instance();
+    spelling.SetOn(state.range(1) != 0);
+    spelling.WaitUntilLoaded();
+    const int serial = PrepareNote(shape, false);
+    CNotePanel& panel = *g_frame->GetNotePanel();
+    panel.SetActiveNote(serial, true);
+    CRichEditCtrlEx* text = panel.GetEditPane()->GetTextCtrl();
+    text->setFocus();
+    FinishRepaint(*g_frame);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_End, Qt::ControlModifier},
+                                                              {Qt::Key_Home, Qt::ControlModifier},
+                                                              {Qt::Key_Down, {}},
+                                                              {Qt::Key_Right, {}},
+                                                              {Qt::Key_Backspace, {}},
+                                                              {Qt::Key_X, {}},
+                                                              {Qt::Key_Space, {}}};
+    double slowest = 0;
+    for (auto _ : state) {
+        double iterationSlowest = 0;
+        for (const auto& [key, modifiers] : keys) {
+            const auto start = std::chrono::steady_clock::now();
+            QTest::keyClick(text, key, modifiers);
+            FinishRepaint(*g_frame);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            iterationSlowest = std::max(iterationSlowest, took.count());
+        }
+        slowest = std::max(slowest, iterationSlowest);
+        state.SetIterationTime(iterationSlowest);
+    }
+    state.counters["slowest_ms"] = slowest * 1000;
+    panel.SetActiveNote(-1, true);
+    spelling.SetOn(true);
+}
+BENCHMARK(BM_SlowestKey)
+    ->ArgsProduct({{Lines50MB, OneLine5MB}, {0, 1}})
+    ->ArgNames({"shape", "spelling"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 // One note's whole visit in a fresh process: opened, edited, its text stored, closed. Run one shape
 // per process (--benchmark_filter=Visit/shape:2) for the peak to belong to that note alone.
 void BM_Visit(benchmark::State& state)
@@ -170,6 +218,9 @@ BENCHMARK(BM_Key)->Apply(KeyArgs)->ArgNames({"shape", "wrap", "key"})->Unit(benc
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The spelling choices this run makes stay out of the user's registry store.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     g_frame = MakeBenchFrame();

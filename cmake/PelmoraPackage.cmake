@@ -24,6 +24,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/orlathwick/pelmora)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The file type and the default program are looked up through these on a desktop.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+# The file type and the default program are looked up through these on a desktop; spelling needs
+# a dictionary (libhunspell itself comes from dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, hunspell-en-us | hunspell-dictionary")
 include(CPack)

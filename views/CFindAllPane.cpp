@@ -56,6 +56,7 @@ void CFindAllPane::CreateControls()
     m_model = new CFindAllModel([this](const CNote& note) { return TextOf(note); }, this);
     m_view = new QTreeView(this);
     m_view->setModel(m_model);
+    m_view->setAccessibleName(tr("Find All results"));
     m_view->setItemDelegateForColumn(CFindAllModel::LineColumn, new CFindAllDelegate(m_view));
     // Rows of one height let the view lay out a hundred thousand of them at once.
     m_view->setUniformRowHeights(true);

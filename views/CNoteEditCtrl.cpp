@@ -6,6 +6,7 @@
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CRichEditCtrlEx.h"
+#include "views/CSpelling.h"
 #include "views/INotePanelOwner.h"
 
 #include <QAction>
@@ -53,6 +54,7 @@ void CNoteEditCtrl::CreateTitleBox(const QString& title)
 {
     m_titleBox = std::make_unique<QLineEdit>(this);
     m_titleBox->setFrame(false);
+    m_titleBox->setAccessibleName(tr("Note title"));
     // The box must hold any stored title whole, or leaving it would cut the title short.
     m_titleBox->setMaxLength(std::max(32767, static_cast<int>(title.size())));
     QPalette colours = m_titleBox->palette();
@@ -69,6 +71,8 @@ void CNoteEditCtrl::CreateTitleBox(const QString& title)
 void CNoteEditCtrl::CreateTextCtrl()
 {
     m_textCtrl = std::make_unique<CRichEditCtrlEx>(this);
+    m_textCtrl->setAccessibleName(tr("Note text"));
+    m_textCtrl->SetSpellChecking(true);
     const bool wrap = m_panel.GetOwner().GetWordWrap();
     m_textCtrl->setLineWrapMode(wrap ? CRichEditCtrlEx::WidgetWidth : CRichEditCtrlEx::NoWrap);
     connect(m_textCtrl.get(), &CRichEditCtrlEx::textChanged, this, &CNoteEditCtrl::OnTextChanged);
@@ -233,7 +237,49 @@ void CNoteEditCtrl::CommitTitle()
 void CNoteEditCtrl::OnContextMenu(const QPoint& globalPos)
 {
     QMenu* menu = m_panel.GetOwner().GetContextSubMenu(1);
-    const QAction* chosen = menu ? menu->exec(globalPos) : nullptr;
+    if (!menu)
+        return;
+    // Over a misspelt word the spelling entries come first.
+    int wordStart = 0;
+    int wordEnd = 0;
+    const int pos = m_textCtrl->PositionAt(m_textCtrl->viewport()->mapFromGlobal(globalPos));
+    if (m_textCtrl->MisspeltWordAt(pos, wordStart, wordEnd)) {
+        OnSpellingMenu(*menu, globalPos, wordStart, wordEnd);
+        return;
+    }
+    RunContextCommand(menu->exec(globalPos));
+}
+
+void CNoteEditCtrl::OnSpellingMenu(QMenu& editMenu, const QPoint& globalPos, int wordStart, int wordEnd)
+{
+    CSpelling& spelling = CSpelling::Instance();
+    const QString word = m_textCtrl->Text(wordStart, wordEnd);
+    QMenu menu;
+    const QStringList suggestions = spelling.Suggest(word);
+    for (const QString& suggestion : suggestions)
+        menu.addAction(suggestion)->setData(suggestion);
+    if (suggestions.isEmpty())
+        menu.addAction(tr("(No Suggestions)"))->setEnabled(false);
+    menu.addSeparator();
+    QAction* add = menu.addAction(tr("&Add to Dictionary"));
+    QAction* ignore = menu.addAction(tr("&Ignore All"));
+    menu.addSeparator();
+    menu.addActions(editMenu.actions());
+    const QAction* chosen = menu.exec(globalPos);
+    if (!chosen)
+        return;
+    if (chosen == add)
+        spelling.AddToDictionary(word);
+    else if (chosen == ignore)
+        spelling.IgnoreAll(word);
+    else if (chosen->data().typeId() == QMetaType::QString)
+        m_textCtrl->ReplaceRange(wordStart, wordEnd, chosen->data().toString());
+    else
+        RunContextCommand(chosen);
+}
+
+void CNoteEditCtrl::RunContextCommand(const QAction* chosen)
+{
     if (!chosen)
         return;
     switch (static_cast<ContextCommand>(chosen->data().toInt())) {

@@ -9,7 +9,9 @@ class CCmdUI;
 class CNote;
 class CNotePanel;
 class CRichEditCtrlEx;
+class QAction;
 class QLineEdit;
+class QMenu;
 
 // The note editor pane, the right pane of the note panel: the active note's title box above its
 // text box. Both controls exist only while a note is open; every change of the active note
@@ -65,6 +67,9 @@ private:
     void OnTextChanged();
     void CommitTitle();
     void OnContextMenu(const QPoint& globalPos);
+    // Suggestions, Add to Dictionary and Ignore All above the editing entries.
+    void OnSpellingMenu(QMenu& editMenu, const QPoint& globalPos, int wordStart, int wordEnd);
+    void RunContextCommand(const QAction* chosen);
     bool HasSelection() const;
     const char* LineEnd() const { return m_bCrLf ? "\r\n" : "\n"; }
 

@@ -23,6 +23,7 @@ void CNoteListCtrl::CreateList()
         std::make_unique<CNoteListModel>(m_panel.GetNoteBook(), [this](int serial) { OnRenamed(serial); });
     m_list = std::make_unique<CListCtrlEx>(this);
     m_list->setModel(m_model.get());
+    m_list->setAccessibleName(tr("Notes"));
     m_list->setGeometry(contentsRect());
     connect(m_list.get(), &CListCtrlEx::itemActivated, this, &CNoteListCtrl::OnItemActivated);
     connect(m_list.get(), &CListCtrlEx::contextMenuRequested, this, &CNoteListCtrl::OnContextMenu);

@@ -1,6 +1,7 @@
 #include "views/CRichEditCtrlEx.h"
 
 #include "platform/qt/CCommandRouter.h"
+#include "views/CSpelling.h"
 #include "views/CTextBoxAccessible.h"
 
 #include <QAccessible>
@@ -44,6 +45,21 @@ QString Clipped(const QString& text, int room)
     return text.left(splitsPair ? room - 1 : room);
 }
 
+// Characters typed, not a command: Ctrl, Meta and Alt make a key a command. AltGr, which some
+// layouts need for ordinary characters, arrives as the group switch and stays text.
+bool IsTypedText(const QKeyEvent* key)
+{
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    const bool alt = (mods & Qt::AltModifier) && !(mods & Qt::GroupSwitchModifier);
+    return !key->text().isEmpty() && key->text().at(0).isPrint() &&
+           !(mods & (Qt::ControlModifier | Qt::MetaModifier)) && !alt;
+}
+
+bool IsWordSeparator(QChar c)
+{
+    return QStringView(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").contains(c);
+}
+
 bool IsWordCharacter(QChar c)
 {
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
@@ -74,6 +90,7 @@ void CRichEditCtrlEx::SetText(std::string_view text)
 {
     m_document.SetText(text);
     m_layouter.TextReplaced();
+    m_misspelt.clear();
     m_undo.Clear();
     m_cursor = m_anchor = m_topPos = 0;
     m_goalX = -1;
@@ -134,7 +151,10 @@ int CRichEditCtrlEx::Room() const
 
 void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind)
 {
-    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0, m_cursor, m_anchor};
+    // Backspace at the start or Delete at the end changes nothing, and leaves nothing to undo.
+    if (from == to && text.empty())
+        return;
+    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0};
     const int before = m_document.Length();
     const bool hadSelection = HasSelection();
     m_document.Replace(from, to, text);
@@ -143,18 +163,17 @@ void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUn
     m_cursor = m_anchor = from + edit.insertedChars;
     if (m_topPos > from)
         m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
-    if (QAccessible::isActive()) {
-        QAccessibleTextRemoveEvent removed(this, from, QString::fromStdString(edit.removed));
-        TellAccessibility(removed);
-        QAccessibleTextInsertEvent inserted(this, from, QString::fromStdString(text));
-        TellAccessibility(inserted);
-    }
+    TellChange(from, edit.removed, text);
     m_undo.Record(std::move(edit), kind);
+    m_misspelt.clear();
     m_modified = true;
     m_goalX = -1;
     emit textChanged();
-    if (hadSelection)
+    if (hadSelection) {
         emit selectionChanged();
+        TellSelection();
+    }
+    TellCaret();
     EnsureVisible(m_cursor);
     StartBlink();
 }
@@ -169,6 +188,14 @@ bool CRichEditCtrlEx::InsertTyped(QString text, CTextUndoStack::Kind kind)
         return false;
     Replace(SelectionStart(), SelectionEnd(), fits.toStdString(), kind);
     return true;
+}
+
+void CRichEditCtrlEx::InsertText(const QString& text)
+{
+    if (text.isEmpty())
+        EraseSelection();
+    else
+        InsertTyped(text, CTextUndoStack::Other);
 }
 
 void CRichEditCtrlEx::InsertFromMimeData(const QMimeData* source)
@@ -190,17 +217,23 @@ void CRichEditCtrlEx::ApplyUndo(bool redoing)
         return;
     if (redoing) {
         m_document.Replace(edit->from, edit->from + edit->removedChars, edit->inserted);
+        TellChange(edit->from, edit->removed, edit->inserted);
         m_cursor = m_anchor = edit->from + edit->insertedChars;
     } else {
         m_document.Replace(edit->from, edit->from + edit->insertedChars, edit->removed);
-        m_cursor = std::min(edit->cursor, m_document.Length());
-        m_anchor = std::min(edit->anchor, m_document.Length());
+        TellChange(edit->from, edit->inserted, edit->removed);
+        // As in Qt's editors: after what was erased comes back, or where the typing was.
+        m_cursor = m_anchor = edit->from + edit->removedChars;
     }
     m_layouter.Invalidate();
+    m_misspelt.clear();
     m_topPos = std::min(m_topPos, m_document.Length());
     m_modified = true;
     emit textChanged();
     emit selectionChanged();
+    if (HasSelection())
+        TellSelection();
+    TellCaret();
     EnsureVisible(m_cursor);
 }
 
@@ -248,6 +281,8 @@ void CRichEditCtrlEx::SetSelection(int anchor, int cursor)
 {
     m_anchor = std::clamp(anchor, 0, m_document.Length());
     MoveTo(cursor, true);
+    // The anchor moved before MoveTo could see it.
+    TellSelection();
 }
 
 void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
@@ -257,17 +292,18 @@ void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
     m_cursor = std::clamp(pos, 0, m_document.Length());
     if (!select)
         m_anchor = m_cursor;
+    // The word the caret left may now be marked.
+    if (m_spellChecking && oldCursor != m_cursor)
+        m_misspelt.clear();
     if (!keepGoal)
         m_goalX = -1;
     m_undo.Seal();
     if ((oldAnchor != oldCursor || m_anchor != m_cursor) &&
         (oldAnchor != m_anchor || oldCursor != m_cursor)) {
         emit selectionChanged();
-        QAccessibleTextSelectionEvent selected(this, SelectionStart(), SelectionEnd());
-        TellAccessibility(selected);
+        TellSelection();
     }
-    QAccessibleTextCursorEvent moved(this, m_cursor);
-    TellAccessibility(moved);
+    TellCaret();
     EnsureVisible(m_cursor);
     StartBlink();
 }
@@ -308,17 +344,32 @@ int CRichEditCtrlEx::WordBoundary(int pos, bool forward) const
     const int from = std::max(lineStart, pos - 4096);
     const int to = std::min(lineEnd, pos + 4096);
     const QString text = m_document.Text(from, to);
+    const int size = static_cast<int>(text.size());
+    const auto space = [&](int i) { return text.at(i).isSpace(); };
+    const auto separator = [&](int i) { return IsWordSeparator(text.at(i)); };
+    // As Qt's editors step: a run of punctuation is a word of its own, and the blanks after a
+    // word go with it.
     int at = pos - from;
     if (forward) {
-        while (at < text.size() && IsWordCharacter(text.at(at)))
-            ++at;
-        while (at < text.size() && !IsWordCharacter(text.at(at)))
+        if (separator(at)) {
+            while (at < size && separator(at))
+                ++at;
+        } else {
+            while (at < size && !space(at) && !separator(at))
+                ++at;
+        }
+        while (at < size && space(at))
             ++at;
     } else {
-        while (at > 0 && !IsWordCharacter(text.at(at - 1)))
+        while (at > 0 && space(at - 1))
             --at;
-        while (at > 0 && IsWordCharacter(text.at(at - 1)))
-            --at;
+        if (at > 0 && separator(at - 1)) {
+            while (at > 0 && separator(at - 1))
+                --at;
+        } else {
+            while (at > 0 && !space(at - 1) && !separator(at - 1))
+                --at;
+        }
     }
     return from + at;
 }
@@ -329,30 +380,42 @@ int CRichEditCtrlEx::RowMove(int pos, int rows)
 {
     if (m_goalX < 0)
         m_goalX = m_layouter.XOf(pos);
-    const int row = m_layouter.RowOf(pos) + rows;
-    if (row < 0)
-        return 0;
-    if (row >= m_document.TotalRows())
-        return m_document.Length();
+    // Past the first or the last row the caret stays in that row, as in Qt's editors.
+    const int row = std::clamp(m_layouter.RowOf(pos) + rows, 0, std::max(0, m_document.TotalRows() - 1));
     return m_layouter.PositionAt(row, m_goalX);
 }
 
+bool CRichEditCtrlEx::IsRightToLeftLine(int pos) const
+{
+    const int start = m_document.LineStart(pos);
+    return m_document.Text(start, std::min(m_document.LineEnd(pos), start + 4096)).isRightToLeft();
+}
+
+// The word the position is in, or the word it ends: a double click's word.
 void CRichEditCtrlEx::SelectWordAt(int pos)
 {
-    const int lineStart = m_document.LineStart(pos);
-    const int lineEnd = m_document.LineEnd(pos);
-    const int from = std::max(lineStart, pos - 4096);
-    const QString text = m_document.Text(from, std::min(lineEnd, pos + 4096));
-    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
-    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
-    const int end =
-        words.isAtBoundary() && pos - from < text.size() ? words.toNextBoundary() : words.position();
-    words.setPosition(std::min(pos - from, static_cast<int>(text.size())));
-    const int start = words.isAtBoundary() ? pos - from : words.toPreviousBoundary();
-    if (end <= start || start < 0)
+    const int from = std::max(m_document.LineStart(pos), pos - 4096);
+    const QString text = m_document.Text(from, std::min(m_document.LineEnd(pos), pos + 4096));
+    const int at = pos - from;
+    const bool wordAfter = at < text.size() && IsWordCharacter(text.at(at));
+    const bool wordBefore = at > 0 && IsWordCharacter(text.at(at - 1));
+    if (!wordAfter && !wordBefore)
         return;
-    m_anchor = from + start;
-    MoveTo(from + end, true);
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    words.setPosition(at);
+    const int end = wordAfter ? words.toNextBoundary() : at;
+    words.setPosition(at);
+    const int start = wordBefore && !(words.isAtBoundary() && wordAfter) ? words.toPreviousBoundary() : at;
+    if (start < 0 || end <= start)
+        return;
+    SetSelection(from + start, from + end);
+}
+
+// The whole line with its line end: a triple click's line.
+void CRichEditCtrlEx::SelectLineAt(int pos)
+{
+    const int end = m_document.LineEnd(pos);
+    SetSelection(m_document.LineStart(pos), end < m_document.Length() ? end + 1 : end);
 }
 
 bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
@@ -398,7 +461,15 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             continue;
         int pos = m_cursor;
         bool keepGoal = false;
-        switch (motion.what) {
+        bool stay = false;
+        // Left and Right follow the line's direction: in a right-to-left line Right goes back.
+        int what = motion.what;
+        if (what <= PreviousWord && IsRightToLeftLine(m_cursor))
+            what = what == NextChar       ? PreviousChar
+                   : what == PreviousChar ? NextChar
+                   : what == NextWord     ? PreviousWord
+                                          : NextWord;
+        switch (what) {
         case NextChar:
             pos = !select && HasSelection() ? SelectionEnd() : NextCharacter(m_cursor);
             break;
@@ -407,11 +478,13 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             break;
         case NextWord:
         case PreviousWord:
-            pos = WordBoundary(m_cursor, motion.what == NextWord);
+            pos = WordBoundary(m_cursor, what == NextWord);
             break;
         case NextLine:
         case PreviousLine:
             pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1);
+            // Up in the first row and Down in the last change nothing, the selection included.
+            stay = pos == m_cursor;
             keepGoal = true;
             break;
         case LineStart:
@@ -435,7 +508,12 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             break;
         }
         }
-        MoveTo(pos, select, keepGoal);
+        if (!stay)
+            MoveTo(pos, select, keepGoal);
+        // A selecting key tells the selection even when it could not grow, as Qt's editors do;
+        // paging does not.
+        if (select && what != NextPage && what != PreviousPage)
+            TellSelection();
         return true;
     }
     return false;
@@ -455,10 +533,12 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
         redo();
     else if (event->matches(QKeySequence::SelectAll))
         selectAll();
-    else if (event->matches(QKeySequence::DeleteEndOfWord) && !HasSelection())
-        Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
-    else if (event->matches(QKeySequence::DeleteStartOfWord) && !HasSelection())
-        Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
+        HasSelection() ? EraseSelection()
+                       : Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        HasSelection() ? EraseSelection()
+                       : Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
     else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
         HasSelection() ? EraseSelection()
                        : Replace(PreviousCharacter(m_cursor), m_cursor, {}, CTextUndoStack::Erasing);
@@ -470,8 +550,7 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
         InsertTyped(QStringLiteral("\n"), CTextUndoStack::Typing);
     else if (event->key() == Qt::Key_Tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         InsertTyped(QStringLiteral("\t"), CTextUndoStack::Typing);
-    else if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
-             !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+    else if (IsTypedText(event))
         InsertTyped(event->text(), CTextUndoStack::Typing);
     else
         return false;
@@ -481,6 +560,9 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
 void CRichEditCtrlEx::keyPressEvent(QKeyEvent* event)
 {
     if (MoveByKey(event) || EditByKey(event)) {
+        // What the keys leave selected is offered to middle-click paste, as in Qt's editors.
+        if (HasSelection())
+            SetPrimarySelection();
         event->accept();
         return;
     }
@@ -492,9 +574,7 @@ bool CRichEditCtrlEx::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const bool typed = !key->text().isEmpty() && key->text().at(0).isPrint() &&
-                           !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
-        if (typed || CCommandRouter::IsEditingKey(QKeySequence(key->keyCombination()))) {
+        if (IsTypedText(key) || CCommandRouter::IsEditingKey(QKeySequence(key->keyCombination()))) {
             event->accept();
             return true;
         }
@@ -611,6 +691,33 @@ void CRichEditCtrlEx::TellAccessibility(QAccessibleEvent& event)
         QAccessible::updateAccessibility(&event);
 }
 
+void CRichEditCtrlEx::TellChange(int from, const std::string& removed, const std::string& inserted)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (!removed.empty()) {
+        QAccessibleTextRemoveEvent event(this, from, QString::fromStdString(removed));
+        TellAccessibility(event);
+    }
+    if (!inserted.empty()) {
+        QAccessibleTextInsertEvent event(this, from, QString::fromStdString(inserted));
+        TellAccessibility(event);
+    }
+}
+
+// As Qt's editors tell it: from the anchor to the caret.
+void CRichEditCtrlEx::TellSelection()
+{
+    QAccessibleTextSelectionEvent event(this, m_anchor, m_cursor);
+    TellAccessibility(event);
+}
+
+void CRichEditCtrlEx::TellCaret()
+{
+    QAccessibleTextCursorEvent event(this, m_cursor);
+    TellAccessibility(event);
+}
+
 QRect CRichEditCtrlEx::CharacterRect(int pos) const
 {
     const QRect caret = CursorRect(pos);
@@ -647,10 +754,77 @@ void CRichEditCtrlEx::SelectAndScroll(int startChar, int endChar)
     m_cursor = std::clamp(endChar, 0, last);
     m_goalX = -1;
     m_undo.Seal();
+    m_misspelt.clear();
     emit selectionChanged();
+    // A screen reader says where the hit is.
+    TellSelection();
+    TellCaret();
     StartBlink();
     viewport()->update();
 }
+
+// --- spelling ---------------------------------------------------------------------------------
+
+void CRichEditCtrlEx::SetSpellChecking(bool on)
+{
+    if (on == m_spellChecking)
+        return;
+    m_spellChecking = on;
+    CSpelling& spelling = CSpelling::Instance();
+    if (on)
+        connect(&spelling, &CSpelling::Changed, this, &CRichEditCtrlEx::SpellingChanged);
+    else
+        disconnect(&spelling, nullptr, this, nullptr);
+    SpellingChanged();
+}
+
+void CRichEditCtrlEx::SpellingChanged()
+{
+    m_misspelt.clear();
+    viewport()->update();
+}
+
+const std::vector<SpellWord>& CRichEditCtrlEx::MisspeltWords(std::size_t unit)
+{
+    if (const auto known = m_misspelt.find(unit); known != m_misspelt.end())
+        return known->second;
+    std::vector<SpellWord>& misspelt = m_misspelt[unit];
+    CSpelling& spelling = CSpelling::Instance();
+    if (!m_spellChecking || !spelling.IsOn())
+        return misspelt;
+    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    const QString text = m_document.UnitText(unit);
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+    for (const SpellWord& word : WordsToCheck(view)) {
+        if (hasFocus() && start + word.start + word.length == m_cursor)
+            continue;
+        if (spelling.IsMisspelt(text.mid(word.start, word.length)))
+            misspelt.push_back(word);
+    }
+    return misspelt;
+}
+
+bool CRichEditCtrlEx::MisspeltWordAt(int pos, int& start, int& end)
+{
+    const std::size_t unit = m_document.UnitAt(pos);
+    const int unitStart = static_cast<int>(m_document.Unit(unit).charStart);
+    for (const SpellWord& word : MisspeltWords(unit)) {
+        if (pos >= unitStart + word.start && pos <= unitStart + word.start + word.length) {
+            start = unitStart + word.start;
+            end = start + word.length;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CRichEditCtrlEx::ReplaceRange(int start, int end, const QString& text)
+{
+    SetSelection(start, end);
+    InsertText(text);
+}
+
+// --- painting ---------------------------------------------------------------------------------
 
 void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip)
 {
@@ -658,6 +832,14 @@ void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPoin
     const int start = static_cast<int>(m_document.Unit(unit).charStart);
     const int end = m_document.UnitTextEnd(unit);
     QList<QTextLayout::FormatRange> selections;
+    for (const SpellWord& word : MisspeltWords(unit)) {
+        QTextLayout::FormatRange misspelt;
+        misspelt.start = word.start;
+        misspelt.length = word.length;
+        misspelt.format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+        misspelt.format.setUnderlineColor(Qt::red);
+        selections.append(misspelt);
+    }
     const int from = std::max(SelectionStart(), start);
     const int to = std::min(SelectionEnd(), end);
     if (to > from) {
@@ -741,6 +923,8 @@ void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
         else if (at.y() > viewport()->height())
             SetTopRow(TopRow() + 1);
         MoveTo(PositionAt(at), true);
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -749,6 +933,7 @@ void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
 void CRichEditCtrlEx::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
+    m_misspelt.clear();
     StartBlink();
 }
 
@@ -756,6 +941,7 @@ void CRichEditCtrlEx::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
     m_blink.stop();
+    m_misspelt.clear();
     viewport()->update();
 }
 
@@ -765,12 +951,21 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
 {
     const int pos = PositionAt(event->position().toPoint());
     if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        const bool hadSelection = HasSelection();
         MoveTo(pos, false);
         InsertTyped(QApplication::clipboard()->text(QClipboard::Selection), CTextUndoStack::Other);
+        if (hadSelection)
+            TellSelection();
         return;
     }
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_tripleClick.isActive() && (event->position().toPoint() - m_tripleClickAt).manhattanLength() <
+                                        QApplication::startDragDistance()) {
+        m_tripleClick.stop();
+        SelectLineAt(pos);
+        return;
+    }
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     if (!extend && HasSelection() && pos > SelectionStart() && pos < SelectionEnd()) {
         m_mayDrag = true;
@@ -778,6 +973,8 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
         return;
     }
     MoveTo(pos, extend);
+    // A click always tells where the selection now is, empty or not.
+    TellSelection();
     m_selecting = true;
 }
 
@@ -822,6 +1019,8 @@ void CRichEditCtrlEx::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     SelectWordAt(PositionAt(event->position().toPoint()));
     SetPrimarySelection();
+    m_tripleClickAt = event->position().toPoint();
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
 }
 
 void CRichEditCtrlEx::SetPrimarySelection()

@@ -3,12 +3,15 @@
 #include "views/CTextDocument.h"
 #include "views/CTextLayouter.h"
 #include "views/CTextUndoStack.h"
+#include "views/search/SpellWords.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 class QAccessibleEvent;
 class QMimeData;
@@ -56,7 +59,8 @@ public:
     QString SelectedText() const { return m_document.Text(SelectionStart(), SelectionEnd()); }
     QString Text(int from, int to) const { return m_document.Text(from, to); }
     // Types text in place of the selection, as far as the typing limit lets it.
-    void InsertText(const QString& text) { InsertTyped(text, CTextUndoStack::Other); }
+    // Empty text erases the selection.
+    void InsertText(const QString& text);
     // Where a character stands in the view, and the position nearest a point of the view.
     QRect CharacterRect(int pos) const;
     int PositionAt(const QPoint& point) const;
@@ -67,6 +71,13 @@ public:
     void SelectAndScroll(int startChar, int endChar);
     // The line, counted from 0, whose row is at the top.
     int FirstVisibleLine();
+
+    // Underlines the misspelt words on screen; the word being typed waits until the caret leaves it.
+    void SetSpellChecking(bool on);
+    // The misspelt word at the position, as start and end; false when there is none.
+    bool MisspeltWordAt(int pos, int& start, int& end);
+    // Puts text in place of start..end as the user's change, as a chosen suggestion does.
+    void ReplaceRange(int start, int end, const QString& text);
 
 public slots:
     void cut();
@@ -126,6 +137,8 @@ private:
     int WordBoundary(int pos, bool forward) const;
     int RowMove(int pos, int rows);
     void SelectWordAt(int pos);
+    void SelectLineAt(int pos);
+    bool IsRightToLeftLine(int pos) const;
 
     // The view.
     int VisibleRows() const;
@@ -136,9 +149,15 @@ private:
     QPointF TextOrigin() const;
     QRect CursorRect(int pos) const;
     void TellAccessibility(QAccessibleEvent& event);
+    // Text replaced at from, the selection and the caret, told to screen readers.
+    void TellChange(int from, const std::string& removed, const std::string& inserted);
+    void TellSelection();
+    void TellCaret();
     void PaintRows(const QRect& clip);
     void PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip);
     void SetPrimarySelection();
+    const std::vector<SpellWord>& MisspeltWords(std::size_t unit);
+    void SpellingChanged();
     void StartBlink();
 
     CTextDocument m_document;
@@ -155,10 +174,16 @@ private:
     bool m_caretShown = true;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
+    // A press soon after a double click, where it was, is a triple click.
+    QBasicTimer m_tripleClick;
+    QPoint m_tripleClickAt;
     // A press inside the selection may start a drag; until it does, it only places the caret.
     bool m_selecting = false;
     bool m_mayDrag = false;
     QPoint m_pressAt;
     int m_dropCaret = -1;
     QString m_preedit;
+    bool m_spellChecking = false;
+    // The misspelt words of the units painted since the text or the caret last changed.
+    std::unordered_map<std::size_t, std::vector<SpellWord>> m_misspelt;
 };

@@ -16,6 +16,7 @@ CSearchBar::CSearchBar(QWidget* parent)
       m_wndFindAllButton(new QPushButton(tr("Find All"), this))
 {
     m_wndEdit->setMaxLength(kMaxLength);
+    m_wndEdit->setAccessibleName(tr("Search"));
     LogFont description;
     FillLogFont(description, "MS Sans Serif", static_cast<int>(12 * g_scaleX));
     m_font = MakeQFont(description);

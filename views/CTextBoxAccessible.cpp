@@ -34,6 +34,15 @@ QString CTextBoxAccessible::text(QAccessible::Text kind) const
     return QAccessibleWidget::text(kind);
 }
 
+QAccessible::State CTextBoxAccessible::state() const
+{
+    QAccessible::State state = QAccessibleWidget::state();
+    state.editable = true;
+    state.multiLine = true;
+    state.selectableText = true;
+    return state;
+}
+
 void CTextBoxAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const
 {
     const bool has = selectionIndex == 0 && Box()->HasSelection();

@@ -18,6 +18,7 @@ public:
 
     void* interface_cast(QAccessible::InterfaceType type) override;
     QString text(QAccessible::Text kind) const override;
+    QAccessible::State state() const override;
 
     void selection(int selectionIndex, int* startOffset, int* endOffset) const override;
     int selectionCount() const override;

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-// One change of the text: from the character at from on, removed (UTF-8) became inserted. The caret
-// and anchor are those before the change.
+// One change of the text: from the character at from on, removed (UTF-8) became inserted.
 struct TextEdit
 {
     int from;
@@ -13,8 +12,6 @@ struct TextEdit
     std::string inserted;
     int removedChars;
     int insertedChars;
-    int cursor;
-    int anchor;
 };
 
 // The changes that Undo takes back and Redo makes again. Characters typed one after another, and

@@ -3,6 +3,10 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
+
+#include <utility>
+#include <vector>
 
 // Keys typed into a text box keep their editing meaning there; elsewhere the window's shortcuts
 // act.
@@ -82,4 +86,29 @@ TEST_F(KeyboardTest, CommandKeysWithoutAnEditingMeaningStillActInTextBoxes)
     Press(SearchBox(), Qt::Key_N);
     EXPECT_EQ(book->GetCount(), 2u);
     EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "New Note 2");
+}
+
+// Alt and a letter is a menu, never text: in the note as in the other boxes.
+TEST_F(KeyboardTest, AltAndALetterOpensTheMenuAndTypesNothing)
+{
+    OpenNotes({{"n", "aaaa"}});
+    Activate(0);
+    const std::vector<std::pair<Qt::Key, QString>> menus{
+        {Qt::Key_B, "&Book"}, {Qt::Key_N, "&Note"}, {Qt::Key_F, "&Format"}, {Qt::Key_H, "&Help"}};
+    for (QWidget* box : {static_cast<QWidget*>(Text()), static_cast<QWidget*>(TitleBox())}) {
+        for (const auto& [key, title] : menus) {
+            // A selected search hit must not be replaced either.
+            Text()->SetSelection(1, 3);
+            Press(box, key, Qt::AltModifier);
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr) << title.toStdString() << " from " << box->metaObject()->className();
+            EXPECT_EQ(popup->title(), title);
+            popup->close();
+            QApplication::processEvents();
+            EXPECT_EQ(Text()->toPlainText(), "aaaa");
+        }
+    }
+    Press(Text(), Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(Text()->toPlainText(), "aaaa") << "no menu has Q, and still nothing is typed";
+    EXPECT_FALSE(Text()->IsModified());
 }

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <QLabel>
 #include <QStatusBar>
@@ -73,42 +74,64 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
     EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
               (QStringList{"&New", "&Open", "&Recent NoteBooks", "-", "&Save\tCtrl+S", "Save &As...", "-",
                            "Import &Files...", "&Export...", "Export as P&DF...", "Pr&int...\tCtrl+P", "-",
-                           "Encoding", "Set &Password...", "Change Pass&phrase...", "-",
-                           "Associate Pelmora Files", "-", "E&xit"}));
+                           "En&coding", "Set &Password...", "C&hange Passphrase...", "-",
+                           "Associa&te Pelmora Files", "-", "E&xit"}));
     QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(12)->menu();
     ASSERT_NE(encoding, nullptr);
-    EXPECT_EQ(MenuTexts(encoding), (QStringList{"Unicode (UTF-8)", "Western (Windows-1252)"}));
+    EXPECT_EQ(MenuTexts(encoding), (QStringList{"&Unicode (UTF-8)", "&Western (Windows-1252)"}));
     ASSERT_NE(Action(ID_ENCODING_UTF8)->actionGroup(), nullptr);
     EXPECT_TRUE(Action(ID_ENCODING_UTF8)->actionGroup()->isExclusive()) << "radio items";
-    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)), (QStringList{"&Undo Changes\tCtrl+Alt+Z",
-                                                           "-",
-                                                           "Cu&t\tCtrl+X",
-                                                           "&Copy\tCtrl+C",
-                                                           "&Paste\tCtrl+V",
-                                                           "-",
-                                                           "&New Note\tCtrl+N",
-                                                           "&Rename",
-                                                           "&Delete Note\tCtrl+Del",
-                                                           "-",
-                                                           "Move Up",
-                                                           "Move Down",
-                                                           "-",
-                                                           "Sort &Alphabetically",
-                                                           "-",
-                                                           "Find Next\tF3",
-                                                           "Find All\tCtrl+Shift+F",
-                                                           "Jump to Search Bar\tCtrl+F",
-                                                           "-",
-                                                           "Replac&e...\tCtrl+H",
-                                                           "Undo Replace A&ll"}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)),
-              (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_BOLD)),
-              (QStringList{"Times New Roman", "Tahoma", "Verdana", "Lucida Console", "Courier New", "Arial",
-                           "-", "&Bold", "-", "&Word Wrap"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)),
+              (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                           "&Paste\tCtrl+V", "-", "&New Note\tCtrl+N", "&Rename", "&Delete Note\tCtrl+Del",
+                           "-", "Move Up", "Move Down", "-", "Sort &Alphabetically", "-", "Find Next\tF3",
+                           "&Find All\tCtrl+Shift+F", "Jump to Search Bar\tCtrl+F", "-", "Replac&e...\tCtrl+H",
+                           "Undo Replace A&ll"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
+    EXPECT_EQ(
+        MenuTexts(MenuOf(ID_BOLD)),
+        (QStringList{"&Times New Roman", "Ta&homa", "&Verdana", "&Lucida Console", "&Courier New", "&Arial",
+                     "-", "&Bold", "-", "&Word Wrap", "-", "Check &Spelling", "Spelling Lan&guage"}));
     EXPECT_EQ(Action(ID_FILE_SAVE)->statusTip(), "Save the current note book.");
     EXPECT_EQ(Action(ID_FILE_SAVE)->toolTip(), "Save");
     EXPECT_EQ(Action(ID_NEW_NOTE)->toolTip(), "New Note");
+}
+
+// Alt and a letter opens a menu, then the letter picks the item: two items of one menu with one
+// letter make the second unreachable.
+TEST_F(FrameTest, EveryMenuHasUniqueAccessLetters)
+{
+    // Items that carry a key of their own and, as the Windows program had them, no letter.
+    const QStringList withoutLetter{"Move Up", "Move Down", "Find Next", "Jump to Search Bar"};
+    std::function<void(const QString&, const QList<QAction*>&)> check = [&](const QString& where,
+                                                                            const QList<QAction*>& items) {
+        QMap<QKeySequence, QString> taken;
+        for (QAction* item : items) {
+            if (item->isSeparator() || !item->isVisible())
+                continue;
+            const QKeySequence letter = QKeySequence::mnemonic(item->text());
+            // Commands and submenus need a letter; a list of names (the dictionaries) does not.
+            const bool command = item->menu() || item->data().isValid();
+            if (letter.isEmpty()) {
+                EXPECT_TRUE(!command || withoutLetter.contains(item->text()))
+                    << where.toStdString() << ": \"" << item->text().toStdString()
+                    << "\" has no access letter";
+            } else {
+                EXPECT_FALSE(taken.contains(letter))
+                    << where.toStdString() << ": \"" << item->text().toStdString() << "\" and \""
+                    << taken.value(letter).toStdString() << "\" share " << letter.toString().toStdString();
+                taken.insert(letter, item->text());
+            }
+            if (item->menu())
+                check(where + " > " + item->text(), item->menu()->actions());
+        }
+    };
+    frame->GetRouter().Run(ID_FILE_NEW);
+    check("menu bar", frame->menuBar()->actions());
+    for (int position : {0, 1})
+        check(QString("context menu %1").arg(position), frame->GetContextSubMenu(position)->actions());
+    // The fault this guards against: Set Password's P taken again lower down.
+    EXPECT_EQ(QKeySequence::mnemonic(Action(ID_SET_PASSWORD)->text()), QKeySequence(Qt::ALT | Qt::Key_P));
 }
 
 TEST_F(FrameTest, MinimumSizeShrinksWithTheScale)

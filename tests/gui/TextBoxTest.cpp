@@ -1,9 +1,12 @@
 #include "model/CNoteBook.h"
+#include "support/AccessibilityRecorder.h"
 #include "support/PaneFixture.h"
+#include "views/CSearchBar.h"
 
 #include <QAccessible>
 #include <QInputMethodEvent>
 #include <QStatusBar>
+#include <QTreeView>
 
 #include <string>
 
@@ -147,4 +150,89 @@ TEST_F(TextBoxTest, TypingUndoneLeavesTheNoteInItsCodePage)
     Key(Qt::Key_Backspace);
     EXPECT_EQ(Stored(), "caf\xC3\xA9");
     EXPECT_EQ(book->FindNote(serials[0])->GetTextCodePage(), TextEncoding::windows1252);
+}
+
+TEST_F(TextBoxTest, DoubleClickSelectsTheWordAndTripleClickTheLine)
+{
+    Open("on Tuesday we\nmeet again", false);
+    QWidget* view = Text()->viewport();
+    const QRect middle = Text()->CharacterRect(5); // the "e" of Tuesday
+    const QPoint at = middle.center();
+    QTest::mouseClick(view, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+    EXPECT_EQ(Text()->SelectedText(), "Tuesday") << "the whole word, not its start up to the click";
+    QTest::mouseClick(view, Qt::LeftButton, {}, at);
+    EXPECT_EQ(Text()->SelectedText(), "on Tuesday we\n") << "the third click takes the line and its end";
+
+    // Slower, the third click only places the caret again.
+    QTest::mouseClick(view, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(view, Qt::LeftButton, {}, at);
+    EXPECT_FALSE(Text()->HasSelection());
+
+    // The last line has no line end to take.
+    const QPoint last = Text()->CharacterRect(16).center();
+    QTest::mouseClick(view, Qt::LeftButton, {}, last);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, last);
+    EXPECT_EQ(Text()->SelectedText(), "meet");
+    QTest::mouseClick(view, Qt::LeftButton, {}, last);
+    EXPECT_EQ(Text()->SelectedText(), "meet again");
+}
+
+// What a screen reader learns of the box: its states, edits through it, and where the caret goes.
+TEST_F(TextBoxTest, ScreenReadersHearEditsCaretAndHits)
+{
+    Open("alpha beta gamma", false);
+    AccessibilityRecorder heard;
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(Text());
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->state().editable);
+    EXPECT_TRUE(box->state().multiLine);
+    EXPECT_EQ(box->text(QAccessible::Name), "Note text");
+
+    box->editableTextInterface()->deleteText(0, 6);
+    EXPECT_EQ(Text()->toPlainText(), "beta gamma") << "deleteText deletes";
+
+    CaretToEnd();
+    heard.events.clear();
+    QTest::keyClicks(Text(), "s");
+    EXPECT_TRUE(heard.Has(Text(), QAccessible::TextInserted));
+    ASSERT_TRUE(heard.Has(Text(), QAccessible::TextCaretMoved)) << "typing moves the caret";
+    EXPECT_EQ(heard.About(Text()).back().cursor, 11);
+
+    heard.events.clear();
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text()->toPlainText(), "beta gamma");
+    EXPECT_TRUE(heard.Has(Text(), QAccessible::TextRemoved)) << "undo changes the text";
+    heard.events.clear();
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(heard.Has(Text(), QAccessible::TextInserted)) << "and so does redo";
+
+    // A search hit is selected and the caret moves to it.
+    heard.events.clear();
+    Text()->SelectAndScroll(5, 10);
+    ASSERT_TRUE(heard.Has(Text(), QAccessible::TextSelectionChanged));
+    ASSERT_TRUE(heard.Has(Text(), QAccessible::TextCaretMoved));
+    for (const auto& event : heard.About(Text())) {
+        if (event.type == QAccessible::TextSelectionChanged) {
+            EXPECT_EQ(std::make_pair(event.start, event.end), std::make_pair(5, 10));
+        }
+    }
+}
+
+TEST_F(TextBoxTest, EveryPaneHasAnAccessibleName)
+{
+    Open("text", false);
+    const auto name = [](QWidget* widget) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        return face ? face->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(name(Editor()->GetTitleBox()), "Note title");
+    EXPECT_EQ(name(Text()), "Note text");
+    EXPECT_EQ(name(List()), "Notes");
+    EXPECT_EQ(name(frame->m_wndSearchBar->Edit()), "Search");
+    auto* results = frame->findChild<QTreeView*>();
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(name(results), "Find All results");
 }

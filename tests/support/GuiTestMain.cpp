@@ -9,8 +9,11 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Recovery copies and backups go to a folder of the run's own, never the user's.
+    // Tests that need the X primary selection run on a display of their own.
+    if (qgetenv("QT_QPA_PLATFORM") != "xcb")
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Recovery copies, backups, the registry store and the word list go to folders of the run's
+    // own, never the user's.
     TempDir state;
     ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
     // So do the recent notebooks and the desktop's recently used files.
