@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+class CAncestorStore;
 class CMainFrame;
 class CNoteBook;
 class CNotePanel;
@@ -51,8 +53,18 @@ public:
     // At a start without a notebook: offers the unsaved changes that Pelmoras which ended without
     // saving left behind, one at a time, until one is taken.
     void OfferLeftBehind();
-    // The window became active again: a notebook changed on disk is offered for reloading.
+    // The window became active again: a notebook changed on disk is offered for reloading, or for
+    // merging when it has unsaved changes.
     void CheckDisk();
+
+    // Merges the notebook file theirs into the open notebook against the ancestor file, or two-way
+    // (every note of both) without one. The result is shown modified and is never saved by itself;
+    // the status line counts what came in and what was kept twice. False when a file could not be
+    // read: the open notebook is then as it was.
+    bool MergeFile(const std::string& theirs, const std::string& ancestor);
+    // Merges what another program saved over the open notebook's file, against the version last
+    // read or saved, which the merged version then replaces as the ancestor.
+    bool MergeFromDisk();
 
 private:
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
@@ -69,12 +81,19 @@ private:
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path);
     void MoveSlotTo(const std::string& path);
+    void AdoptMerged(std::unique_ptr<CNoteBook> merged);
+    // Conflict copies that sync tools left beside the notebook are offered for merging; those
+    // merged leave the folder with the next save.
+    void OfferConflictCopies(const std::string& path);
+    void PutAwayMergedCopies();
 
     CMainFrame& m_frame;
     std::unique_ptr<CRecoverySlot> m_slot;
     std::unique_ptr<CNotePanel> m_pNotePanel;
     std::unique_ptr<CNoteBook> m_pNoteBook;
     std::unique_ptr<CRecoveryKeeper> m_recovery;
+    std::unique_ptr<CAncestorStore> m_ancestor;
+    std::vector<std::string> m_mergedCopies;
     CFileIdentity m_onDisk;
     CFileIdentity m_noticed;
     bool m_checkingDisk = false;
