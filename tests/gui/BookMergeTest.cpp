@@ -1,4 +1,7 @@
 #include "app/CBookController.h"
+#include "model/CEncryptedFile.h"
+#include "model/CNoteBookSecret.h"
+#include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
@@ -201,4 +204,62 @@ TEST_F(BookMergeTest, ASyncToolsConflictCopyIsOfferedAtOpenAndPutAwayAfterTheSav
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_TRUE(fs::exists(CBackupStore::DefaultFolder() + "/" + fs::path(copy).filename().string()));
     EXPECT_TRUE(fs::exists(dir.File("other.sync-conflict-20261209-101500-ABCDEF1.pelm")));
+}
+
+namespace {
+
+// Another program saves a notebook with these secrets: written beside and renamed over.
+void OtherProgramSaves(const std::string& path, const Notes& notes, const std::string& password,
+                       std::shared_ptr<const CNoteBookSecret> secret)
+{
+    CNoteBook other;
+    other.SetPassword(password);
+    other.SetSecret(std::move(secret));
+    for (const auto& [title, text] : notes) {
+        CNote* note = other.AddNote(true, false);
+        note->SetTitle(title);
+        note->SetText(text);
+    }
+    ASSERT_TRUE(other.WriteFile(path + ".tmp"));
+    ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
+}
+
+} // namespace
+
+TEST_F(BookMergeTest, LockedAndEncryptedNotebooksMergeWithTheirSecretsAndNoQuestion)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    frame->GetNoteBook()->SetPassword("secret1");
+    Edit(0, "a");
+    ASSERT_TRUE(frame->SaveBook());
+    OtherProgramSaves(path, {{"A", "a"}, {"B", "b theirs"}}, "secret1", nullptr);
+    Edit(0, "a mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "no error, no password asked";
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "secret1");
+
+    // Encrypted: the kept version is the encrypted file itself, and the merge stays encrypted.
+    const std::string encrypted = dir.File("book.pelmx");
+    const auto secret =
+        CNoteBookSecret::Create(CSecureBytes(std::string_view("correct horse")), CSealKey::Params{1, 8192});
+    frame->GetNoteBook()->SetPassword("");
+    frame->GetNoteBook()->SetSecret(secret);
+    CFileDialog::SetNextFileName(QString::fromStdString(encrypted));
+    ASSERT_TRUE(frame->SaveBookAs());
+    OtherProgramSaves(encrypted, {{"A", "a mine"}, {"B", "b theirs again"}, {"C", "c"}}, "", secret);
+    Edit(1, "b mine");
+    boxes.boxes.clear();
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a mine"}, {"B", "b mine"}, {"B" + kCopy, "b theirs again"}, {"C", "c"}}));
+    ASSERT_NE(frame->GetNoteBook()->GetSecret(), nullptr);
+    bool keptEncrypted = false;
+    for (const auto& entry : fs::directory_iterator(CAncestorStore::DefaultFolder()))
+        if (entry.path().filename().string().find("book.pelmx") != std::string::npos)
+            keptEncrypted = CEncryptedFile::HasMagic(entry.path().string());
+    EXPECT_TRUE(keptEncrypted);
 }
