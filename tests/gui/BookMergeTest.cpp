@@ -6,6 +6,7 @@
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
+#include "views/CSearchBar.h"
 
 #include <QStatusBar>
 
@@ -143,6 +144,12 @@ TEST_F(BookMergeTest, ANoteChangedOnBothSidesIsKeptTwiceFromTheClosingPrompt)
     EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"A" + kCopy, "theirs"}, {"B", "b"}}));
     EXPECT_EQ(Status(), "Merged 0 changes from disk; 1 notes changed on both sides were kept twice.");
     EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+
+    // Find Next finds the other version by its mark: a title hit selects its row.
+    frame->m_wndSearchBar->Edit()->setText("(changed elsewhere)");
+    Run(ID_FIND_NEXT);
+    QApplication::processEvents();
+    EXPECT_EQ(ListPane()->GetSelectionMark(), 1);
 }
 
 TEST_F(BookMergeTest, TheWindowComingBackOffersMergeForUnsavedChanges)
