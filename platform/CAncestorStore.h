@@ -27,6 +27,9 @@ public:
     // writes the notebook in place writes the link too), for then it is no ancestor.
     std::string GetPath() const;
 
+    // Removes the versions that Pelmoras which ended without closing their notebooks left behind.
+    static void RemoveLeftBehind(const std::string& folder);
+
 private:
     std::string m_folder;
     std::string m_kept;
