@@ -270,3 +270,28 @@ TEST_F(BookMergeTest, LockedAndEncryptedNotebooksMergeWithTheirSecretsAndNoQuest
             keptEncrypted = CEncryptedFile::HasMagic(entry.path().string());
     EXPECT_TRUE(keptEncrypted);
 }
+
+TEST_F(BookMergeTest, AVersionLockedWithAnotherPasswordIsAskedForAndAWrongOneMergesNothing)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    frame->GetNoteBook()->SetPassword("secret1");
+    Edit(0, "a");
+    ASSERT_TRUE(frame->SaveBook());
+    OtherProgramSaves(path, {{"A", "a"}, {"B", "b theirs"}}, "changed2", nullptr);
+    Edit(0, "a mine");
+
+    CPasswordDlg::SetNextAnswer(IDOK, "wrong99");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, "ERROR: Could not read file.");
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b"}})) << "as it was";
+
+    CPasswordDlg::SetNextAnswer(IDOK, "changed2");
+    boxes.boxes.clear();
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "secret1") << "ours";
+}
