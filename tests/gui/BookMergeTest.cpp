@@ -6,7 +6,12 @@
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
+#include "views/CFindAllDock.h"
+#include "views/CFindAllModel.h"
+#include "views/CFindAllPane.h"
 #include "views/CSearchBar.h"
+
+#include <QElapsedTimer>
 
 #include <QStatusBar>
 
@@ -294,4 +299,25 @@ TEST_F(BookMergeTest, AVersionLockedWithAnotherPasswordIsAskedForAndAWrongOneMer
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
     EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "secret1") << "ours";
+}
+
+TEST_F(BookMergeTest, FindAllSearchesTheMergedNotebook)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    OtherProgramReplaces(path, {{"A", "theirs"}, {"B", "b"}});
+    Edit(0, "mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(frame->GetNoteBook()->GetCount(), 3u);
+
+    CFindAllPane* pane = frame->m_wndFindAllDock->GetPane();
+    frame->m_wndSearchBar->Edit()->setText("changed elsewhere");
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QElapsedTimer timer;
+    timer.start();
+    while ((pane->IsSearching() || pane->GetModel()->rowCount() == 0) && timer.elapsed() < 10000)
+        QTest::qWait(5);
+    ASSERT_EQ(pane->GetModel()->rowCount(), 1);
+    EXPECT_EQ(pane->GetModel()->index(0, 0).data().toString().toStdString(), "A" + kCopy);
 }
