@@ -1,5 +1,6 @@
 #include "app/CBookController.h"
 
+#include "app/CBookMerger.h"
 #include "app/CHostWnd.h"
 #include "app/CMainFrame.h"
 #include "app/CPassphraseDlg.h"
@@ -8,7 +9,9 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
+#include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
+#include "platform/CConflictCopies.h"
 #include "platform/CRecoverySlot.h"
 #include "platform/MessageBox.h"
 #include "platform/PathNames.h"
@@ -47,7 +50,8 @@ bool AskAbout(const char* question, const std::string& path, unsigned buttons = 
 
 } // namespace
 
-CBookController::CBookController(CMainFrame& frame) : m_frame(frame)
+CBookController::CBookController(CMainFrame& frame)
+    : m_frame(frame), m_ancestor(std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder()))
 {
     m_recent.ReadList();
 }
@@ -64,6 +68,8 @@ void CBookController::CreateBook(std::unique_ptr<CRecoverySlot> slot)
     m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
     m_onDisk = CFileIdentity();
     m_noticed = CFileIdentity();
+    m_ancestor->Drop();
+    m_mergedCopies.clear();
     m_frame.UpdateCommandStates();
 }
 
@@ -77,6 +83,8 @@ void CBookController::Close()
     m_pNotePanel.reset();
     m_pNoteBook.reset();
     m_slot.reset();
+    m_ancestor->Drop();
+    m_mergedCopies.clear();
     m_frame.UpdateTitle();
     m_frame.UpdateCommandStates();
 }
@@ -166,13 +174,16 @@ void CBookController::OpenFile(const std::string& path)
         slot->RemoveCopy();
     }
     CreateBook(std::move(slot));
-    if (ReadInto(path)) {
-        m_onDisk = CFileIdentity::Of(path);
-        Remember(path);
-    } else {
+    if (!ReadInto(path)) {
         Close();
+        m_frame.UpdateCommandStates();
+        return;
     }
+    m_onDisk = CFileIdentity::Of(path);
+    m_ancestor->Keep(path);
+    Remember(path);
     m_frame.UpdateCommandStates();
+    OfferConflictCopies(path);
 }
 
 void CBookController::OpenDropped(const std::string& path)
@@ -238,11 +249,15 @@ bool CBookController::Save()
         switch (AfxMessageBox(Format("The notebook \"%1\" was changed by another program since you opened or "
                                      "saved it. Save your version over it?",
                                      ShownName(path)),
-                              MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3)) {
+                              MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE)) {
         case IDYES:
             break;
         case IDNO:
             return SaveAs();
+        case IDMERGE:
+            // The merge is shown for the user to look at; it is saved when they say so.
+            MergeFromDisk();
+            return false;
         default:
             return false;
         }
@@ -341,9 +356,11 @@ bool CBookController::Write(const std::string& path)
         m_recovery->Discard();
         m_onDisk = CFileIdentity::Of(path);
         m_noticed = CFileIdentity();
+        m_ancestor->Keep(path);
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
         Remember(path);
+        PutAwayMergedCopies();
     }
     m_frame.SetMessageText(tr("Ready"));
     m_frame.UpdateCommandStates();
@@ -369,6 +386,15 @@ void CBookController::CheckDisk()
     if (m_pNoteBook->IsModified()) {
         m_frame.SetMessageText(tr("The notebook was changed by another program. Save will ask before "
                                   "writing over it."));
+        m_checkingDisk = true;
+        const int answer = AfxMessageBox(
+            Format("The notebook \"%1\" was changed by another program, and your changes are not saved. "
+                   "Merge its changes into yours?",
+                   ShownName(path)),
+            MB_OK | MB_ICONQUESTION | MB_MERGE);
+        m_checkingDisk = false;
+        if (answer == IDMERGE)
+            MergeFromDisk();
         return;
     }
     m_checkingDisk = true;
@@ -420,4 +446,81 @@ void CBookController::OpenRecent(std::size_t index)
     m_recent.Remove(path);
     m_recent.WriteList();
     m_frame.UpdateRecentMenu();
+}
+
+bool CBookController::MergeFile(const std::string& theirs, const std::string& ancestor)
+{
+    if (!IsOpen())
+        return false;
+    m_pNotePanel->StoreActiveText();
+    m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
+    CBookMerger::Outcome outcome = CBookMerger::Merge(*m_pNoteBook, theirs, ancestor);
+    if (!outcome.merged) {
+        m_frame.SetMessageText(tr("Ready"));
+        return false;
+    }
+    AdoptMerged(std::move(outcome.merged));
+    m_frame.SetMessageText(tr("Merged %1 changes from disk; %2 notes changed on both sides were kept twice.")
+                               .arg(outcome.result.changes)
+                               .arg(outcome.result.conflicts));
+    return true;
+}
+
+bool CBookController::MergeFromDisk()
+{
+    if (!IsOpen() || !m_pNoteBook->GetPath().HasPath())
+        return false;
+    const std::string path = m_pNoteBook->GetPath().GetPath();
+    // The version merged is the one kept: the file may change again while it is read.
+    auto next = std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder());
+    const CFileIdentity disk = CFileIdentity::Of(path);
+    const std::string theirs = next->Keep(path) ? next->GetPath() : path;
+    if (!MergeFile(theirs, m_ancestor->GetPath()))
+        return false;
+    m_ancestor = std::move(next);
+    m_onDisk = disk;
+    m_noticed = CFileIdentity();
+    return true;
+}
+
+// The panel goes first and comes back for the merged notebook, with the split as it was.
+void CBookController::AdoptMerged(std::unique_ptr<CNoteBook> merged)
+{
+    std::int32_t first = 0;
+    std::int32_t second = 0;
+    m_frame.GetPaneShares(first, second);
+    m_recovery.reset();
+    m_pNotePanel.reset();
+    m_pNoteBook = std::move(merged);
+    m_pNotePanel = std::make_unique<CNotePanel>(*m_pNoteBook, m_frame);
+    m_pNotePanel->Create(m_frame.GetHost());
+    m_frame.GetHost()->SetContent(m_pNotePanel.get());
+    m_frame.SetPaneShares(first, second);
+    m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
+    m_pNoteBook->SetModified();
+    m_pNotePanel->ReloadNoteList();
+    m_frame.UpdateTitle();
+    m_frame.UpdateCommandStates();
+}
+
+void CBookController::OfferConflictCopies(const std::string& path)
+{
+    for (const std::string& copy : CConflictCopies::Find(path)) {
+        if (!IsOpen() ||
+            !AskAbout(
+                "A sync tool left \"%1\" beside this notebook: a copy that was changed at the same time. "
+                "Merge it into the notebook? Once the notebook is saved, the copy moves to the backups.",
+                copy))
+            continue;
+        const std::string ancestor = CConflictCopies::CommonBackup(path, copy, CBackupStore::DefaultFolder());
+        if (MergeFile(copy, ancestor))
+            m_mergedCopies.push_back(copy);
+    }
+}
+
+void CBookController::PutAwayMergedCopies()
+{
+    for (const std::string& copy : m_mergedCopies)
+        CConflictCopies::PutAway(copy, CBackupStore::DefaultFolder());
+    m_mergedCopies.clear();
 }

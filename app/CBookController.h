@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CAncestorStore;
 class CMainFrame;
 class CNoteBook;
 class CNotePanel;
@@ -53,13 +54,22 @@ public:
     // At a start without a notebook: offers the unsaved changes that Pelmoras which ended without
     // saving left behind, one at a time, until one is taken.
     void OfferLeftBehind();
-    // The window became active again: a notebook changed on disk is offered for reloading.
+    // The window became active again: a notebook changed on disk is offered for reloading, or for
+    // merging when it has unsaved changes.
     void CheckDisk();
 
     // The notebooks opened or saved last, newest first.
     const std::vector<std::string>& GetRecentPaths() const { return m_recent.GetPaths(); }
     // Opens the recent notebook at index; one that is gone leaves the list.
     void OpenRecent(std::size_t index);
+    // Merges the notebook file theirs into the open notebook against the ancestor file, or two-way
+    // (every note of both) without one. The result is shown modified and is never saved by itself;
+    // the status line counts what came in and what was kept twice. False when a file could not be
+    // read: the open notebook is then as it was.
+    bool MergeFile(const std::string& theirs, const std::string& ancestor);
+    // Merges what another program saved over the open notebook's file, against the version last
+    // read or saved, which the merged version then replaces as the ancestor.
+    bool MergeFromDisk();
 
 private:
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
@@ -78,12 +88,19 @@ private:
     void MoveSlotTo(const std::string& path);
     // Puts a notebook just read or written at the top of the recent lists.
     void Remember(const std::string& path);
+    void AdoptMerged(std::unique_ptr<CNoteBook> merged);
+    // Conflict copies that sync tools left beside the notebook are offered for merging; those
+    // merged leave the folder with the next save.
+    void OfferConflictCopies(const std::string& path);
+    void PutAwayMergedCopies();
 
     CMainFrame& m_frame;
     std::unique_ptr<CRecoverySlot> m_slot;
     std::unique_ptr<CNotePanel> m_pNotePanel;
     std::unique_ptr<CNoteBook> m_pNoteBook;
     std::unique_ptr<CRecoveryKeeper> m_recovery;
+    std::unique_ptr<CAncestorStore> m_ancestor;
+    std::vector<std::string> m_mergedCopies;
     CFileIdentity m_onDisk;
     CFileIdentity m_noticed;
     bool m_checkingDisk = false;

@@ -21,6 +21,6 @@ public:
     // Where backup number generation (1 = newest) of the notebook at path is kept.
     static std::string BackupPath(const std::string& path, const std::string& folder, int generation);
 
-private:
+    // A copy of the file made whole or not at all: a clone where the file system shares blocks.
     static bool Copy(const std::string& from, const std::string& to);
 };

@@ -16,6 +16,8 @@ enum MessageBoxStyle : unsigned
     MB_DEFBUTTON1 = 0x000,
     MB_DEFBUTTON2 = 0x100,
     MB_DEFBUTTON3 = 0x200,
+    // Pelmora's own: a Merge button beside the others, answered IDMERGE; never the default.
+    MB_MERGE = 0x1000,
     MB_TYPEMASK = 0x0F,
     MB_ICONMASK = 0xF0,
     MB_DEFMASK = 0xF00,
@@ -27,6 +29,7 @@ enum MessageBoxAnswer : int
     IDCANCEL = 2,
     IDYES = 6,
     IDNO = 7,
+    IDMERGE = 100,
 };
 
 using MessageBoxHandler =

@@ -1,5 +1,6 @@
 #include "model/CTextString.h"
 #include "platform/desktop/ModuleVersion.h"
+#include "tools/CMergeTool.h"
 #include "tools/CTool.h"
 
 #include <CLI/CLI.hpp>
@@ -71,6 +72,24 @@ int main(int argc, char** argv)
     decrypt->add_option("FILE", file)->required();
     decrypt->add_option("OUT", target, "The plain notebook")->required();
 
+    std::string base;
+    std::string theirs;
+    std::string out;
+    CLI::App* merge = app.add_subcommand(
+        "merge",
+        "Three-way merge note by note, as a git merge driver: exit 0 clean, 1 notes kept twice, 2 error");
+    merge->add_option("BASE", base, "The common ancestor; an empty file merges two-way")->required();
+    merge->add_option("OURS", file, "Our notebook; the result is written here unless -o is given")
+        ->required();
+    merge->add_option("THEIRS", theirs, "Their notebook")->required();
+    merge->add_option("-o,--output", out, "Write the result here instead");
+    CLI::App* diff =
+        app.add_subcommand("diff", "Notes added, removed, moved and changed: exit 0 same, 1 different");
+    diff->add_option("A", file)->required();
+    diff->add_option("B", target)->required();
+    CLI::App* show = app.add_subcommand("show", "Every note as plain text, for git diff's textconv");
+    show->add_option("FILE", file)->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -79,6 +98,12 @@ int main(int argc, char** argv)
     }
 
     try {
+        if (*merge)
+            return CMergeTool(passwordFile).Merge(base, file, theirs, out);
+        if (*diff)
+            return CMergeTool(passwordFile).Diff(file, target);
+        if (*show)
+            return CMergeTool(passwordFile).Show(file);
         CTool tool(passwordFile);
         if (*info)
             return tool.Info(file);
@@ -99,6 +124,7 @@ int main(int argc, char** argv)
         return tool.Import(file, paths);
     } catch (const std::exception& e) {
         std::cerr << "pelmora-tool: " << e.what() << '\n';
-        return 1;
+        // For git, 1 from a merge means conflicts: a failure must not look like one.
+        return *merge || *diff ? 2 : 1;
     }
 }

@@ -116,6 +116,8 @@ void CFindAllPane::Bind(CNotePanel* panel)
         connect(panel, &QObject::destroyed, this,
                 [this] {
                     Cancel();
+                    // Forgotten, so that a new panel made at the same address is bound afresh.
+                    m_panel = nullptr;
                     m_model->SetNoteBook(nullptr);
                     Say({});
                 }),

@@ -56,7 +56,12 @@ int ShowBox(const std::string& text, unsigned style, const std::string& caption)
     const auto defaultIndex = static_cast<qsizetype>((style & MB_DEFMASK) >> 8);
     if (defaultIndex < buttons.size())
         box.setDefaultButton(buttons.at(defaultIndex).button);
+    QPushButton* merge = nullptr;
+    if (style & MB_MERGE)
+        merge = box.addButton(QApplication::translate("MessageBox", "&Merge"), QMessageBox::ActionRole);
     const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (merge && box.clickedButton() == merge)
+        return IDMERGE;
     for (const Button& b : buttons)
         if (b.button == pressed)
             return b.answer;

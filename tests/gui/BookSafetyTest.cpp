@@ -113,7 +113,7 @@ TEST_F(BookSafetyTest, AChangeOnDiskIsCaughtAtSaveAndAtTheClosingPrompt)
     EXPECT_FALSE(frame->SaveBook());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, kChanged);
-    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3));
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE));
     EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"Base", "FromOtherDevice"}));
 
     // No: the changes go to another file, the other program's stay.
@@ -152,7 +152,9 @@ TEST_F(BookSafetyTest, ReloadIsOfferedWhenTheWindowComesBackAndUnsavedChangesAre
     Run(ID_NEW_NOTE);
     OtherProgramWrites(path, {"Third"});
     Reactivate();
-    EXPECT_EQ(boxes.boxes.size(), 1u) << "with unsaved changes the decision is left to Save";
+    ASSERT_EQ(boxes.boxes.size(), 2u)
+        << "with unsaved changes Merge is offered, or the decision left to Save";
+    EXPECT_EQ(boxes.boxes[1].style, unsigned(MB_OK | MB_ICONQUESTION | MB_MERGE));
     EXPECT_EQ(frame->statusBar()->currentMessage(),
               "The notebook was changed by another program. Save will ask before writing over it.");
     EXPECT_EQ(frame->GetNoteBook()->GetCount(), 3u);

@@ -1,0 +1,124 @@
+#include "app/CBookMerger.h"
+
+#include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
+#include "model/INoteBookFrame.h"
+#include "model/PasswordPrompt.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/WaitCursor.h"
+
+namespace {
+
+// While it lives, notebooks are read without the window: its view settings stay as they are. The
+// reader's questions go to answer.
+class DetachedRead
+{
+public:
+    explicit DetachedRead(PasswordHandler answer) : m_frame(GetAppMainFrame())
+    {
+        SetAppMainFrame(nullptr);
+        m_previous = SetPasswordHandler(std::move(answer));
+    }
+    ~DetachedRead()
+    {
+        SetPasswordHandler(std::move(m_previous));
+        SetAppMainFrame(m_frame);
+    }
+    DetachedRead(const DetachedRead&) = delete;
+    DetachedRead& operator=(const DetachedRead&) = delete;
+
+private:
+    INoteBookFrame* m_frame;
+    PasswordHandler m_previous;
+};
+
+bool IsPassphrasePrompt(const std::string& prompt)
+{
+    return prompt.find("passphrase") != std::string::npos;
+}
+
+// Answers with the open notebook's own password or passphrase.
+PasswordHandler AnswerLike(const CNoteBook& open)
+{
+    return [&open](const std::string& prompt, std::string& answer) {
+        if (!IsPassphrasePrompt(prompt)) {
+            answer = open.GetPassword();
+            return true;
+        }
+        if (!open.GetSecret())
+            return false;
+        answer.assign(open.GetSecret()->GetPassphrase().View());
+        return true;
+    };
+}
+
+// Asks the user, for a version locked with another password or passphrase.
+PasswordHandler AskUser(INoteBookFrame* frame)
+{
+    return [frame](const std::string& prompt, std::string& answer) {
+        if (!frame)
+            return false;
+        return IsPassphrasePrompt(prompt) ? frame->AskPassphrase(prompt, answer)
+                                          : frame->AskPassword(prompt, answer);
+    };
+}
+
+// Keeps the reader's messages to itself for as long as it lives.
+class QuietMessages
+{
+public:
+    QuietMessages()
+    {
+        m_previous = SetMessageBoxHandler([](const std::string&, unsigned style, const std::string&) {
+            return DefaultMessageBoxAnswer(style);
+        });
+    }
+    ~QuietMessages() { SetMessageBoxHandler(std::move(m_previous)); }
+    QuietMessages(const QuietMessages&) = delete;
+    QuietMessages& operator=(const QuietMessages&) = delete;
+
+private:
+    MessageBoxHandler m_previous;
+};
+
+} // namespace
+
+// First with the open notebook's secrets and no word on failure; when that fails (another machine
+// may have changed the password), again with the user asked and the reader's messages shown.
+std::unique_ptr<CNoteBook> CBookMerger::ReadLike(const CNoteBook& open, const std::string& path)
+{
+    auto book = std::make_unique<CNoteBook>();
+    {
+        DetachedRead detached(AnswerLike(open));
+        QuietMessages quiet;
+        if (book->ReadFile(path))
+            return book;
+    }
+    DetachedRead detached(AskUser(GetAppMainFrame()));
+    book = std::make_unique<CNoteBook>();
+    if (!book->ReadFile(path))
+        return nullptr;
+    return book;
+}
+
+CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& theirs,
+                                        const std::string& ancestor)
+{
+    WaitCursor wait;
+    Outcome outcome;
+    // The ancestor is needed only as fingerprints: it is gone before the other side is read.
+    std::vector<NoteFingerprint> prints;
+    if (!ancestor.empty()) {
+        std::unique_ptr<CNoteBook> base = ReadLike(open, ancestor);
+        if (!base)
+            return outcome;
+        prints = CNoteMatcher::Fingerprints(*base);
+    }
+    std::unique_ptr<CNoteBook> other = ReadLike(open, theirs);
+    if (!other)
+        return outcome;
+    outcome.merged = std::make_unique<CNoteBook>();
+    outcome.result = ancestor.empty() ? CNoteBookMerge::MergeTwoWay(open, *other, *outcome.merged)
+                                      : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged);
+    return outcome;
+}

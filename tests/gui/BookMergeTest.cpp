@@ -1,0 +1,323 @@
+#include "app/CBookController.h"
+#include "model/CEncryptedFile.h"
+#include "model/CNoteBookSecret.h"
+#include "platform/CAncestorStore.h"
+#include "platform/CBackupStore.h"
+#include "support/NoteBookBytes.h"
+#include "support/PaneFixture.h"
+#include "support/TempDir.h"
+#include "views/CFindAllDock.h"
+#include "views/CFindAllModel.h"
+#include "views/CFindAllPane.h"
+#include "views/CSearchBar.h"
+
+#include <QElapsedTimer>
+
+#include <QStatusBar>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Notes = std::vector<std::pair<std::string, std::string>>;
+
+Notes Contents(const CNoteBook& book)
+{
+    Notes notes;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        notes.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
+    return notes;
+}
+
+// The notebook bytes another program (a sync tool, the Windows program) writes.
+NoteBookBytes Bytes(const Notes& notes)
+{
+    NoteBookBytes::Header header;
+    header.count = static_cast<std::uint32_t>(notes.size());
+    NoteBookBytes bytes;
+    bytes.Head(header);
+    for (const auto& [title, text] : notes)
+        bytes.Note(1, title, text);
+    return bytes;
+}
+
+// As sync tools do: a new file renamed over the old one.
+void OtherProgramReplaces(const std::string& path, const Notes& notes)
+{
+    Bytes(notes).Save(path + ".tmp");
+    ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
+}
+
+const char* const kChanged = "The notebook \"book.pelm\" was changed by another program since you opened or "
+                             "saved it. Save your version over it?";
+const std::string kCopy = " (changed elsewhere)";
+
+} // namespace
+
+class BookMergeTest : public PaneTest
+{
+protected:
+    bool Run(int id) { return frame->GetRouter().Run(id); }
+
+    void SaveNew(const Notes& notes)
+    {
+        OpenNotes(notes);
+        CFileDialog::SetNextFileName(QString::fromStdString(path));
+        ASSERT_TRUE(Run(ID_FILE_SAVE));
+    }
+
+    // Our unsaved change to the note at index.
+    void Edit(std::size_t index, const std::string& text)
+    {
+        CNoteBook& open = *frame->GetNoteBook();
+        open.GetNoteAtIndex(index)->SetText(text);
+        open.SetModified();
+    }
+
+    void Reactivate()
+    {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    }
+
+    Notes OnDisk(const std::string& file)
+    {
+        CNoteBook disk;
+        EXPECT_TRUE(disk.ReadFile(file));
+        return Contents(disk);
+    }
+
+    QString Status() { return frame->statusBar()->currentMessage(); }
+
+    TempDir dir;
+    std::string path = dir.File("book.pelm");
+};
+
+TEST_F(BookMergeTest, MergeAtSaveTakesTheirChangesAgainstTheVersionLastSavedAndIsNotSaved)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}, {"C", "c"}});
+    OtherProgramReplaces(path, {{"A", "a from the laptop"}, {"B", "b"}, {"C", "c"}, {"D", "new there"}});
+    Edit(1, "b mine");
+
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kChanged);
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE));
+    const Notes merged = {{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c"}, {"D", "new there"}};
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), merged);
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(Status(), "Merged 2 changes from disk; 0 notes changed on both sides were kept twice.");
+    EXPECT_EQ(frame->GetNotePanel()->GetListPane()->GetListCtrl()->model()->rowCount(), 4);
+    EXPECT_EQ(OnDisk(path).size(), 4u);
+    EXPECT_EQ(OnDisk(path)[1].second, "b") << "never saved by itself";
+
+    // What was merged is the new ancestor: Save asks nothing now, and the next change merges
+    // against it.
+    boxes.boxes.clear();
+    EXPECT_TRUE(frame->SaveBook());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(OnDisk(path), merged);
+    OtherProgramReplaces(path,
+                         {{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c again"}, {"D", "new there"}});
+    Edit(3, "d mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c again"}, {"D", "d mine"}}));
+}
+
+TEST_F(BookMergeTest, ANoteChangedOnBothSidesIsKeptTwiceFromTheClosingPrompt)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    OtherProgramReplaces(path, {{"A", "theirs"}, {"B", "b"}});
+    Edit(0, "mine");
+
+    boxes.answers = {IDYES, IDMERGE};
+    EXPECT_FALSE(frame->close());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, "Do you wish to save your changes?");
+    EXPECT_EQ(boxes.boxes[1].text, kChanged);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"A" + kCopy, "theirs"}, {"B", "b"}}));
+    EXPECT_EQ(Status(), "Merged 0 changes from disk; 1 notes changed on both sides were kept twice.");
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+
+    // Find Next finds the other version by its mark: a title hit selects its row.
+    frame->m_wndSearchBar->Edit()->setText("(changed elsewhere)");
+    Run(ID_FIND_NEXT);
+    QApplication::processEvents();
+    EXPECT_EQ(ListPane()->GetSelectionMark(), 1);
+}
+
+TEST_F(BookMergeTest, TheWindowComingBackOffersMergeForUnsavedChanges)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    Edit(0, "mine");
+    OtherProgramReplaces(path, {{"A", "a"}, {"B", "b"}, {"C", "theirs"}});
+
+    boxes.answers = {IDOK};
+    Reactivate();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "The notebook \"book.pelm\" was changed by another program, and your changes "
+              "are not saved. Merge its changes into yours?");
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_OK | MB_ICONQUESTION | MB_MERGE));
+    EXPECT_EQ(frame->GetNoteBook()->GetCount(), 2u) << "OK leaves it to Save";
+    Reactivate();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "asked once for one change";
+
+    OtherProgramReplaces(path, {{"A", "a"}, {"B", "b"}, {"C", "theirs"}, {"D", "more"}});
+    boxes.answers = {IDMERGE};
+    Reactivate();
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "mine"}, {"B", "b"}, {"C", "theirs"}, {"D", "more"}}));
+}
+
+TEST_F(BookMergeTest, AFileWrittenInPlaceMergesWithoutAncestorAndKeepsEveryNote)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    // Written into the same file: the kept version changed with it and is no ancestor any more.
+    Bytes({{"B", "b"}, {"C", "c"}}).Save(path);
+    Edit(0, "mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"B", "b"}, {"C", "c"}}));
+}
+
+TEST_F(BookMergeTest, ASyncToolsConflictCopyIsOfferedAtOpenAndPutAwayAfterTheSave)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    // A save keeps the version it replaces: the one both sides grew from.
+    Edit(0, "a mine");
+    boxes.answers = {};
+    ASSERT_TRUE(frame->SaveBook());
+    const std::string copy = dir.File("book.sync-conflict-20261209-101500-ABCDEF1.pelm");
+    Bytes({{"A", "a"}, {"B", "b theirs"}}).Save(copy);
+    Bytes({{"A", "a"}}).Save(dir.File("other.sync-conflict-20261209-101500-ABCDEF1.pelm"));
+    frame->CloseBook();
+
+    boxes.answers = {IDYES};
+    frame->GetBookController().OpenFile(path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_NE(boxes.boxes[0].text.find("book.sync-conflict-20261209-101500-ABCDEF1.pelm"), std::string::npos);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_TRUE(fs::exists(copy)) << "until the merge is saved";
+
+    ASSERT_TRUE(frame->SaveBook());
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(fs::exists(CBackupStore::DefaultFolder() + "/" + fs::path(copy).filename().string()));
+    EXPECT_TRUE(fs::exists(dir.File("other.sync-conflict-20261209-101500-ABCDEF1.pelm")));
+}
+
+namespace {
+
+// Another program saves a notebook with these secrets: written beside and renamed over.
+void OtherProgramSaves(const std::string& path, const Notes& notes, const std::string& password,
+                       std::shared_ptr<const CNoteBookSecret> secret)
+{
+    CNoteBook other;
+    other.SetPassword(password);
+    other.SetSecret(std::move(secret));
+    for (const auto& [title, text] : notes) {
+        CNote* note = other.AddNote(true, false);
+        note->SetTitle(title);
+        note->SetText(text);
+    }
+    ASSERT_TRUE(other.WriteFile(path + ".tmp"));
+    ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
+}
+
+} // namespace
+
+TEST_F(BookMergeTest, LockedAndEncryptedNotebooksMergeWithTheirSecretsAndNoQuestion)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    frame->GetNoteBook()->SetPassword("secret1");
+    Edit(0, "a");
+    ASSERT_TRUE(frame->SaveBook());
+    OtherProgramSaves(path, {{"A", "a"}, {"B", "b theirs"}}, "secret1", nullptr);
+    Edit(0, "a mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "no error, no password asked";
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "secret1");
+
+    // Encrypted: the kept version is the encrypted file itself, and the merge stays encrypted.
+    const std::string encrypted = dir.File("book.pelmx");
+    const auto secret =
+        CNoteBookSecret::Create(CSecureBytes(std::string_view("correct horse")), CSealKey::Params{1, 8192});
+    frame->GetNoteBook()->SetPassword("");
+    frame->GetNoteBook()->SetSecret(secret);
+    CFileDialog::SetNextFileName(QString::fromStdString(encrypted));
+    ASSERT_TRUE(frame->SaveBookAs());
+    OtherProgramSaves(encrypted, {{"A", "a mine"}, {"B", "b theirs again"}, {"C", "c"}}, "", secret);
+    Edit(1, "b mine");
+    boxes.boxes.clear();
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a mine"}, {"B", "b mine"}, {"B" + kCopy, "b theirs again"}, {"C", "c"}}));
+    ASSERT_NE(frame->GetNoteBook()->GetSecret(), nullptr);
+    bool keptEncrypted = false;
+    for (const auto& entry : fs::directory_iterator(CAncestorStore::DefaultFolder()))
+        if (entry.path().filename().string().find("book.pelmx") != std::string::npos)
+            keptEncrypted = CEncryptedFile::HasMagic(entry.path().string());
+    EXPECT_TRUE(keptEncrypted);
+}
+
+TEST_F(BookMergeTest, AVersionLockedWithAnotherPasswordIsAskedForAndAWrongOneMergesNothing)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    frame->GetNoteBook()->SetPassword("secret1");
+    Edit(0, "a");
+    ASSERT_TRUE(frame->SaveBook());
+    OtherProgramSaves(path, {{"A", "a"}, {"B", "b theirs"}}, "changed2", nullptr);
+    Edit(0, "a mine");
+
+    CPasswordDlg::SetNextAnswer(IDOK, "wrong99");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, "ERROR: Could not read file.");
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b"}})) << "as it was";
+
+    CPasswordDlg::SetNextAnswer(IDOK, "changed2");
+    boxes.boxes.clear();
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}}));
+    EXPECT_EQ(frame->GetNoteBook()->GetPassword(), "secret1") << "ours";
+}
+
+TEST_F(BookMergeTest, FindAllSearchesTheMergedNotebook)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}});
+    OtherProgramReplaces(path, {{"A", "theirs"}, {"B", "b"}});
+    Edit(0, "mine");
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(frame->GetNoteBook()->GetCount(), 3u);
+
+    CFindAllPane* pane = frame->m_wndFindAllDock->GetPane();
+    frame->m_wndSearchBar->Edit()->setText("changed elsewhere");
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QElapsedTimer timer;
+    timer.start();
+    while ((pane->IsSearching() || pane->GetModel()->rowCount() == 0) && timer.elapsed() < 10000)
+        QTest::qWait(5);
+    ASSERT_EQ(pane->GetModel()->rowCount(), 1);
+    EXPECT_EQ(pane->GetModel()->index(0, 0).data().toString().toStdString(), "A" + kCopy);
+}

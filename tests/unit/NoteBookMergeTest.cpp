@@ -1,0 +1,261 @@
+#include "model/CNoteBook.h"
+#include "model/CNoteBookMerge.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+namespace {
+
+using Note = std::pair<std::string, std::string>;
+using Notes = std::vector<Note>;
+
+void Fill(CNoteBook& book, const Notes& notes)
+{
+    for (const auto& [title, text] : notes) {
+        CNote* note = book.AddNote(true, false);
+        note->Title() = title;
+        note->Text() = text;
+    }
+}
+
+Notes Contents(const CNoteBook& book)
+{
+    Notes notes;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        notes.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
+    return notes;
+}
+
+struct Merged
+{
+    Notes notes;
+    CNoteBookMerge::Result result;
+};
+
+Merged Merge3(const Notes& base, const Notes& ours, const Notes& theirs)
+{
+    CNoteBook b, o, t, m;
+    Fill(b, base);
+    Fill(o, ours);
+    Fill(t, theirs);
+    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b), o, t, m);
+    return {Contents(m), result};
+}
+
+const std::string kCopy = CNoteBookMerge::kConflictSuffix;
+
+} // namespace
+
+TEST(NoteBookMerge, ChangesToDifferentNotesAddsDeletionsAndMovesMergeCleanly)
+{
+    const Notes base = {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}, {"e", "5"}};
+    // Ours: edits a, deletes c, adds x after b. Theirs: edits e's text, retitles d, moves b to the end,
+    // adds y at the front.
+    const Notes ours = {{"a", "1 mine"}, {"b", "2"}, {"x", "new here"}, {"d", "4"}, {"e", "5"}};
+    const Notes theirs = {{"y", "new there"}, {"a", "1"},        {"c", "3"},
+                          {"D", "4"},         {"e", "5 theirs"}, {"b", "2"}};
+    const Merged merged = Merge3(base, ours, theirs);
+    EXPECT_EQ(merged.notes, (Notes{{"y", "new there"},
+                                   {"a", "1 mine"},
+                                   {"x", "new here"},
+                                   {"D", "4"},
+                                   {"e", "5 theirs"},
+                                   {"b", "2"}}));
+    EXPECT_EQ(merged.result.conflicts, 0u);
+    // y added, D retitled, e edited, b moved.
+    EXPECT_EQ(merged.result.changes, 4u);
+}
+
+TEST(NoteBookMerge, ANoteChangedOnBothSidesOrChangedAndDeletedIsKeptTwice)
+{
+    const Notes base = {{"plan", "v1"}, {"list", "eggs"}, {"gone", "x"}, {"kept", "k"}};
+    const Notes ours = {{"plan", "v2 ours"}, {"list", "eggs"}, {"kept", "k edited"}};
+    const Notes theirs = {{"plan", "v2 theirs"}, {"gone", "x edited"}, {"list", "eggs"}};
+    const Merged merged = Merge3(base, ours, theirs);
+    EXPECT_EQ(merged.notes, (Notes{{"plan", "v2 ours"},
+                                   {"plan" + kCopy, "v2 theirs"},
+                                   {"gone" + kCopy, "x edited"},
+                                   {"list", "eggs"},
+                                   {"kept", "k edited"}}));
+    EXPECT_EQ(merged.result.conflicts, 3u);
+
+    // The same change on both sides is no conflict.
+    const Merged same = Merge3(base, ours, ours);
+    EXPECT_EQ(same.notes, ours);
+    EXPECT_EQ(same.result.conflicts, 0u);
+}
+
+TEST(NoteBookMerge, ASortOnOneSideIsAReorderingNotAConflict)
+{
+    Notes base;
+    for (int i = 0; i < 200; ++i)
+        base.emplace_back("t" + std::to_string((i * 37) % 200 + 1000), "text " + std::to_string(i));
+    Notes sorted = base;
+    std::sort(sorted.begin(), sorted.end());
+    Notes edited = base;
+    edited[10].second = "edited here";
+    edited.erase(edited.begin() + 50);
+
+    const Merged merged = Merge3(base, edited, sorted);
+    Notes expected = edited;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(merged.notes, expected);
+    EXPECT_EQ(merged.result.conflicts, 0u);
+
+    // And the other way round: ours sorted keeps ours' order with their edit in it.
+    const Merged other = Merge3(base, sorted, edited);
+    EXPECT_EQ(other.notes, expected);
+}
+
+TEST(NoteBookMerge, StringsKeepTheirCodePagesAndTheNotebookItsSettingsFromOurs)
+{
+    CNoteBook base, ours, theirs, merged;
+    Fill(base, {{"caf\xC3\xA9", "old"}, {"plain", "p"}});
+    Fill(ours, {{"caf\xC3\xA9", "old"}, {"plain", "p edited"}});
+    Fill(theirs, {{"caf\xC3\xA9", "new \xC3\xA9t\xC3\xA9"}, {"plain", "p"}});
+    for (CNoteBook* book : {&base, &ours, &theirs})
+        book->GetNoteAtIndex(0)->SetCodePages(TextEncoding::windows1252, std::nullopt);
+    theirs.SetEncoding(TextEncoding::windows1252);
+    ours.SetPassword("secret");
+    ours.GetViewSettings().m_bWordWrap = true;
+    theirs.SetPassword("other");
+    ours.GetPath().SetPath("/tmp/ours.pelm");
+
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(base), ours, theirs, merged);
+    ASSERT_EQ(merged.GetCount(), 2u);
+    const CNote& cafe = *merged.GetNoteAtIndex(0);
+    EXPECT_EQ(cafe.GetText(), "new \xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(cafe.GetTitleCodePage(), TextEncoding::windows1252);
+    // Their text was stored in their notebook's code page and stays in it.
+    EXPECT_EQ(cafe.GetTextCodePage(), TextEncoding::windows1252);
+    EXPECT_EQ(merged.GetEncoding(), TextEncoding::utf8);
+    EXPECT_EQ(merged.GetPassword(), "secret");
+    EXPECT_TRUE(merged.GetViewSettings().m_bWordWrap);
+    EXPECT_EQ(merged.GetPath().GetPath(), "/tmp/ours.pelm");
+
+    // A string that differs only in its code page is a different note.
+    CNoteBook b2, o2, t2, m2;
+    Fill(b2, {{"caf\xC3\xA9", "x"}});
+    Fill(o2, {{"caf\xC3\xA9", "x"}});
+    Fill(t2, {{"caf\xC3\xA9", "x"}});
+    t2.GetNoteAtIndex(0)->SetCodePages(TextEncoding::windows1252, std::nullopt);
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b2), o2, t2, m2);
+    ASSERT_EQ(m2.GetCount(), 1u);
+    EXPECT_EQ(m2.GetNoteAtIndex(0)->GetTitleCodePage(), TextEncoding::windows1252);
+}
+
+TEST(NoteBookMerge, TwoWayKeepsEveryNoteOfBoth)
+{
+    CNoteBook ours, theirs, merged;
+    Fill(ours, {{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    Fill(theirs, {{"a", "1"}, {"n", "new"}, {"b", "2 changed"}, {"c", "3"}});
+    const CNoteBookMerge::Result result = CNoteBookMerge::MergeTwoWay(ours, theirs, merged);
+    EXPECT_EQ(Contents(merged),
+              (Notes{{"a", "1"}, {"n", "new"}, {"b", "2"}, {"b" + kCopy, "2 changed"}, {"c", "3"}}));
+    EXPECT_EQ(result.conflicts, 1u);
+}
+
+namespace {
+
+// A random edit script: edits, retitles, deletions, insertions, moves and now and then a sort.
+void RandomEdits(Notes& notes, std::mt19937& rng, int steps, const std::string& tag)
+{
+    for (int s = 0; s < steps; ++s) {
+        const auto pick = [&] {
+            return std::uniform_int_distribution<std::size_t>(0, notes.size() - 1)(rng);
+        };
+        const int op = std::uniform_int_distribution<int>(0, 20)(rng);
+        if (notes.empty() || op < 4) {
+            const std::size_t at = notes.empty() ? 0 : pick();
+            notes.insert(notes.begin() + static_cast<std::ptrdiff_t>(at),
+                         {"n" + std::to_string(rng() % 30), tag + std::to_string(s)});
+        } else if (op < 9) {
+            notes[pick()].second += " " + tag + std::to_string(s);
+        } else if (op < 11) {
+            notes[pick()].first += tag;
+        } else if (op < 14) {
+            notes.erase(notes.begin() + static_cast<std::ptrdiff_t>(pick()));
+        } else if (op < 20) {
+            const std::size_t from = pick();
+            const Note note = notes[from];
+            notes.erase(notes.begin() + static_cast<std::ptrdiff_t>(from));
+            notes.insert(notes.begin() + static_cast<std::ptrdiff_t>(notes.empty() ? 0 : pick()), note);
+        } else {
+            std::stable_sort(notes.begin(), notes.end(),
+                             [](const Note& a, const Note& b) { return a.first < b.first; });
+        }
+    }
+}
+
+std::map<Note, int> Count(const Notes& notes)
+{
+    std::map<Note, int> counts;
+    for (const Note& note : notes)
+        ++counts[note];
+    return counts;
+}
+
+} // namespace
+
+TEST(NoteBookMerge, RandomEditScriptsLoseNothingAndOneUnchangedSideGivesTheOther)
+{
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 300; ++round) {
+        Notes base;
+        const int size = std::uniform_int_distribution<int>(0, 40)(rng);
+        for (int i = 0; i < size; ++i)
+            base.emplace_back("n" + std::to_string(rng() % 30), "base " + std::to_string(rng() % 8));
+        Notes ours = base;
+        Notes theirs = base;
+        RandomEdits(ours, rng, std::uniform_int_distribution<int>(0, 8)(rng), "o");
+        RandomEdits(theirs, rng, std::uniform_int_distribution<int>(0, 8)(rng), "t");
+
+        EXPECT_EQ(Merge3(base, ours, base).notes, ours) << "round " << round;
+        EXPECT_EQ(Merge3(base, base, theirs).notes, theirs) << "round " << round;
+
+        // Every note that either side added or changed is there (a conflict copy by its title
+        // without the mark), and every note both kept unchanged.
+        const Merged merged = Merge3(base, ours, theirs);
+        Notes unmarked = merged.notes;
+        for (Note& note : unmarked)
+            if (note.first.size() > kCopy.size() &&
+                note.first.compare(note.first.size() - kCopy.size(), kCopy.size(), kCopy) == 0)
+                note.first.resize(note.first.size() - kCopy.size());
+        const std::map<Note, int> have = Count(unmarked);
+        const std::map<Note, int> inBase = Count(base);
+        const std::map<Note, int> inOurs = Count(ours);
+        const std::map<Note, int> inTheirs = Count(theirs);
+        for (const auto* side : {&inOurs, &inTheirs})
+            for (const auto& [note, count] : *side) {
+                const auto b = inBase.find(note);
+                const int fresh = count - (b == inBase.end() ? 0 : b->second);
+                const auto h = have.find(note);
+                EXPECT_GE(h == have.end() ? 0 : h->second, fresh) << "round " << round << ": " << note.first;
+            }
+        for (const auto& [note, count] : inBase) {
+            const auto o = inOurs.find(note);
+            const auto t = inTheirs.find(note);
+            const int both =
+                std::min({count, o == inOurs.end() ? 0 : o->second, t == inTheirs.end() ? 0 : t->second});
+            const auto h = have.find(note);
+            EXPECT_GE(h == have.end() ? 0 : h->second, both) << "round " << round << ": " << note.first;
+        }
+        // Two-way: every note of both.
+        CNoteBook o, t, m;
+        Fill(o, ours);
+        Fill(t, theirs);
+        CNoteBookMerge::MergeTwoWay(o, t, m);
+        Notes two = Contents(m);
+        for (Note& note : two)
+            if (note.first.size() > kCopy.size() &&
+                note.first.compare(note.first.size() - kCopy.size(), kCopy.size(), kCopy) == 0)
+                note.first.resize(note.first.size() - kCopy.size());
+        const std::map<Note, int> twoCount = Count(two);
+        for (const auto* side : {&inOurs, &inTheirs})
+            for (const auto& [note, count] : *side)
+                EXPECT_GE(twoCount.count(note) ? twoCount.at(note) : 0, count) << "round " << round;
+    }
+}

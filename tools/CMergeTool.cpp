@@ -1,0 +1,146 @@
+#include "tools/CMergeTool.h"
+
+#include "model/CNoteBook.h"
+#include "model/CNoteBookMerge.h"
+#include "tools/CLineDiff.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kTrouble = 2;
+
+int Failure(const std::string& text)
+{
+    std::cerr << "pelmora-tool: " << text << '\n';
+    return kTrouble;
+}
+
+bool EmptyOrMissing(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0);
+}
+
+// Titles as one line, whatever they hold.
+std::string Shown(const std::string& title)
+{
+    std::string line;
+    for (char c : title)
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    return line;
+}
+
+} // namespace
+
+CMergeTool::CMergeTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
+
+bool CMergeTool::Read(CNoteBook& book, const std::string& file)
+{
+    if (book.ReadFile(file))
+        return true;
+    if (m_password.WentUnanswered())
+        Failure("the notebook is locked: give its password with --password-file or PELMORA_PASSWORD");
+    return false;
+}
+
+int CMergeTool::Merge(const std::string& base, const std::string& ours, const std::string& theirs,
+                      const std::string& out)
+{
+    // The ancestor is needed only as fingerprints: it goes before the two sides are read.
+    std::vector<NoteFingerprint> ancestor;
+    const bool twoWay = EmptyOrMissing(base);
+    if (!twoWay) {
+        auto book = std::make_unique<CNoteBook>();
+        if (!Read(*book, base))
+            return kTrouble;
+        ancestor = CNoteMatcher::Fingerprints(*book);
+    }
+    CNoteBook mine;
+    CNoteBook other;
+    if (!Read(mine, ours) || !Read(other, theirs))
+        return kTrouble;
+    CNoteBook merged;
+    const CNoteBookMerge::Result result = twoWay ? CNoteBookMerge::MergeTwoWay(mine, other, merged)
+                                                 : CNoteBookMerge::Merge(ancestor, mine, other, merged);
+    const CNote* unstorable = nullptr;
+    if (merged.FindUnstorable(unstorable))
+        return Failure(
+            (unstorable ? "the note \"" + unstorable->GetTitle() + "\"" : std::string("the password")) +
+            " holds characters that Windows-1252 cannot store; nothing was written");
+    if (!merged.WriteFile(out.empty() ? ours : out))
+        return kTrouble;
+    if (result.conflicts > 0)
+        std::cerr << "pelmora-tool: " << result.conflicts
+                  << " notes changed on both sides were kept twice; look for \"(changed elsewhere)\"\n";
+    return result.conflicts > 0 ? 1 : 0;
+}
+
+int CMergeTool::Diff(const std::string& a, const std::string& b)
+{
+    CNoteBook before;
+    CNoteBook after;
+    if (!Read(before, a) || !Read(after, b))
+        return kTrouble;
+    const CNoteMatcher::Matching m =
+        CNoteMatcher::Match(CNoteMatcher::Fingerprints(before), CNoteMatcher::Fingerprints(after));
+    std::ios::sync_with_stdio(false);
+    bool differ = false;
+    for (std::size_t i = 0; i < before.GetCount(); ++i)
+        if (m.earlierToLater[i] == CNoteMatcher::kNone) {
+            std::cout << "removed " << i + 1 << ": " << Shown(before.GetNoteAtIndex(i)->GetTitle()) << '\n';
+            differ = true;
+        }
+    for (std::size_t j = 0; j < after.GetCount(); ++j) {
+        const CNote& note = *after.GetNoteAtIndex(j);
+        const std::int32_t i = m.laterToEarlier[j];
+        if (i == CNoteMatcher::kNone) {
+            std::cout << "added " << j + 1 << ": " << Shown(note.GetTitle()) << '\n';
+            differ = true;
+            continue;
+        }
+        const CNote& old = *before.GetNoteAtIndex(static_cast<std::size_t>(i));
+        if (m.moved[i]) {
+            std::cout << "moved " << i + 1 << " -> " << j + 1 << ": " << Shown(note.GetTitle()) << '\n';
+            differ = true;
+        }
+        if (!m.edited[i])
+            continue;
+        differ = true;
+        std::cout << "changed " << j + 1 << ": " << Shown(note.GetTitle()) << '\n';
+        if (old.GetTitle() != note.GetTitle())
+            std::cout << "    title: " << Shown(old.GetTitle()) << " -> " << Shown(note.GetTitle()) << '\n';
+        else if (old.GetText() == note.GetText())
+            std::cout << "    stored in another code page\n";
+        for (const std::string& line : CLineDiff::Unified(old.GetText(), note.GetText()))
+            std::cout << "    " << line << '\n';
+    }
+    std::cout.flush();
+    if (!std::cout)
+        return Failure("cannot write to standard output");
+    return differ ? 1 : 0;
+}
+
+int CMergeTool::Show(const std::string& file)
+{
+    CNoteBook book;
+    if (!Read(book, file))
+        return 1;
+    std::ios::sync_with_stdio(false);
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        std::cout << "=== " << i + 1 << ": " << Shown(note.GetTitle()) << '\n' << note.GetText();
+        if (!note.GetText().empty() && note.GetText().back() != '\n')
+            std::cout << '\n';
+    }
+    std::cout.flush();
+    if (std::cout)
+        return 0;
+    Failure("cannot write to standard output");
+    return 1;
+}
