@@ -12,6 +12,7 @@
 #include "model/PasswordPrompt.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSecureBytes.h"
 #include "platform/MessageBox.h"
 #include "platform/PathNames.h"
 #include "platform/qt/CFileDialog.h"
@@ -53,7 +54,11 @@ bool AskAbout(const char* question, const std::string& path, unsigned buttons = 
 
 } // namespace
 
-CBookController::CBookController(CMainFrame& frame) : m_frame(frame) {}
+// Before any notebook, plain, locked or encrypted: its notes must never land in a core file.
+CBookController::CBookController(CMainFrame& frame) : m_frame(frame)
+{
+    ForbidCoreDumps();
+}
 
 CBookController::~CBookController() = default;
 

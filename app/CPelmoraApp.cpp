@@ -2,7 +2,6 @@
 
 #include "app/CCommandLineInfo.h"
 #include "app/CMainFrame.h"
-#include "platform/CSecureBytes.h"
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtMessageBox.h"
 
@@ -33,8 +32,6 @@ CPelmoraApp::~CPelmoraApp() = default;
 
 bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
 {
-    // Before any notebook, plain, locked or encrypted: its notes must never land in a core file.
-    ForbidCoreDumps();
     // Names only: the program keeps no settings outside its notebooks.
     QApplication::setOrganizationName("Orlathwick");
     QApplication::setApplicationName("Pelmora");

@@ -1,4 +1,3 @@
-#include "app/CPelmoraApp.h"
 #include "app/CRecoveryKeeper.h"
 #include "model/CEncryptedFile.h"
 #include "platform/CBackupStore.h"
@@ -141,13 +140,11 @@ TEST_F(RecoveryEdgesTest, ANotebookChangedSinceTheCopyIsSaidAndTheCopyOpensApart
     CFileDialog::SetNextFileName("");
     EXPECT_FALSE(frame->SaveBook());
     EXPECT_EQ(FirstTitleOnDisk(path), "Synced");
-    // The notebook itself opens without a question: the copy is the new notebook's now.
-    book = frame->GetNoteBook();
-    book->SetModifiedFlag(false);
+    // Closed without saving, the separate notebook's changes are given up; the file opens as it is.
+    frame->GetNoteBook()->SetModifiedFlag(false);
     frame->CloseBook();
-    boxes.answers = {IDNO};
     frame->OpenBook(path);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{kRecoverChanged}) << "the copy stays until given up";
+    EXPECT_TRUE(Boxes().empty());
     ASSERT_TRUE(frame->IsBookOpen());
     EXPECT_EQ(FirstTitleOnDisk(path), "Synced");
     EXPECT_TRUE(CRecoverySlot::FindLeftBehind(recovery).empty());
@@ -233,10 +230,10 @@ TEST_F(RecoveryEdgesTest, AFailedSaveIsNoChangeByAnotherProgram)
             return call == "Rename" && from.find("/.book.pelm.") != std::string::npos ? EIO : 0;
         });
         frame->GetNoteBook()->SetModified();
-        EXPECT_FALSE(Run(ID_FILE_SAVE));
+        EXPECT_FALSE(frame->SaveBook());
     }
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_TRUE(Run(ID_FILE_SAVE));
+    EXPECT_TRUE(frame->SaveBook());
     EXPECT_TRUE(Boxes().empty()) << "setting the old file aside touched it, nobody else";
 }
 
@@ -337,11 +334,8 @@ TEST_F(RecoveryEdgesTest, ChangePassphraseAsksForTheOldOneAndLeavesNothingItOpen
 TEST_F(RecoveryEdgesTest, CoreDumpsAreOffFromTheStartForEveryNotebook)
 {
     ASSERT_EQ(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
-    {
-        CPelmoraApp app;
-        ASSERT_TRUE(app.InitInstance({"pelmora"}));
-    }
-    SetAppMainFrame(frame.get());
+    CMainFrame window;
+    ASSERT_TRUE(window.Create());
     EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
     rlimit core{};
     ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
