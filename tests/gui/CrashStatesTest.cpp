@@ -4,7 +4,7 @@
 // one operation no fsync had made durable, and a last write cut in half) is put in place and
 // checked: the notebook opens as the old version or the new one, every backup and recovery copy is
 // whole or absent, and anything else a crash left is removed by the next save. This run checks a
-// few hundred states in seconds. By hand, pairs of dropped operations and writes cut anywhere too:
+// few hundred states in seconds. By hand, pairs of dropped operations and writes cut at more points:
 //     PELMORA_CRASH_STATES=all build/tests/test_crash_states
 #include "support/CrashStates.h"
 #include "app/CRecoveryKeeper.h"
