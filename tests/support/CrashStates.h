@@ -16,8 +16,8 @@
 // completed fsync had made durable (writes and names reach the disk in any order until an fsync
 // orders them); and the prefix whose last write reached the disk only in part. With all (the
 // environment's PELMORA_CRASH_STATES=all) every pair of such operations is dropped as well, and the
-// last write may stop after one byte, a quarter, a half or all but one. A state that a dropped operation
-// makes impossible (a file renamed that never got its name) is left out.
+// last write may stop after one byte, a quarter, a half or all but one. A state that a dropped
+// operation makes impossible (a file renamed that never got its name) is left out.
 class CrashStates
 {
 public:
