@@ -25,6 +25,7 @@
 
 #include <sodium.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -390,19 +391,21 @@ void CBookController::ChangePassphrase()
     WaitCursor wait;
     if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
         // The copy under the old key goes; the next one is written with the new.
+        const bool hadCopy = !m_slot->FindCopy().empty();
         m_recovery->Discard();
         m_pNoteBook->SetSecret(std::move(secret));
         // Not on disk until saved: the notebook counts as changed.
         m_pNoteBook->SetModified();
         m_frame.UpdateCommandStates();
-        ForgetOldPassphrase();
+        ForgetOldPassphrase(hadCopy && m_slot->FindCopy().empty());
     }
 }
 
-void CBookController::ForgetOldPassphrase()
+void CBookController::ForgetOldPassphrase(bool hadCopy)
 {
     m_oldPassphraseOnDisk = true;
-    std::string removed = "the recovery copy";
+    std::vector<std::string> removed;
+    std::string kept;
     if (m_pNoteBook->GetPath().HasPath()) {
         const std::string path = m_pNoteBook->GetPath().GetPath();
         const std::string folder = CBackupStore::DefaultFolder();
@@ -410,14 +413,18 @@ void CBookController::ForgetOldPassphrase()
         for (int generation = 1; generation <= CBackupStore::kKept; ++generation)
             backups += ::access(CBackupStore::BackupPath(path, folder, generation).c_str(), F_OK) == 0;
         if (!CBackupStore::RemoveAll(path, folder))
-            removed = "the recovery copy; the backups could NOT be removed from " + folder;
+            kept = " The backups in " + folder + " could NOT be removed.";
         else if (backups > 0)
-            removed =
-                std::to_string(backups) + (backups == 1 ? " backup" : " backups") + " and the recovery copy";
+            removed.push_back(std::to_string(backups) + (backups == 1 ? " backup" : " backups"));
     }
+    if (hadCopy)
+        removed.push_back("the recovery copy");
+    const std::string list = removed.empty()       ? std::string("nothing")
+                             : removed.size() == 1 ? removed[0]
+                                                   : removed[0] + " and " + removed[1];
     AfxMessageBox("The new passphrase takes effect when the notebook is saved; until then its file keeps the "
                   "old one. Removed because the old passphrase opens them: " +
-                      removed + ".",
+                      list + "." + kept,
                   MB_ICONINFORMATION);
 }
 

@@ -78,8 +78,9 @@ private:
     bool ApplyRecovery(LeftCopy& left, RecoveryChoice choice);
     // A plain notebook under an encrypted name opens only when the user says so.
     static bool ConfirmPlainUnderEncryptedName(const std::string& path);
-    // Removes what the old passphrase opens; says what went.
-    void ForgetOldPassphrase();
+    // Removes the backups the old passphrase opens and says what went, the recovery copy that
+    // went before it included.
+    void ForgetOldPassphrase(bool removedCopy);
     void SetOnDisk(const CFileIdentity& identity);
 
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
