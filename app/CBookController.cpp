@@ -10,9 +10,12 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "platform/CAncestorStore.h"
+#include "model/CNoteBookWriter.h"
+#include "model/PasswordPrompt.h"
 #include "platform/CBackupStore.h"
 #include "platform/CConflictCopies.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSecureBytes.h"
 #include "platform/MessageBox.h"
 #include "platform/PathNames.h"
 #include "platform/desktop/CFileAssociation.h"
@@ -26,10 +29,18 @@
 #include <QFile>
 
 #include <filesystem>
+#include <sodium.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
+const char* const kRecoverChanged =
+    "Pelmora was closed without saving \"%1\", and the notebook's file was changed since, by another "
+    "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
+    "stay?\n\nYes: open them as a new notebook; the file stays as it is. No: give the unsaved changes "
+    "up. Cancel: decide later; nothing is opened now.";
 
 // The file's name as the questions show it.
 std::string ShownName(const std::string& path)
@@ -50,9 +61,11 @@ bool AskAbout(const char* question, const std::string& path, unsigned buttons = 
 
 } // namespace
 
+// Before any notebook, plain, locked or encrypted: its notes must never land in a core file.
 CBookController::CBookController(CMainFrame& frame)
     : m_frame(frame), m_ancestor(std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder()))
 {
+    ForbidCoreDumps();
     m_recent.ReadList();
 }
 
@@ -66,10 +79,11 @@ void CBookController::CreateBook(std::unique_ptr<CRecoverySlot> slot)
     m_pNotePanel->Create(m_frame.GetHost());
     m_frame.GetHost()->SetContent(m_pNotePanel.get());
     m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
-    m_onDisk = CFileIdentity();
+    SetOnDisk(CFileIdentity());
     m_noticed = CFileIdentity();
     m_ancestor->Drop();
     m_mergedCopies.clear();
+    m_oldPassphraseOnDisk = false;
     m_frame.UpdateCommandStates();
 }
 
@@ -160,18 +174,38 @@ bool CBookController::ReadInto(const std::string& path)
     return read;
 }
 
+void CBookController::SetOnDisk(const CFileIdentity& identity)
+{
+    m_onDisk = identity;
+    if (m_recovery)
+        m_recovery->SetBase(identity);
+}
+
+bool CBookController::ConfirmPlainUnderEncryptedName(const std::string& path)
+{
+    if (!CEncryptedFile::HasEncryptedName(path) || CEncryptedFile::HasMagic(path) ||
+        CEncryptedFile::IsCutShort(path) || ::access(path.c_str(), R_OK) != 0)
+        return true;
+    return AskAbout("\"%1\" is named as an encrypted notebook but is not encrypted: anyone who gets the file "
+                    "can read it. Open it anyway? Saving it will encrypt it (a passphrase is asked), or "
+                    "Save As keeps it plain under a .pelm name.",
+                    path, MB_YESNO | MB_DEFBUTTON2);
+}
+
 void CBookController::OpenFile(const std::string& path)
 {
+    if (!ConfirmPlainUnderEncryptedName(path))
+        return;
     std::unique_ptr<CRecoverySlot> slot = TakeSlot(path);
     if (!slot)
         return;
-    const std::string copy = slot->FindCopy();
-    if (!copy.empty() && IsNewer(CFileIdentity::Of(copy), CFileIdentity::Of(path))) {
-        if (AskAbout(kRecover, path)) {
-            OpenRecovered(std::move(slot), copy, path);
+    if (const std::string copy = slot->FindCopy(); !copy.empty()) {
+        LeftCopy left{std::move(slot), copy, path, {}};
+        left.base = left.slot->ReadBase();
+        const RecoveryChoice choice = AskRecovery(left);
+        if (ApplyRecovery(left, choice) || choice == RecoveryChoice::Later)
             return;
-        }
-        slot->RemoveCopy();
+        slot = std::move(left.slot);
     }
     CreateBook(std::move(slot));
     if (!ReadInto(path)) {
@@ -179,7 +213,7 @@ void CBookController::OpenFile(const std::string& path)
         m_frame.UpdateCommandStates();
         return;
     }
-    m_onDisk = CFileIdentity::Of(path);
+    SetOnDisk(CFileIdentity::Of(path));
     m_ancestor->Keep(path);
     Remember(path);
     m_frame.UpdateCommandStates();
@@ -194,9 +228,10 @@ void CBookController::OpenDropped(const std::string& path)
     OpenFile(path);
 }
 
-// The recovered notes are the notebook at its own path (none for one never saved), with changes.
+// The recovered notes are the notebook at its own path (none for one never saved), with changes,
+// and the file they were based on is what Save compares with.
 void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy,
-                                    const std::string& path)
+                                    const std::string& path, const CFileIdentity& base)
 {
     CreateBook(std::move(slot));
     if (!ReadInto(copy)) {
@@ -208,29 +243,75 @@ void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const s
         m_pNoteBook->GetPath().SetPath(path);
     m_pNoteBook->SetModified();
     m_recovery->AdoptCopy();
-    m_onDisk = CFileIdentity::Of(path);
+    SetOnDisk(path.empty() ? CFileIdentity() : base.Exists() ? base : CFileIdentity::Of(path));
     m_frame.UpdateTitle();
     m_frame.UpdateCommandStates();
+}
+
+// Whether the notebook's file is no longer the one the changes in the copy began from. A copy
+// from before the file was recorded beside it goes by the times.
+bool CBookController::ChangedSince(const LeftCopy& left)
+{
+    if (left.path.empty())
+        return false;
+    const CFileIdentity now = CFileIdentity::Of(left.path);
+    if (left.base.Exists())
+        return now != left.base;
+    return now.Exists() && !IsNewer(CFileIdentity::Of(left.copy), now);
+}
+
+CBookController::RecoveryChoice CBookController::AskRecovery(const LeftCopy& left)
+{
+    const std::string shown = left.path.empty() ? "Untitled" : left.path;
+    if (!ChangedSince(left))
+        return AskAbout(kRecover, shown) ? RecoveryChoice::Recover : RecoveryChoice::GiveUp;
+    switch (AfxMessageBox(Format(kRecoverChanged, ShownName(shown)),
+                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3)) {
+    case IDYES:
+        return RecoveryChoice::OpenSeparately;
+    case IDNO:
+        return RecoveryChoice::GiveUp;
+    default:
+        return RecoveryChoice::Later;
+    }
+}
+
+bool CBookController::ApplyRecovery(LeftCopy& left, RecoveryChoice choice)
+{
+    switch (choice) {
+    case RecoveryChoice::Recover:
+        OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
+        return true;
+    case RecoveryChoice::OpenSeparately: {
+        // A notebook of its own, whose copies never mix with the file's.
+        auto own = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());
+        if (own->TakeUnique({}) == CRecoverySlot::Result::Taken && left.slot->MoveCopyTo(*own)) {
+            const std::string copy = own->FindCopy();
+            OpenRecovered(std::move(own), copy, {}, {});
+        } else {
+            OpenRecovered(std::move(left.slot), left.copy, {}, {});
+        }
+        return true;
+    }
+    case RecoveryChoice::GiveUp:
+        left.slot->RemoveCopy();
+        return false;
+    case RecoveryChoice::Later:
+        return false;
+    }
+    return false;
 }
 
 void CBookController::OfferLeftBehind()
 {
     const std::string folder = CRecoverySlot::DefaultFolder();
-    for (const CRecoverySlot::LeftBehind& left : CRecoverySlot::FindLeftBehind(folder)) {
-        // Saved again since the copy was made: the file holds the later work.
-        if (!left.notebookPath.empty()) {
-            const CFileIdentity notebook = CFileIdentity::Of(left.notebookPath);
-            if (notebook.Exists() && !IsNewer(CFileIdentity::Of(left.copyPath), notebook))
-                continue;
-        }
-        auto slot = std::make_unique<CRecoverySlot>(folder);
-        if (slot->TakeLeftBehind(left) != CRecoverySlot::Result::Taken)
+    for (const CRecoverySlot::LeftBehind& found : CRecoverySlot::FindLeftBehind(folder)) {
+        LeftCopy left{std::make_unique<CRecoverySlot>(folder), found.copyPath, found.notebookPath,
+                      found.base};
+        if (left.slot->TakeLeftBehind(found) != CRecoverySlot::Result::Taken)
             continue;
-        if (AskAbout(kRecover, left.notebookPath.empty() ? "Untitled" : left.notebookPath)) {
-            OpenRecovered(std::move(slot), left.copyPath, left.notebookPath);
+        if (ApplyRecovery(left, AskRecovery(left)))
             return;
-        }
-        slot->RemoveCopy();
     }
 }
 
@@ -245,6 +326,9 @@ bool CBookController::Save()
     if (!m_pNoteBook->GetPath().HasPath())
         return SaveAs();
     const std::string path = m_pNoteBook->GetPath().GetPath();
+    // Opened plain under an encrypted name: encrypted now, or kept plain under another name.
+    if (CEncryptedFile::HasEncryptedName(path) && !m_pNoteBook->GetSecret() && !ChooseEncryption(path))
+        return SaveAs();
     if (ChangedOnDisk()) {
         switch (AfxMessageBox(Format("The notebook \"%1\" was changed by another program since you opened or "
                                      "saved it. Save your version over it?",
@@ -310,16 +394,59 @@ void CBookController::ChangePassphrase()
 {
     if (!IsOpen() || !m_pNoteBook->GetSecret())
         return;
+    std::string entered;
+    if (!AskNoteBookPassphrase(&m_frame, "Enter the current passphrase of the encrypted notebook:", entered))
+        return;
+    const CSecureBytes current(entered);
+    sodium_memzero(entered.data(), entered.size());
+    const std::string_view known = m_pNoteBook->GetSecret()->GetPassphrase().View();
+    if (current.Size() != known.size() ||
+        sodium_memcmp(current.View().data(), known.data(), known.size()) != 0) {
+        AfxMessageBox("ERROR: That is not the notebook's passphrase; it stays as it was.",
+                      MB_ICONEXCLAMATION);
+        return;
+    }
     CSecureBytes passphrase;
     if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
         return;
     WaitCursor wait;
     if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
+        // The copy under the old key goes; the next one is written with the new.
+        const bool hadCopy = !m_slot->FindCopy().empty();
+        m_recovery->Discard();
         m_pNoteBook->SetSecret(std::move(secret));
         // Not on disk until saved: the notebook counts as changed.
         m_pNoteBook->SetModified();
         m_frame.UpdateCommandStates();
+        ForgetOldPassphrase(hadCopy && m_slot->FindCopy().empty());
     }
+}
+
+void CBookController::ForgetOldPassphrase(bool hadCopy)
+{
+    m_oldPassphraseOnDisk = true;
+    std::vector<std::string> removed;
+    std::string kept;
+    if (m_pNoteBook->GetPath().HasPath()) {
+        const std::string path = m_pNoteBook->GetPath().GetPath();
+        const std::string folder = CBackupStore::DefaultFolder();
+        int backups = 0;
+        for (int generation = 1; generation <= CBackupStore::kKept; ++generation)
+            backups += ::access(CBackupStore::BackupPath(path, folder, generation).c_str(), F_OK) == 0;
+        if (!CBackupStore::RemoveAll(path, folder))
+            kept = " The backups in " + folder + " could NOT be removed.";
+        else if (backups > 0)
+            removed.push_back(std::to_string(backups) + (backups == 1 ? " backup" : " backups"));
+    }
+    if (hadCopy)
+        removed.push_back("the recovery copy");
+    const std::string list = removed.empty()       ? std::string("nothing")
+                             : removed.size() == 1 ? removed[0]
+                                                   : removed[0] + " and " + removed[1];
+    AfxMessageBox("The new passphrase takes effect when the notebook is saved; until then its file keeps the "
+                  "old one. Removed because the old passphrase opens them: " +
+                      list + "." + kept,
+                  MB_ICONINFORMATION);
 }
 
 bool CBookController::ConfirmCodePage()
@@ -347,22 +474,33 @@ bool CBookController::Write(const std::string& path)
         return false;
     m_frame.ShowBusyMessage(tr("Saving NoteBook..."));
     const std::string before = m_pNoteBook->GetPath().GetPath();
+    const CFileIdentity found = CFileIdentity::Of(path);
+    // A file under the old passphrase is not kept.
+    const bool keepBackup = !m_oldPassphraseOnDisk;
+    CNoteBookWriter writer(*m_pNoteBook);
     bool written = false;
     {
         WaitCursor wait;
-        written = m_pNoteBook->WriteFile(path, CBackupStore::DefaultFolder());
+        written = writer.Write(path, keepBackup ? CBackupStore::DefaultFolder() : std::string());
     }
+    QString status = tr("Ready");
     if (written) {
         m_recovery->Discard();
-        m_onDisk = CFileIdentity::Of(path);
+        SetOnDisk(CFileIdentity::Of(path));
         m_noticed = CFileIdentity();
+        m_oldPassphraseOnDisk = false;
         m_ancestor->Keep(path);
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
         Remember(path);
         PutAwayMergedCopies();
+        if (found.Exists() && keepBackup && !writer.BackupKept())
+            status = tr("Saved, but the previous version could not be kept as a backup.");
+    } else if (found.Exists() && found == m_onDisk) {
+        // Setting the old file aside touched it; that is no change by another program.
+        SetOnDisk(CFileIdentity::Of(path));
     }
-    m_frame.SetMessageText(tr("Ready"));
+    m_frame.SetMessageText(status);
     m_frame.UpdateCommandStates();
     return written;
 }
@@ -478,7 +616,7 @@ bool CBookController::MergeFromDisk()
     if (!MergeFile(theirs, m_ancestor->GetPath()))
         return false;
     m_ancestor = std::move(next);
-    m_onDisk = disk;
+    SetOnDisk(disk);
     m_noticed = CFileIdentity();
     return true;
 }
@@ -497,6 +635,7 @@ void CBookController::AdoptMerged(std::unique_ptr<CNoteBook> merged)
     m_frame.GetHost()->SetContent(m_pNotePanel.get());
     m_frame.SetPaneShares(first, second);
     m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
+    m_recovery->SetBase(m_onDisk);
     m_pNoteBook->SetModified();
     m_pNotePanel->ReloadNoteList();
     m_frame.UpdateTitle();

@@ -72,6 +72,34 @@ public:
     bool MergeFromDisk();
 
 private:
+    // What the user does with unsaved changes that a Pelmora which ended without saving left in a
+    // recovery copy. A merge of the copy with a notebook changed since would be one more answer,
+    // asked in AskRecovery and carried out in ApplyRecovery.
+    enum class RecoveryChoice
+    {
+        Recover,
+        OpenSeparately,
+        GiveUp,
+        Later
+    };
+    struct LeftCopy
+    {
+        std::unique_ptr<CRecoverySlot> slot;
+        std::string copy;
+        std::string path;
+        CFileIdentity base;
+    };
+    static bool ChangedSince(const LeftCopy& left);
+    static RecoveryChoice AskRecovery(const LeftCopy& left);
+    // Carries the answer out; true when a notebook was opened from the copy.
+    bool ApplyRecovery(LeftCopy& left, RecoveryChoice choice);
+    // A plain notebook under an encrypted name opens only when the user says so.
+    static bool ConfirmPlainUnderEncryptedName(const std::string& path);
+    // Removes the backups the old passphrase opens and says what went, the recovery copy that
+    // went before it included.
+    void ForgetOldPassphrase(bool removedCopy);
+    void SetOnDisk(const CFileIdentity& identity);
+
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
     // Asks before a Windows-1252 notebook that holds a character the code page lacks is saved as
     // UTF-8; false when the user goes back.
@@ -84,7 +112,8 @@ private:
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
     bool ChangedOnDisk() const;
     bool ReadInto(const std::string& path);
-    void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path);
+    void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
+                       const CFileIdentity& base);
     void MoveSlotTo(const std::string& path);
     // Puts a notebook just read or written at the top of the recent lists.
     void Remember(const std::string& path);
@@ -105,4 +134,6 @@ private:
     CFileIdentity m_noticed;
     bool m_checkingDisk = false;
     CRecentFileList m_recent;
+    // The passphrase changed since the file was written: its file is no backup to keep.
+    bool m_oldPassphraseOnDisk = false;
 };

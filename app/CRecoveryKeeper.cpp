@@ -62,13 +62,18 @@ void CRecoveryKeeper::OnTick()
         m_seenChanges = m_book.GetChangeCount();
         NoteChange();
     }
-    if (!m_stale || !m_book.IsModified() || !m_slot.IsTaken() || IsWriting())
+    if (!m_stale || !m_book.IsModified() || IsWriting())
         return;
     const Clock::time_point now = Clock::now();
-    if (now >= m_notBefore && (now - m_lastChange >= m_pause || now - m_staleSince >= m_longest)) {
-        StartWrite();
-        m_slice.start();
+    if (now < m_notBefore || (now - m_lastChange < m_pause && now - m_staleSince < m_longest))
+        return;
+    if (!m_slot.IsTaken()) {
+        // The folder could not be made or locked when the notebook opened.
+        ReportFailure();
+        return;
     }
+    StartWrite();
+    m_slice.start();
 }
 
 // The worker also records the notebook's path beside the copy, off the window's thread.
@@ -81,14 +86,15 @@ void CRecoveryKeeper::StartWrite()
     // Sealed as the notebook is, with its key and a fresh stream of nonces.
     const CRecoverySlot& slot = m_slot;
     const std::shared_ptr<const CNoteBookSecret> secret = m_book.GetSecret();
-    m_writer.Start(slot.GetCopyPath(secret != nullptr), [&slot, secret](CFile& plain, CFile& out) {
-        if (!slot.WritePathRecord())
-            throw CFileException(CFileException::genericException);
-        if (secret)
-            CEncryptedFile::Seal(plain, out, secret->GetKey());
-        else
-            CRecoveryWriter::CopyPlain(plain, out);
-    });
+    m_writer.Start(slot.GetCopyPath(secret != nullptr),
+                   [&slot, secret, base = m_base](CFile& plain, CFile& out) {
+                       if (!slot.WriteRecords(base))
+                           throw CFileException(CFileException::genericException);
+                       if (secret)
+                           CEncryptedFile::Seal(plain, out, secret->GetKey());
+                       else
+                           CRecoveryWriter::CopyPlain(plain, out);
+                   });
 }
 
 void CRecoveryKeeper::OnSlice()
@@ -100,17 +106,21 @@ void CRecoveryKeeper::OnSlice()
         Collect();
 }
 
-// Takes the worker's result once it is there. A failed copy is tried again after a while, with
-// no word more than this.
+// A failed copy is tried again after a while, with no word more than this.
+void CRecoveryKeeper::ReportFailure()
+{
+    m_frame.SetMessageText(tr("Could not write the recovery copy: until they are saved, the "
+                              "changes are kept only in memory."));
+    m_stale = true;
+    m_notBefore = Clock::now() + kLongest;
+}
+
+// Takes the worker's result once it is there.
 void CRecoveryKeeper::Collect()
 {
     const CRecoveryWriter::State state = m_writer.GetState();
-    if (state == CRecoveryWriter::State::Failed) {
-        m_frame.SetMessageText(tr("Could not write the recovery copy: until they are saved, the "
-                                  "changes are kept only in memory."));
-        m_stale = true;
-        m_notBefore = Clock::now() + kLongest;
-    }
+    if (state == CRecoveryWriter::State::Failed)
+        ReportFailure();
     if (state == CRecoveryWriter::State::Written || state == CRecoveryWriter::State::Failed)
         m_writer.Cancel();
 }
@@ -122,8 +132,10 @@ bool CRecoveryKeeper::IsWriting()
 
 bool CRecoveryKeeper::Flush()
 {
-    if (!m_slot.IsTaken())
+    if (!m_slot.IsTaken()) {
+        ReportFailure();
         return false;
+    }
     m_slice.stop();
     StartWrite();
     const bool written = m_writer.Finish() == CRecoveryWriter::State::Written;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CRecoveryWriter.h"
+#include "platform/CFileIdentity.h"
 
 #include <QObject>
 #include <QTimer>
@@ -17,7 +18,7 @@ class CRecoverySlot;
 // Keeps a recovery copy of the open notebook while it has unsaved changes: a few seconds after
 // the changes pause, and at least every half minute while they go on. The copy is written in
 // slices between the window's events and finished on a worker thread, so typing never waits for
-// it. A copy that cannot be written is a word in the status line, nothing more.
+// it. A copy that cannot be written, for whatever reason, is a word in the status line.
 class CRecoveryKeeper : public QObject
 {
     Q_OBJECT
@@ -35,6 +36,9 @@ public:
 
     // The copy in the slot holds this notebook's unsaved changes (a recovered notebook).
     void AdoptCopy() { m_ownsCopy = true; }
+    // What the notebook's file was when it was read or saved; kept beside every copy, so that a
+    // recovery can tell whether the file changed since.
+    void SetBase(const CFileIdentity& base) { m_base = base; }
     // Stops writing and removes the copy this notebook wrote or began to write: after a save, or
     // when the changes are given up.
     void Discard();
@@ -59,10 +63,12 @@ private:
     void NoteChange();
     void StartWrite();
     void Collect();
+    void ReportFailure();
 
     CMainFrame& m_frame;
     CNoteBook& m_book;
     const CRecoverySlot& m_slot;
+    CFileIdentity m_base;
     CRecoveryWriter m_writer;
     QTimer m_tick;
     QTimer m_slice;

@@ -47,6 +47,20 @@ bool CEncryptedFile::HasMagic(const std::string& path)
     }
 }
 
+bool CEncryptedFile::IsCutShort(const std::string& path)
+{
+    CFile file;
+    char magic[sizeof kMagic];
+    try {
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone))
+            return false;
+        const std::size_t got = file.Read(magic, sizeof magic);
+        return got > 0 && got < sizeof magic && std::memcmp(magic, kMagic, got) == 0;
+    } catch (const CFileException&) {
+        return false;
+    }
+}
+
 bool CEncryptedFile::HasEncryptedName(const std::string& path)
 {
     static const std::string extension = ".pelmx";
@@ -64,6 +78,8 @@ CEncryptedFile::Result CEncryptedFile::ReadHeader(CFile& in, Header& header)
     } catch (const CFileException&) {
         return Result::ReadError;
     }
+    if (got > 0 && got < sizeof kMagic && std::memcmp(b, kMagic, got) == 0)
+        return Result::Truncated;
     if (got < sizeof kMagic || std::memcmp(b, kMagic, sizeof kMagic) != 0)
         return Result::NotEncrypted;
     if (got < kHeaderSize)

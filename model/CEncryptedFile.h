@@ -43,6 +43,15 @@ public:
 
     // Whether the file at path begins as an encrypted notebook does.
     static bool HasMagic(const std::string& path);
+    // Whether the file is for the encrypted reader: it has the mark, or it is named as an encrypted
+    // notebook and holds a cut piece of the mark.
+    static bool IsForEncryptedReader(const std::string& path)
+    {
+        return HasMagic(path) || (HasEncryptedName(path) && IsCutShort(path));
+    }
+    // Whether the file holds only the first bytes of the mark of an encrypted notebook: one cut
+    // short, which must not open as an empty plain notebook.
+    static bool IsCutShort(const std::string& path);
     // Whether the name ends in .pelmx, which an encrypted notebook's name does and a plain one's
     // never, so that the Windows program never meets an encrypted notebook.
     static bool HasEncryptedName(const std::string& path);

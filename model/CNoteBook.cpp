@@ -285,7 +285,7 @@ bool CNoteBook::WriteFile(const std::string& path, const std::string& backupFold
 
 bool CNoteBook::ReadFile(const std::string& path)
 {
-    if (CEncryptedFile::HasMagic(path))
+    if (CEncryptedFile::IsForEncryptedReader(path))
         return CEncryptedNoteBookReader(*this).Read(path);
     return CNoteBookReader(*this).Read(path);
 }

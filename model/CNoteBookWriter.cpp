@@ -28,16 +28,22 @@ constexpr std::uint32_t kWrittenVersion = 10;
 
 CNoteBookWriter::CNoteBookWriter(CNoteBook& book) : m_book(book) {}
 
-bool CNoteBookWriter::LockTarget(const std::string& target, CFile& lock)
+bool CNoteBookWriter::LockTarget(const std::string& target, CFile& lock, CFileException& error)
 {
     struct stat existing
     {
     };
-    if (::stat(target.c_str(), &existing) != 0)
+    if (::stat(target.c_str(), &existing) != 0) {
+        error.m_lOsError = errno;
         return errno == ENOENT;
+    }
     // Opening for writing also refuses a file we may not modify. Nothing is written through it;
     // it keeps other Pelmora processes out until the new file is in place.
-    return S_ISREG(existing.st_mode) && lock.Open(target, CFile::modeWrite | CFile::shareExclusive);
+    if (!S_ISREG(existing.st_mode)) {
+        error.m_lOsError = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    return lock.Open(target, CFile::modeWrite | CFile::shareExclusive, &error);
 }
 
 void CNoteBookWriter::WriteHeader(CBufferedFile& out, CTextCodec& toWindows1252)
@@ -105,25 +111,50 @@ void CNoteBookWriter::WriteSealed(CFile& out, CTextCodec& toWindows1252, const C
     CEncryptedFile::Seal(plain, out, key);
 }
 
+// The first line is the one the Windows program shows; the second says why, where the system said.
+void CNoteBookWriter::Report(const char* message, long osError)
+{
+    const std::string reason = CFileException::Reason(osError);
+    AfxMessageBox(reason.empty() ? std::string(message) : std::string(message) + "\n" + reason,
+                  MB_ICONEXCLAMATION);
+}
+
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
+    m_backupKept = false;
     CSafeSave save(path);
-    if (!backupFolder.empty())
+    bool setAside = false;
+    if (!backupFolder.empty()) {
         save.BeforeReplacing(
-            [&backupFolder](const std::string& target) { CBackupStore::KeepPrevious(target, backupFolder); });
+            [&](const std::string& target) { setAside = CBackupStore::SetAside(target, backupFolder); });
+        save.AfterReplacing([&](const std::string& target) {
+            m_backupKept = setAside && CBackupStore::Rotate(target, backupFolder);
+        });
+    }
     CFile lock;
+    CFileException lockError;
+    // A name that says encrypted is never given plain notes.
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
-        !LockTarget(save.GetTarget(), lock) || !save.Begin()) {
-        AfxMessageBox(kCannotCreate, MB_ICONEXCLAMATION);
+        (CEncryptedFile::HasEncryptedName(path) && !m_book.GetSecret())) {
+        Report(kCannotCreate, -1);
+        return false;
+    }
+    if (!LockTarget(save.GetTarget(), lock, lockError)) {
+        Report(kCannotCreate, lockError.m_lOsError);
+        return false;
+    }
+    if (!save.Begin()) {
+        Report(kCannotCreate, save.GetError());
         return false;
     }
 
     // Every save of an encrypted notebook has a fresh salt, so a fresh key.
     std::shared_ptr<const CNoteBookSecret> secret;
     if (m_book.GetSecret() && !(secret = m_book.GetSecret()->Renewed())) {
-        AfxMessageBox(kCannotWrite, MB_ICONEXCLAMATION);
+        Report(kCannotWrite, ENOMEM);
         return false;
     }
+    bool committed = false;
     try {
         CTextCodec toWindows1252(CTextCodec::toWindows1252);
         if (secret) {
@@ -132,12 +163,15 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
             CBufferedFile out(save.GetFile());
             WriteContents(out, toWindows1252);
         }
-        if (!save.Commit()) {
-            AfxMessageBox(kCannotCreate, MB_ICONEXCLAMATION);
-            return false;
-        }
-    } catch (const CFileException&) {
-        AfxMessageBox(kCannotWrite, MB_ICONEXCLAMATION);
+        committed = save.Commit();
+        if (!committed)
+            Report(kCannotCreate, save.GetError());
+    } catch (const CFileException& error) {
+        Report(kCannotWrite, error.m_lOsError);
+    }
+    if (!committed) {
+        if (setAside)
+            CBackupStore::DropSetAside(save.GetTarget(), backupFolder);
         return false;
     }
     lock.Abort();

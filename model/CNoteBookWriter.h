@@ -6,6 +6,7 @@
 
 class CBufferedFile;
 class CFile;
+class CFileException;
 class CNote;
 class CNoteBook;
 class CSealKey;
@@ -22,6 +23,8 @@ public:
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
     // file on disk is unchanged. With a backup folder the replaced file is kept there.
     bool Write(const std::string& path, const std::string& backupFolder = {});
+    // Whether the last Write with a backup folder kept the file it replaced there.
+    bool BackupKept() const { return m_backupKept; }
 
     // The pieces of the file, for a copy written note by note (the recovery copy); each raises
     // CFileException. The header and the password block:
@@ -31,10 +34,12 @@ public:
 
 private:
     // Takes the target for ourselves; false when it exists and cannot be had.
-    static bool LockTarget(const std::string& target, CFile& lock);
+    static bool LockTarget(const std::string& target, CFile& lock, CFileException& error);
+    static void Report(const char* message, long osError);
     void WriteContents(CBufferedFile& out, CTextCodec& toWindows1252);
     // The contents go to memory first and reach the file only sealed.
     void WriteSealed(CFile& out, CTextCodec& toWindows1252, const CSealKey& key);
 
     CNoteBook& m_book;
+    bool m_backupKept = false;
 };

@@ -1,10 +1,13 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/CSafeSave.h"
+#include "platform/CSystemCalls.h"
+#include "platform/PathNames.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool ReadWholeFile(const std::string& path, std::string& contents)
@@ -31,6 +34,39 @@ bool MakeFolders(const std::string& path)
     std::error_code error;
     std::filesystem::create_directories(path, error);
     return std::filesystem::is_directory(path, error);
+}
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFoldersPrivately(const std::string& path)
+{
+    if (path.empty() || IsFolder(path))
+        return !path.empty();
+    const std::string parent = FolderOf(path);
+    if (parent != path && !MakeFoldersPrivately(parent))
+        return false;
+    return CSystemCalls::Get().MakeFolder(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+} // namespace
+
+bool MakePrivateFolder(const std::string& path)
+{
+    if (!MakeFoldersPrivately(path) || !IsFolder(path))
+        return false;
+    CSystemCalls& system = CSystemCalls::Get();
+    const std::string parent = FolderOf(path);
+    if (FileNameOf(parent) == "pelmora")
+        system.ChangePathMode(parent.c_str(), 0700);
+    return system.ChangePathMode(path.c_str(), 0700) == 0;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents)

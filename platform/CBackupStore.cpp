@@ -2,15 +2,55 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/CSafeSave.h"
+#include "platform/CSystemCalls.h"
 #include "platform/PathKey.h"
 #include "platform/PathNames.h"
 #include "platform/XdgPaths.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The bytes one by one, for file systems that neither clone nor copy ranges (or not across
+// devices, EXDEV).
+bool CopyBytes(int from, int to)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    if (::lseek(from, 0, SEEK_SET) != 0 || ::lseek(to, 0, SEEK_SET) != 0 || system.Truncate(to, 0) != 0)
+        return false;
+    char block[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(from, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t n = system.Write(to, block + done, static_cast<std::size_t>(got - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+    }
+}
+
+bool CopyRanges(int from, int to)
+{
+    for (;;) {
+        const ssize_t n = CSystemCalls::Get().CopyRange(from, to, 1 << 30);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+} // namespace
 
 std::string CBackupStore::DefaultFolder()
 {
@@ -28,28 +68,26 @@ std::string CBackupStore::BackupPath(const std::string& path, const std::string&
            std::to_string(generation) + extension;
 }
 
-// A clone where the file system shares blocks, otherwise the bytes; through a safe save, so that a
-// half copy is never taken for a backup.
+// A clone where the file system shares blocks, otherwise the bytes; with the notebook's own
+// permissions, and through a safe save, so that a half copy is never taken for a backup.
 bool CBackupStore::Copy(const std::string& from, const std::string& to)
 {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    CSystemCalls& system = CSystemCalls::Get();
+    const int source = system.Open(from.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (source < 0)
         return false;
+    struct stat st
+    {
+    };
     CSafeSave save(to);
-    bool copied = save.Begin();
-    if (copied && ::ioctl(save.GetFile().GetDescriptor(), FICLONE, source) != 0) {
-        for (;;) {
-            const ssize_t n =
-                ::copy_file_range(source, nullptr, save.GetFile().GetDescriptor(), nullptr, 1 << 30, 0);
-            if (n == 0)
-                break;
-            if (n < 0 && errno != EINTR) {
-                copied = false;
-                break;
-            }
-        }
+    bool copied = ::fstat(source, &st) == 0 && save.Begin();
+    if (copied) {
+        const int target = save.GetFile().GetDescriptor();
+        copied =
+            system.ChangeMode(target, st.st_mode & 07777) == 0 &&
+            (system.Clone(target, source) == 0 || CopyRanges(source, target) || CopyBytes(source, target));
     }
-    ::close(source);
+    system.Close(source);
     try {
         return copied && save.Commit();
     } catch (const CFileException&) {
@@ -57,15 +95,42 @@ bool CBackupStore::Copy(const std::string& from, const std::string& to)
     }
 }
 
-bool CBackupStore::KeepPrevious(const std::string& target, const std::string& folder)
+bool CBackupStore::SetAside(const std::string& target, const std::string& folder)
 {
-    if (::access(target.c_str(), F_OK) != 0 || !MakeFolders(folder))
+    if (::access(target.c_str(), F_OK) != 0 || !MakePrivateFolder(folder))
         return false;
-    for (int generation = kKept; generation > 1; --generation) {
+    const std::string aside = BackupPath(target, folder, 0);
+    // What a save killed before its end left here.
+    CSafeSave::RemoveStaleTemporaries(aside);
+    CSystemCalls& system = CSystemCalls::Get();
+    if (system.Unlink(aside.c_str()) != 0 && errno != ENOENT)
+        return false;
+    return system.Link(target.c_str(), aside.c_str()) == 0 || Copy(target, aside);
+}
+
+bool CBackupStore::Rotate(const std::string& target, const std::string& folder)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    for (int generation = kKept; generation > 0; --generation) {
         const std::string older = BackupPath(target, folder, generation - 1);
-        if (::rename(older.c_str(), BackupPath(target, folder, generation).c_str()) != 0 && errno != ENOENT)
+        if (system.Rename(older.c_str(), BackupPath(target, folder, generation).c_str()) != 0 &&
+            errno != ENOENT)
             return false;
     }
-    const std::string newest = BackupPath(target, folder, 1);
-    return ::link(target.c_str(), newest.c_str()) == 0 || Copy(target, newest);
+    return true;
+}
+
+void CBackupStore::DropSetAside(const std::string& target, const std::string& folder)
+{
+    CSystemCalls::Get().Unlink(BackupPath(target, folder, 0).c_str());
+}
+
+bool CBackupStore::RemoveAll(const std::string& target, const std::string& folder)
+{
+    bool removed = true;
+    for (int generation = 0; generation <= kKept; ++generation)
+        if (CSystemCalls::Get().Unlink(BackupPath(target, folder, generation).c_str()) != 0 &&
+            errno != ENOENT)
+            removed = false;
+    return removed;
 }

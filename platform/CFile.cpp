@@ -1,5 +1,7 @@
 #include "platform/CFile.h"
 
+#include "platform/CSystemCalls.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -51,27 +53,30 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     };
 
     // Take the lock before truncating, so that a file another process holds stays whole. The open
-    // does not wait: a FIFO without a writer would hold it for ever.
-    int fd = ::open(path.c_str(), (oflags & ~O_TRUNC) | O_NONBLOCK, 0666);
+    // does not wait, and the type is checked on what was opened before anything is read: a FIFO
+    // without a writer, or one whose writer never writes, would hold us for ever.
+    CSystemCalls& system = CSystemCalls::Get();
+    int fd = system.Open(path.c_str(), (oflags & ~O_TRUNC) | O_NONBLOCK, 0666);
     if (fd < 0)
         return fail(errno);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return fail(EISDIR);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        system.Close(fd);
+        return fail(err);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const int lock = LockOperation(flags);
     if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
         const int err = errno;
-        ::close(fd);
-        return fail(err == EWOULDBLOCK ? EWOULDBLOCK : err);
+        system.Close(fd);
+        return fail(err);
     }
-    if ((oflags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
+    if ((oflags & O_TRUNC) && system.Truncate(fd, 0) != 0) {
         const int err = errno;
-        ::close(fd);
+        system.Close(fd);
         return fail(err);
     }
     Attach(fd, path);
@@ -119,7 +124,7 @@ void CFile::Write(const void* buffer, std::size_t count)
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(m_fd, in + done, count - done);
+        const ssize_t n = CSystemCalls::Get().Write(m_fd, in + done, count - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -141,7 +146,7 @@ void CFile::Write(const void* buffer, std::size_t count)
 
 void CFile::Flush()
 {
-    if (::fsync(m_fd) != 0)
+    if (CSystemCalls::Get().Fsync(m_fd) != 0)
         Raise(errno);
 }
 
@@ -151,14 +156,14 @@ void CFile::Close()
         return;
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && errno != EINTR)
+    if (CSystemCalls::Get().Close(fd) != 0 && errno != EINTR)
         Raise(errno);
 }
 
 void CFile::Abort()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        CSystemCalls::Get().Close(m_fd);
     m_fd = -1;
 }
 

@@ -51,3 +51,28 @@ int CFileException::CauseFromErrno(int error)
         return genericException;
     }
 }
+
+std::string CFileException::Reason(long osError)
+{
+    switch (osError) {
+    case ENOSPC:
+    case EDQUOT:
+        return "The disk is full.";
+    case EFBIG:
+        return "The file is larger than the disk or the system allows.";
+    case EACCES:
+    case EPERM:
+        return "Permission denied.";
+    case EROFS:
+        return "The disk is read-only.";
+    case EIO:
+        return "The disk reported an input/output error.";
+    case EWOULDBLOCK:
+        return "Another program has the file open.";
+    default:
+        if (osError <= 0)
+            return {};
+        std::string text = std::strerror(static_cast<int>(osError));
+        return text + ".";
+    }
+}

@@ -36,6 +36,8 @@ public:
 
     // Maps an errno value to the nearest cause.
     static int CauseFromErrno(int error);
+    // Why, in the user's words ("The disk is full."); empty when the system gave no reason.
+    static std::string Reason(long osError);
 
 private:
     std::string m_what;

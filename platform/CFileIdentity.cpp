@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,8 @@ CFileIdentity CFileIdentity::Of(const std::string& path)
     identity.m_size = static_cast<std::uint64_t>(st.st_size);
     identity.m_mtimeSec = st.st_mtim.tv_sec;
     identity.m_mtimeNsec = st.st_mtim.tv_nsec;
+    identity.m_ctimeSec = st.st_ctim.tv_sec;
+    identity.m_ctimeNsec = st.st_ctim.tv_nsec;
     // Whole seconds only: the time cannot tell two writes within one second apart.
     if (fd >= 0 && S_ISREG(st.st_mode) && st.st_mtim.tv_nsec == 0)
         identity.m_hashed = HashContents(fd, identity.m_hash);
@@ -66,8 +69,38 @@ bool CFileIdentity::operator==(const CFileIdentity& other) const
     if (!m_exists)
         return true;
     return m_device == other.m_device && m_inode == other.m_inode && m_size == other.m_size &&
-           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec && m_hashed == other.m_hashed &&
+           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec &&
+           m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec && m_hashed == other.m_hashed &&
            m_hash == other.m_hash;
+}
+
+std::string CFileIdentity::ToText() const
+{
+    if (!m_exists)
+        return {};
+    char hash[sizeof m_hash * 2 + 1] = "-";
+    if (m_hashed)
+        sodium_bin2hex(hash, sizeof hash, m_hash.data(), m_hash.size());
+    return std::to_string(m_device) + ' ' + std::to_string(m_inode) + ' ' + std::to_string(m_size) + ' ' +
+           std::to_string(m_mtimeSec) + ' ' + std::to_string(m_mtimeNsec) + ' ' + std::to_string(m_ctimeSec) +
+           ' ' + std::to_string(m_ctimeNsec) + ' ' + hash;
+}
+
+CFileIdentity CFileIdentity::Parse(const std::string& text)
+{
+    CFileIdentity identity;
+    std::istringstream in(text);
+    std::string hash;
+    if (!(in >> identity.m_device >> identity.m_inode >> identity.m_size >> identity.m_mtimeSec >>
+          identity.m_mtimeNsec >> identity.m_ctimeSec >> identity.m_ctimeNsec >> hash))
+        return {};
+    identity.m_hashed = hash != "-";
+    if (identity.m_hashed && (hash.size() != identity.m_hash.size() * 2 ||
+                              sodium_hex2bin(identity.m_hash.data(), identity.m_hash.size(), hash.data(),
+                                             hash.size(), nullptr, nullptr, nullptr) != 0))
+        return {};
+    identity.m_exists = true;
+    return identity;
 }
 
 bool IsNewer(const CFileIdentity& a, const CFileIdentity& b)

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-// What a file on disk was at one moment: device, inode, size and modification time to the
-// nanosecond. Where the file system keeps whole seconds only, a change within the same second and
+// What a file on disk was at one moment: device, inode, size, and the times of the last change of
+// its contents and of its inode to the nanosecond (a program can put the first back, never the
+// second). Where the file system keeps whole seconds only, a change within the same second and
 // of the same size would pass unseen, so the contents' hash is kept as well.
 class CFileIdentity
 {
@@ -21,6 +22,11 @@ public:
     std::int64_t GetModifiedSeconds() const { return m_mtimeSec; }
     std::int64_t GetModifiedNanoseconds() const { return m_mtimeNsec; }
 
+    // One line of text that Parse turns back into the identity, for keeping it beside a recovery copy.
+    std::string ToText() const;
+    // An empty identity when the text is not one of ToText.
+    static CFileIdentity Parse(const std::string& text);
+
 private:
     bool m_exists = false;
     std::uint64_t m_device = 0;
@@ -28,6 +34,8 @@ private:
     std::uint64_t m_size = 0;
     std::int64_t m_mtimeSec = 0;
     std::int64_t m_mtimeNsec = 0;
+    std::int64_t m_ctimeSec = 0;
+    std::int64_t m_ctimeNsec = 0;
     bool m_hashed = false;
     std::array<unsigned char, 32> m_hash{};
 };

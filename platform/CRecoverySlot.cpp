@@ -1,6 +1,7 @@
 #include "platform/CRecoverySlot.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/CSystemCalls.h"
 #include "platform/PathKey.h"
 #include "platform/Sodium.h"
 #include "platform/XdgPaths.h"
@@ -20,12 +21,6 @@ const char* const kEncryptedCopy = ".pelmx";
 bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// The notes in the copies are as private as the notebooks: the folder is the user's alone.
-bool MakePrivateFolder(const std::string& folder)
-{
-    return MakeFolders(folder) && ::chmod(folder.c_str(), 0700) == 0;
 }
 
 constexpr int kHeldElsewhere = -2;
@@ -74,6 +69,9 @@ std::vector<CRecoverySlot::LeftBehind> CRecoverySlot::FindLeftBehind(const std::
             continue;
         ::close(lock);
         ReadWholeFile(folder + "/" + left.key + ".path", left.notebookPath);
+        std::string base;
+        if (ReadWholeFile(folder + "/" + left.key + ".base", base))
+            left.base = CFileIdentity::Parse(base);
         found.push_back(left);
     }
     ::closedir(dir);
@@ -90,6 +88,7 @@ CRecoverySlot::~CRecoverySlot()
 CRecoverySlot::Result CRecoverySlot::Take(const std::string& key, const std::string& path)
 {
     Release();
+    // The notes in the copies are as private as the notebooks: the folder is the user's alone.
     if (m_folder.empty() || !MakePrivateFolder(m_folder))
         return Result::Unavailable;
     m_key = key;
@@ -149,9 +148,29 @@ std::string CRecoverySlot::FindCopy() const
     return {};
 }
 
-bool CRecoverySlot::WritePathRecord() const
+bool CRecoverySlot::WriteRecords(const CFileIdentity& base) const
 {
-    return WriteFileAtomically(File(".path"), m_notebookPath);
+    return WriteFileAtomically(File(".path"), m_notebookPath) &&
+           WriteFileAtomically(File(".base"), base.ToText());
+}
+
+CFileIdentity CRecoverySlot::ReadBase() const
+{
+    std::string text;
+    return ReadWholeFile(File(".base"), text) ? CFileIdentity::Parse(text) : CFileIdentity();
+}
+
+bool CRecoverySlot::MoveCopyTo(const CRecoverySlot& other) const
+{
+    const std::string copy = FindCopy();
+    if (copy.empty() || !other.IsTaken())
+        return false;
+    const bool encrypted = copy == GetCopyPath(true);
+    if (!other.WriteRecords(CFileIdentity()) ||
+        CSystemCalls::Get().Rename(copy.c_str(), other.GetCopyPath(encrypted).c_str()) != 0)
+        return false;
+    RemoveCopy();
+    return true;
 }
 
 void CRecoverySlot::RemoveCopy() const
@@ -159,6 +178,7 @@ void CRecoverySlot::RemoveCopy() const
     if (!IsTaken())
         return;
     for (bool encrypted : {false, true})
-        ::unlink(GetCopyPath(encrypted).c_str());
-    ::unlink(File(".path").c_str());
+        CSystemCalls::Get().Unlink(GetCopyPath(encrypted).c_str());
+    CSystemCalls::Get().Unlink(File(".path").c_str());
+    CSystemCalls::Get().Unlink(File(".base").c_str());
 }

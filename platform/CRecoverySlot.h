@@ -1,14 +1,16 @@
 #pragma once
 
+#include "platform/CFileIdentity.h"
+
 #include <string>
 #include <vector>
 
 // One open notebook's place in the recovery folder ($XDG_STATE_HOME/pelmora/recovery), named by a
 // key: KEY.lock is locked (flock) for as long as a Pelmora has the notebook open, KEY.path holds
-// the notebook's path and KEY.pelm (KEY.pelmx for an encrypted notebook) the recovery copy. The
-// lock goes with the process, so a copy whose lock is free was left by a Pelmora that ended
-// without saving. The place that belongs to a path is also how a second Pelmora learns that the
-// notebook is open already.
+// the notebook's path, KEY.base what the notebook's file was when the changes began, and KEY.pelm (KEY.pelmx
+// for an encrypted notebook) the recovery copy. The lock goes with the process, so a copy whose lock is free
+// was left by a Pelmora that ended without saving. The place that belongs to a path is also how a second
+// Pelmora learns that the notebook is open already.
 class CRecoverySlot
 {
 public:
@@ -18,6 +20,8 @@ public:
         std::string key;
         std::string copyPath;
         std::string notebookPath;
+        // The notebook's file as the changes in the copy found it; empty when not known.
+        CFileIdentity base;
     };
 
     static std::string DefaultFolder();
@@ -52,8 +56,11 @@ public:
     std::string GetCopyPath(bool encrypted) const;
     // The copy that is there, or empty.
     std::string FindCopy() const;
-    // Records the notebook's path beside the copy.
-    bool WritePathRecord() const;
+    // Records the notebook's path beside the copy, and what its file was when the changes began.
+    bool WriteRecords(const CFileIdentity& base) const;
+    CFileIdentity ReadBase() const;
+    // Moves the copy into another place; false when it stays here.
+    bool MoveCopyTo(const CRecoverySlot& other) const;
     // Removes the copy and its record; the place stays taken.
     void RemoveCopy() const;
 

@@ -1,5 +1,6 @@
 #include "platform/CSafeSave.h"
 
+#include "platform/CSystemCalls.h"
 #include "platform/PathNames.h"
 #include "platform/Sodium.h"
 
@@ -68,10 +69,11 @@ mode_t NewFileMode()
 // Makes the rename itself durable; a folder that cannot be synced still holds the new file.
 void SyncDirectory(const std::string& directory)
 {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    CSystemCalls& system = CSystemCalls::Get();
+    const int fd = system.Open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+        system.Fsync(fd);
+        system.Close(fd);
     }
 }
 
@@ -83,7 +85,13 @@ CSafeSave::~CSafeSave()
 {
     m_file.Abort();
     if (!m_tempPath.empty())
-        ::unlink(m_tempPath.c_str());
+        CSystemCalls::Get().Unlink(m_tempPath.c_str());
+}
+
+bool CSafeSave::Fail()
+{
+    m_error = errno;
+    return false;
 }
 
 void CSafeSave::RemoveStaleTemporaries(const std::string& target)
@@ -96,14 +104,15 @@ void CSafeSave::RemoveStaleTemporaries(const std::string& target)
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (std::strncmp(name, prefix.c_str(), prefix.size()) == 0 && IsTempSuffix(name + prefix.size()))
-            ::unlinkat(::dirfd(dir), name, 0);
+            CSystemCalls::Get().Unlink((folder + "/" + name).c_str());
     }
     ::closedir(dir);
 }
 
 bool CSafeSave::CreateUnnamed(mode_t mode)
 {
-    const int fd = ::open(FolderOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    const int fd =
+        CSystemCalls::Get().Open(FolderOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
     m_file.Attach(fd, m_target);
@@ -115,10 +124,11 @@ bool CSafeSave::CreateUnnamed(mode_t mode)
 bool CSafeSave::CreateNamed()
 {
     std::string pattern = FolderOf(m_target) + "/" + TempPrefix(m_target) + "XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    CSystemCalls& system = CSystemCalls::Get();
+    const int fd = system.MakeTemporary(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    ::close(fd);
+    system.Close(fd);
     m_tempPath = pattern;
     return m_file.Open(m_tempPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
 }
@@ -130,19 +140,22 @@ bool CSafeSave::Begin()
     };
     const bool exists = ::stat(m_target.c_str(), &existing) == 0;
     // Only a regular file is replaced: never a device, a pipe or a folder.
+    if (exists && !S_ISREG(existing.st_mode))
+        errno = EINVAL;
     if (exists ? !S_ISREG(existing.st_mode) : errno != ENOENT)
-        return false;
+        return Fail();
     RemoveStaleTemporaries(m_target);
     const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     if (!CreateUnnamed(mode) && !CreateNamed())
-        return false;
+        return Fail();
     m_file.WriteBehind();
     const int descriptor = m_file.GetDescriptor();
+    CSystemCalls& system = CSystemCalls::Get();
     // The owner is kept where we may change it (root saving another user's file).
-    if (exists && ::fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
+    if (exists && system.ChangeOwner(descriptor, existing.st_uid, existing.st_gid) != 0) {
         // Not ours to give away: the file stays our own, as a newly created one would.
     }
-    return ::fchmod(descriptor, mode) == 0;
+    return system.ChangeMode(descriptor, mode) == 0 || Fail();
 }
 
 // The unnamed file gets a hidden name only for the moment before the rename.
@@ -152,9 +165,9 @@ bool CSafeSave::GiveName()
         return true;
     const std::string self = "/proc/self/fd/" + std::to_string(m_file.GetDescriptor());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        // linkat refuses a name that exists.
+        // The link refuses a name that exists.
         const std::string pattern = FolderOf(m_target) + "/" + TempPrefix(m_target) + RandomTempSuffix();
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, pattern.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (CSystemCalls::Get().Link(self.c_str(), pattern.c_str()) == 0) {
             m_tempPath = pattern;
             return true;
         }
@@ -164,17 +177,21 @@ bool CSafeSave::GiveName()
     return false;
 }
 
+// Whatever the step before replacing takes (a backup copied to another disk), it runs while the
+// new file still has no name, so that a save killed meanwhile leaves nothing beside the target.
 bool CSafeSave::Commit()
 {
     m_file.Flush();
-    if (!GiveName())
-        return false;
-    m_file.Close();
     if (m_beforeReplacing)
         m_beforeReplacing(m_target);
-    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
-        return false;
+    if (!GiveName())
+        return Fail();
+    m_file.Close();
+    if (CSystemCalls::Get().Rename(m_tempPath.c_str(), m_target.c_str()) != 0)
+        return Fail();
     m_tempPath.clear();
     SyncDirectory(FolderOf(m_target));
+    if (m_afterReplacing)
+        m_afterReplacing(m_target);
     return true;
 }

@@ -22,10 +22,15 @@ public:
     // The file that will be replaced: the path with its links followed.
     const std::string& GetTarget() const { return m_target; }
     // Runs with the target's path when the new contents are on the disk and the old file is still in
-    // place, just before it is replaced: the moment to keep it (see CBackupStore).
+    // place, before the new file gets a name: the moment to set the old one aside (see CBackupStore).
     void BeforeReplacing(std::function<void(const std::string& target)> step)
     {
         m_beforeReplacing = std::move(step);
+    }
+    // Runs once the new file is in the target's place, and only then.
+    void AfterReplacing(std::function<void(const std::string& target)> step)
+    {
+        m_afterReplacing = std::move(step);
     }
     // Removes the temporary files that saves of this target killed before their end left behind,
     // then creates the new file; false when the folder does not take it or the target exists as
@@ -36,6 +41,8 @@ public:
     // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
     // target's place; false when that fails.
     bool Commit();
+    // The system's error number of the last Begin or Commit that returned false.
+    int GetError() const { return m_error; }
 
     // Temporary files beside the target that a killed save of it left behind.
     static void RemoveStaleTemporaries(const std::string& target);
@@ -44,10 +51,13 @@ private:
     bool CreateUnnamed(mode_t mode);
     bool CreateNamed();
     bool GiveName();
+    bool Fail();
 
     std::string m_target;
     std::string m_tempPath;
     std::function<void(const std::string& target)> m_beforeReplacing;
+    std::function<void(const std::string& target)> m_afterReplacing;
+    int m_error = 0;
     bool m_unnamed = false;
     CFile m_file;
 };

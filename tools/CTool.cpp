@@ -5,6 +5,7 @@
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteFiles.h"
+#include "platform/CSecureBytes.h"
 #include "tools/CNoteBookJson.h"
 #include "views/search/CReplaceAll.h"
 #include "views/search/TextLines.h"
@@ -58,7 +59,11 @@ void PrintView(const CNoteBookReader::Header& header)
 
 } // namespace
 
-CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
+// No notebook's notes in a core file, whatever kind of notebook.
+CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile))
+{
+    ForbidCoreDumps();
+}
 
 bool CTool::Read(CNoteBook& book, const std::string& file)
 {
@@ -73,7 +78,7 @@ bool CTool::Read(CNoteBook& book, const std::string& file)
 int CTool::Info(const std::string& file)
 {
     CNoteBookReader::Header header;
-    if (CEncryptedFile::HasMagic(file)) {
+    if (CEncryptedFile::IsForEncryptedReader(file)) {
         CNoteBook book;
         if (!Read(book, file))
             return 1;

@@ -151,7 +151,7 @@ TEST_F(BookCommandsTest, StatusLineDuringAndAfterReadsAndWrites)
     CFileDialog::SetNextFileName(QString::fromStdString(dir.File("no/such/folder/x.pelm")));
     EXPECT_FALSE(frame->SaveBook());
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1], "ERROR: Could not create/modify specified file.");
+    EXPECT_EQ(texts[1], "ERROR: Could not create/modify specified file.\nNo such file or directory.");
     EXPECT_EQ(statusAtBox[1], "Saving NoteBook...");
     EXPECT_EQ(Status(), "Ready");
     EXPECT_TRUE(book->IsModified());

@@ -81,6 +81,7 @@ TEST_F(EncryptedBookTest, ChangePassphraseAndSavingAsPlainOnlyWhenConfirmed)
     EXPECT_FALSE(Enabled(ID_CHANGE_PASSPHRASE)) << "a plain notebook has none";
     SaveEncrypted();
 
+    CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
     CPassphraseDlg::SetNextAnswer(IDOK, "another passphrase", "another passphrase");
     ASSERT_TRUE(Run(ID_CHANGE_PASSPHRASE));
     EXPECT_TRUE(frame->GetNoteBook()->IsModified()) << "the file still has the old one";

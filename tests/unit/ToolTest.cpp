@@ -8,9 +8,13 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,11 +40,11 @@ class Tool : public ::testing::Test
 protected:
     // Runs pelmora-tool with the arguments, standard input from the text, no terminal.
     Result Run(const std::vector<std::string>& args, const std::string& input = {},
-               const std::string& password = {})
+               const std::string& password = {}, const std::string& wrapper = {})
     {
         std::ofstream(dir.File("stdin"), std::ios::binary) << input;
-        std::string command =
-            password.empty() ? "env -u PELMORA_PASSWORD " : "env PELMORA_PASSWORD=" + Quote(password) + " ";
+        std::string command = wrapper + (password.empty() ? "env -u PELMORA_PASSWORD "
+                                                          : "env PELMORA_PASSWORD=" + Quote(password) + " ");
         command += Quote(PELMORA_TOOL);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
@@ -422,4 +426,76 @@ TEST_F(Tool, ReplaceIsInTheHelpTheManualAndTheCompletion)
     EXPECT_NE(readme.find(
                   "pelmora-tool replace [--regex] [--match-case] [--words] [--dry-run] PATTERN REPLACEMENT"),
               std::string::npos);
+}
+
+TEST_F(Tool, AFifoWithAWriterThatNeverWritesIsRefusedAtOnce)
+{
+    const std::string fifo = dir.File("held.pelm");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR); // never writes
+    ASSERT_GE(writer, 0);
+    for (const char* command : {"info", "dump"}) {
+        SCOPED_TRACE(command);
+        // The time limit only stops a hang; the refusal comes at once.
+        const Result result = Run({command, fifo}, {}, {}, "timeout 20 ");
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "ERROR: Could not read specified file.\n");
+    }
+    ::close(writer);
+}
+
+TEST_F(Tool, ACutEncryptedNotebookIsRefusedByEveryCommand)
+{
+    std::ofstream(dir.File("cut.pelmx"), std::ios::binary) << "PELMO";
+    for (const char* command : {"info", "dump"}) {
+        const Result result = Run({command, dir.File("cut.pelmx")});
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.err, "ERROR: The encrypted notebook is cut short; nothing of it was opened.\n");
+    }
+}
+
+TEST_F(Tool, NoCoreDumpForAnyNotebook)
+{
+    rlimit core{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
+    if (core.rlim_max == 0)
+        GTEST_SKIP() << "core dumps are off for this process already";
+    WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
+    const std::string fifo = dir.File("password");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit allowed{core.rlim_max, core.rlim_max};
+        ::setrlimit(RLIMIT_CORE, &allowed);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execl(PELMORA_TOOL, PELMORA_TOOL, "--password-file", fifo.c_str(), "dump",
+                dir.File("locked.pelm").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The tool waits in the password file's open; by then it has set its limits.
+    int password = -1;
+    for (int tries = 0; password < 0 && tries < 2000; ++tries) {
+        password = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (password < 0)
+            ::usleep(10000);
+    }
+    std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
+    std::string line, coreLine;
+    while (std::getline(limits, line))
+        if (line.rfind("Max core file size", 0) == 0)
+            coreLine = line;
+    if (password >= 0) {
+        const std::string answer = "p\xC3\xA4ss\n";
+        EXPECT_EQ(::write(password, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+        ::close(password);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::istringstream fields(coreLine.substr(std::strlen("Max core file size")));
+    std::string soft;
+    fields >> soft;
+    EXPECT_EQ(soft, "0") << coreLine;
 }

@@ -1,0 +1,237 @@
+#include "model/CEncryptedFile.h"
+#include "model/CNoteBook.h"
+#include "model/CNoteBookWriter.h"
+#include "platform/CBackupStore.h"
+#include "platform/CFileIdentity.h"
+#include "platform/CRecoverySlot.h"
+#include "support/FaultyCalls.h"
+#include "support/NoteBookBytes.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& start)
+{
+    return text.compare(0, start.size(), start) == 0;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+std::string TitleOn(const std::string& path)
+{
+    CNoteBook book;
+    if (!book.ReadFile(path) || book.GetCount() == 0)
+        return "(unreadable)";
+    return book.GetNoteAtIndex(0)->GetTitle();
+}
+
+class SaveEdges : public ::testing::Test
+{
+protected:
+    // Saves a notebook whose one note is titled so, keeping the replaced file in the backup folder.
+    bool SaveVersion(const std::string& title, bool* backupKept = nullptr)
+    {
+        if (book.GetCount() == 0)
+            book.AddNote(true, true);
+        book.GetNoteAtIndex(0)->SetTitle(title);
+        book.SetModified();
+        CNoteBookWriter writer(book);
+        const bool written = writer.Write(path, backups);
+        if (backupKept)
+            *backupKept = writer.BackupKept();
+        return written;
+    }
+    std::string Backup(int generation) { return CBackupStore::BackupPath(path, backups, generation); }
+
+    TempDir dir;
+    std::string path = dir.File("book.pelm");
+    std::string backups = dir.File("state/pelmora/backups");
+    CNoteBook book;
+    MessageBoxRecorder boxes;
+};
+
+} // namespace
+
+TEST_F(SaveEdges, OnAnotherFileSystemTheBackupIsAPlainCopyWithTheNotebooksMode)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    // A USB stick, a tmpfs, a network share: no link, no clone, no range copy across devices.
+    FaultyCalls exdev([&](const std::string& call, const std::string& to) {
+        return (call == "Link" && to == Backup(0)) || call == "Clone" || call == "CopyRange" ? EXDEV : 0;
+    });
+    bool kept = false;
+    ASSERT_TRUE(SaveVersion("v2", &kept));
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(TitleOn(Backup(1)), "v1");
+    EXPECT_EQ(ModeOf(Backup(1)), 0600u) << "a private notebook stays private in its backup";
+    EXPECT_EQ(TitleOn(path), "v2");
+    EXPECT_FALSE(fs::exists(Backup(0)));
+}
+
+TEST_F(SaveEdges, ABackupThatCannotBeKeptIsSaidAndTheSaveStillHappens)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    FaultyCalls full([&](const std::string& call, const std::string& to) {
+        return (call == "Link" && StartsWith(to, backups)) || call == "Clone" || call == "CopyRange" ? EXDEV
+               : call == "Open" && StartsWith(to, backups)                                           ? ENOSPC
+                                                                                                     : 0;
+    });
+    bool kept = true;
+    ASSERT_TRUE(SaveVersion("v2", &kept));
+    EXPECT_FALSE(kept);
+    EXPECT_EQ(TitleOn(path), "v2");
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(SaveEdges, AFailedSaveLeavesTheBackupsAsTheyWere)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    ASSERT_TRUE(SaveVersion("v2"));
+    {
+        FaultyCalls renameFails([&](const std::string& call, const std::string& from) {
+            return call == "Rename" && StartsWith(from, dir.File(".book.pelm.")) ? EIO : 0;
+        });
+        EXPECT_FALSE(SaveVersion("v3"));
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(StartsWith(boxes.boxes[0].text, "ERROR: Could not create/modify specified file.\n"));
+    EXPECT_EQ(TitleOn(Backup(1)), "v1");
+    EXPECT_FALSE(fs::exists(Backup(2)));
+    EXPECT_FALSE(fs::exists(Backup(0)));
+    ASSERT_TRUE(SaveVersion("v3"));
+    EXPECT_EQ(TitleOn(Backup(1)), "v2");
+    EXPECT_EQ(TitleOn(Backup(2)), "v1") << "the oldest version is still there";
+}
+
+TEST_F(SaveEdges, TheNewFileHasNoNameWhileTheOldOneIsSetAside)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    std::vector<std::string> seen;
+    FaultyCalls watch([&](const std::string& call, const std::string& to) {
+        if (call == "Link" && StartsWith(to, backups))
+            for (const auto& entry : fs::directory_iterator(dir.Path()))
+                seen.push_back(entry.path().filename().string());
+        return 0;
+    });
+    ASSERT_TRUE(SaveVersion("v2"));
+    ASSERT_FALSE(seen.empty());
+    for (const std::string& name : seen)
+        EXPECT_FALSE(StartsWith(name, ".book.pelm.")) << name << " is a full-size file a kill would leave";
+}
+
+TEST_F(SaveEdges, TheStateFoldersAreTheUsersAlone)
+{
+    fs::create_directories(dir.File("state/pelmora/backups"));
+    ::chmod(dir.File("state/pelmora").c_str(), 0755);
+    ::chmod(backups.c_str(), 0755);
+    ASSERT_TRUE(SaveVersion("v1"));
+    ASSERT_TRUE(SaveVersion("v2"));
+    EXPECT_EQ(ModeOf(dir.File("state/pelmora")), 0700u) << "existing folders are tightened";
+    EXPECT_EQ(ModeOf(backups), 0700u);
+
+    const std::string fresh = dir.File("fresh/pelmora/recovery");
+    CRecoverySlot slot(fresh);
+    ASSERT_EQ(slot.TakeForPath(path), CRecoverySlot::Result::Taken);
+    EXPECT_EQ(ModeOf(dir.File("fresh/pelmora")), 0700u) << "new folders are made private";
+    EXPECT_EQ(ModeOf(fresh), 0700u);
+}
+
+TEST_F(SaveEdges, SaveErrorsSayWhyOnASecondLine)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    {
+        FaultyCalls full(
+            [](const std::string& call, const std::string&) { return call == "Write" ? ENOSPC : 0; });
+        EXPECT_FALSE(SaveVersion("v2"));
+    }
+    {
+        FaultyCalls denied([&](const std::string& call, const std::string& at) {
+            return call == "Open" && at != path ? EACCES : 0;
+        });
+        EXPECT_FALSE(SaveVersion("v2"));
+    }
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text, "ERROR: Could not write file.\nThe disk is full.");
+    EXPECT_EQ(boxes.boxes[1].text, "ERROR: Could not create/modify specified file.\nPermission denied.");
+    EXPECT_EQ(TitleOn(path), "v1");
+}
+
+TEST_F(SaveEdges, AFifoIsRefusedBeforeAnythingIsReadEvenWithAWriterThatNeverWrites)
+{
+    const std::string fifo = dir.File("pipe.pelm");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Holding it open for writing, and never writing: a read would wait for ever.
+    const int writer = ::open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::alarm(20);
+        CNoteBook reader;
+        ::_exit(reader.ReadFile(fifo) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "refused, not hung";
+}
+
+TEST_F(SaveEdges, ACutEncryptedNotebookIsRefused)
+{
+    for (std::size_t size = 1; size < sizeof CEncryptedFile::kMagic; ++size) {
+        const std::string cut = dir.File("cut.pelmx");
+        std::ofstream(cut, std::ios::binary | std::ios::trunc).write(CEncryptedFile::kMagic, size);
+        boxes.boxes.clear();
+        CNoteBook reader;
+        EXPECT_FALSE(reader.ReadFile(cut)) << size << " bytes";
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text,
+                  "ERROR: The encrypted notebook is cut short; nothing of it was opened.");
+    }
+}
+
+TEST_F(SaveEdges, APlainNotebookIsNeverWrittenUnderAnEncryptedName)
+{
+    book.AddNote(true, true)->SetText("secret");
+    EXPECT_FALSE(book.WriteFile(dir.File("book.pelmx")));
+    EXPECT_FALSE(fs::exists(dir.File("book.pelmx")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(book.IsModified());
+}
+
+TEST(FileIdentityChange, AnInPlaceWriteWithTheTimePutBackIsSeen)
+{
+    TempDir dir;
+    const std::string path = dir.File("book.pelm");
+    const timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
+    std::ofstream(path) << "first";
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    const CFileIdentity before = CFileIdentity::Of(path);
+    // Past the coarse clock's tick, which the inode's change time is taken from.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "other";
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_NE(CFileIdentity::Of(path), before);
+    EXPECT_EQ(CFileIdentity::Parse(before.ToText()), before);
+    EXPECT_FALSE(CFileIdentity::Parse("not an identity").Exists());
+}
