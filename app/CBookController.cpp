@@ -9,9 +9,9 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
-#include "platform/CAncestorStore.h"
 #include "model/CNoteBookWriter.h"
 #include "model/PasswordPrompt.h"
+#include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "platform/CConflictCopies.h"
 #include "platform/CRecoverySlot.h"
@@ -213,8 +213,9 @@ void CBookController::OpenFile(const std::string& path)
         m_frame.UpdateCommandStates();
         return;
     }
-    SetOnDisk(CFileIdentity::Of(path));
+    // Keeping the ancestor links the file, which changes its inode's time: its identity comes after.
     m_ancestor->Keep(path);
+    SetOnDisk(CFileIdentity::Of(path));
     Remember(path);
     m_frame.UpdateCommandStates();
     OfferConflictCopies(path);
@@ -486,10 +487,10 @@ bool CBookController::Write(const std::string& path)
     QString status = tr("Ready");
     if (written) {
         m_recovery->Discard();
+        m_ancestor->Keep(path);
         SetOnDisk(CFileIdentity::Of(path));
         m_noticed = CFileIdentity();
         m_oldPassphraseOnDisk = false;
-        m_ancestor->Keep(path);
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
         Remember(path);
@@ -611,8 +612,11 @@ bool CBookController::MergeFromDisk()
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     auto next = std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder());
-    const CFileIdentity disk = CFileIdentity::Of(path);
-    const std::string theirs = next->Keep(path) ? next->GetPath() : path;
+    const bool kept = next->Keep(path);
+    // Taken after the link, which changes the inode's time; from the link, so that the version
+    // merged is the one the identity describes.
+    const CFileIdentity disk = CFileIdentity::Of(kept ? next->GetPath() : path);
+    const std::string theirs = kept ? next->GetPath() : path;
     if (!MergeFile(theirs, m_ancestor->GetPath()))
         return false;
     m_ancestor = std::move(next);

@@ -90,7 +90,8 @@ void CAncestorStore::Drop()
 
 std::string CAncestorStore::GetPath() const
 {
-    if (m_kept.empty() || CFileIdentity::Of(m_kept) != m_identity)
+    // The notebook's own name going away changes the kept inode's time: only its contents count.
+    if (m_kept.empty() || !CFileIdentity::Of(m_kept).HasSameContents(m_identity))
         return {};
     return m_kept;
 }

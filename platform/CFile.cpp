@@ -62,7 +62,9 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Only what is read must be a regular file: writing to a device such as /dev/full is fine.
+    const bool reads = (oflags & O_ACCMODE) != O_WRONLY;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (reads && !S_ISREG(st.st_mode))) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         system.Close(fd);
         return fail(err);

@@ -54,6 +54,7 @@ CFileIdentity CFileIdentity::Of(const std::string& path)
     identity.m_mtimeNsec = st.st_mtim.tv_nsec;
     identity.m_ctimeSec = st.st_ctim.tv_sec;
     identity.m_ctimeNsec = st.st_ctim.tv_nsec;
+    identity.m_links = st.st_nlink;
     // Whole seconds only: the time cannot tell two writes within one second apart.
     if (fd >= 0 && S_ISREG(st.st_mode) && st.st_mtim.tv_nsec == 0)
         identity.m_hashed = HashContents(fd, identity.m_hash);
@@ -64,13 +65,19 @@ CFileIdentity CFileIdentity::Of(const std::string& path)
 
 bool CFileIdentity::operator==(const CFileIdentity& other) const
 {
+    const bool sameInodeTime = m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec;
+    const bool linksChanged = m_links != 0 && other.m_links != 0 && m_links != other.m_links;
+    return HasSameContents(other) && (sameInodeTime || linksChanged);
+}
+
+bool CFileIdentity::HasSameContents(const CFileIdentity& other) const
+{
     if (m_exists != other.m_exists)
         return false;
     if (!m_exists)
         return true;
     return m_device == other.m_device && m_inode == other.m_inode && m_size == other.m_size &&
-           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec &&
-           m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec && m_hashed == other.m_hashed &&
+           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec && m_hashed == other.m_hashed &&
            m_hash == other.m_hash;
 }
 
@@ -83,7 +90,7 @@ std::string CFileIdentity::ToText() const
         sodium_bin2hex(hash, sizeof hash, m_hash.data(), m_hash.size());
     return std::to_string(m_device) + ' ' + std::to_string(m_inode) + ' ' + std::to_string(m_size) + ' ' +
            std::to_string(m_mtimeSec) + ' ' + std::to_string(m_mtimeNsec) + ' ' + std::to_string(m_ctimeSec) +
-           ' ' + std::to_string(m_ctimeNsec) + ' ' + hash;
+           ' ' + std::to_string(m_ctimeNsec) + ' ' + hash + ' ' + std::to_string(m_links);
 }
 
 CFileIdentity CFileIdentity::Parse(const std::string& text)
@@ -99,6 +106,9 @@ CFileIdentity CFileIdentity::Parse(const std::string& text)
                               sodium_hex2bin(identity.m_hash.data(), identity.m_hash.size(), hash.data(),
                                              hash.size(), nullptr, nullptr, nullptr) != 0))
         return {};
+    // The count of names came later; without it the inode's time alone decides.
+    if (!(in >> identity.m_links))
+        identity.m_links = 0;
     identity.m_exists = true;
     return identity;
 }

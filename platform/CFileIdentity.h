@@ -15,8 +15,12 @@ public:
     static CFileIdentity Of(const std::string& path);
 
     bool Exists() const { return m_exists; }
-    // True when both describe the same file with the same contents.
+    // True when both describe the same file with the same contents and nothing but a hard link made
+    // or removed touched its inode (a link changes the inode's time and the count of its names).
     bool operator==(const CFileIdentity& other) const;
+    // True when both describe the same file with the same contents, whatever became of its names:
+    // a hard link made or removed changes the inode's time, not the file.
+    bool HasSameContents(const CFileIdentity& other) const;
     bool operator!=(const CFileIdentity& other) const { return !(*this == other); }
 
     std::int64_t GetModifiedSeconds() const { return m_mtimeSec; }
@@ -36,6 +40,7 @@ private:
     std::int64_t m_mtimeNsec = 0;
     std::int64_t m_ctimeSec = 0;
     std::int64_t m_ctimeNsec = 0;
+    std::uint64_t m_links = 0;
     bool m_hashed = false;
     std::array<unsigned char, 32> m_hash{};
 };

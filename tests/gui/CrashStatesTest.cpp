@@ -80,13 +80,14 @@ protected:
 
     std::string Backups() const { return root + "/state/pelmora/backups"; }
     std::string Recovery() const { return root + "/state/pelmora/recovery"; }
+    std::string Ancestors() const { return root + "/state/pelmora/ancestors"; }
 
-    // Whether a file the check finds belongs there after a save: the notebook, its backups and its
-    // recovery place.
+    // Whether a file the check finds belongs there after a save: the notebook, its backups, its
+    // recovery place and the version the open window keeps for a merge.
     bool Belongs(const std::string& name, bool setAsideToo) const
     {
         const std::string full = root + "/" + name;
-        if (full == path)
+        if (full == path || full.compare(0, Ancestors().size() + 1, Ancestors() + "/") == 0)
             return true;
         for (int generation = setAsideToo ? 0 : 1; generation <= CBackupStore::kKept; ++generation)
             if (full == CBackupStore::BackupPath(path, Backups(), generation))

@@ -235,3 +235,20 @@ TEST(FileIdentityChange, AnInPlaceWriteWithTheTimePutBackIsSeen)
     EXPECT_EQ(CFileIdentity::Parse(before.ToText()), before);
     EXPECT_FALSE(CFileIdentity::Parse("not an identity").Exists());
 }
+
+TEST(FileIdentityChange, AHardLinkMadeOrRemovedIsNoChangeOfTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("book.pelm");
+    const std::string link = dir.File("kept.pelm");
+    std::ofstream(path) << "first";
+    const CFileIdentity before = CFileIdentity::Of(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    EXPECT_EQ(CFileIdentity::Of(path), before) << "a version kept by a link";
+    const CFileIdentity linked = CFileIdentity::Of(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+    EXPECT_EQ(CFileIdentity::Of(path), linked) << "the kept version dropped";
+    EXPECT_EQ(CFileIdentity::Parse(linked.ToText()), linked);
+}
