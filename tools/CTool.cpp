@@ -6,6 +6,7 @@
 #include "model/CNoteBookSecret.h"
 #include "tools/CNoteBookJson.h"
 #include "tools/ExportName.h"
+#include "tools/ImportedText.h"
 #include "views/search/TextLines.h"
 
 #include <cstdio>
@@ -68,6 +69,26 @@ void PrintView(const CNoteBookReader::Header& header)
         std::printf("placement: show %u, normal %d %d %d %d\n", p.showCmd, p.left, p.top, p.right, p.bottom);
     else
         std::printf("placement: not stored\n");
+}
+
+// Says on standard error how a file was read when it was not plain UTF-8, or why it was not
+// imported; false for the latter.
+bool ReportImport(const std::string& path, const ImportedText& text)
+{
+    switch (text.kind) {
+    case ImportedText::mixed:
+        std::cerr << "pelmora-tool: " << path << ": read as UTF-8; " << text.windows1252Bytes
+                  << " byte(s) that are not UTF-8 were read as Windows-1252\n";
+        return true;
+    case ImportedText::binary:
+        Failure(path + ": holds NUL bytes and no UTF-16 or UTF-32 byte-order mark; not imported");
+        return false;
+    case ImportedText::badUnicode:
+        Failure(path + ": its byte-order mark promises UTF-16 or UTF-32, but the text is not; not imported");
+        return false;
+    default:
+        return true;
+    }
 }
 
 } // namespace
@@ -180,11 +201,15 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
         return 1;
     // Every file is read before the notebook changes, so a bad path leaves it as it was.
     std::vector<std::pair<std::string, std::string>> notes;
+    bool refused = false;
     try {
-        for (const std::string& path : paths)
-            // Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
-            notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()),
-                               CTextCodec::AsUtf8(ReadText(path)));
+        for (const std::string& path : paths) {
+            ImportedText text = DecodeImportedText(ReadText(path));
+            refused = !ReportImport(path, text) || refused;
+            if (text.Imported())
+                // Names from elsewhere may be in the Windows code page; the notebook holds UTF-8.
+                notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()), std::move(text.text));
+        }
     } catch (const std::exception& e) {
         return Failure(e.what());
     }
@@ -193,7 +218,10 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
         note->SetTitle(std::move(title));
         note->SetText(std::move(text));
     }
-    return Write(book, file);
+    if (notes.empty())
+        return 1;
+    const int written = Write(book, file);
+    return refused ? 1 : written;
 }
 
 int CTool::Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options)

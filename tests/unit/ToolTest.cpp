@@ -219,6 +219,39 @@ TEST_F(Tool, ImportCreatesOrExtendsTheNotebook)
     EXPECT_EQ(read.GetEncoding(), TextEncoding::utf8);
 }
 
+TEST_F(Tool, ImportReadsMixedUtf8AndUnicodeMarksAndRefusesBinaryFiles)
+{
+    using namespace std::string_literals;
+    // A changelog in UTF-8 with one name left in Latin-1.
+    std::ofstream(dir.File("changelog"), std::ios::binary)
+        << "\xE2\x80\x98quoted\xE2\x80\x99 by Jos\xE9 \xE2\x80\x94";
+    std::ofstream(dir.File("le16.txt"), std::ios::binary) << "\xFF\xFE"
+                                                             "h\0\xE9\0\x3D\xD8\x00\xDE"s;
+    std::ofstream(dir.File("be16.txt"), std::ios::binary) << "\xFE\xFF\0h\0i"s;
+    std::ofstream(dir.File("le32.txt"), std::ios::binary) << "\xFF\xFE\0\0"
+                                                             "\xAC\x20\0\0"s;
+    std::ofstream(dir.File("image.bin"), std::ios::binary) << "GIF89a\0\0\x01"s;
+    std::ofstream(dir.File("odd16.txt"), std::ios::binary) << "\xFF\xFE"
+                                                              "h\0\x00\xDC"s;
+    const std::string book = dir.File("book.pelm");
+    const Result result =
+        Run({"import", "--into", book, dir.File("changelog"), dir.File("le16.txt"), dir.File("image.bin"),
+             dir.File("be16.txt"), dir.File("le32.txt"), dir.File("odd16.txt")});
+    EXPECT_EQ(result.status, 1) << "two files were refused";
+    EXPECT_NE(result.err.find(dir.File("image.bin") + ": holds NUL bytes"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(dir.File("odd16.txt")), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(dir.File("changelog") + ": read as UTF-8; 1 byte(s)"), std::string::npos)
+        << result.err;
+
+    CNoteBook read;
+    ASSERT_TRUE(read.ReadFile(book));
+    ASSERT_EQ(read.GetCount(), 4u);
+    EXPECT_EQ(read.GetNoteAt(1)->GetText(), "\xE2\x80\x98quoted\xE2\x80\x99 by Jos\xC3\xA9 \xE2\x80\x94");
+    EXPECT_EQ(read.GetNoteAt(2)->GetText(), "h\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(read.GetNoteAt(3)->GetText(), "hi");
+    EXPECT_EQ(read.GetNoteAt(4)->GetText(), "\xE2\x82\xAC");
+}
+
 TEST_F(Tool, DumpThenLoadKeepsTheBytesOfAWindowsNotebook)
 {
     // Written on Windows, extended here in UTF-8, locked with the bytes of "été" in UTF-8.
