@@ -91,6 +91,14 @@ bool ReportImport(const std::string& path, const ImportedText& text)
     }
 }
 
+// Argon2id's memory as the document names it: KiB unless it is whole MiB.
+std::string MemoryText(unsigned long long bytes)
+{
+    if (bytes >= (1ull << 20) && bytes % (1ull << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes >> 10) + " KiB";
+}
+
 } // namespace
 
 CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
@@ -104,24 +112,28 @@ bool CTool::Read(CNoteBook& book, const std::string& file)
     return false;
 }
 
-// What an encrypted notebook holds is known only after it is opened with its passphrase.
-int CTool::Info(const std::string& file)
+// The notebook is read and checked whole, as the window reads it; the header alone is the quick
+// look that needs no password. What an encrypted notebook holds is known only after it is opened.
+int CTool::Info(const std::string& file, bool headerOnly)
 {
     CNoteBookReader::Header header;
-    if (CEncryptedFile::HasMagic(file)) {
-        CNoteBook book;
+    if (headerOnly && !CEncryptedFile::HasMagic(file)) {
+        if (!CNoteBookReader::PeekHeader(file, header))
+            return 1;
+    } else {
+        CNoteBook& book = NoteBook();
         if (!Read(book, file))
             return 1;
         header.version = book.GetFileVersion();
         header.count = static_cast<std::uint32_t>(book.GetCount());
         header.passwordLength = static_cast<std::uint32_t>(book.GetPassword().size());
         header.view = book.GetViewSettings();
-        const CSealKey::Params& params = book.GetSecret()->GetKey().GetParams();
-        std::printf("encrypted: yes, Argon2id with %llu MiB and %llu passes\n",
-                    static_cast<unsigned long long>(params.memLimit >> 20),
-                    static_cast<unsigned long long>(params.opsLimit));
-    } else if (!CNoteBookReader::PeekHeader(file, header)) {
-        return 1;
+        if (book.GetSecret()) {
+            const CSealKey::Params& params = book.GetSecret()->GetKey().GetParams();
+            std::printf("encrypted: yes, Argon2id with %s and %llu passes\n",
+                        MemoryText(static_cast<unsigned long long>(params.memLimit)).c_str(),
+                        static_cast<unsigned long long>(params.opsLimit));
+        }
     }
     std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
                 header.passwordLength > 0 ? "yes" : "no");

@@ -16,7 +16,7 @@ class CTool
 public:
     explicit CTool(std::string passwordFile);
 
-    int Info(const std::string& file);
+    int Info(const std::string& file, bool headerOnly);
     int Dump(const std::string& file);
     int Load(const std::string& file);
     int Export(const std::string& file, const std::string& directory);

@@ -28,7 +28,11 @@ int main(int argc, char** argv)
     std::string directory;
     std::string target;
     std::vector<std::string> paths;
-    CLI::App* info = app.add_subcommand("info", "Version, note count, lock and view settings");
+    bool headerOnly = false;
+    CLI::App* info =
+        app.add_subcommand("info", "Reads and checks the notebook; its version, note count, lock and view");
+    info->add_flag("--header", headerOnly,
+                   "Only the header of a plain notebook: quick, no password, nothing checked");
     info->add_option("FILE", file)->required();
     CLI::App* dump = app.add_subcommand("dump", "The notebook as JSON on standard output");
     dump->add_option("FILE", file)->required();
@@ -66,7 +70,7 @@ int main(int argc, char** argv)
     try {
         CTool tool(passwordFile);
         if (*info)
-            return tool.Info(file);
+            return tool.Info(file, headerOnly);
         if (*dump)
             return tool.Dump(file);
         if (*load)

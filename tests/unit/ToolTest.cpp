@@ -129,10 +129,31 @@ TEST_F(Tool, LoadTakesAPasswordStringAndRefusesBadInput)
     }
 }
 
-TEST_F(Tool, InfoNeedsNoPasswordAndLockedReadsNeedOne)
+TEST_F(Tool, InfoReadsTheWholeNotebookAndOnlyTheHeaderNeedsNoPassword)
 {
     const std::string path = WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
-    const Result info = Run({"info", path});
+    std::ofstream(dir.File("right")) << "p\xC3\xA4ss\n";
+    const Result full = Run({"--password-file", dir.File("right"), "info", path});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.out.find("version: 10\nnotes: 3\nlocked: yes\n"), std::string::npos) << full.out;
+    EXPECT_EQ(Run({"info", path}).status, 1) << "the window asks for the password too";
+
+    // Cut short by one byte, a text file, and a wrong password: each a fault the reader names.
+    const std::string bytes = NoteBookBytes::Load(path);
+    std::ofstream(dir.File("short.pelm"), std::ios::binary) << bytes.substr(0, bytes.size() - 1);
+    std::ofstream(dir.File("passwd"), std::ios::binary) << "root:x:0:0:root:/root:/bin/bash\n";
+    std::ofstream(dir.File("wrong")) << "pass\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--password-file", dir.File("right"), "info", dir.File("short.pelm")},
+             {"info", dir.File("passwd")},
+             {"--password-file", dir.File("wrong"), "info", path}}) {
+        const Result fault = Run(args);
+        EXPECT_EQ(fault.status, 1) << args.back();
+        EXPECT_NE(fault.err.find("ERROR: "), std::string::npos) << fault.err;
+        EXPECT_EQ(fault.out, "") << "no fields of a notebook that does not read";
+    }
+
+    const Result info = Run({"info", "--header", path});
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("version: 10\nnotes: 3\nlocked: yes\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("pane shares: 12000 20768"), std::string::npos);
@@ -143,9 +164,7 @@ TEST_F(Tool, InfoNeedsNoPasswordAndLockedReadsNeedOne)
     EXPECT_NE(noPassword.err.find("ERROR: Could not read file.\n"), std::string::npos) << noPassword.err;
     EXPECT_TRUE(noPassword.out.empty());
 
-    std::ofstream(dir.File("wrong")) << "pass\n";
     EXPECT_EQ(Run({"--password-file", dir.File("wrong"), "dump", path}).status, 1);
-    std::ofstream(dir.File("right")) << "p\xC3\xA4ss\n";
     EXPECT_EQ(Run({"--password-file", dir.File("right"), "dump", path}, {}, "ignored").status, 0);
 
     const Result missing = Run({"info", dir.File("missing.pelm")});
