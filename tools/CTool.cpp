@@ -101,14 +101,18 @@ std::string MemoryText(unsigned long long bytes)
 
 } // namespace
 
-CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
+CTool::CTool(std::string passwordFile, std::string passphraseFile)
+    : m_password(std::move(passwordFile), std::move(passphraseFile))
+{
+}
 
 bool CTool::Read(CNoteBook& book, const std::string& file)
 {
     if (book.ReadFile(file))
         return true;
     if (m_password.WentUnanswered())
-        Failure("the notebook is locked: give its password with --password-file or PELMORA_PASSWORD");
+        Failure("the notebook is locked or encrypted: give its password with --password-file or "
+                "PELMORA_PASSWORD, an encrypted notebook's passphrase also with --passphrase-file");
     return false;
 }
 
@@ -282,9 +286,10 @@ bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
     if (book.GetSecret())
         return true;
     std::string entered;
-    if (!m_password.Get("Enter the passphrase for the encrypted notebook:", entered)) {
+    if (!m_password.GetPassphrase("Enter the passphrase for the encrypted notebook:", entered)) {
         Failure(
-            "the notebook is to be encrypted: give its passphrase with --password-file or PELMORA_PASSWORD");
+            "the notebook is to be encrypted: give its passphrase with --passphrase-file, --password-file or "
+            "PELMORA_PASSWORD");
         return false;
     }
     CSecureBytes passphrase(entered);

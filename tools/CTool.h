@@ -14,7 +14,7 @@ class CNoteBook;
 class CTool
 {
 public:
-    explicit CTool(std::string passwordFile);
+    CTool(std::string passwordFile, std::string passphraseFile);
 
     int Info(const std::string& file, bool headerOnly);
     int Dump(const std::string& file);

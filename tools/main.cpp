@@ -23,6 +23,10 @@ int main(int argc, char** argv)
     app.add_option("--password-file", passwordFile,
                    "File holding the password of a locked notebook or the passphrase of an encrypted one")
         ->check(CLI::ExistingFile);
+    std::string passphraseFile;
+    app.add_option("--passphrase-file", passphraseFile,
+                   "File holding the passphrase of an encrypted notebook, apart from a locked one's password")
+        ->check(CLI::ExistingFile);
 
     std::string file;
     std::string directory;
@@ -68,7 +72,7 @@ int main(int argc, char** argv)
     }
 
     try {
-        CTool tool(passwordFile);
+        CTool tool(passwordFile, passphraseFile);
         if (*info)
             return tool.Info(file, headerOnly);
         if (*dump)
