@@ -4,6 +4,7 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
+#include "model/PassphraseText.h"
 #include "tools/CNoteBookJson.h"
 #include "tools/ExportName.h"
 #include "tools/ImportedText.h"
@@ -294,7 +295,7 @@ bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
     }
     CSecureBytes passphrase(entered);
     sodium_memzero(entered.data(), entered.size());
-    if (passphrase.Size() < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
+    if (PassphraseCharacters(passphrase) < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
         Failure("the passphrase must be at least " + std::to_string(CNoteBookSecret::kShortestPassphrase) +
                 " characters long");
         return false;

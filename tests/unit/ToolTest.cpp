@@ -1,4 +1,6 @@
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "platform/CFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/PasswordAnswer.h"
 #include "support/TempDir.h"
@@ -383,6 +385,44 @@ TEST_F(Tool, GrepPrintsOneLinePerOccurrenceAndAnswersAsGrepDoes)
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("missing closing parenthesis"), std::string::npos) << result.err;
     EXPECT_EQ(Run({"grep", "x", dir.File("absent.pelm")}).status, 2);
+}
+
+TEST_F(Tool, ALockedEncryptedNotebookOpensFromTwoFilesAndCharactersAreCounted)
+{
+    const std::string locked = WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
+    std::ofstream(dir.File("password")) << "p\xC3\xA4ss\n";
+    // 日本語の is four characters in twelve bytes: too short.
+    std::ofstream(dir.File("short")) << "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\n";
+    std::ofstream(dir.File("passphrase")) << "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE"
+                                             "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\n";
+    std::ofstream(dir.File("cheapPassphrase")) << "passphrase";
+    const std::string sealed = dir.File("locked.pelmx");
+    const Result tooShort = Run({"--password-file", dir.File("password"), "--passphrase-file",
+                                 dir.File("short"), "encrypt", locked, sealed});
+    EXPECT_EQ(tooShort.status, 1);
+    EXPECT_NE(tooShort.err.find("at least 8 characters"), std::string::npos) << tooShort.err;
+    ASSERT_EQ(Run({"--password-file", dir.File("password"), "--passphrase-file", dir.File("passphrase"),
+                   "encrypt", locked, sealed})
+                  .status,
+              0);
+    const Result info = Run({"--passphrase-file", dir.File("passphrase"), "--password-file",
+                             dir.File("password"), "info", sealed});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("notes: 3\nlocked: yes\n"), std::string::npos) << info.out;
+    EXPECT_EQ(Run({"--password-file", dir.File("password"), "info", sealed}).status, 1)
+        << "the password is no passphrase";
+
+    // The least memory Argon2id takes is 8 KiB, not "0 MiB".
+    CFile plain;
+    CFile cheap;
+    ASSERT_TRUE(plain.Open(WriteRichNoteBook("open.pelm", TextEncoding::utf8), CFile::modeRead));
+    ASSERT_TRUE(cheap.Open(dir.File("cheap.pelmx"), CFile::modeCreate | CFile::modeWrite));
+    CEncryptedFile::Seal(plain, cheap,
+                         *CSealKey::Derive(CSecureBytes(std::string_view("passphrase")), {1, 8192}));
+    cheap.Close();
+    const Result cheapInfo = Run({"--password-file", dir.File("password"), "--passphrase-file",
+                                  dir.File("cheapPassphrase"), "info", dir.File("cheap.pelmx")});
+    EXPECT_NE(cheapInfo.out.find("Argon2id with 8 KiB and 1 passes"), std::string::npos) << cheapInfo.err;
 }
 
 TEST_F(Tool, EncryptedNotebooksRoundTripAndNeedTheirPassphrase)
