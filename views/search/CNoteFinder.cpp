@@ -34,6 +34,7 @@ void CNoteFinder::SetPattern(const std::string& pattern)
     m_folded.Fold(pattern, CFoldedText::Case::asciiLetters);
     m_key = m_folded.Get();
     m_keyAscii = CTextCodec::IsAscii(m_key);
+    m_keyNeedsNormalizing = m_key.find_first_of("k;`") != std::string::npos;
     m_foldedData = nullptr;
     m_foldedSize = 0;
 }
@@ -51,8 +52,13 @@ void CNoteFinder::Prepare(const std::string& text)
 std::size_t CNoteFinder::Count(const std::string& text)
 {
     // Decomposed ASCII is ASCII: a key beyond it is in no such string.
-    if (CTextCodec::IsAscii(text))
-        return m_keyAscii && !m_key.empty() ? static_cast<std::size_t>(Field(text).Count(m_key)) : 0;
+    if (m_keyAscii) {
+        const auto bytes = static_cast<std::size_t>(m_key.empty() ? 0 : Field(text).Count(m_key));
+        if ((bytes == 0 && !m_keyNeedsNormalizing) || CTextCodec::IsAscii(text))
+            return bytes;
+    } else if (CTextCodec::IsAscii(text)) {
+        return 0;
+    }
     std::size_t count = 0;
     int length = 0;
     for (int at = Find(text, 0, length); at >= 0; at = Find(text, at + 1, length))
@@ -66,8 +72,13 @@ int CNoteFinder::Find(const std::string& text, int from, int& length)
     length = static_cast<int>(m_key.size());
     if (m_key.empty() || from < 0 || static_cast<std::size_t>(from) >= text.size())
         return -1;
-    if (CTextCodec::IsAscii(text))
-        return m_keyAscii ? Field(text).Find(m_key, from) : -1;
+    if (m_keyAscii) {
+        const int at = Field(text).Find(m_key, from);
+        if ((at < 0 && !m_keyNeedsNormalizing) || CTextCodec::IsAscii(text))
+            return at;
+    } else if (CTextCodec::IsAscii(text)) {
+        return -1;
+    }
     Prepare(text);
     const std::string_view haystack = m_folded.Get();
     const auto origin = static_cast<std::size_t>(from);

@@ -31,6 +31,10 @@ private:
 
     std::string m_key; // the pattern decomposed and folded
     bool m_keyAscii = true;
+    // An ASCII key has no more occurrences in a text beyond ASCII than the bytes show, unless it
+    // holds a letter that a character decomposes to alone: the Kelvin sign, the Greek question
+    // mark and varia are K, ";" and "`".
+    bool m_keyNeedsNormalizing = false;
     CFoldedText m_folded;
     const char* m_foldedData = nullptr;
     std::size_t m_foldedSize = 0;
