@@ -425,6 +425,21 @@ TEST_F(Tool, ALockedEncryptedNotebookOpensFromTwoFilesAndCharactersAreCounted)
     EXPECT_NE(cheapInfo.out.find("Argon2id with 8 KiB and 1 passes"), std::string::npos) << cheapInfo.err;
 }
 
+TEST_F(Tool, GrepFoldsFullyAndMatchesCanonicallyEquivalentText)
+{
+    CNoteBook book;
+    for (const char* text : {"J\xCC\x8C", "\xC7\xB0", "cafe\xCC\x81", "caf\xC3\xA9", "cafe"}) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle("t");
+        note->SetText(text);
+    }
+    const std::string file = dir.File("book.pelm");
+    ASSERT_TRUE(book.WriteFile(file));
+    EXPECT_EQ(Run({"grep", "\xC7\xB0", file}).out, "1:t:J\xCC\x8C\n2:t:\xC7\xB0\n");
+    EXPECT_EQ(Run({"grep", "--match-case", "caf\xC3\xA9", file}).out, "3:t:cafe\xCC\x81\n4:t:caf\xC3\xA9\n");
+    EXPECT_EQ(Run({"grep", "--words", "cafe", file}).out, "5:t:cafe\n") << "an e with an accent is no e";
+}
+
 TEST_F(Tool, EncryptedNotebooksRoundTripAndNeedTheirPassphrase)
 {
     const std::string plain = dir.File("plain.pelm");
