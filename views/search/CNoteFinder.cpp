@@ -19,7 +19,10 @@ public:
     {
         return m_text.Find(pattern.c_str(), start, true);
     }
-    int Count(const std::string& pattern) const { return m_text.Count(pattern.c_str(), true); }
+    int Count(const std::string& pattern, bool* beyondAscii) const
+    {
+        return m_text.Count(pattern.c_str(), true, beyondAscii);
+    }
 
 private:
     CTextString m_text;
@@ -51,12 +54,14 @@ void CNoteFinder::Prepare(const std::string& text)
 
 std::size_t CNoteFinder::Count(const std::string& text)
 {
-    // Decomposed ASCII is ASCII: a key beyond it is in no such string.
-    if (m_keyAscii) {
-        const auto bytes = static_cast<std::size_t>(m_key.empty() ? 0 : Field(text).Count(m_key));
-        if ((bytes == 0 && !m_keyNeedsNormalizing) || CTextCodec::IsAscii(text))
+    // Decomposed ASCII is ASCII: a key beyond it is in no such string. The byte count reads the
+    // text anyway and says on the way whether it is ASCII.
+    if (m_keyAscii && !m_key.empty()) {
+        bool beyondAscii = false;
+        const auto bytes = static_cast<std::size_t>(Field(text).Count(m_key, &beyondAscii));
+        if ((bytes == 0 && !m_keyNeedsNormalizing) || !beyondAscii)
             return bytes;
-    } else if (CTextCodec::IsAscii(text)) {
+    } else if (m_key.empty() || CTextCodec::IsAscii(text)) {
         return 0;
     }
     std::size_t count = 0;
