@@ -138,17 +138,26 @@ void CBookExchange::ImportFiles()
             .DoModalMany();
     if (paths.empty())
         return;
-    std::vector<CNoteFiles::FileNote> notes;
+    CNoteFiles::ReadOutcome read;
     try {
         WaitCursor wait;
-        notes = CNoteFiles::ReadFiles(paths);
+        read = CNoteFiles::ReadFiles(paths);
     } catch (const std::exception& e) {
         // The tool's own words; nothing was added.
         AfxMessageBox(std::string("ERROR: ") + e.what(), MB_ICONEXCLAMATION);
         return;
     }
-    const std::size_t count = notes.size();
-    CNoteFiles::AddTo(*m_frame.GetNoteBook(), std::move(notes));
+    // The tool's words again, for files read in part as Windows-1252 or refused as no text.
+    std::string notices;
+    for (const std::string& notice : read.notices)
+        notices += (notices.empty() ? "" : "\n") + notice;
+    if (!notices.empty())
+        AfxMessageBox(read.refused ? "ERROR: " + notices : notices,
+                      read.refused ? MB_ICONEXCLAMATION : MB_ICONINFORMATION);
+    if (read.notes.empty())
+        return;
+    const std::size_t count = read.notes.size();
+    CNoteFiles::AddTo(*m_frame.GetNoteBook(), std::move(read.notes));
     m_frame.GetNotePanel()->ReloadNoteList();
     m_frame.SetMessageText(QObject::tr("Imported %1 notes.").arg(count));
 }

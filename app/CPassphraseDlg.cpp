@@ -1,6 +1,7 @@
 #include "app/CPassphraseDlg.h"
 
 #include "model/CNoteBookSecret.h"
+#include "model/PassphraseText.h"
 #include "platform/MessageBox.h"
 
 #include <QDialogButtonBox>
@@ -74,7 +75,12 @@ CPassphraseDlg::CPassphraseDlg(QWidget* parent)
 
 bool CPassphraseDlg::Check(const QString& passphrase, const QString& repeated)
 {
-    if (passphrase.size() < CNoteBookSecret::kShortestPassphrase) {
+    // Characters as the tool counts them: code points of the NFC form, not UTF-16 units.
+    QByteArray bytes = passphrase.toUtf8();
+    const std::size_t characters = PassphraseCharacters(
+        CSecureBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    bytes.fill('\0');
+    if (characters < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
         AfxMessageBox(QString("The passphrase must be at least %1 characters long.")
                           .arg(CNoteBookSecret::kShortestPassphrase)
                           .toStdString(),

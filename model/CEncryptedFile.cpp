@@ -153,6 +153,10 @@ CEncryptedFile::Result CEncryptedFile::Unseal(CFile& in, const Header& header, c
             crypto_secretstream_xchacha20poly1305_pull(&stream, chunk.data(), &size, &tag, sealed.data(), got,
                                                        header.bytes.data(), kHeaderSize) != 0)
             return first ? Result::WrongPassphraseOrDamaged : Result::Damaged;
+        // Pelmora writes no other tags; a reader that took them would read what no writer meant.
+        if (tag != crypto_secretstream_xchacha20poly1305_TAG_MESSAGE &&
+            tag != crypto_secretstream_xchacha20poly1305_TAG_FINAL)
+            return Result::Damaged;
         plain.Write(chunk.data(), static_cast<std::size_t>(size));
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL) {
             unsigned char after = 0;

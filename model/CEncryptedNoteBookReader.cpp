@@ -5,6 +5,7 @@
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
+#include "model/PassphraseText.h"
 #include "model/PasswordPrompt.h"
 #include "platform/CFile.h"
 #include "platform/MessageBox.h"
@@ -17,6 +18,18 @@ bool CEncryptedNoteBookReader::Fail(const char* message)
     AfxMessageBox(message, MB_ICONEXCLAMATION);
     m_book.Clear();
     return false;
+}
+
+// Opens the chunks with the key of this passphrase; the opened bytes stay in memory, where the
+// notebook reader reads them by the memory file's name.
+CEncryptedFile::Result CEncryptedNoteBookReader::Unseal(CFile& in, const CEncryptedFile::Header& header,
+                                                        const CSecureBytes& passphrase,
+                                                        std::shared_ptr<const CSealKey>& key, CFile& plain)
+{
+    key = CSealKey::Derive(passphrase, header.params, &header.salt);
+    if (!key)
+        return CEncryptedFile::Result::AbsurdParameters;
+    return CEncryptedFile::Unseal(in, header, *key, plain);
 }
 
 bool CEncryptedNoteBookReader::Read(const std::string& path)
@@ -34,20 +47,25 @@ bool CEncryptedNoteBookReader::Read(const std::string& path)
     std::string entered;
     const bool answered =
         AskNoteBookPassphrase(frame, "Enter the passphrase of the encrypted notebook:", entered);
-    CSecureBytes passphrase(entered);
+    CSecureBytes typed(entered);
     sodium_memzero(entered.data(), entered.size());
     if (!answered)
         return Fail("ERROR: Could not read file.");
-    std::shared_ptr<const CSealKey> key = CSealKey::Derive(passphrase, header.params, &header.salt);
-    if (!key)
-        return Fail(CEncryptedFile::Message(CEncryptedFile::Result::AbsurdParameters));
-
-    // The opened bytes stay in memory; the notebook reader reads them there by the memory file's name.
+    // The key is made from the NFC form; a file written before that was made from the bytes typed.
+    CSecureBytes passphrase = NormalizedPassphrase(typed);
+    const bool normalizedDiffers = passphrase.View() != typed.View();
+    std::shared_ptr<const CSealKey> key;
     CFile plain;
     try {
         if (!plain.OpenInMemory("encrypted notebook"))
             return Fail("ERROR: Could not read file.");
-        result = CEncryptedFile::Unseal(in, header, *key, plain);
+        result = Unseal(in, header, passphrase, key, plain);
+        if (result == CEncryptedFile::Result::WrongPassphraseOrDamaged && normalizedDiffers) {
+            in.SeekToBegin();
+            result = CEncryptedFile::ReadHeader(in, header);
+            if (result == CEncryptedFile::Result::Ok)
+                result = Unseal(in, header, typed, key, plain);
+        }
     } catch (const CFileException&) {
         result = CEncryptedFile::Result::ReadError;
     }

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "model/CEncryptedFile.h"
+
+#include <memory>
 #include <string>
 
+class CFile;
 class CNoteBook;
+class CSealKey;
+class CSecureBytes;
 
 // Reads an encrypted notebook: asks for the passphrase, derives the key, opens the sealed bytes
 // into memory and reads them there as an ordinary notebook. Nothing of the notes is read until the
@@ -17,6 +23,9 @@ public:
 
 private:
     bool Fail(const char* message);
+    static CEncryptedFile::Result Unseal(CFile& in, const CEncryptedFile::Header& header,
+                                         const CSecureBytes& passphrase, std::shared_ptr<const CSealKey>& key,
+                                         CFile& plain);
 
     CNoteBook& m_book;
 };

@@ -1,12 +1,15 @@
 #include "model/CNoteBookSecret.h"
 
+#include "model/PassphraseText.h"
+
 std::shared_ptr<const CNoteBookSecret> CNoteBookSecret::Create(CSecureBytes passphrase,
                                                                const CSealKey::Params& params)
 {
-    std::shared_ptr<const CSealKey> key = CSealKey::Derive(passphrase, params);
+    CSecureBytes normalized = NormalizedPassphrase(passphrase);
+    std::shared_ptr<const CSealKey> key = CSealKey::Derive(normalized, params);
     if (!key)
         return nullptr;
-    return std::make_shared<const CNoteBookSecret>(std::move(passphrase), std::move(key));
+    return std::make_shared<const CNoteBookSecret>(std::move(normalized), std::move(key));
 }
 
 CNoteBookSecret::CNoteBookSecret(CSecureBytes passphrase, std::shared_ptr<const CSealKey> key)

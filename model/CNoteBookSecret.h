@@ -11,10 +11,11 @@
 class CNoteBookSecret
 {
 public:
-    // The fewest characters a new passphrase may have.
+    // The fewest characters a new passphrase may have, counted by PassphraseCharacters.
     static constexpr int kShortestPassphrase = 8;
 
-    // The passphrase with a key derived afresh; null when the key's memory cannot be had.
+    // The passphrase, NFC-normalized, with a key derived afresh; null when the key's memory cannot
+    // be had.
     static std::shared_ptr<const CNoteBookSecret>
     Create(CSecureBytes passphrase, const CSealKey::Params& params = CSealKey::Params::Default());
     // The passphrase and the key a file was opened with.

@@ -3,6 +3,7 @@
 #include "model/CNoteBook.h"
 #include "model/CTextCodec.h"
 #include "model/ExportName.h"
+#include "model/ImportedText.h"
 
 #include <filesystem>
 #include <fstream>
@@ -71,14 +72,27 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
     return true;
 }
 
-std::vector<CNoteFiles::FileNote> CNoteFiles::ReadFiles(const std::vector<std::string>& paths)
+CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths)
 {
-    std::vector<FileNote> notes;
-    for (const std::string& path : paths)
-        // Text files from elsewhere may be in the Windows code page; the notebook holds UTF-8.
-        notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()),
-                           CTextCodec::AsUtf8(ReadText(path)));
-    return notes;
+    ReadOutcome outcome;
+    for (const std::string& path : paths) {
+        ImportedText text = DecodeImportedText(ReadText(path));
+        if (text.kind == ImportedText::mixed)
+            outcome.notices.push_back(path + ": read as UTF-8; " + std::to_string(text.windows1252Bytes) +
+                                      " byte(s) that are not UTF-8 were read as Windows-1252");
+        else if (text.kind == ImportedText::binary)
+            outcome.notices.push_back(
+                path + ": holds NUL bytes and no UTF-16 or UTF-32 byte-order mark; not imported");
+        else if (text.kind == ImportedText::badUnicode)
+            outcome.notices.push_back(
+                path + ": its byte-order mark promises UTF-16 or UTF-32, but the text is not; not imported");
+        outcome.refused = outcome.refused || !text.Imported();
+        if (text.Imported())
+            // Names from elsewhere may be in the Windows code page; the notebook holds UTF-8.
+            outcome.notes.emplace_back(CTextCodec::AsUtf8(fs::path(path).stem().string()),
+                                       std::move(text.text));
+    }
+    return outcome;
 }
 
 void CNoteFiles::AddTo(CNoteBook& book, std::vector<FileNote> notes)

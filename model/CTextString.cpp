@@ -102,15 +102,18 @@ __attribute__((target("avx2,popcnt"))) std::uint32_t EqualMask32(__m256i chunk, 
 }
 
 // Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
-__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i)
+__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
+                                                           bool& beyondAscii)
 {
     const unsigned char first = job.First();
     const unsigned char last = job.Last();
     int count = 0;
+    __m256i seen = _mm256_setzero_si256();
     for (; i + job.length - 1 + 32 <= job.end; i += 32) {
         const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.text + i));
         const __m256i tail =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.text + i + job.length - 1));
+        seen = _mm256_or_si256(seen, head);
         const std::uint64_t terminator =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(head, _mm256_setzero_si256())));
         const std::uint64_t candidates =
@@ -118,22 +121,25 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
         count += job.Confirmed(i, job.BeforeTerminator(candidates, terminator));
         if (terminator != 0) {
             i = job.end;
-            return count;
+            break;
         }
     }
+    beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
     return count;
 }
 #endif
 
 #if defined(__SSE2__)
-int CountBlocksSse2(const CountJob& job, std::size_t& i)
+int CountBlocksSse2(const CountJob& job, std::size_t& i, bool& beyondAscii)
 {
     const unsigned char first = job.First();
     const unsigned char last = job.Last();
     int count = 0;
+    __m128i seen = _mm_setzero_si128();
     for (; i + job.length - 1 + 16 <= job.end; i += 16) {
         const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.text + i));
         const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.text + i + job.length - 1));
+        seen = _mm_or_si128(seen, head);
         const std::uint64_t terminator =
             static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(head, _mm_setzero_si128())));
         const std::uint64_t candidates = static_cast<std::uint32_t>(EqualMask(head, first, job.ignoreCase) &
@@ -141,24 +147,25 @@ int CountBlocksSse2(const CountJob& job, std::size_t& i)
         count += job.Confirmed(i, job.BeforeTerminator(candidates, terminator));
         if (terminator != 0) {
             i = job.end;
-            return count;
+            break;
         }
     }
+    beyondAscii = beyondAscii || _mm_movemask_epi8(seen) != 0;
     return count;
 }
 #endif
 
 // Counts the whole blocks from i on with the widest instructions the processor has, leaving i
 // where the blocks end; the rest is counted a byte at a time.
-int CountBlocks(const CountJob& job, std::size_t& i)
+int CountBlocks(const CountJob& job, std::size_t& i, bool& beyondAscii)
 {
 #if defined(__x86_64__)
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     if (avx2)
-        return CountBlocksAvx2(job, i);
+        return CountBlocksAvx2(job, i, beyondAscii);
 #endif
 #if defined(__SSE2__)
-    return CountBlocksSse2(job, i);
+    return CountBlocksSse2(job, i, beyondAscii);
 #else
     return 0;
 #endif
@@ -255,16 +262,23 @@ int CTextString::Find(const char* pattern, int start, bool ignoreCase) const
     }
 }
 
-int CTextString::Count(const char* pattern, bool ignoreCase) const
+int CTextString::Count(const char* pattern, bool ignoreCase, bool* beyondAscii) const
 {
-    if (m_data == nullptr || pattern == nullptr || pattern[0] == '\0')
-        return 0;
-    const CountJob job{reinterpret_cast<const unsigned char*>(m_data), static_cast<std::size_t>(m_capacity),
-                       reinterpret_cast<const unsigned char*>(pattern), std::strlen(pattern), ignoreCase};
-    std::size_t i = 0;
-    int count = CountBlocks(job, i);
-    for (; i < job.end && job.text[i] != 0; ++i)
-        if (i + job.length < job.end && MatchesAt(job.text + i, job.pattern, job.length, ignoreCase))
-            ++count;
+    bool high = false;
+    int count = 0;
+    if (m_data != nullptr && pattern != nullptr && pattern[0] != '\0') {
+        const CountJob job{reinterpret_cast<const unsigned char*>(m_data),
+                           static_cast<std::size_t>(m_capacity),
+                           reinterpret_cast<const unsigned char*>(pattern), std::strlen(pattern), ignoreCase};
+        std::size_t i = 0;
+        count = CountBlocks(job, i, high);
+        for (; i < job.end && job.text[i] != 0; ++i) {
+            high = high || job.text[i] >= 0x80;
+            if (i + job.length < job.end && MatchesAt(job.text + i, job.pattern, job.length, ignoreCase))
+                ++count;
+        }
+    }
+    if (beyondAscii)
+        *beyondAscii = high;
     return count;
 }

@@ -21,8 +21,10 @@ public:
     // only A to Z.
     int Find(const char* pattern, int start, bool ignoreCase) const;
     // How many positions Find reports when stepped from each position it returns to the next
-    // byte: overlapping occurrences count. Counts without visiting them one by one.
-    int Count(const char* pattern, bool ignoreCase) const;
+    // byte: overlapping occurrences count. Counts without visiting them one by one. With
+    // beyondAscii, also says whether the text read holds a byte of 0x80 or more (true may also
+    // mean a byte after an embedded terminator); an empty pattern reads nothing and says false.
+    int Count(const char* pattern, bool ignoreCase, bool* beyondAscii = nullptr) const;
 
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }

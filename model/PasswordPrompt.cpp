@@ -10,12 +10,25 @@ PasswordHandler& Handler()
     return handler;
 }
 
+PasswordHandler& PassphraseHandler()
+{
+    static PasswordHandler handler;
+    return handler;
+}
+
 } // namespace
 
 PasswordHandler SetPasswordHandler(PasswordHandler handler)
 {
     PasswordHandler previous = std::move(Handler());
     Handler() = std::move(handler);
+    return previous;
+}
+
+PasswordHandler SetPassphraseHandler(PasswordHandler handler)
+{
+    PasswordHandler previous = std::move(PassphraseHandler());
+    PassphraseHandler() = std::move(handler);
     return previous;
 }
 
@@ -30,5 +43,7 @@ bool AskNoteBookPassphrase(INoteBookFrame* frame, const std::string& prompt, std
 {
     if (frame)
         return frame->AskPassphrase(prompt, passphrase);
+    if (PassphraseHandler())
+        return PassphraseHandler()(prompt, passphrase);
     return Handler() && Handler()(prompt, passphrase);
 }

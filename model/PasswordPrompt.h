@@ -12,6 +12,10 @@ using PasswordHandler = std::function<bool(const std::string& prompt, std::strin
 // Installs a handler and returns the previous one.
 PasswordHandler SetPasswordHandler(PasswordHandler handler);
 
+// Installs a handler of the passphrase question alone, which the password's handler answers while
+// there is none, and returns the previous one.
+PasswordHandler SetPassphraseHandler(PasswordHandler handler);
+
 // Asks through the main frame when there is one, otherwise through the handler. With neither the
 // question counts as cancelled.
 bool AskNoteBookPassword(INoteBookFrame* frame, const std::string& prompt, std::string& password);

@@ -21,25 +21,43 @@ void DropLineEnd(std::string& text)
 
 } // namespace
 
-CPasswordSource::CPasswordSource(std::string passwordFile) : m_passwordFile(std::move(passwordFile))
+CPasswordSource::CPasswordSource(std::string passwordFile, std::string passphraseFile)
+    : m_passwordFile(std::move(passwordFile)), m_passphraseFile(std::move(passphraseFile))
 {
     m_previous = SetPasswordHandler(
         [this](const std::string& prompt, std::string& password) { return Get(prompt, password); });
+    m_previousPassphrase = SetPassphraseHandler([this](const std::string& prompt, std::string& passphrase) {
+        return GetPassphrase(prompt, passphrase);
+    });
 }
 
 CPasswordSource::~CPasswordSource()
 {
+    SetPassphraseHandler(std::move(m_previousPassphrase));
     SetPasswordHandler(std::move(m_previous));
+}
+
+void CPasswordSource::ReadFile(const std::string& path, std::string& text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read the file " + path);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+    DropLineEnd(text);
+}
+
+bool CPasswordSource::GetPassphrase(const std::string& prompt, std::string& passphrase)
+{
+    if (m_passphraseFile.empty())
+        return Get(prompt, passphrase);
+    ReadFile(m_passphraseFile, passphrase);
+    return true;
 }
 
 bool CPasswordSource::Get(const std::string& prompt, std::string& password)
 {
     if (!m_passwordFile.empty()) {
-        std::ifstream in(m_passwordFile, std::ios::binary);
-        if (!in)
-            throw std::runtime_error("cannot read the password file " + m_passwordFile);
-        password.assign(std::istreambuf_iterator<char>(in), {});
-        DropLineEnd(password);
+        ReadFile(m_passwordFile, password);
         return true;
     }
     if (const char* env = std::getenv("PELMORA_PASSWORD")) {

@@ -5,6 +5,7 @@
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteFiles.h"
+#include "model/PassphraseText.h"
 #include "platform/CSecureBytes.h"
 #include "tools/CNoteBookJson.h"
 #include "views/search/CReplaceAll.h"
@@ -57,10 +58,19 @@ void PrintView(const CNoteBookReader::Header& header)
         std::printf("placement: not stored\n");
 }
 
+// Argon2id's memory as the document names it: KiB unless it is whole MiB.
+std::string MemoryText(unsigned long long bytes)
+{
+    if (bytes >= (1ull << 20) && bytes % (1ull << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes >> 10) + " KiB";
+}
+
 } // namespace
 
 // No notebook's notes in a core file, whatever kind of notebook.
-CTool::CTool(std::string passwordFile) : m_password(std::move(passwordFile))
+CTool::CTool(std::string passwordFile, std::string passphraseFile)
+    : m_password(std::move(passwordFile), std::move(passphraseFile))
 {
     ForbidCoreDumps();
 }
@@ -70,28 +80,33 @@ bool CTool::Read(CNoteBook& book, const std::string& file)
     if (book.ReadFile(file))
         return true;
     if (m_password.WentUnanswered())
-        Failure("the notebook is locked: give its password with --password-file or PELMORA_PASSWORD");
+        Failure("the notebook is locked or encrypted: give its password with --password-file or "
+                "PELMORA_PASSWORD, an encrypted notebook's passphrase also with --passphrase-file");
     return false;
 }
 
-// What an encrypted notebook holds is known only after it is opened with its passphrase.
-int CTool::Info(const std::string& file)
+// The notebook is read and checked whole, as the window reads it; the header alone is the quick
+// look that needs no password. What an encrypted notebook holds is known only after it is opened.
+int CTool::Info(const std::string& file, bool headerOnly)
 {
     CNoteBookReader::Header header;
-    if (CEncryptedFile::IsForEncryptedReader(file)) {
-        CNoteBook book;
+    if (headerOnly && !CEncryptedFile::HasMagic(file)) {
+        if (!CNoteBookReader::PeekHeader(file, header))
+            return 1;
+    } else {
+        CNoteBook& book = NoteBook();
         if (!Read(book, file))
             return 1;
         header.version = book.GetFileVersion();
         header.count = static_cast<std::uint32_t>(book.GetCount());
         header.passwordLength = static_cast<std::uint32_t>(book.GetPassword().size());
         header.view = book.GetViewSettings();
-        const CSealKey::Params& params = book.GetSecret()->GetKey().GetParams();
-        std::printf("encrypted: yes, Argon2id with %llu MiB and %llu passes\n",
-                    static_cast<unsigned long long>(params.memLimit >> 20),
-                    static_cast<unsigned long long>(params.opsLimit));
-    } else if (!CNoteBookReader::PeekHeader(file, header)) {
-        return 1;
+        if (book.GetSecret()) {
+            const CSealKey::Params& params = book.GetSecret()->GetKey().GetParams();
+            std::printf("encrypted: yes, Argon2id with %s and %llu passes\n",
+                        MemoryText(static_cast<unsigned long long>(params.memLimit)).c_str(),
+                        static_cast<unsigned long long>(params.opsLimit));
+        }
     }
     std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
                 header.passwordLength > 0 ? "yes" : "no");
@@ -158,14 +173,19 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
     if (fs::exists(fs::symlink_status(file, error)) && !Read(book, file))
         return 1;
     // Every file is read before the notebook changes, so a bad path leaves it as it was.
-    std::vector<CNoteFiles::FileNote> notes;
+    CNoteFiles::ReadOutcome read;
     try {
-        notes = CNoteFiles::ReadFiles(paths);
+        read = CNoteFiles::ReadFiles(paths);
     } catch (const std::exception& e) {
         return Failure(e.what());
     }
-    CNoteFiles::AddTo(book, std::move(notes));
-    return Write(book, file);
+    for (const std::string& notice : read.notices)
+        Failure(notice);
+    if (read.notes.empty())
+        return 1;
+    CNoteFiles::AddTo(book, std::move(read.notes));
+    const int written = Write(book, file);
+    return read.refused ? 1 : written;
 }
 
 int CTool::Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options)
@@ -249,14 +269,15 @@ bool CTool::EncryptFor(CNoteBook& book, const std::string& target)
     if (book.GetSecret())
         return true;
     std::string entered;
-    if (!m_password.Get("Enter the passphrase for the encrypted notebook:", entered)) {
+    if (!m_password.GetPassphrase("Enter the passphrase for the encrypted notebook:", entered)) {
         Failure(
-            "the notebook is to be encrypted: give its passphrase with --password-file or PELMORA_PASSWORD");
+            "the notebook is to be encrypted: give its passphrase with --passphrase-file, --password-file or "
+            "PELMORA_PASSWORD");
         return false;
     }
     CSecureBytes passphrase(entered);
     sodium_memzero(entered.data(), entered.size());
-    if (passphrase.Size() < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
+    if (PassphraseCharacters(passphrase) < static_cast<std::size_t>(CNoteBookSecret::kShortestPassphrase)) {
         Failure("the passphrase must be at least " + std::to_string(CNoteBookSecret::kShortestPassphrase) +
                 " characters long");
         return false;

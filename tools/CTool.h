@@ -14,9 +14,9 @@ class CNoteBook;
 class CTool
 {
 public:
-    explicit CTool(std::string passwordFile);
+    CTool(std::string passwordFile, std::string passphraseFile);
 
-    int Info(const std::string& file);
+    int Info(const std::string& file, bool headerOnly);
     int Dump(const std::string& file);
     int Load(const std::string& file);
     int Export(const std::string& file, const std::string& directory);

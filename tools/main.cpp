@@ -24,12 +24,20 @@ int main(int argc, char** argv)
     app.add_option("--password-file", passwordFile,
                    "File holding the password of a locked notebook or the passphrase of an encrypted one")
         ->check(CLI::ExistingFile);
+    std::string passphraseFile;
+    app.add_option("--passphrase-file", passphraseFile,
+                   "File holding the passphrase of an encrypted notebook, apart from a locked one's password")
+        ->check(CLI::ExistingFile);
 
     std::string file;
     std::string directory;
     std::string target;
     std::vector<std::string> paths;
-    CLI::App* info = app.add_subcommand("info", "Version, note count, lock and view settings");
+    bool headerOnly = false;
+    CLI::App* info =
+        app.add_subcommand("info", "Reads and checks the notebook; its version, note count, lock and view");
+    info->add_flag("--header", headerOnly,
+                   "Only the header of a plain notebook: quick, no password, nothing checked");
     info->add_option("FILE", file)->required();
     CLI::App* dump = app.add_subcommand("dump", "The notebook as JSON on standard output");
     dump->add_option("FILE", file)->required();
@@ -104,9 +112,9 @@ int main(int argc, char** argv)
             return CMergeTool(passwordFile).Diff(file, target);
         if (*show)
             return CMergeTool(passwordFile).Show(file);
-        CTool tool(passwordFile);
+        CTool tool(passwordFile, passphraseFile);
         if (*info)
-            return tool.Info(file);
+            return tool.Info(file, headerOnly);
         if (*dump)
             return tool.Dump(file);
         if (*load)

@@ -154,7 +154,7 @@ void CNotePanel::FindNext(CNoteSearch& search, const std::string& text)
     m_owner.SetMessageText(QString("%1 occurrences found.").arg(count));
     const SearchHit* hit = search.GetCurrentHit();
     if (hit && m_book.FindNote(hit->serial))
-        ShowSearchHit(*hit, static_cast<int>(text.size()));
+        ShowSearchHit(*hit, hit->length);
 }
 
 void CNotePanel::ShowSearchHit(const SearchHit& hit, int length)

@@ -56,3 +56,14 @@ TEST(TextCodec, CharactersOutsideWindows1252DoNotFit)
     ASSERT_TRUE(back.Convert("\xE2\x80\x9Cq\xE2\x80\x9D", out));
     EXPECT_EQ(out, "\x93q\x94");
 }
+
+TEST(TextCodec, OneByteBeyondAsciiIsFoundAtAnyPlaceOfALongText)
+{
+    std::string text(300, 'a');
+    EXPECT_TRUE(CTextCodec::IsAscii(text));
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        std::string one = text;
+        one[at] = '\x80';
+        EXPECT_FALSE(CTextCodec::IsAscii(one)) << at;
+    }
+}

@@ -156,3 +156,24 @@ TEST(TextString, ReserveGrowsAndKeepsText)
     EXPECT_TRUE(b.Owns());
     EXPECT_EQ(b.Reserve(-1), nullptr);
 }
+
+TEST(TextString, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
+{
+    for (std::size_t size : {1u, 15u, 16u, 33u, 100u, 300u}) {
+        std::string text(size, 'a');
+        CTextString ascii;
+        ascii.Attach(text.data(), static_cast<int>(size));
+        bool beyond = true;
+        EXPECT_EQ(ascii.Count("a", true, &beyond), static_cast<int>(size));
+        EXPECT_FALSE(beyond) << size;
+        for (std::size_t at = 0; at < size; ++at) {
+            std::string one = text;
+            one[at] = '\xC3';
+            CTextString high;
+            high.Attach(one.data(), static_cast<int>(size));
+            beyond = false;
+            EXPECT_EQ(high.Count("aa", false, &beyond), static_cast<int>(size) - 1 - (at > 0) - (at + 1 < size));
+            EXPECT_TRUE(beyond) << size << " " << at;
+        }
+    }
+}

@@ -1,4 +1,6 @@
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "platform/CFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/PasswordAnswer.h"
 #include "support/TempDir.h"
@@ -133,10 +135,31 @@ TEST_F(Tool, LoadTakesAPasswordStringAndRefusesBadInput)
     }
 }
 
-TEST_F(Tool, InfoNeedsNoPasswordAndLockedReadsNeedOne)
+TEST_F(Tool, InfoReadsTheWholeNotebookAndOnlyTheHeaderNeedsNoPassword)
 {
     const std::string path = WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
-    const Result info = Run({"info", path});
+    std::ofstream(dir.File("right")) << "p\xC3\xA4ss\n";
+    const Result full = Run({"--password-file", dir.File("right"), "info", path});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_NE(full.out.find("version: 10\nnotes: 3\nlocked: yes\n"), std::string::npos) << full.out;
+    EXPECT_EQ(Run({"info", path}).status, 1) << "the window asks for the password too";
+
+    // Cut short by one byte, a text file, and a wrong password: each a fault the reader names.
+    const std::string bytes = NoteBookBytes::Load(path);
+    std::ofstream(dir.File("short.pelm"), std::ios::binary) << bytes.substr(0, bytes.size() - 1);
+    std::ofstream(dir.File("passwd"), std::ios::binary) << "root:x:0:0:root:/root:/bin/bash\n";
+    std::ofstream(dir.File("wrong")) << "pass\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--password-file", dir.File("right"), "info", dir.File("short.pelm")},
+             {"info", dir.File("passwd")},
+             {"--password-file", dir.File("wrong"), "info", path}}) {
+        const Result fault = Run(args);
+        EXPECT_EQ(fault.status, 1) << args.back();
+        EXPECT_NE(fault.err.find("ERROR: "), std::string::npos) << fault.err;
+        EXPECT_EQ(fault.out, "") << "no fields of a notebook that does not read";
+    }
+
+    const Result info = Run({"info", "--header", path});
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("version: 10\nnotes: 3\nlocked: yes\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("pane shares: 12000 20768"), std::string::npos);
@@ -147,9 +170,7 @@ TEST_F(Tool, InfoNeedsNoPasswordAndLockedReadsNeedOne)
     EXPECT_NE(noPassword.err.find("ERROR: Could not read file.\n"), std::string::npos) << noPassword.err;
     EXPECT_TRUE(noPassword.out.empty());
 
-    std::ofstream(dir.File("wrong")) << "pass\n";
     EXPECT_EQ(Run({"--password-file", dir.File("wrong"), "dump", path}).status, 1);
-    std::ofstream(dir.File("right")) << "p\xC3\xA4ss\n";
     EXPECT_EQ(Run({"--password-file", dir.File("right"), "dump", path}, {}, "ignored").status, 0);
 
     const Result missing = Run({"info", dir.File("missing.pelm")});
@@ -221,6 +242,39 @@ TEST_F(Tool, ImportCreatesOrExtendsTheNotebook)
         << "Windows text files arrive as UTF-8";
     EXPECT_EQ(read.GetNoteAt(3)->GetTitle(), "README");
     EXPECT_EQ(read.GetEncoding(), TextEncoding::utf8);
+}
+
+TEST_F(Tool, ImportReadsMixedUtf8AndUnicodeMarksAndRefusesBinaryFiles)
+{
+    using namespace std::string_literals;
+    // A changelog in UTF-8 with one name left in Latin-1.
+    std::ofstream(dir.File("changelog"), std::ios::binary)
+        << "\xE2\x80\x98quoted\xE2\x80\x99 by Jos\xE9 \xE2\x80\x94";
+    std::ofstream(dir.File("le16.txt"), std::ios::binary) << "\xFF\xFE"
+                                                             "h\0\xE9\0\x3D\xD8\x00\xDE"s;
+    std::ofstream(dir.File("be16.txt"), std::ios::binary) << "\xFE\xFF\0h\0i"s;
+    std::ofstream(dir.File("le32.txt"), std::ios::binary) << "\xFF\xFE\0\0"
+                                                             "\xAC\x20\0\0"s;
+    std::ofstream(dir.File("image.bin"), std::ios::binary) << "GIF89a\0\0\x01"s;
+    std::ofstream(dir.File("odd16.txt"), std::ios::binary) << "\xFF\xFE"
+                                                              "h\0\x00\xDC"s;
+    const std::string book = dir.File("book.pelm");
+    const Result result =
+        Run({"import", "--into", book, dir.File("changelog"), dir.File("le16.txt"), dir.File("image.bin"),
+             dir.File("be16.txt"), dir.File("le32.txt"), dir.File("odd16.txt")});
+    EXPECT_EQ(result.status, 1) << "two files were refused";
+    EXPECT_NE(result.err.find(dir.File("image.bin") + ": holds NUL bytes"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(dir.File("odd16.txt")), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(dir.File("changelog") + ": read as UTF-8; 1 byte(s)"), std::string::npos)
+        << result.err;
+
+    CNoteBook read;
+    ASSERT_TRUE(read.ReadFile(book));
+    ASSERT_EQ(read.GetCount(), 4u);
+    EXPECT_EQ(read.GetNoteAt(1)->GetText(), "\xE2\x80\x98quoted\xE2\x80\x99 by Jos\xC3\xA9 \xE2\x80\x94");
+    EXPECT_EQ(read.GetNoteAt(2)->GetText(), "h\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(read.GetNoteAt(3)->GetText(), "hi");
+    EXPECT_EQ(read.GetNoteAt(4)->GetText(), "\xE2\x82\xAC");
 }
 
 TEST_F(Tool, DumpThenLoadKeepsTheBytesOfAWindowsNotebook)
@@ -335,6 +389,59 @@ TEST_F(Tool, GrepPrintsOneLinePerOccurrenceAndAnswersAsGrepDoes)
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("missing closing parenthesis"), std::string::npos) << result.err;
     EXPECT_EQ(Run({"grep", "x", dir.File("absent.pelm")}).status, 2);
+}
+
+TEST_F(Tool, ALockedEncryptedNotebookOpensFromTwoFilesAndCharactersAreCounted)
+{
+    const std::string locked = WriteRichNoteBook("locked.pelm", TextEncoding::utf8);
+    std::ofstream(dir.File("password")) << "p\xC3\xA4ss\n";
+    // 日本語の is four characters in twelve bytes: too short.
+    std::ofstream(dir.File("short")) << "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\n";
+    std::ofstream(dir.File("passphrase")) << "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE"
+                                             "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\n";
+    std::ofstream(dir.File("cheapPassphrase")) << "passphrase";
+    const std::string sealed = dir.File("locked.pelmx");
+    const Result tooShort = Run({"--password-file", dir.File("password"), "--passphrase-file",
+                                 dir.File("short"), "encrypt", locked, sealed});
+    EXPECT_EQ(tooShort.status, 1);
+    EXPECT_NE(tooShort.err.find("at least 8 characters"), std::string::npos) << tooShort.err;
+    ASSERT_EQ(Run({"--password-file", dir.File("password"), "--passphrase-file", dir.File("passphrase"),
+                   "encrypt", locked, sealed})
+                  .status,
+              0);
+    const Result info = Run({"--passphrase-file", dir.File("passphrase"), "--password-file",
+                             dir.File("password"), "info", sealed});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("notes: 3\nlocked: yes\n"), std::string::npos) << info.out;
+    EXPECT_EQ(Run({"--password-file", dir.File("password"), "info", sealed}).status, 1)
+        << "the password is no passphrase";
+
+    // The least memory Argon2id takes is 8 KiB, not "0 MiB".
+    CFile plain;
+    CFile cheap;
+    ASSERT_TRUE(plain.Open(WriteRichNoteBook("open.pelm", TextEncoding::utf8), CFile::modeRead));
+    ASSERT_TRUE(cheap.Open(dir.File("cheap.pelmx"), CFile::modeCreate | CFile::modeWrite));
+    CEncryptedFile::Seal(plain, cheap,
+                         *CSealKey::Derive(CSecureBytes(std::string_view("passphrase")), {1, 8192}));
+    cheap.Close();
+    const Result cheapInfo = Run({"--password-file", dir.File("password"), "--passphrase-file",
+                                  dir.File("cheapPassphrase"), "info", dir.File("cheap.pelmx")});
+    EXPECT_NE(cheapInfo.out.find("Argon2id with 8 KiB and 1 passes"), std::string::npos) << cheapInfo.err;
+}
+
+TEST_F(Tool, GrepFoldsFullyAndMatchesCanonicallyEquivalentText)
+{
+    CNoteBook book;
+    for (const char* text : {"J\xCC\x8C", "\xC7\xB0", "cafe\xCC\x81", "caf\xC3\xA9", "cafe"}) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle("t");
+        note->SetText(text);
+    }
+    const std::string file = dir.File("book.pelm");
+    ASSERT_TRUE(book.WriteFile(file));
+    EXPECT_EQ(Run({"grep", "\xC7\xB0", file}).out, "1:t:J\xCC\x8C\n2:t:\xC7\xB0\n");
+    EXPECT_EQ(Run({"grep", "--match-case", "caf\xC3\xA9", file}).out, "3:t:cafe\xCC\x81\n4:t:caf\xC3\xA9\n");
+    EXPECT_EQ(Run({"grep", "--words", "cafe", file}).out, "5:t:cafe\n") << "an e with an accent is no e";
 }
 
 TEST_F(Tool, EncryptedNotebooksRoundTripAndNeedTheirPassphrase)

@@ -1,7 +1,6 @@
 #include "views/search/CNoteSearch.h"
 
 #include "model/CNoteBook.h"
-#include "model/CTextString.h"
 #include "model/CaseFold.h"
 #include "model/NoteChanges.h"
 #include "platform/MessageBox.h"
@@ -12,32 +11,15 @@
 
 namespace {
 
-// A note's string as the search reads it, borrowed and never written.
-class Field
-{
-public:
-    explicit Field(const std::string& text)
-    {
-        m_text.Attach(const_cast<char*>(text.c_str()), static_cast<int>(text.size()));
-    }
-    int Find(const std::string& pattern, int start) const
-    {
-        return m_text.Find(pattern.c_str(), start, true);
-    }
-    int Count(const std::string& pattern) const { return m_text.Count(pattern.c_str(), true); }
-
-private:
-    CTextString m_text;
-};
-
 // The occurrences in each note, its title counting once. The scan is bound by reading memory, so
 // two threads share it while the window waits; neither changes anything.
-std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const std::string& text)
+std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFinder& finder)
 {
     std::vector<std::uint32_t> counts(noteBook.GetCount());
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
     const auto countRange = [&](std::size_t from, std::size_t to) {
+        CNoteFinder find = finder; // each thread folds into its own buffers
         for (std::size_t i = from; i < to; ++i) {
             if (i + 8 < to)
                 __builtin_prefetch(noteBook.GetNoteAtIndex(i + 8));
@@ -47,8 +29,8 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const std::st
                 __builtin_prefetch(ahead.GetText().data());
             }
             const CNote& note = *noteBook.GetNoteAtIndex(i);
-            counts[i] = (Field(note.GetTitle()).Find(text, 0) >= 0 ? 1u : 0u) +
-                        static_cast<std::uint32_t>(Field(note.GetText()).Count(text));
+            counts[i] = (find.Contains(note.GetTitle()) ? 1u : 0u) +
+                        static_cast<std::uint32_t>(find.Count(note.GetText()));
         }
     };
     const std::size_t half = counts.size() / 2;
@@ -73,6 +55,7 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
     const bool repeat = identity == m_lastNoteBook && SameTextIgnoringCase(text, m_lastText);
     m_lastNoteBook = identity;
     m_lastText = text;
+    m_finder.SetPattern(text);
     if (!noteBook) {
         m_count = m_index = 0;
         return 0;
@@ -81,9 +64,9 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
     const bool unchanged = repeat && m_countedAt == noteBook->GetChangeCount();
     const std::size_t next = repeat ? m_index + 1 : 0;
     if (!unchanged)
-        CountAndLocate(*noteBook, text, next);
-    else if (m_count > 0 && !StepForward(*noteBook, text))
-        LocateFirst(*noteBook, text);
+        CountAndLocate(*noteBook, next);
+    else if (m_count > 0 && !StepForward(*noteBook))
+        LocateFirst(*noteBook);
     m_countedAt = noteBook->GetChangeCount();
 
     if (m_count > 0 && repeat && next >= m_count)
@@ -91,9 +74,9 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
     return static_cast<int>(m_count);
 }
 
-void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, const std::string& text, std::size_t place)
+void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, std::size_t place)
 {
-    const std::vector<std::uint32_t> counts = CountPerNote(noteBook, text);
+    const std::vector<std::uint32_t> counts = CountPerNote(noteBook, m_finder);
     m_count = 0;
     std::size_t located = counts.size();
     std::size_t before = 0; // occurrences ahead of the located note
@@ -107,50 +90,51 @@ void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, const std::string& t
     if (m_count == 0)
         return;
     if (located == counts.size()) {
-        LocateFirst(noteBook, text);
+        LocateFirst(noteBook);
         return;
     }
-    LocateFrom(noteBook, text, located, true, 0);
+    LocateFrom(noteBook, located, true, 0);
     for (m_index = before; m_index < place;)
-        if (!StepForward(noteBook, text))
+        if (!StepForward(noteBook))
             break;
 }
 
-bool CNoteSearch::StepForward(const CNoteBook& noteBook, const std::string& text)
+bool CNoteSearch::StepForward(const CNoteBook& noteBook)
 {
     const int from = m_current.kind == SearchHit::Title ? 0 : m_current.position + 1;
-    if (!LocateFrom(noteBook, text, m_noteIndex, false, from))
+    if (!LocateFrom(noteBook, m_noteIndex, false, from))
         return false;
     ++m_index;
     return true;
 }
 
-void CNoteSearch::LocateFirst(const CNoteBook& noteBook, const std::string& text)
+void CNoteSearch::LocateFirst(const CNoteBook& noteBook)
 {
-    LocateFrom(noteBook, text, 0, true, 0);
+    LocateFrom(noteBook, 0, true, 0);
     m_index = 0;
 }
 
-bool CNoteSearch::LocateFrom(const CNoteBook& noteBook, const std::string& text, std::size_t noteIndex,
-                             bool withTitle, int textFrom)
+bool CNoteSearch::LocateFrom(const CNoteBook& noteBook, std::size_t noteIndex, bool withTitle, int textFrom)
 {
     for (std::size_t i = noteIndex; i < noteBook.GetCount(); ++i, withTitle = true, textFrom = 0) {
         const CNote& note = *noteBook.GetNoteAtIndex(i);
-        if (withTitle && Field(note.GetTitle()).Find(text, 0) >= 0) {
-            SetCurrent(note, i, SearchHit::Title, 0);
+        if (withTitle && m_finder.Contains(note.GetTitle())) {
+            SetCurrent(note, i, SearchHit::Title, 0, 0);
             return true;
         }
-        const int at = Field(note.GetText()).Find(text, textFrom);
+        int length = 0;
+        const int at = m_finder.Find(note.GetText(), textFrom, length);
         if (at >= 0) {
-            SetCurrent(note, i, SearchHit::Text, at);
+            SetCurrent(note, i, SearchHit::Text, at, length);
             return true;
         }
     }
     return false;
 }
 
-void CNoteSearch::SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position)
+void CNoteSearch::SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position,
+                             int length)
 {
-    m_current = {kind, position, note.GetSerial()};
+    m_current = {kind, position, note.GetSerial(), length};
     m_noteIndex = noteIndex;
 }

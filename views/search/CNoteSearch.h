@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/search/CNoteFinder.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +21,7 @@ struct SearchHit
     std::int32_t kind;
     std::int32_t position;
     std::int32_t serial;
+    std::int32_t length; // kind 2: bytes of the text the occurrence spans
 };
 
 // The search across all titles and texts of a notebook, and where the walk through its
@@ -29,8 +32,8 @@ struct SearchHit
 class CNoteSearch
 {
 public:
-    // Counts every occurrence (A to Z folded only) and returns their number. The end-of-results
-    // box is shown when a repeated search passes the last one.
+    // Counts every occurrence (A to Z folded only, canonically equivalent text alike) and returns their
+    // number. The end-of-results box is shown when a repeated search passes the last one.
     int Search(CNoteBook* noteBook, const std::string& text);
     // The occurrence to show, or null when there is none.
     const SearchHit* GetCurrentHit() const { return m_count > 0 ? &m_current : nullptr; }
@@ -43,16 +46,16 @@ public:
 private:
     // Counts every occurrence and makes the one with this place the current one; the first one
     // when there are no more than the place.
-    void CountAndLocate(const CNoteBook& noteBook, const std::string& text, std::size_t place);
+    void CountAndLocate(const CNoteBook& noteBook, std::size_t place);
     // Makes the occurrence after the current one current; false when the current one is the last.
-    bool StepForward(const CNoteBook& noteBook, const std::string& text);
-    void LocateFirst(const CNoteBook& noteBook, const std::string& text);
+    bool StepForward(const CNoteBook& noteBook);
+    void LocateFirst(const CNoteBook& noteBook);
     // Makes the first occurrence at or after a place current: in the note at noteIndex, its title
     // when asked and its text from textFrom, then the notes after it. False when there is none.
-    bool LocateFrom(const CNoteBook& noteBook, const std::string& text, std::size_t noteIndex, bool withTitle,
-                    int textFrom);
-    void SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position);
+    bool LocateFrom(const CNoteBook& noteBook, std::size_t noteIndex, bool withTitle, int textFrom);
+    void SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position, int length);
 
+    CNoteFinder m_finder;
     std::string m_lastText;
     std::uint64_t m_lastNoteBook = 0;
     std::uint64_t m_countedAt = 0;

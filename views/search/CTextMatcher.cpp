@@ -65,12 +65,8 @@ bool CTextMatcher::Compile(const std::string& pattern, const Options& options)
     m_errorOffset = 0;
     m_needle.clear();
     if (!options.regex) {
-        if (options.matchCase) {
-            m_needle = pattern;
-        } else {
-            m_folded.Fold(pattern);
-            m_needle = m_folded.Get();
-        }
+        m_folded.Fold(pattern, TextCase());
+        m_needle = m_folded.Get();
         return true;
     }
 
@@ -111,14 +107,13 @@ bool CTextMatcher::ForEachMatch(std::string_view text, const Found& found)
     return ForEachLiteral(text, found);
 }
 
-// Without regard to case the folded text is searched, and only hits that begin and end on whole
-// characters of the original count: "ss" finds "ß", but "s" does not find half of it.
+// The text is searched decomposed (and folded without regard to case), and only hits that begin
+// and end on whole characters of the original count: "ss" finds "ß", but "s" does not find half of
+// it, nor "e" the e of an "é" written with a combining accent.
 bool CTextMatcher::ForEachLiteral(std::string_view text, const Found& found)
 {
-    const bool folding = !m_options.matchCase;
-    if (folding)
-        m_folded.Fold(text);
-    const std::string_view haystack = folding ? m_folded.Get() : text;
+    m_folded.Fold(text, TextCase());
+    const std::string_view haystack = m_folded.Get();
     for (std::size_t from = 0; from < haystack.size();) {
         const void* hit =
             memmem(haystack.data() + from, haystack.size() - from, m_needle.data(), m_needle.size());
@@ -126,10 +121,9 @@ bool CTextMatcher::ForEachLiteral(std::string_view text, const Found& found)
             break;
         const auto hitStart = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
         const std::size_t hitEnd = hitStart + m_needle.size();
-        const std::size_t start = folding ? m_folded.ToOriginal(hitStart) : hitStart;
-        const std::size_t end = folding ? m_folded.ToOriginal(hitEnd) : hitEnd;
-        const bool wholeCharacters =
-            !folding || (m_folded.StartsCharacter(hitStart) && m_folded.StartsCharacter(hitEnd));
+        const std::size_t start = m_folded.ToOriginal(hitStart);
+        const std::size_t end = m_folded.ToOriginal(hitEnd);
+        const bool wholeCharacters = m_folded.StartsCharacter(hitStart) && m_folded.StartsCharacter(hitEnd);
         if (!wholeCharacters || (m_options.wholeWords && !IsWholeWord(text, start, end))) {
             from = hitStart + 1;
             continue;

@@ -13,9 +13,10 @@ struct pcre2_real_match_data_8;
 struct pcre2_real_match_context_8;
 struct pcre2_real_jit_stack_8;
 
-// Finds a pattern in UTF-8 texts: as plain text, with or without regard to case (Unicode full case
-// folding: "STRASSE" finds "straße"), or as a PCRE2 regular expression compiled with its JIT; in
-// both cases optionally only as whole words. Occurrences never overlap and are never empty.
+// Finds a pattern in UTF-8 texts: as plain text, canonically equivalent text alike, with or without
+// regard to case (Unicode full case folding: "STRASSE" finds "straße"), or as a PCRE2 regular expression
+// compiled with its JIT; in both cases optionally only as whole words. Occurrences never overlap and are
+// never empty.
 class CTextMatcher
 {
 public:
@@ -59,9 +60,15 @@ private:
     bool ForEachRegex(std::string_view text, const Found& found);
     bool IsWholeWord(std::string_view text, std::size_t start, std::size_t end) const;
     void ReleaseRegex();
+    // Letter case matters with Match case, but canonically equivalent text matches either way:
+    // an "é" of one character and one of e and a combining accent look the same to the user.
+    CFoldedText::Case TextCase() const
+    {
+        return m_options.matchCase ? CFoldedText::Case::keep : CFoldedText::Case::full;
+    }
 
     Options m_options;
-    std::string m_needle; // the plain pattern, folded unless the case matters
+    std::string m_needle; // the plain pattern, decomposed, and folded unless the case matters
     CFoldedText m_folded;
     pcre2_real_code_8* m_code = nullptr;
     pcre2_real_match_data_8* m_matchData = nullptr;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "views/search/CFoldedText.h"
+
+#include <cstddef>
+#include <string>
+
+// Finds the text of a search press in one string of a note: A to Z folded, canonically equivalent
+// text alike ("é" as one character or as e and a combining accent), overlapping occurrences all
+// counted. Strings of ASCII only, most of any notebook, take the byte search and allocate nothing.
+class CNoteFinder
+{
+public:
+    void SetPattern(const std::string& pattern);
+
+    std::size_t Count(const std::string& text);
+    // The first occurrence at or after the byte offset from: its offset, or -1; length gets its
+    // length in bytes, which may differ from the pattern's. The last string searched is kept, so
+    // stepping through one string from occurrence to occurrence reads it once: it must not change
+    // in between (SetPattern forgets it).
+    int Find(const std::string& text, int from, int& length);
+    bool Contains(const std::string& text)
+    {
+        int length = 0;
+        return Find(text, 0, length) >= 0;
+    }
+
+private:
+    // Folds the text unless it is the one folded last.
+    void Prepare(const std::string& text);
+
+    std::string m_key; // the pattern decomposed and folded
+    bool m_keyAscii = true;
+    // An ASCII key has no more occurrences in a text beyond ASCII than the bytes show, unless it
+    // holds a letter that a character decomposes to alone: the Kelvin sign, the Greek question
+    // mark and varia are K, ";" and "`".
+    bool m_keyNeedsNormalizing = false;
+    CFoldedText m_folded;
+    const char* m_foldedData = nullptr;
+    std::size_t m_foldedSize = 0;
+    std::size_t m_lastOriginal = 0; // the last occurrence found in it, both ways
+    std::size_t m_lastFolded = 0;
+};
