@@ -38,7 +38,10 @@ std::string Shown(const std::string& title)
 
 } // namespace
 
-CMergeTool::CMergeTool(std::string passwordFile) : m_password(std::move(passwordFile)) {}
+CMergeTool::CMergeTool(std::string passwordFile, std::string passphraseFile)
+    : m_password(std::move(passwordFile), std::move(passphraseFile))
+{
+}
 
 bool CMergeTool::Read(CNoteBook& book, const std::string& file)
 {

@@ -11,7 +11,7 @@ class CNoteBook;
 class CMergeTool
 {
 public:
-    explicit CMergeTool(std::string passwordFile);
+    CMergeTool(std::string passwordFile, std::string passphraseFile);
 
     // Writes the merge of ours and theirs against base into out (ours when out is empty). An empty
     // or missing base merges two-way. 0 clean, 1 notes were kept twice, 2 nothing written.

@@ -107,11 +107,11 @@ int main(int argc, char** argv)
 
     try {
         if (*merge)
-            return CMergeTool(passwordFile).Merge(base, file, theirs, out);
+            return CMergeTool(passwordFile, passphraseFile).Merge(base, file, theirs, out);
         if (*diff)
-            return CMergeTool(passwordFile).Diff(file, target);
+            return CMergeTool(passwordFile, passphraseFile).Diff(file, target);
         if (*show)
-            return CMergeTool(passwordFile).Show(file);
+            return CMergeTool(passwordFile, passphraseFile).Show(file);
         CTool tool(passwordFile, passphraseFile);
         if (*info)
             return tool.Info(file, headerOnly);
