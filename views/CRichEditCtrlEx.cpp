@@ -376,12 +376,15 @@ int CRichEditCtrlEx::WordBoundary(int pos, bool forward) const
 
 // The position rows below (or above, when negative) pos, as near as it gets to where the caret
 // stood across.
-int CRichEditCtrlEx::RowMove(int pos, int rows)
+int CRichEditCtrlEx::RowMove(int pos, int rows, bool* rowChanged)
 {
     if (m_goalX < 0)
         m_goalX = m_layouter.XOf(pos);
     // Past the first or the last row the caret stays in that row, as in Qt's editors.
-    const int row = std::clamp(m_layouter.RowOf(pos) + rows, 0, std::max(0, m_document.TotalRows() - 1));
+    const int from = m_layouter.RowOf(pos);
+    const int row = std::clamp(from + rows, 0, std::max(0, m_document.TotalRows() - 1));
+    if (rowChanged)
+        *rowChanged = row != from;
     return m_layouter.PositionAt(row, m_goalX);
 }
 
@@ -481,12 +484,18 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
             pos = WordBoundary(m_cursor, what == NextWord);
             break;
         case NextLine:
-        case PreviousLine:
-            pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1);
-            // Up in the first row and Down in the last change nothing, the selection included.
-            stay = pos == m_cursor;
-            keepGoal = true;
+        case PreviousLine: {
+            bool rowChanged = false;
+            pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1, &rowChanged);
+            // Up in the first row and Down in the last change nothing, the selection included,
+            // even where another position of a mixed-direction row shares the caret's x.
+            // With Shift they select to the start or the end of the text, as Qt's editors do.
+            if (!rowChanged && select)
+                pos = motion.what == NextLine ? m_document.Length() : 0;
+            stay = !rowChanged && !select;
+            keepGoal = rowChanged;
             break;
+        }
         case LineStart:
             pos = m_layouter.RowStart(m_layouter.RowOf(m_cursor));
             break;

@@ -135,7 +135,8 @@ private:
     int NextCharacter(int pos) const;
     int PreviousCharacter(int pos) const;
     int WordBoundary(int pos, bool forward) const;
-    int RowMove(int pos, int rows);
+    // rowChanged tells whether the row moved, past the first or the last it does not.
+    int RowMove(int pos, int rows, bool* rowChanged = nullptr);
     void SelectWordAt(int pos);
     void SelectLineAt(int pos);
     bool IsRightToLeftLine(int pos) const;
