@@ -587,13 +587,14 @@ void CBookController::OpenRecent(std::size_t index)
     m_frame.UpdateRecentMenu();
 }
 
-bool CBookController::MergeFile(const std::string& theirs, const std::string& ancestor)
+bool CBookController::MergeFile(const std::string& theirs, const std::string& ancestor,
+                                CNoteBookMerge::Ancestor kind)
 {
     if (!IsOpen())
         return false;
     m_pNotePanel->StoreActiveText();
     m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
-    CBookMerger::Outcome outcome = CBookMerger::Merge(*m_pNoteBook, theirs, ancestor);
+    CBookMerger::Outcome outcome = CBookMerger::Merge(*m_pNoteBook, theirs, ancestor, kind);
     if (!outcome.merged) {
         m_frame.SetMessageText(tr("Ready"));
         return false;
@@ -655,8 +656,9 @@ void CBookController::OfferConflictCopies(const std::string& path)
                 "Merge it into the notebook? Once the notebook is saved, the copy moves to the backups.",
                 copy))
             continue;
+        // The backup is chosen by its time: the copy may not have grown from it.
         const std::string ancestor = CConflictCopies::CommonBackup(path, copy, CBackupStore::DefaultFolder());
-        if (MergeFile(copy, ancestor))
+        if (MergeFile(copy, ancestor, CNoteBookMerge::Ancestor::guessed))
             m_mergedCopies.push_back(copy);
     }
 }

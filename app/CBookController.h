@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CNoteBookMerge.h"
 #include "platform/CFileIdentity.h"
 #include "platform/desktop/CRecentFileList.h"
 
@@ -65,8 +66,10 @@ public:
     // Merges the notebook file theirs into the open notebook against the ancestor file, or two-way
     // (every note of both) without one. The result is shown modified and is never saved by itself;
     // the status line counts what came in and what was kept twice. False when a file could not be
-    // read: the open notebook is then as it was.
-    bool MergeFile(const std::string& theirs, const std::string& ancestor);
+    // read: the open notebook is then as it was. With a guessed ancestor no note of ours is taken
+    // as deleted there.
+    bool MergeFile(const std::string& theirs, const std::string& ancestor,
+                   CNoteBookMerge::Ancestor kind = CNoteBookMerge::Ancestor::exact);
     // Merges what another program saved over the open notebook's file, against the version last
     // read or saved, which the merged version then replaces as the ancestor.
     bool MergeFromDisk();

@@ -102,7 +102,7 @@ std::unique_ptr<CNoteBook> CBookMerger::ReadLike(const CNoteBook& open, const st
 }
 
 CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& theirs,
-                                        const std::string& ancestor)
+                                        const std::string& ancestor, CNoteBookMerge::Ancestor kind)
 {
     WaitCursor wait;
     Outcome outcome;
@@ -119,6 +119,6 @@ CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& thei
         return outcome;
     outcome.merged = std::make_unique<CNoteBook>();
     outcome.result = ancestor.empty() ? CNoteBookMerge::MergeTwoWay(open, *other, *outcome.merged)
-                                      : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged);
+                                      : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged, kind);
     return outcome;
 }

@@ -22,7 +22,8 @@ public:
 
     // With an empty ancestor a two-way merge that keeps every note of both. The open notebook's
     // notes move into the merged one, which takes its place; on failure it is left whole.
-    static Outcome Merge(CNoteBook& open, const std::string& theirs, const std::string& ancestor);
+    static Outcome Merge(CNoteBook& open, const std::string& theirs, const std::string& ancestor,
+                         CNoteBookMerge::Ancestor kind);
 
 private:
     static std::unique_ptr<CNoteBook> ReadLike(const CNoteBook& open, const std::string& path);

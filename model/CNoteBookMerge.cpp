@@ -90,9 +90,10 @@ private:
 class ThreeWay
 {
 public:
-    ThreeWay(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs)
-        : m_ours(ours), m_theirs(theirs), m_oursPrints(CNoteMatcher::Fingerprints(ours)),
-          m_theirsPrints(CNoteMatcher::Fingerprints(theirs)),
+    ThreeWay(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs,
+             bool keepTheirDeletions)
+        : m_keepTheirDeletions(keepTheirDeletions), m_ours(ours), m_theirs(theirs),
+          m_oursPrints(CNoteMatcher::Fingerprints(ours)), m_theirsPrints(CNoteMatcher::Fingerprints(theirs)),
           m_oursMatch(CNoteMatcher::Match(ancestor, m_oursPrints)),
           m_theirsMatch(CNoteMatcher::Match(ancestor, m_theirsPrints)),
           m_order(ours.GetCount() + theirs.GetCount()), m_itemOfTheirs(theirs.GetCount(), kNone),
@@ -124,10 +125,12 @@ private:
             const std::int32_t t = m_theirsMatch.earlierToLater[b];
             const bool oursEdited = m_oursMatch.edited[b];
             if (t == kNone) {
-                // Deleted there: gone, unless we changed it.
+                // Deleted there: gone, unless we changed it or theirs may never have had it.
                 if (oursEdited) {
                     m_order.Append(Side::ours, ourIndex);
                     ++m_result.conflicts;
+                } else if (m_keepTheirDeletions) {
+                    m_order.Append(Side::ours, ourIndex);
                 } else {
                     ++m_result.changes;
                 }
@@ -282,6 +285,7 @@ private:
         return book.CodePageFor(own);
     }
 
+    const bool m_keepTheirDeletions;
     CNoteBook& m_ours;
     CNoteBook& m_theirs;
     std::vector<NoteFingerprint> m_oursPrints;
@@ -299,14 +303,14 @@ private:
 } // namespace
 
 CNoteBookMerge::Result CNoteBookMerge::Merge(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours,
-                                             CNoteBook& theirs, CNoteBook& merged)
+                                             CNoteBook& theirs, CNoteBook& merged, Ancestor kind)
 {
-    return ThreeWay(ancestor, ours, theirs).Run(false, merged);
+    return ThreeWay(ancestor, ours, theirs, kind == Ancestor::guessed).Run(false, merged);
 }
 
 CNoteBookMerge::Result CNoteBookMerge::MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged)
 {
-    return ThreeWay({}, ours, theirs).Run(true, merged);
+    return ThreeWay({}, ours, theirs, true).Run(true, merged);
 }
 
 void CNoteBookMerge::CopySettings(const CNoteBook& from, CNoteBook& to)

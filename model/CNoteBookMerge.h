@@ -20,6 +20,15 @@ class CNoteBookMerge
 public:
     static constexpr const char* kConflictSuffix = " (changed elsewhere)";
 
+    // How sure the merge is that theirs grew from the ancestor. A guessed one (a backup picked by
+    // its time for a sync tool's conflict copy) may hold notes theirs never had: a note missing
+    // there is then not taken as deleted there, and stays as ours has it.
+    enum class Ancestor
+    {
+        exact,
+        guessed
+    };
+
     struct Result
     {
         // What theirs brought: notes changed, added, deleted and moved.
@@ -32,7 +41,7 @@ public:
     // The notes' strings move into merged, leaving ours and theirs without them. Password, view
     // settings, code page, key and path come from ours.
     static Result Merge(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs,
-                        CNoteBook& merged);
+                        CNoteBook& merged, Ancestor kind = Ancestor::exact);
     // Without an ancestor: every note of both, ours' order first, a note of theirs that differs
     // from one of ours with the same title kept after it as a conflict.
     static Result MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged);

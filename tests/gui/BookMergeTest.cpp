@@ -218,6 +218,26 @@ TEST_F(BookMergeTest, ASyncToolsConflictCopyIsOfferedAtOpenAndPutAwayAfterTheSav
     EXPECT_TRUE(fs::exists(dir.File("other.sync-conflict-20261209-101500-ABCDEF1.pelm")));
 }
 
+TEST_F(BookMergeTest, AConflictCopyThatNeverHadANoteOfTheBackupLeavesItInTheNotebook)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}, {"K", "kept"}});
+    Edit(0, "a mine");
+    boxes.answers = {};
+    ASSERT_TRUE(frame->SaveBook());
+    // The copy grew from an older version than the backup, one without K.
+    const std::string copy = dir.File("book (conflicted copy 2026-12-09 101500).pelm");
+    Bytes({{"A", "a"}, {"B", "b theirs"}}).Save(copy);
+    frame->CloseBook();
+
+    boxes.answers = {IDYES};
+    frame->GetBookController().OpenFile(path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    // Merged against the backup (no note kept twice), and K not taken as deleted there.
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "a mine"}, {"B", "b theirs"}, {"K", "kept"}}));
+    ASSERT_TRUE(frame->SaveBook());
+    EXPECT_EQ(OnDisk(path), (Notes{{"A", "a mine"}, {"B", "b theirs"}, {"K", "kept"}}));
+}
+
 namespace {
 
 // Another program saves a notebook with these secrets: written beside and renamed over.

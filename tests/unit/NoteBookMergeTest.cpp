@@ -35,13 +35,14 @@ struct Merged
     CNoteBookMerge::Result result;
 };
 
-Merged Merge3(const Notes& base, const Notes& ours, const Notes& theirs)
+Merged Merge3(const Notes& base, const Notes& ours, const Notes& theirs,
+              CNoteBookMerge::Ancestor kind = CNoteBookMerge::Ancestor::exact)
 {
     CNoteBook b, o, t, m;
     Fill(b, base);
     Fill(o, ours);
     Fill(t, theirs);
-    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b), o, t, m);
+    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b), o, t, m, kind);
     return {Contents(m), result};
 }
 
@@ -147,6 +148,32 @@ TEST(NoteBookMerge, StringsKeepTheirCodePagesAndTheNotebookItsSettingsFromOurs)
     EXPECT_EQ(m2.GetNoteAtIndex(0)->GetTitleCodePage(), TextEncoding::windows1252);
 }
 
+TEST(NoteBookMerge, AGuessedAncestorNeverTakesANoteOfOursAsDeletedThere)
+{
+    // The guess holds k, which the copy never had; ours keeps k unchanged.
+    const Notes base = {{"a", "1"}, {"k", "kept"}, {"b", "2"}, {"c", "3"}, {"d", "4"}, {"e", "5"}};
+    const Notes ours = {{"a", "1 mine"}, {"k", "kept"}, {"b", "2"}, {"d", "4 mine"}, {"e", "5"}};
+    const Notes theirs = {{"n", "new there"}, {"a", "1"}, {"b", "2 theirs"},
+                          {"c", "3"},         {"e", "5"}, {"d", "4 theirs"}};
+
+    const Merged exact = Merge3(base, ours, theirs);
+    EXPECT_EQ(std::count(exact.notes.begin(), exact.notes.end(), Note{"k", "kept"}), 0)
+        << "an exact ancestor takes k as deleted there";
+
+    // Everything else merges as with an exact ancestor: their addition, their edit, their move,
+    // a note changed on both sides kept twice, and our deletion of c.
+    const Merged guessed = Merge3(base, ours, theirs, CNoteBookMerge::Ancestor::guessed);
+    EXPECT_EQ(guessed.notes, (Notes{{"n", "new there"},
+                                    {"a", "1 mine"},
+                                    {"k", "kept"},
+                                    {"b", "2 theirs"},
+                                    {"e", "5"},
+                                    {"d", "4 mine"},
+                                    {"d" + kCopy, "4 theirs"}}));
+    EXPECT_EQ(guessed.result.conflicts, 1u);
+    EXPECT_EQ(guessed.result.changes, exact.result.changes - 1) << "k's deletion is no change";
+}
+
 TEST(NoteBookMerge, TwoWayKeepsEveryNoteOfBoth)
 {
     CNoteBook ours, theirs, merged;
@@ -242,6 +269,15 @@ TEST(NoteBookMerge, RandomEditScriptsLoseNothingAndOneUnchangedSideGivesTheOther
                 std::min({count, o == inOurs.end() ? 0 : o->second, t == inTheirs.end() ? 0 : t->second});
             const auto h = have.find(note);
             EXPECT_GE(h == have.end() ? 0 : h->second, both) << "round " << round << ": " << note.first;
+        }
+        // A guessed ancestor keeps every note the exact one keeps, and no change there gives ours.
+        EXPECT_EQ(Merge3(base, ours, base, CNoteBookMerge::Ancestor::guessed).notes, ours)
+            << "round " << round;
+        const std::map<Note, int> guessed =
+            Count(Merge3(base, ours, theirs, CNoteBookMerge::Ancestor::guessed).notes);
+        for (const auto& [note, count] : Count(merged.notes)) {
+            const auto g = guessed.find(note);
+            EXPECT_GE(g == guessed.end() ? 0 : g->second, count) << "round " << round << ": " << note.first;
         }
         // Two-way: every note of both.
         CNoteBook o, t, m;
