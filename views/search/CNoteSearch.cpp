@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <vector>
 
@@ -31,10 +32,13 @@ private:
 };
 
 // The occurrences in each note, its title counting once. The scan is bound by reading memory, so
-// two threads share it while the window waits; neither changes anything.
+// both cores share it while the window waits; neither changes anything. They take the notes in
+// runs from one counter, so that a core the system lends elsewhere for a moment holds nobody up.
 std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const std::string& text)
 {
     std::vector<std::uint32_t> counts(noteBook.GetCount());
+    constexpr std::size_t kRun = 2048;
+    std::atomic<std::size_t> nextRun{0};
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
     const auto countRange = [&](std::size_t from, std::size_t to) {
@@ -51,10 +55,21 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const std::st
                         static_cast<std::uint32_t>(Field(note.GetText()).Count(text));
         }
     };
-    const std::size_t half = counts.size() / 2;
-    auto secondHalf = std::async(std::launch::async, countRange, half, counts.size());
-    countRange(0, half);
-    secondHalf.get();
+    const auto countRuns = [&] {
+        for (;;) {
+            const std::size_t from = nextRun.fetch_add(kRun, std::memory_order_relaxed);
+            if (from >= counts.size())
+                return;
+            countRange(from, std::min(from + kRun, counts.size()));
+        }
+    };
+    if (counts.size() <= kRun) {
+        countRuns();
+        return counts;
+    }
+    auto helper = std::async(std::launch::async, countRuns);
+    countRuns();
+    helper.get();
     return counts;
 }
 
