@@ -15,6 +15,9 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 // The real main frame on the offscreen platform, shown at a usual size with a new notebook.
@@ -44,6 +47,22 @@ inline double PeakResidentMB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// A figure of /proc/self/status, such as "RssAnon:", in MB; 0 when it is not there.
+inline double ProcStatusMB(const char* field)
+{
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    double kb = 0;
+    const std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, field, length) == 0)
+            kb = std::atof(line + length);
+    std::fclose(status);
+    return kb / 1024.0;
 }
 
 // The real frame with a mass notebook open, for the benchmarks of commands.

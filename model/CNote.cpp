@@ -1,5 +1,6 @@
 #include "model/CNote.h"
 
+#include "model/CBodyWriter.h"
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
 #include "model/CTextCodec.h"
@@ -129,18 +130,13 @@ void CNote::WriteRecord(CBufferedFile& file, const std::string& text, TextEncodi
     const auto x = static_cast<std::uint32_t>(textSize);
     const auto l = static_cast<std::uint32_t>(length);
 
-    CByteBuffer body;
-    if (!body.Allocate(l))
-        throw std::bad_alloc();
+    file.Write(&m_serial, sizeof m_serial);
+    file.Write(&l, sizeof l);
+    CBodyWriter body(file, l);
     body.Put(&t, sizeof t);
     body.Put(storedTitle.c_str(), t);
     body.Put(&x, sizeof x);
     body.Put(storedText.c_str(), x);
-    body.Encipher(kNoteBookKey);
-
-    file.Write(&m_serial, sizeof m_serial);
-    file.Write(&l, sizeof l);
-    file.Write(body.GetData(), l);
 }
 
 void CNote::ReadRecord(CBufferedFile& file, CTextCodec& fromWindows1252)

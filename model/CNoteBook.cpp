@@ -5,13 +5,13 @@
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteBookWriter.h"
-#include "model/CaseFold.h"
+#include "model/CTitleSorter.h"
 #include "model/INoteBookFrame.h"
 #include "model/NoteChanges.h"
+#include "platform/CDisposer.h"
 #include "platform/DebugTrace.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace {
 
@@ -34,7 +34,10 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
         m_notes.push_back(std::move(note));
     else
         m_notes.insert(m_notes.begin(), std::move(note));
-    m_bySerial.emplace(raw->GetSerial(), raw);
+    const auto serial = static_cast<std::size_t>(raw->GetSerial());
+    if (serial >= m_bySerial.size())
+        m_bySerial.resize(serial + 1);
+    m_bySerial[serial] = raw;
     CountNoteChange();
     if (markModified)
         SetModified();
@@ -44,7 +47,7 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
 void CNoteBook::Reserve(std::size_t notes)
 {
     m_notes.reserve(notes);
-    m_bySerial.reserve(notes);
+    m_bySerial.reserve(m_bySerial.size() + notes + 1);
 }
 
 NotePosition CNoteBook::GetNextPosition(NotePosition position) const
@@ -72,8 +75,9 @@ std::ptrdiff_t CNoteBook::IndexOf(std::int32_t serial) const
 
 CNote* CNoteBook::FindNote(std::int32_t serial) const
 {
-    const auto it = m_bySerial.find(serial);
-    return it == m_bySerial.end() ? nullptr : it->second;
+    if (serial < 0 || static_cast<std::size_t>(serial) >= m_bySerial.size())
+        return nullptr;
+    return m_bySerial[static_cast<std::size_t>(serial)];
 }
 
 void CNoteBook::RemoveNote(std::int32_t serial)
@@ -81,7 +85,7 @@ void CNoteBook::RemoveNote(std::int32_t serial)
     const std::ptrdiff_t index = IndexOf(serial);
     if (index < 0)
         return;
-    m_bySerial.erase(serial);
+    m_bySerial[static_cast<std::size_t>(serial)] = nullptr;
     m_notes.erase(m_notes.begin() + index);
     SetModified();
 }
@@ -99,112 +103,26 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
     CountNoteChange();
 }
 
-namespace {
-
-// The bytes a title is stored as, one at a time, folded; a character Windows-1252 lacks comes
-// after every byte.
-class StoredBytes
-{
-public:
-    StoredBytes(const std::string& utf8, TextEncoding codePage)
-        : m_text(utf8), m_decode(codePage == TextEncoding::windows1252)
-    {
-    }
-
-    bool AtEnd() const { return m_pos >= m_text.size(); }
-
-    unsigned Next()
-    {
-        const auto byte = static_cast<unsigned char>(m_text[m_pos]);
-        char32_t codePoint;
-        if (!m_decode || byte < 0x80 || !CTextCodec::DecodeUtf8(m_text, m_pos, codePoint)) {
-            ++m_pos;
-            return FoldCase(byte);
-        }
-        const int stored = CTextCodec::Windows1252Byte(codePoint);
-        return stored >= 0 ? static_cast<unsigned>(stored) : 0x100 + codePoint;
-    }
-
-private:
-    const std::string& m_text;
-    bool m_decode;
-    std::size_t m_pos = 0;
-};
-
-// A title as a key whose bytes compare as the titles do: the bytes it is stored as, A to Z folded,
-// and a character the code page lacks after every byte. Byte 0xFF is written FF 00 and such a
-// character FF 01 and its code point in three bytes, which keeps that order byte by byte.
-void AppendSortKey(const std::string& title, TextEncoding codePage, std::string& key)
-{
-    StoredBytes bytes(title, codePage);
-    while (!bytes.AtEnd()) {
-        const unsigned symbol = bytes.Next();
-        if (symbol < 0xFF) {
-            key += static_cast<char>(symbol);
-        } else if (symbol == 0xFF) {
-            key += "\xFF";
-            key += '\0';
-        } else {
-            const unsigned codePoint = symbol - 0x100;
-            key += "\xFF\x01";
-            key += static_cast<char>(codePoint >> 16);
-            key += static_cast<char>((codePoint >> 8) & 0xFF);
-            key += static_cast<char>(codePoint & 0xFF);
-        }
-    }
-}
-
-} // namespace
-
 int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEncoding codePageA,
                              TextEncoding codePageB)
 {
     std::string x;
     std::string y;
-    AppendSortKey(a, codePageA, x);
-    AppendSortKey(b, codePageB, y);
+    CTitleSorter::AppendKey(a, codePageA, x);
+    CTitleSorter::AppendKey(b, codePageB, y);
     const int order = x.compare(y);
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
 void CNoteBook::SortByTitle()
 {
-    // The keys side by side in one block: the sort then compares bytes in a few megabytes instead of
-    // following a pointer to every title.
     const std::size_t n = m_notes.size();
-    struct Item
-    {
-        std::size_t offset;
-        std::size_t length;
-        std::size_t index;
-    };
-    std::string keys;
-    std::vector<Item> items(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const CNote& note = *m_notes[i];
-        items[i].offset = keys.size();
-        AppendSortKey(note.GetTitle(), CodePageFor(note.GetTitleCodePage()), keys);
-        items[i].length = keys.size() - items[i].offset;
-        items[i].index = i;
-    }
-    const auto key = [&keys](const Item& item) {
-        return std::string_view(keys).substr(item.offset, item.length);
-    };
-    std::stable_sort(items.begin(), items.end(),
-                     [&key](const Item& a, const Item& b) { return key(a) < key(b); });
-    std::vector<std::size_t> order(n);
-    for (std::size_t j = 0; j < n; ++j)
-        order[j] = items[j].index;
-
-    // One trace line for each note placed ahead of a note that stood before it: the one it
-    // passes that stood first.
-    std::vector<std::size_t> firstAfter(n + 1, n);
-    for (std::size_t j = n; j-- > 0;)
-        firstAfter[j] = std::min(firstAfter[j + 1], order[j]);
-    for (std::size_t j = 0; j < n; ++j)
-        if (firstAfter[j + 1] < order[j])
-            DebugTrace("Placing %s BEFORE %s", m_notes[order[j]]->GetTitle().c_str(),
-                       m_notes[firstAfter[j + 1]]->GetTitle().c_str());
+    CTitleSorter sorter(n);
+    for (const auto& note : m_notes)
+        sorter.Add(note->GetTitle(), CodePageFor(note->GetTitleCodePage()));
+    const std::vector<std::size_t> order = sorter.Order();
+    if (DebugTraceEnabled())
+        TraceExchanges(order);
 
     std::vector<std::unique_ptr<CNote>> sorted;
     sorted.reserve(n);
@@ -214,11 +132,30 @@ void CNoteBook::SortByTitle()
     SetModified();
 }
 
+// One trace line for each note placed ahead of a note that stood before it: the one it passes that
+// stood first. Only when someone reads the lines: each one visits two notes anywhere in memory.
+void CNoteBook::TraceExchanges(const std::vector<std::size_t>& order) const
+{
+    const std::size_t n = order.size();
+    std::vector<std::size_t> firstAfter(n + 1, n);
+    for (std::size_t j = n; j-- > 0;)
+        firstAfter[j] = std::min(firstAfter[j + 1], order[j]);
+    for (std::size_t j = 0; j < n; ++j)
+        if (firstAfter[j + 1] < order[j])
+            DebugTrace("Placing %s BEFORE %s", m_notes[order[j]]->GetTitle().c_str(),
+                       m_notes[firstAfter[j + 1]]->GetTitle().c_str());
+}
+
 void CNoteBook::Clear()
 {
     CNote::ResetSerials();
-    m_bySerial.clear();
+    // A million notes take most of a second to free: not on the caller's time.
+    if (!m_notes.empty()) {
+        CDisposer::Later(std::move(m_notes));
+        CDisposer::Later(std::move(m_bySerial));
+    }
     m_notes.clear();
+    m_bySerial.clear();
     CountNoteChange();
     m_password.clear();
     m_secret.reset();

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CNoteBookSecret;
@@ -120,12 +119,15 @@ public:
                              TextEncoding codePageB = TextEncoding::utf8);
 
 private:
+    void TraceExchanges(const std::vector<std::size_t>& order) const;
+
     CFilePath m_path;
     bool m_modified = false;
     INoteBookFrame* m_mainFrame = nullptr;
     bool m_mainFrameLooked = false;
     std::vector<std::unique_ptr<CNote>> m_notes;
-    std::unordered_map<std::int32_t, CNote*> m_bySerial;
+    // Indexed by serial number; null where a note was removed or belongs to another notebook.
+    std::vector<CNote*> m_bySerial;
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
     CViewSettings m_viewSettings;

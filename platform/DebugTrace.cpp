@@ -25,9 +25,14 @@ bool TraceToStderr()
 
 } // namespace
 
+bool DebugTraceEnabled()
+{
+    return Sink() || TraceToStderr();
+}
+
 void DebugTrace(const char* format, ...)
 {
-    if (!Sink() && !TraceToStderr())
+    if (!DebugTraceEnabled())
         return;
 
     va_list args;

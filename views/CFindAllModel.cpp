@@ -64,19 +64,30 @@ CFindAll::State CFindAllModel::Step(CFindAll::Clock::time_point deadline)
     if (!m_book)
         return m_search.GetState();
     const CFindAll::State state = m_search.Step(*m_book, deadline);
-    const int found = static_cast<int>(m_search.GetResults().size());
-    if (found > m_shown) {
-        beginInsertRows(QModelIndex(), m_shown, found - 1);
-        m_shown = found;
-        endInsertRows();
-    }
+    ShowFound(state != CFindAll::State::Running);
     return state;
+}
+
+// Every batch of rows makes the view lay out the whole list again, so after the first rows they
+// come in batches at least as large as what is shown: a million rows are then laid out about twenty
+// times, not once per slice of the search.
+void CFindAllModel::ShowFound(bool all)
+{
+    constexpr int kFirstRows = 256;
+    const int found = static_cast<int>(m_search.GetResults().size());
+    const int waiting = found - m_shown;
+    if (waiting <= 0 || (!all && m_shown >= kFirstRows && waiting < m_shown))
+        return;
+    beginInsertRows(QModelIndex(), m_shown, found - 1);
+    m_shown = found;
+    endInsertRows();
 }
 
 void CFindAllModel::Refresh(std::int32_t serial)
 {
     if (!m_book)
         return;
+    ShowFound(true);
     const CFindAll::Change change = m_search.PlanRefresh(*m_book, serial);
     switch (change.kind) {
     case CFindAll::Change::Changed: {

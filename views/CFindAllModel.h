@@ -70,6 +70,8 @@ private:
     QVariant LineData(const QModelIndex& index, int role) const;
     void DropChildren(int row);
     void ShiftExpandedRows(int from, int by);
+    // Announces the rows found since the last announcement; all of them, or only a batch worth it.
+    void ShowFound(bool all);
 
     CFindAll m_search;
     const CNoteBook* m_book = nullptr;

@@ -628,3 +628,28 @@ TEST_F(NoteBookFile, NonAsciiPasswordOfAUtf8NotebookOpensOnlyWithItself)
     EXPECT_FALSE(again.ReadFile(Path()));
     ExpectFailedRead(again, local, kCannotRead);
 }
+
+// Bodies longer than the writer's stretch of enciphering, one a whole number of key lengths longer
+// and one not, come out byte for byte as the layout says.
+TEST_F(NoteBookFile, LongBodiesAreWrittenByteForByte)
+{
+    std::string longText;
+    for (int i = 0; longText.size() < 200001; ++i)
+        longText += "line " + std::to_string(i) + "\n";
+    longText.resize(200001);
+    std::string wholeKeys(61440 * 2 - 8 - 11 - 1, 'k'); // with its title the body is two stretches
+    CNoteBook book;
+    book.AddNote(true, true)->SetText(longText);
+    book.AddNote(true, true)->SetText(wholeKeys);
+    book.AddNote(true, true)->SetText("short");
+    ASSERT_TRUE(book.WriteFile(Path()));
+
+    Header h;
+    h.count = 3;
+    NoteBookBytes expected;
+    expected.Head(h)
+        .Note(1, "New Note 1", longText)
+        .Note(2, "New Note 2", wholeKeys)
+        .Note(3, "New Note 3", "short");
+    EXPECT_TRUE(NoteBookBytes::Load(Path()) == expected.bytes);
+}

@@ -174,3 +174,54 @@ TEST(NoteBook, ClearEmptiesPasswordAndPathButKeepsModifiedFlag)
     EXPECT_EQ(book.GetPath().GetBaseName(), "");
     EXPECT_TRUE(book.IsModified());
 }
+
+// Titles made to share long beginnings, differ only in case, repeat and end early, many enough for
+// the sort to split its work; the order must be that of a stable sort on the folded bytes.
+TEST(NoteBook, SortOfManyTitlesMatchesAStableSortOnFoldedBytes)
+{
+    const std::vector<std::string> pieces = {"a", "A", "b", "_", "z", "Z", "\xC3\xA9", "meeting notes of ",
+                                             "1", ""};
+    std::mt19937 rng(11);
+    CNoteBook book;
+    book.Clear();
+    for (int i = 0; i < 70000; ++i) {
+        std::string title;
+        for (int k = static_cast<int>(rng() % 6); k > 0; --k)
+            title += pieces[rng() % pieces.size()];
+        book.AddNote(true, false)->SetTitle(title);
+    }
+    std::vector<std::pair<std::string, std::int32_t>> expected;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        expected.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetSerial());
+    const auto folded = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return std::vector<unsigned char>(s.begin(), s.end());
+    };
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](const auto& x, const auto& y) { return folded(x.first) < folded(y.first); });
+
+    book.SortByTitle();
+    ASSERT_EQ(book.GetCount(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(book.GetNoteAtIndex(i)->GetSerial(), expected[i].second) << "at " << i;
+}
+
+TEST(NoteBook, FindNoteFollowsAddRemoveAndClear)
+{
+    CNoteBook book;
+    book.Clear();
+    AddTitled(book, {"a", "b", "c"});
+    book.RemoveNote(2);
+    EXPECT_EQ(book.FindNote(2), nullptr);
+    EXPECT_EQ(book.FindNote(3)->GetTitle(), "c");
+    EXPECT_EQ(book.FindNote(0), nullptr);
+    EXPECT_EQ(book.FindNote(-1), nullptr);
+    EXPECT_EQ(book.FindNote(4), nullptr);
+    book.Clear();
+    EXPECT_EQ(book.FindNote(1), nullptr);
+    EXPECT_EQ(book.GetCount(), 0u);
+    EXPECT_EQ(book.AddNote(true, false)->GetSerial(), 1);
+    EXPECT_EQ(book.FindNote(1), book.GetNoteAtIndex(0));
+}

@@ -6,20 +6,23 @@
 #include "platform/MessageBox.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <vector>
 
 namespace {
 
 // The occurrences in each note, its title counting once. The scan is bound by reading memory, so
-// two threads share it while the window waits; neither changes anything.
+// both cores share it while the window waits; neither changes anything. They take the notes in
+// runs from one counter, so that a core the system lends elsewhere for a moment holds nobody up.
 std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFinder& finder)
 {
     std::vector<std::uint32_t> counts(noteBook.GetCount());
+    constexpr std::size_t kRun = 2048;
+    std::atomic<std::size_t> nextRun{0};
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
-    const auto countRange = [&](std::size_t from, std::size_t to) {
-        CNoteFinder find = finder; // each thread folds into its own buffers
+    const auto countRange = [&](CNoteFinder& find, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             if (i + 8 < to)
                 __builtin_prefetch(noteBook.GetNoteAtIndex(i + 8));
@@ -33,10 +36,22 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFi
                         static_cast<std::uint32_t>(find.Count(note.GetText()));
         }
     };
-    const std::size_t half = counts.size() / 2;
-    auto secondHalf = std::async(std::launch::async, countRange, half, counts.size());
-    countRange(0, half);
-    secondHalf.get();
+    const auto countRuns = [&] {
+        CNoteFinder find = finder; // each thread folds into its own buffers
+        for (;;) {
+            const std::size_t from = nextRun.fetch_add(kRun, std::memory_order_relaxed);
+            if (from >= counts.size())
+                return;
+            countRange(find, from, std::min(from + kRun, counts.size()));
+        }
+    };
+    if (counts.size() <= kRun) {
+        countRuns();
+        return counts;
+    }
+    auto helper = std::async(std::launch::async, countRuns);
+    countRuns();
+    helper.get();
     return counts;
 }
 

@@ -1,0 +1,151 @@
+#include "model/CTitleSorter.h"
+
+#include "model/CaseFold.h"
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+#include <string_view>
+
+namespace {
+
+// Below this many titles a second thread costs more than it saves.
+constexpr std::size_t kParallelFrom = 1 << 16;
+
+// The bytes a Windows-1252 title is stored as, one at a time, folded; a character the code page
+// lacks comes after every byte.
+class StoredBytes
+{
+public:
+    explicit StoredBytes(const std::string& utf8) : m_text(utf8) {}
+
+    bool AtEnd() const { return m_pos >= m_text.size(); }
+
+    unsigned Next()
+    {
+        const auto byte = static_cast<unsigned char>(m_text[m_pos]);
+        char32_t codePoint;
+        if (byte < 0x80 || !CTextCodec::DecodeUtf8(m_text, m_pos, codePoint)) {
+            ++m_pos;
+            return FoldCase(byte);
+        }
+        const int stored = CTextCodec::Windows1252Byte(codePoint);
+        return stored >= 0 ? static_cast<unsigned>(stored) : 0x100 + codePoint;
+    }
+
+private:
+    const std::string& m_text;
+    std::size_t m_pos = 0;
+};
+
+void AppendSymbol(unsigned symbol, std::string& key)
+{
+    if (symbol < 0xFF) {
+        key += static_cast<char>(symbol);
+    } else if (symbol == 0xFF) {
+        key += "\xFF";
+        key += '\0';
+    } else {
+        const unsigned codePoint = symbol - 0x100;
+        key += "\xFF\x01";
+        key += static_cast<char>(codePoint >> 16);
+        key += static_cast<char>((codePoint >> 8) & 0xFF);
+        key += static_cast<char>(codePoint & 0xFF);
+    }
+}
+
+// Eight key bytes as one number that compares as they do.
+unsigned long long BigEndian(std::string_view bytes)
+{
+    unsigned char word[8] = {};
+    std::memcpy(word, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+    unsigned long long value = 0;
+    for (const unsigned char byte : word)
+        value = (value << 8) | byte;
+    return value;
+}
+
+} // namespace
+
+CTitleSorter::CTitleSorter(std::size_t titles)
+{
+    m_starts.reserve(titles + 1);
+    m_starts.push_back(0);
+    m_keys.reserve(titles * 24);
+}
+
+void CTitleSorter::AppendKey(const std::string& title, TextEncoding codePage, std::string& key)
+{
+    if (codePage == TextEncoding::windows1252 && !CTextCodec::IsAscii(title)) {
+        StoredBytes bytes(title);
+        while (!bytes.AtEnd())
+            AppendSymbol(bytes.Next(), key);
+        return;
+    }
+    // Stored as they stand: only the fold to do.
+    for (const char c : title)
+        AppendSymbol(FoldCase(static_cast<unsigned char>(c)), key);
+}
+
+void CTitleSorter::Add(const std::string& title, TextEncoding codePage)
+{
+    AppendKey(title, codePage, m_keys);
+    m_starts.push_back(m_keys.size());
+}
+
+CTitleSorter::Entry CTitleSorter::MakeEntry(std::size_t index) const
+{
+    const std::string_view key =
+        std::string_view(m_keys).substr(m_starts[index], m_starts[index + 1] - m_starts[index]);
+    return {BigEndian(key), key.size() > 8 ? BigEndian(key.substr(8)) : 0, index};
+}
+
+// Keys that agree in their first sixteen bytes (zero past an end) are compared whole; the place
+// breaks a tie, which keeps the sort stable.
+bool CTitleSorter::Before(const Entry& a, const Entry& b) const
+{
+    if (a.head != b.head)
+        return a.head < b.head;
+    if (a.next != b.next)
+        return a.next < b.next;
+    const std::string_view keys(m_keys);
+    const int order = keys.substr(m_starts[a.index], m_starts[a.index + 1] - m_starts[a.index])
+                          .compare(keys.substr(m_starts[b.index], m_starts[b.index + 1] - m_starts[b.index]));
+    return order != 0 ? order < 0 : a.index < b.index;
+}
+
+void CTitleSorter::SortRange(std::vector<Entry>& entries, std::size_t from, std::size_t to) const
+{
+    std::sort(entries.begin() + static_cast<std::ptrdiff_t>(from),
+              entries.begin() + static_cast<std::ptrdiff_t>(to),
+              [this](const Entry& a, const Entry& b) { return Before(a, b); });
+}
+
+std::vector<std::size_t> CTitleSorter::Order() const
+{
+    const std::size_t n = m_starts.size() - 1;
+    std::vector<Entry> entries(n);
+    for (std::size_t i = 0; i < n; ++i)
+        entries[i] = MakeEntry(i);
+
+    std::vector<std::size_t> order(n);
+    if (n < kParallelFrom) {
+        SortRange(entries, 0, n);
+        for (std::size_t i = 0; i < n; ++i)
+            order[i] = entries[i].index;
+        return order;
+    }
+    // Two halves on two cores, then one merge.
+    const std::size_t half = n / 2;
+    auto second = std::async(std::launch::async, [&] { SortRange(entries, half, n); });
+    SortRange(entries, 0, half);
+    second.get();
+    const auto before = [this](const Entry& a, const Entry& b) { return Before(a, b); };
+    auto a = entries.begin();
+    auto b = entries.begin() + static_cast<std::ptrdiff_t>(half);
+    const auto aEnd = b;
+    const auto bEnd = entries.end();
+    for (std::size_t& out : order)
+        out = (b == bEnd || (a != aEnd && !before(*b, *a))) ? (a++)->index : (b++)->index;
+    return order;
+}

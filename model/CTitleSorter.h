@@ -1,0 +1,40 @@
+#pragma once
+
+#include "model/CTextCodec.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The order of the title sort for many titles at once. Each title becomes a key whose bytes compare
+// as the titles do: the bytes the title is stored as, A to Z folded, as unsigned values. The keys
+// lie side by side in one block, and the sort compares their first sixteen bytes, held beside each
+// title's index, before it looks at the rest.
+class CTitleSorter
+{
+public:
+    explicit CTitleSorter(std::size_t titles = 0);
+
+    void Add(const std::string& title, TextEncoding codePage);
+    // The places of the titles added, ascending; equal titles keep the order they were added in.
+    std::vector<std::size_t> Order() const;
+
+    // The key of one title: a character the code page lacks comes after every byte. Byte 0xFF is
+    // written FF 00 and such a character FF 01 and its code point in three bytes.
+    static void AppendKey(const std::string& title, TextEncoding codePage, std::string& key);
+
+private:
+    struct Entry
+    {
+        unsigned long long head; // key bytes 0 to 7, big-endian, zero past the key's end
+        unsigned long long next; // key bytes 8 to 15
+        std::size_t index;
+    };
+
+    Entry MakeEntry(std::size_t index) const;
+    bool Before(const Entry& a, const Entry& b) const;
+    void SortRange(std::vector<Entry>& entries, std::size_t from, std::size_t to) const;
+
+    std::string m_keys;
+    std::vector<std::size_t> m_starts; // where each key begins, and one past the last
+};
