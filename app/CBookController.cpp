@@ -9,9 +9,9 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
-#include "platform/CAncestorStore.h"
 #include "model/CNoteBookWriter.h"
 #include "model/PasswordPrompt.h"
+#include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "platform/CConflictCopies.h"
 #include "platform/CRecoverySlot.h"
@@ -57,6 +57,17 @@ std::string Format(const char* text, const std::string& name)
 bool AskAbout(const char* question, const std::string& path, unsigned buttons = MB_YESNO)
 {
     return AfxMessageBox(Format(question, ShownName(path)), buttons | MB_ICONQUESTION) == IDYES;
+}
+
+// Keeps the file at path in the store and returns what the file is then: keeping it links it, which
+// moves its inode's time. When it changed meanwhile, what it was before, so that the change is seen.
+CFileIdentity KeepVersion(CAncestorStore& store, const std::string& path)
+{
+    const CFileIdentity before = CFileIdentity::Of(path);
+    if (!store.Keep(path))
+        return before;
+    const CFileIdentity after = CFileIdentity::Of(path);
+    return after.SameContentsAs(before) ? after : before;
 }
 
 } // namespace
@@ -213,8 +224,7 @@ void CBookController::OpenFile(const std::string& path)
         m_frame.UpdateCommandStates();
         return;
     }
-    SetOnDisk(CFileIdentity::Of(path));
-    m_ancestor->Keep(path);
+    SetOnDisk(KeepVersion(*m_ancestor, path));
     Remember(path);
     m_frame.UpdateCommandStates();
     OfferConflictCopies(path);
@@ -248,7 +258,8 @@ void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const s
     m_frame.UpdateCommandStates();
 }
 
-// Whether the notebook's file is no longer the one the changes in the copy began from. A copy
+// Whether the notebook's file is no longer the one the changes in the copy began from; the links
+// made to it and removed since (the kept version, backups) move only its inode's time. A copy
 // from before the file was recorded beside it goes by the times.
 bool CBookController::ChangedSince(const LeftCopy& left)
 {
@@ -256,7 +267,7 @@ bool CBookController::ChangedSince(const LeftCopy& left)
         return false;
     const CFileIdentity now = CFileIdentity::Of(left.path);
     if (left.base.Exists())
-        return now != left.base;
+        return !now.SameContentsAs(left.base);
     return now.Exists() && !IsNewer(CFileIdentity::Of(left.copy), now);
 }
 
@@ -486,10 +497,9 @@ bool CBookController::Write(const std::string& path)
     QString status = tr("Ready");
     if (written) {
         m_recovery->Discard();
-        SetOnDisk(CFileIdentity::Of(path));
+        SetOnDisk(KeepVersion(*m_ancestor, path));
         m_noticed = CFileIdentity();
         m_oldPassphraseOnDisk = false;
-        m_ancestor->Keep(path);
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
         Remember(path);
@@ -606,14 +616,20 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
 
 bool CBookController::MergeFromDisk()
 {
+    return IsOpen() && MergeDiskAgainst(m_ancestor->GetPath());
+}
+
+bool CBookController::MergeDiskAgainst(const std::string& ancestor)
+{
     if (!IsOpen() || !m_pNoteBook->GetPath().HasPath())
         return false;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     auto next = std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder());
-    const CFileIdentity disk = CFileIdentity::Of(path);
-    const std::string theirs = next->Keep(path) ? next->GetPath() : path;
-    if (!MergeFile(theirs, m_ancestor->GetPath()))
+    const CFileIdentity disk = KeepVersion(*next, path);
+    const std::string kept = next->GetPath();
+    const std::string theirs = kept.empty() ? path : kept;
+    if (!MergeFile(theirs, ancestor))
         return false;
     m_ancestor = std::move(next);
     SetOnDisk(disk);

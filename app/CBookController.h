@@ -111,6 +111,9 @@ private:
     // that another Pelmora has open.
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
     bool ChangedOnDisk() const;
+    // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
+    // merged becomes the version Save compares with and the next merge's ancestor.
+    bool MergeDiskAgainst(const std::string& ancestor);
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
                        const CFileIdentity& base);

@@ -90,7 +90,8 @@ void CAncestorStore::Drop()
 
 std::string CAncestorStore::GetPath() const
 {
-    if (m_kept.empty() || CFileIdentity::Of(m_kept) != m_identity)
+    // Links to it come and go as the notebook is replaced or backed up, moving only its inode's time.
+    if (m_kept.empty() || !CFileIdentity::Of(m_kept).SameContentsAs(m_identity))
         return {};
     return m_kept;
 }

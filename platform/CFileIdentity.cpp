@@ -74,6 +74,13 @@ bool CFileIdentity::operator==(const CFileIdentity& other) const
            m_hash == other.m_hash;
 }
 
+bool CFileIdentity::SameContentsAs(const CFileIdentity& other) const
+{
+    return m_exists && other.m_exists && m_device == other.m_device && m_inode == other.m_inode &&
+           m_size == other.m_size && m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec &&
+           (!m_hashed || !other.m_hashed || m_hash == other.m_hash);
+}
+
 std::string CFileIdentity::ToText() const
 {
     if (!m_exists)

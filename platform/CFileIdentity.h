@@ -18,6 +18,9 @@ public:
     // True when both describe the same file with the same contents.
     bool operator==(const CFileIdentity& other) const;
     bool operator!=(const CFileIdentity& other) const { return !(*this == other); }
+    // True when both describe the same file with the same contents, though a link made to it
+    // since (a backup) moved the time of its inode.
+    bool SameContentsAs(const CFileIdentity& other) const;
 
     std::int64_t GetModifiedSeconds() const { return m_mtimeSec; }
     std::int64_t GetModifiedNanoseconds() const { return m_mtimeNsec; }
