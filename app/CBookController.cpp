@@ -41,6 +41,7 @@ const char* const kRecoverChanged =
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
     "stay?\n\nYes: open them as a new notebook; the file stays as it is. No: give the unsaved changes "
     "up. Cancel: decide later; nothing is opened now.";
+const char* const kRecoverMerge = " Merge: open them with the file's changes merged in.";
 
 // The file's name as the questions show it.
 std::string ShownName(const std::string& path)
@@ -276,8 +277,13 @@ CBookController::RecoveryChoice CBookController::AskRecovery(const LeftCopy& lef
     const std::string shown = left.path.empty() ? "Untitled" : left.path;
     if (!ChangedSince(left))
         return AskAbout(kRecover, shown) ? RecoveryChoice::Recover : RecoveryChoice::GiveUp;
-    switch (AfxMessageBox(Format(kRecoverChanged, ShownName(shown)),
-                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3)) {
+    // A file that is gone has nothing to merge.
+    const bool canMerge = CFileIdentity::Of(left.path).Exists();
+    const std::string question = std::string(kRecoverChanged) + (canMerge ? kRecoverMerge : "");
+    switch (AfxMessageBox(Format(question.c_str(), ShownName(shown)),
+                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | (canMerge ? MB_MERGE : 0u))) {
+    case IDMERGE:
+        return RecoveryChoice::Merge;
     case IDYES:
         return RecoveryChoice::OpenSeparately;
     case IDNO:
@@ -293,6 +299,16 @@ bool CBookController::ApplyRecovery(LeftCopy& left, RecoveryChoice choice)
     case RecoveryChoice::Recover:
         OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
         return true;
+    case RecoveryChoice::Merge: {
+        // Only the very version the changes began from is their ancestor; any other could take a
+        // note of theirs as deleted, so without it every note of both stays.
+        const std::string ancestor =
+            CBackupStore::FindVersion(left.path, CBackupStore::DefaultFolder(), left.base);
+        OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
+        if (IsOpen())
+            MergeDiskAgainst(ancestor);
+        return true;
+    }
     case RecoveryChoice::OpenSeparately: {
         // A notebook of its own, whose copies never mix with the file's.
         auto own = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());

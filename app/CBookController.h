@@ -73,11 +73,11 @@ public:
 
 private:
     // What the user does with unsaved changes that a Pelmora which ended without saving left in a
-    // recovery copy. A merge of the copy with a notebook changed since would be one more answer,
-    // asked in AskRecovery and carried out in ApplyRecovery.
+    // recovery copy; Merge takes in the changes of a notebook file changed since.
     enum class RecoveryChoice
     {
         Recover,
+        Merge,
         OpenSeparately,
         GiveUp,
         Later
