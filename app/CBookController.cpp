@@ -41,6 +41,7 @@ const char* const kRecoverChanged =
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
     "stay?\n\nYes: open them as a new notebook; the file stays as it is. No: give the unsaved changes "
     "up. Cancel: decide later; nothing is opened now.";
+const char* const kRecoverMerge = " Merge: open them with the file's changes merged in.";
 
 // The file's name as the questions show it.
 std::string ShownName(const std::string& path)
@@ -57,6 +58,17 @@ std::string Format(const char* text, const std::string& name)
 bool AskAbout(const char* question, const std::string& path, unsigned buttons = MB_YESNO)
 {
     return AfxMessageBox(Format(question, ShownName(path)), buttons | MB_ICONQUESTION) == IDYES;
+}
+
+// Keeps the file at path in the store and returns what the file is then: keeping it links it, which
+// moves its inode's time. When it changed meanwhile, what it was before, so that the change is seen.
+CFileIdentity KeepVersion(CAncestorStore& store, const std::string& path)
+{
+    const CFileIdentity before = CFileIdentity::Of(path);
+    if (!store.Keep(path))
+        return before;
+    const CFileIdentity after = CFileIdentity::Of(path);
+    return after.HasSameContents(before) ? after : before;
 }
 
 } // namespace
@@ -213,9 +225,7 @@ void CBookController::OpenFile(const std::string& path)
         m_frame.UpdateCommandStates();
         return;
     }
-    // Keeping the ancestor links the file, which changes its inode's time: its identity comes after.
-    m_ancestor->Keep(path);
-    SetOnDisk(CFileIdentity::Of(path));
+    SetOnDisk(KeepVersion(*m_ancestor, path));
     Remember(path);
     m_frame.UpdateCommandStates();
     OfferConflictCopies(path);
@@ -249,7 +259,8 @@ void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const s
     m_frame.UpdateCommandStates();
 }
 
-// Whether the notebook's file is no longer the one the changes in the copy began from. A copy
+// Whether the notebook's file is no longer the one the changes in the copy began from; the links
+// made to it and removed since (the kept version, backups) move only its inode's time. A copy
 // from before the file was recorded beside it goes by the times.
 bool CBookController::ChangedSince(const LeftCopy& left)
 {
@@ -257,7 +268,7 @@ bool CBookController::ChangedSince(const LeftCopy& left)
         return false;
     const CFileIdentity now = CFileIdentity::Of(left.path);
     if (left.base.Exists())
-        return now != left.base;
+        return !now.HasSameContents(left.base);
     return now.Exists() && !IsNewer(CFileIdentity::Of(left.copy), now);
 }
 
@@ -266,8 +277,13 @@ CBookController::RecoveryChoice CBookController::AskRecovery(const LeftCopy& lef
     const std::string shown = left.path.empty() ? "Untitled" : left.path;
     if (!ChangedSince(left))
         return AskAbout(kRecover, shown) ? RecoveryChoice::Recover : RecoveryChoice::GiveUp;
-    switch (AfxMessageBox(Format(kRecoverChanged, ShownName(shown)),
-                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3)) {
+    // A file that is gone has nothing to merge.
+    const bool canMerge = CFileIdentity::Of(left.path).Exists();
+    const std::string question = std::string(kRecoverChanged) + (canMerge ? kRecoverMerge : "");
+    switch (AfxMessageBox(Format(question.c_str(), ShownName(shown)),
+                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | (canMerge ? MB_MERGE : 0u))) {
+    case IDMERGE:
+        return RecoveryChoice::Merge;
     case IDYES:
         return RecoveryChoice::OpenSeparately;
     case IDNO:
@@ -283,6 +299,16 @@ bool CBookController::ApplyRecovery(LeftCopy& left, RecoveryChoice choice)
     case RecoveryChoice::Recover:
         OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
         return true;
+    case RecoveryChoice::Merge: {
+        // Only the very version the changes began from is their ancestor; any other could take a
+        // note of theirs as deleted, so without it every note of both stays.
+        const std::string ancestor =
+            CBackupStore::FindVersion(left.path, CBackupStore::DefaultFolder(), left.base);
+        OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
+        if (IsOpen())
+            MergeDiskAgainst(ancestor);
+        return true;
+    }
     case RecoveryChoice::OpenSeparately: {
         // A notebook of its own, whose copies never mix with the file's.
         auto own = std::make_unique<CRecoverySlot>(CRecoverySlot::DefaultFolder());
@@ -487,8 +513,7 @@ bool CBookController::Write(const std::string& path)
     QString status = tr("Ready");
     if (written) {
         m_recovery->Discard();
-        m_ancestor->Keep(path);
-        SetOnDisk(CFileIdentity::Of(path));
+        SetOnDisk(KeepVersion(*m_ancestor, path));
         m_noticed = CFileIdentity();
         m_oldPassphraseOnDisk = false;
         if (path != before || !m_slot->IsTaken())
@@ -608,17 +633,20 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
 
 bool CBookController::MergeFromDisk()
 {
+    return IsOpen() && MergeDiskAgainst(m_ancestor->GetPath());
+}
+
+bool CBookController::MergeDiskAgainst(const std::string& ancestor)
+{
     if (!IsOpen() || !m_pNoteBook->GetPath().HasPath())
         return false;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     auto next = std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder());
-    const bool kept = next->Keep(path);
-    // Taken after the link, which changes the inode's time; from the link, so that the version
-    // merged is the one the identity describes.
-    const CFileIdentity disk = CFileIdentity::Of(kept ? next->GetPath() : path);
-    const std::string theirs = kept ? next->GetPath() : path;
-    if (!MergeFile(theirs, m_ancestor->GetPath()))
+    const CFileIdentity disk = KeepVersion(*next, path);
+    const std::string kept = next->GetPath();
+    const std::string theirs = kept.empty() ? path : kept;
+    if (!MergeFile(theirs, ancestor))
         return false;
     m_ancestor = std::move(next);
     SetOnDisk(disk);

@@ -76,11 +76,11 @@ public:
 
 private:
     // What the user does with unsaved changes that a Pelmora which ended without saving left in a
-    // recovery copy. A merge of the copy with a notebook changed since would be one more answer,
-    // asked in AskRecovery and carried out in ApplyRecovery.
+    // recovery copy; Merge takes in the changes of a notebook file changed since.
     enum class RecoveryChoice
     {
         Recover,
+        Merge,
         OpenSeparately,
         GiveUp,
         Later
@@ -114,6 +114,9 @@ private:
     // that another Pelmora has open.
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
     bool ChangedOnDisk() const;
+    // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
+    // merged becomes the version Save compares with and the next merge's ancestor.
+    bool MergeDiskAgainst(const std::string& ancestor);
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
                        const CFileIdentity& base);

@@ -68,6 +68,17 @@ std::string CBackupStore::BackupPath(const std::string& path, const std::string&
            std::to_string(generation) + extension;
 }
 
+std::string CBackupStore::FindVersion(const std::string& path, const std::string& folder,
+                                      const CFileIdentity& version)
+{
+    for (int generation = 1; generation <= kKept; ++generation) {
+        const std::string backup = BackupPath(path, folder, generation);
+        if (CFileIdentity::Of(backup).HasSameContents(version))
+            return backup;
+    }
+    return {};
+}
+
 // A clone where the file system shares blocks, otherwise the bytes; with the notebook's own
 // permissions, and through a safe save, so that a half copy is never taken for a backup.
 bool CBackupStore::Copy(const std::string& from, const std::string& to)

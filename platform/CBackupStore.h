@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CFileIdentity.h"
+
 #include <string>
 
 // The versions that saves replaced, the last two of every notebook, in one private folder:
@@ -27,6 +29,11 @@ public:
 
     // Where backup number generation (1 = newest, 0 = set aside by a save) of the notebook at path is kept.
     static std::string BackupPath(const std::string& path, const std::string& folder, int generation);
+
+    // The newest backup of the notebook at path that is the version given, by its identity (a
+    // backup is a link to it); empty when none is: a copy is never taken for it.
+    static std::string FindVersion(const std::string& path, const std::string& folder,
+                                   const CFileIdentity& version);
 
     // A copy of the file made whole or not at all: a clone where the file system shares blocks.
     static bool Copy(const std::string& from, const std::string& to);

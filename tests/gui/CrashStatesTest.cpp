@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -83,15 +84,17 @@ protected:
     std::string Ancestors() const { return root + "/state/pelmora/ancestors"; }
 
     // Whether a file the check finds belongs there after a save: the notebook, its backups, its
-    // recovery place and the version the open window keeps for a merge.
+    // recovery place and the version this process keeps for merges while the notebook is open.
     bool Belongs(const std::string& name, bool setAsideToo) const
     {
         const std::string full = root + "/" + name;
-        if (full == path || full.compare(0, Ancestors().size() + 1, Ancestors() + "/") == 0)
+        if (full == path)
             return true;
         for (int generation = setAsideToo ? 0 : 1; generation <= CBackupStore::kKept; ++generation)
             if (full == CBackupStore::BackupPath(path, Backups(), generation))
                 return true;
+        if (full.compare(0, Ancestors().size() + 1, Ancestors() + "/") == 0)
+            return FileNameOf(full).find("-" + std::to_string(::getpid()) + "-") == 16;
         if (full.compare(0, Recovery().size() + 1, Recovery() + "/") != 0 || FileNameOf(full)[0] == '.')
             return false;
         for (const std::string suffix : {".lock", ".path", ".base", ".pelm", ".pelmx"})

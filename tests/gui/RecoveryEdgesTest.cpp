@@ -10,6 +10,7 @@
 
 #include <QStatusBar>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -26,10 +27,12 @@ const char* const kRecoverChanged =
     "Pelmora was closed without saving \"book.pelm\", and the notebook's file was changed since, by another "
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
     "stay?\n\nYes: open them as a new notebook; the file stays as it is. No: give the unsaved changes "
-    "up. Cancel: decide later; nothing is opened now.";
+    "up. Cancel: decide later; nothing is opened now. Merge: open them with the file's changes merged in.";
 const char* const kChanged = "The notebook \"book.pelm\" was changed by another program since you opened or "
                              "saved it. Save your version over it?";
 const QString kPassphrase = "a long way to Tipperary";
+
+using Notes = std::vector<std::pair<std::string, std::string>>;
 
 void OtherProgramWrites(const std::string& path, const std::string& title)
 {
@@ -39,6 +42,42 @@ void OtherProgramWrites(const std::string& path, const std::string& title)
     bytes.Head(header);
     bytes.Note(1, title, "");
     bytes.Save(path);
+}
+
+NoteBookBytes BytesOf(const Notes& notes)
+{
+    NoteBookBytes::Header header;
+    header.count = static_cast<std::uint32_t>(notes.size());
+    NoteBookBytes bytes;
+    bytes.Head(header);
+    for (const auto& [title, text] : notes)
+        bytes.Note(1, title, text);
+    return bytes;
+}
+
+Notes Contents(const CNoteBook& book)
+{
+    Notes notes;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        notes.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
+    return notes;
+}
+
+Notes OnDisk(const std::string& path)
+{
+    CNoteBook book;
+    EXPECT_TRUE(book.ReadFile(path));
+    return Contents(book);
+}
+
+// Another Pelmora's save: the file it replaces becomes the newest backup.
+void OtherPelmoraSaves(const std::string& path, const Notes& notes)
+{
+    const std::string backups = CBackupStore::DefaultFolder();
+    ASSERT_TRUE(CBackupStore::SetAside(path, backups));
+    BytesOf(notes).Save(path + ".new");
+    ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+    ASSERT_TRUE(CBackupStore::Rotate(path, backups));
 }
 
 std::string FirstTitleOnDisk(const std::string& path)
@@ -181,6 +220,59 @@ TEST_F(RecoveryEdgesTest, ARecoveredNotebookKeepsTheFileItWasBasedOn)
     EXPECT_FALSE(frame->SaveBook());
     EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(kChanged).replace(14, 9, "second.pelm")});
     EXPECT_EQ(FirstTitleOnDisk(dir.File("second.pelm")), "Synced");
+}
+
+TEST_F(RecoveryEdgesTest, MergeTakesInWhatAnotherPelmoraSavedSinceAndSaveAsksNoMore)
+{
+    SaveNew("Base", path);
+    TypeInFirstNote("typed ");
+    LeaveCopyBehind();
+    OtherPelmoraSaves(path, {{"Base", "saved"}, {"Added", "there"}});
+
+    boxes.answers = {IDMERGE};
+    frame->OpenBook(path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kRecoverChanged);
+    EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE));
+    boxes.boxes.clear();
+    ASSERT_TRUE(frame->IsBookOpen());
+    const Notes merged = {{"Base", "typed saved"}, {"Added", "there"}};
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), merged);
+    EXPECT_EQ(Status(), "Merged 1 changes from disk; 0 notes changed on both sides were kept twice.");
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(OnDisk(path), (Notes{{"Base", "saved"}, {"Added", "there"}})) << "never saved by itself";
+
+    // The version merged is the one Save compares with: it writes without asking.
+    EXPECT_TRUE(frame->SaveBook());
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(OnDisk(path), merged);
+}
+
+TEST_F(RecoveryEdgesTest, MergeWithoutTheVersionTheChangesBeganFromKeepsEveryNote)
+{
+    // Two saves: the newest backup is the first version, not the one the typing began from.
+    OpenNotes({{"A", "a"}, {"N", "n"}});
+    CFileDialog::SetNextFileName(QString::fromStdString(path));
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    TypeInFirstNote("second ");
+    ASSERT_TRUE(frame->SaveBook());
+    TypeInFirstNote("typed ");
+    LeaveCopyBehind();
+    // From another machine, whose history never had N: the backup as ancestor would drop it.
+    BytesOf({{"A", "a"}}).Save(path + ".new");
+    ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+
+    boxes.answers = {IDMERGE};
+    frame->OpenBook(path);
+    ASSERT_EQ(Boxes(), std::vector<std::string>{kRecoverChanged});
+    ASSERT_TRUE(frame->IsBookOpen());
+    std::vector<std::string> texts;
+    for (const auto& note : Contents(*frame->GetNoteBook()))
+        texts.push_back(note.second);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"a", "n", "typed second a"}));
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(OnDisk(path), (Notes{{"A", "a"}}));
 }
 
 TEST_F(RecoveryEdgesTest, EveryFailureToKeepACopyIsShown)
