@@ -58,6 +58,16 @@ void PrintView(const CNoteBookReader::Header& header)
         std::printf("placement: not stored\n");
 }
 
+// False, saying where the pattern is wrong, when it does not compile.
+bool CompilePattern(CTextMatcher& matcher, const std::string& pattern, const CTextMatcher::Options& options)
+{
+    if (matcher.Compile(pattern, options))
+        return true;
+    Failure("bad pattern at character " + std::to_string(matcher.GetErrorOffset() + 1) + ": " +
+            matcher.GetError());
+    return false;
+}
+
 // Argon2id's memory as the document names it: KiB unless it is whole MiB.
 std::string MemoryText(unsigned long long bytes)
 {
@@ -191,11 +201,8 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
 int CTool::Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options)
 {
     CTextMatcher matcher;
-    if (!matcher.Compile(pattern, options)) {
-        Failure("bad pattern at character " + std::to_string(matcher.GetErrorOffset() + 1) + ": " +
-                matcher.GetError());
+    if (!CompilePattern(matcher, pattern, options))
         return 2;
-    }
     CNoteBook& book = NoteBook();
     if (!Read(book, file))
         return 2;
@@ -229,11 +236,8 @@ int CTool::Replace(const std::string& pattern, const std::string& replacement, c
                    const CTextMatcher::Options& options, bool dryRun)
 {
     CTextMatcher matcher;
-    if (!matcher.Compile(pattern, options)) {
-        Failure("bad pattern at character " + std::to_string(matcher.GetErrorOffset() + 1) + ": " +
-                matcher.GetError());
+    if (!CompilePattern(matcher, pattern, options))
         return 2;
-    }
     CNoteBook& book = NoteBook();
     if (!Read(book, file))
         return 1;

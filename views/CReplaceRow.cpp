@@ -51,10 +51,7 @@ void CReplaceRow::ReplaceCurrent()
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
-    QModelIndex current = m_pane.GetView()->currentIndex();
-    if (!current.isValid())
-        current = m_pane.GetModel()->index(0, 0);
-    if (!m_pane.GetModel()->OccurrenceAt(current, serial, occurrence))
+    if (!CurrentOccurrence(serial, occurrence))
         return;
     CTextMatcher matcher;
     if (!m_pane.CompileMatcher(matcher))
@@ -91,11 +88,16 @@ void CReplaceRow::ReplaceInNote()
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
+    if (CurrentOccurrence(serial, occurrence))
+        ReplaceInNotes({serial});
+}
+
+bool CReplaceRow::CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occurrence) const
+{
     QModelIndex current = m_pane.GetView()->currentIndex();
     if (!current.isValid())
         current = m_pane.GetModel()->index(0, 0);
-    if (m_pane.GetModel()->OccurrenceAt(current, serial, occurrence))
-        ReplaceInNotes({serial});
+    return m_pane.GetModel()->OccurrenceAt(current, serial, occurrence);
 }
 
 void CReplaceRow::ReplaceAll()

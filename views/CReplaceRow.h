@@ -38,6 +38,8 @@ signals:
     void UndoChanged();
 
 private:
+    // The result the list shows as current, or the first when none is.
+    bool CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occurrence) const;
     // Replaces in these notes (every listed one when empty) as one step.
     void ReplaceInNotes(const std::vector<std::int32_t>& serials);
     // The notes changed under the editor and the list: both show them again.
