@@ -1,5 +1,6 @@
 #pragma once
 
+#include "views/search/CFindAll.h"
 #include "views/search/CReplaceAll.h"
 
 #include <QWidget>
