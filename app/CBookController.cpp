@@ -35,6 +35,9 @@
 
 namespace {
 
+const char* const kTextsGone =
+    "Another program changed the notebook \"%1\" while it was open: the notes not "
+    "yet read from it are gone from this window, and it cannot be saved or merged.";
 const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
 const char* const kRecoverChanged =
     "Pelmora was closed without saving \"%1\", and the notebook's file was changed since, by another "
@@ -547,6 +550,11 @@ void CBookController::CheckDisk()
     if (!m_onDisk.Exists() || !now.Exists() || now == m_onDisk || now == m_noticed)
         return;
     m_noticed = now;
+    m_checkingDisk = true;
+    const bool gone = TellTextsGone();
+    m_checkingDisk = false;
+    if (gone && m_pNoteBook->IsModified())
+        return;
     if (m_pNoteBook->IsModified()) {
         m_frame.SetMessageText(tr("The notebook was changed by another program. Save will ask before "
                                   "writing over it."));
@@ -568,6 +576,16 @@ void CBookController::CheckDisk()
         Close();
         OpenFile(path);
     }
+}
+
+// Said once the texts not yet read are lost: what the window shows then is not the whole notebook.
+bool CBookController::TellTextsGone()
+{
+    if (!m_pNoteBook->FindLostText())
+        return false;
+    AfxMessageBox(Format(kTextsGone, ShownName(m_pNoteBook->GetPath().GetPath())),
+                  MB_OK | MB_ICONEXCLAMATION);
+    return true;
 }
 
 void CBookController::SetPassword()
@@ -616,6 +634,8 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
                                 CNoteBookMerge::Ancestor kind)
 {
     if (!IsOpen())
+        return false;
+    if (TellTextsGone())
         return false;
     m_pNotePanel->StoreActiveText();
     m_frame.ShowBusyMessage(tr("Reading NoteBook..."));

@@ -73,6 +73,8 @@ public:
     // Merges what another program saved over the open notebook's file, against the version last
     // read or saved, which the merged version then replaces as the ancestor.
     bool MergeFromDisk();
+    // Tells the user when another program took texts not yet read from under the notebook.
+    bool TellTextsGone();
 
 private:
     // What the user does with unsaved changes that a Pelmora which ended without saving left in a

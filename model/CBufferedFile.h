@@ -21,6 +21,8 @@ public:
     // Writes what is buffered; raises on failure.
     void FlushBuffer();
 
+    // Reading: where the next byte read stands in the file.
+    std::uint64_t GetPosition() const { return m_consumed; }
     // Bytes between the read position and the end of the file as it was when reading began.
     std::uint64_t GetRemaining() const { return m_consumed >= m_length ? 0 : m_length - m_consumed; }
 

@@ -1,5 +1,6 @@
 #include "model/CByteBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -106,4 +107,27 @@ std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
     for (std::size_t i = 0; j + i < m_size; ++i)
         data[j + i] = static_cast<std::uint8_t>(data[j + i] + pattern[i]);
     return static_cast<std::uint32_t>(n);
+}
+
+void CByteBuffer::DecipherAt(const std::uint8_t* source, std::size_t count, std::size_t place,
+                             std::uint8_t* target, const char* key)
+{
+    const std::size_t n = std::strlen(key);
+    if (n == 0) {
+        std::memcpy(target, source, count);
+        return;
+    }
+    const std::vector<std::uint8_t>& shift = ShiftPattern(key, n, false);
+    // The stretch is a whole number of key lengths: from its end the shifts go on at its start.
+    std::size_t at = place % n;
+    while (count > 0) {
+        const std::size_t run = std::min(count, shift.size() - at);
+        const std::uint8_t* pattern = shift.data() + at;
+        for (std::size_t i = 0; i < run; ++i)
+            target[i] = static_cast<std::uint8_t>(source[i] + pattern[i]);
+        source += run;
+        target += run;
+        count -= run;
+        at = 0;
+    }
 }

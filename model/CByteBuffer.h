@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -22,6 +23,10 @@ public:
     // Transform the whole block in place; return the key's length. The cursor stays.
     std::uint32_t Encipher(const char* key);
     std::uint32_t Decipher(const char* key);
+
+    // Deciphers count bytes that stand at place in their enciphered block, into target.
+    static void DecipherAt(const std::uint8_t* source, std::size_t count, std::size_t place,
+                           std::uint8_t* target, const char* key);
 
     std::uint8_t* GetData() { return m_data.get(); }
     const std::uint8_t* GetData() const { return m_data.get(); }

@@ -5,9 +5,11 @@
 #include "model/CByteBuffer.h"
 #include "model/CTextCodec.h"
 #include "model/NoteChanges.h"
+#include "platform/CMappedFile.h"
 
 #include <cstring>
 #include <new>
+#include <thread>
 
 std::int32_t CNote::s_nextSerial = 1;
 
@@ -26,29 +28,32 @@ void CNote::SetTitle(std::string title)
         return;
     m_title.swap(title);
     m_titleCodePage.reset();
+    m_stored.plain = false;
     CountNoteChange();
 }
 
 void CNote::SetText(std::string text)
 {
-    if (text == m_text)
+    if (text == GetText())
         return;
     m_text.swap(text);
     m_textCodePage.reset();
+    m_textLost = false;
     CountNoteChange();
 }
 
 void CNote::AssignText(std::string_view text)
 {
-    if (text.size() > m_text.capacity()) {
+    if (text.size() > GetText().capacity()) {
         // Not assign: it would give the note twice the room it needs.
         SetText(std::string(text));
         return;
     }
-    if (text == m_text)
+    if (text == GetText())
         return;
     m_text.assign(text.data(), text.size());
     m_textCodePage.reset();
+    m_textLost = false;
     CountNoteChange();
 }
 
@@ -74,9 +79,20 @@ void GetField(CByteBuffer& body, std::string& field)
     field.resize(std::strlen(field.c_str()));
 }
 
-// Leaves a string as stored in UTF-8 and returns the code page it came in: none for ASCII, which
-// reads the same in both.
-std::optional<TextEncoding> Decode(std::string& field, CTextCodec& fromWindows1252)
+// The bytes a string is stored as: itself in UTF-8 and for ASCII, otherwise converted into scratch.
+std::string_view Encode(std::string_view utf8, TextEncoding codePage, CTextCodec& toWindows1252,
+                        std::string& scratch)
+{
+    if (codePage == TextEncoding::utf8 || CTextCodec::IsAscii(utf8))
+        return utf8;
+    if (!toWindows1252.Convert(utf8, scratch))
+        throw CFileException(CFileException::invalidFile, -1);
+    return scratch;
+}
+
+} // namespace
+
+std::optional<TextEncoding> CNote::DecodeField(std::string& field, CTextCodec& fromWindows1252)
 {
     switch (CTextCodec::Classify(field)) {
     case StoredText::ascii:
@@ -94,32 +110,31 @@ std::optional<TextEncoding> Decode(std::string& field, CTextCodec& fromWindows12
     return TextEncoding::windows1252;
 }
 
-// The bytes a string is stored as: itself in UTF-8 and for ASCII, otherwise converted into scratch.
-const std::string& Encode(const std::string& utf8, TextEncoding codePage, CTextCodec& toWindows1252,
-                          std::string& scratch)
-{
-    if (codePage == TextEncoding::utf8 || CTextCodec::IsAscii(utf8))
-        return utf8;
-    if (!toWindows1252.Convert(utf8, scratch))
-        throw CFileException(CFileException::invalidFile, -1);
-    return scratch;
-}
-
-} // namespace
-
 void CNote::WriteRecord(CBufferedFile& file, TextEncoding titleCodePage, TextEncoding textCodePage,
                         CTextCodec& toWindows1252) const
 {
-    WriteRecord(file, m_text, titleCodePage, textCodePage, toWindows1252);
+    if (!HasStoredText()) {
+        WriteRecord(file, m_text, titleCodePage, textCodePage, toWindows1252);
+        return;
+    }
+    // A text still in a file that changed is not there any more: nothing may stand in its place.
+    if (!m_stored.file->WasIntact())
+        throw CFileException(CFileException::invalidFile, -1);
+    if (CopiesStored(titleCodePage, textCodePage)) {
+        CopyStoredRecord(file);
+        return;
+    }
+    std::string scratch;
+    WriteRecord(file, ReadText(scratch), titleCodePage, textCodePage, toWindows1252);
 }
 
-void CNote::WriteRecord(CBufferedFile& file, const std::string& text, TextEncoding titleCodePage,
+void CNote::WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding titleCodePage,
                         TextEncoding textCodePage, CTextCodec& toWindows1252) const
 {
     std::string titleScratch;
     std::string textScratch;
-    const std::string& storedTitle = Encode(m_title, titleCodePage, toWindows1252, titleScratch);
-    const std::string& storedText = Encode(text, textCodePage, toWindows1252, textScratch);
+    const std::string_view storedTitle = Encode(m_title, titleCodePage, toWindows1252, titleScratch);
+    const std::string_view storedText = Encode(text, textCodePage, toWindows1252, textScratch);
 
     const std::uint64_t titleSize = storedTitle.size() + 1;
     const std::uint64_t textSize = storedText.size() + 1;
@@ -132,11 +147,100 @@ void CNote::WriteRecord(CBufferedFile& file, const std::string& text, TextEncodi
 
     file.Write(&m_serial, sizeof m_serial);
     file.Write(&l, sizeof l);
+    const char terminator = '\0';
     CBodyWriter body(file, l);
     body.Put(&t, sizeof t);
-    body.Put(storedTitle.c_str(), t);
+    body.Put(storedTitle.data(), t - 1);
+    body.Put(&terminator, 1);
     body.Put(&x, sizeof x);
-    body.Put(storedText.c_str(), x);
+    body.Put(storedText.data(), x - 1);
+    body.Put(&terminator, 1);
+}
+
+// The stored bytes hold both strings as this save would write them: the title is unchanged, and
+// each string goes in the code page it is stored in (ASCII reads the same in both).
+bool CNote::CopiesStored(TextEncoding titleCodePage, TextEncoding textCodePage) const
+{
+    const auto fits = [](std::optional<TextEncoding> stored, TextEncoding wanted) {
+        return !stored || *stored == wanted;
+    };
+    return m_stored.plain && fits(m_stored.titleCodePage, titleCodePage) &&
+           fits(m_stored.codePage, textCodePage);
+}
+
+void CNote::CopyStoredRecord(CBufferedFile& file) const
+{
+    file.Write(&m_serial, sizeof m_serial);
+    file.Write(&m_stored.bodyLength, sizeof m_stored.bodyLength);
+    file.Write(m_stored.file->GetData() + m_stored.body, m_stored.bodyLength);
+}
+
+void CNote::SetStoredText(const TextInFile& stored)
+{
+    m_stored = stored;
+    m_text.clear();
+    m_textCodePage = stored.codePage;
+    m_textState.store(kTextStored, std::memory_order_release);
+}
+
+void CNote::SetReadText(std::string_view text, std::optional<TextEncoding> codePage)
+{
+    m_stored = TextInFile();
+    m_text.assign(text.data(), text.size());
+    m_textCodePage = codePage;
+    m_textState.store(kTextReady, std::memory_order_release);
+}
+
+std::size_t CNote::GetTextSize() const
+{
+    return HasStoredText() ? m_stored.textLength : m_text.size();
+}
+
+// The file's bytes, deciphered and in UTF-8; false when they are no longer the ones read.
+bool CNote::DecodeStored(std::string& out) const
+{
+    if (!m_stored.file->WasIntact())
+        return false;
+    out.resize(m_stored.textLength);
+    CByteBuffer::DecipherAt(m_stored.file->GetData() + m_stored.body + m_stored.textPlace,
+                            m_stored.textLength, m_stored.textPlace,
+                            reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
+    if (m_stored.codePage != TextEncoding::windows1252)
+        return m_stored.file->WasIntact();
+    thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
+    thread_local std::string converted;
+    if (!fromWindows1252.Convert(out, converted))
+        return false;
+    out.assign(converted);
+    return m_stored.file->WasIntact();
+}
+
+std::string_view CNote::ReadText(std::string& scratch) const
+{
+    if (!HasStoredText())
+        return GetText();
+    if (!DecodeStored(scratch))
+        scratch.clear();
+    return scratch;
+}
+
+void CNote::LoadText() const
+{
+    std::uint8_t expected = kTextStored;
+    if (!m_textState.compare_exchange_strong(expected, kTextLoading, std::memory_order_acq_rel)) {
+        // Another thread reads it.
+        while (m_textState.load(std::memory_order_acquire) != kTextReady)
+            std::this_thread::yield();
+        return;
+    }
+    std::string text;
+    // Asked of the system here: this text is about to be trusted.
+    if (!m_stored.file->IsIntact() || !DecodeStored(text)) {
+        text.clear();
+        m_textLost = true;
+    }
+    m_text.swap(text);
+    m_textState.store(kTextReady, std::memory_order_release);
 }
 
 void CNote::ReadRecord(CBufferedFile& file, CTextCodec& fromWindows1252)
@@ -158,6 +262,6 @@ void CNote::ReadRecord(CBufferedFile& file, CTextCodec& fromWindows1252)
     body.Decipher(kNoteBookKey);
     GetField(body, m_title);
     GetField(body, m_text);
-    m_titleCodePage = Decode(m_title, fromWindows1252);
-    m_textCodePage = Decode(m_text, fromWindows1252);
+    m_titleCodePage = DecodeField(m_title, fromWindows1252);
+    m_textCodePage = DecodeField(m_text, fromWindows1252);
 }

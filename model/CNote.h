@@ -2,12 +2,30 @@
 
 #include "model/CTextCodec.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 class CBufferedFile;
+class CMappedFile;
+
+// Where a note's text lies, not yet read, in the file the notebook was read from: its bytes as
+// stored, enciphered and in their own code page.
+struct TextInFile
+{
+    const CMappedFile* file = nullptr;
+    std::uint64_t body = 0; // the record body's place in the file
+    std::uint32_t bodyLength = 0;
+    std::uint32_t textPlace = 0;  // where the text begins in the body
+    std::uint32_t textLength = 0; // up to its terminator
+    std::optional<TextEncoding> codePage;
+    std::optional<TextEncoding> titleCodePage;
+    // The body is the two fields and nothing else, each ending at its terminator: with the title
+    // unchanged it goes back to a file as it stands.
+    bool plain = false;
+};
 
 // One note: a title and plain text (UTF-8), identified by a serial number that is unique among
 // the notes made since the counter was last reset.
@@ -20,14 +38,42 @@ public:
 
     const std::string& GetTitle() const { return m_title; }
     void SetTitle(std::string title);
-    const std::string& GetText() const { return m_text; }
+    // A text still in the file is read here, once, by whichever thread asks first.
+    const std::string& GetText() const
+    {
+        if (m_textState.load(std::memory_order_acquire) != kTextReady)
+            LoadText();
+        return m_text;
+    }
+    // The text without keeping it: a text still in the file is decoded into scratch, and stays
+    // there. Empty for a text of a file that was changed; see IsTextLost.
+    std::string_view ReadText(std::string& scratch) const;
+    // Bytes the text takes, without reading it from the file.
+    std::size_t GetTextSize() const;
+    bool HasStoredText() const { return m_textState.load(std::memory_order_acquire) == kTextStored; }
+    // Where the text is still in the file; the reader sets it.
+    void SetStoredText(const TextInFile& stored);
+    const TextInFile& GetStoredText() const { return m_stored; }
+    // A text read from the file after all, as the reader does for short ones: not an edit.
+    void SetReadText(std::string_view text, std::optional<TextEncoding> codePage);
+    // The text was still in the file when another program changed the file: it is gone, and the
+    // note holds nothing in its place until it is given a text.
+    bool IsTextLost() const { return m_textLost; }
     void SetText(std::string text);
     // As SetText, into the note's own storage when the text fits it: replacing in many notes then
     // leaves no holes in the memory.
     void AssignText(std::string_view text);
     // In place, for filling a note: not an edit; the code pages stay and no change is counted.
-    std::string& Title() { return m_title; }
-    std::string& Text() { return m_text; }
+    std::string& Title()
+    {
+        m_stored.plain = false;
+        return m_title;
+    }
+    std::string& Text()
+    {
+        GetText();
+        return m_text;
+    }
     std::int32_t GetSerial() const { return m_serial; }
 
     // The code page a string was read in, kept while it is unedited so that it goes back to the
@@ -42,17 +88,36 @@ public:
     void WriteRecord(CBufferedFile& file, TextEncoding titleCodePage, TextEncoding textCodePage,
                      CTextCodec& toWindows1252) const;
     // The same record with another text in place of the note's own: the editor's unsaved typing.
-    void WriteRecord(CBufferedFile& file, const std::string& text, TextEncoding titleCodePage,
+    void WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding titleCodePage,
                      TextEncoding textCodePage, CTextCodec& toWindows1252) const;
     // Reads one record into the note. A string that is not UTF-8 is Windows-1252 and is converted;
     // each keeps the code page it came in. Raises CFileException (invalidFile) when the body is
     // not there in full.
     void ReadRecord(CBufferedFile& file, CTextCodec& fromWindows1252);
 
+    // Leaves a string read from a file in UTF-8 and returns the code page it came in: none for
+    // ASCII, which reads the same in both. Raises CFileException when it cannot be converted.
+    static std::optional<TextEncoding> DecodeField(std::string& field, CTextCodec& fromWindows1252);
+
     static void ResetSerials() { s_nextSerial = 1; }
 
 private:
-    std::string m_text;
+    enum : std::uint8_t
+    {
+        kTextReady,
+        kTextStored,
+        kTextLoading
+    };
+
+    void LoadText() const;
+    bool DecodeStored(std::string& out) const;
+    bool CopiesStored(TextEncoding titleCodePage, TextEncoding textCodePage) const;
+    void CopyStoredRecord(CBufferedFile& file) const;
+
+    mutable std::string m_text;
+    TextInFile m_stored;
+    mutable std::atomic<std::uint8_t> m_textState{kTextReady};
+    mutable bool m_textLost = false;
     std::string m_title;
     std::int32_t m_serial;
     std::optional<TextEncoding> m_titleCodePage;

@@ -9,6 +9,7 @@
 #include "model/INoteBookFrame.h"
 #include "model/NoteChanges.h"
 #include "platform/CDisposer.h"
+#include "platform/CMappedFile.h"
 #include "platform/DebugTrace.h"
 
 #include <algorithm>
@@ -156,10 +157,25 @@ void CNoteBook::Clear()
     }
     m_notes.clear();
     m_bySerial.clear();
+    m_storedFile.reset();
     CountNoteChange();
     m_password.clear();
     m_secret.reset();
     m_path.Clear();
+}
+
+bool CNoteBook::StoredTextsIntact() const
+{
+    return !m_storedFile || m_storedFile->IsIntact();
+}
+
+const CNote* CNoteBook::FindLostText() const
+{
+    const bool intact = StoredTextsIntact();
+    for (const auto& note : m_notes)
+        if (note->IsTextLost() || (!intact && note->HasStoredText()))
+            return note.get();
+    return nullptr;
 }
 
 void CNoteBook::SetEncoding(TextEncoding encoding)
@@ -185,12 +201,17 @@ bool CNoteBook::FindUnstorable(const CNote*& note) const
         return false;
     if (!CTextCodec::FitsWindows1252(m_password))
         return true;
-    auto lacks = [this](std::optional<TextEncoding> own, const std::string& text) {
-        return own != TextEncoding::windows1252 && CodePageFor(own) == TextEncoding::windows1252 &&
-               !CTextCodec::FitsWindows1252(text);
+    auto mayLack = [this](std::optional<TextEncoding> own) {
+        return own != TextEncoding::windows1252 && CodePageFor(own) == TextEncoding::windows1252;
+    };
+    // A text is read only when its code page leaves a doubt: an ASCII text still in the file fits.
+    auto lacks = [&](const CNote& n) {
+        return (mayLack(n.GetTitleCodePage()) && !CTextCodec::FitsWindows1252(n.GetTitle())) ||
+               (mayLack(n.GetTextCodePage()) && !(n.HasStoredText() && !n.GetTextCodePage()) &&
+                !CTextCodec::FitsWindows1252(n.GetText()));
     };
     for (const auto& n : m_notes)
-        if (lacks(n->GetTitleCodePage(), n->GetTitle()) || lacks(n->GetTextCodePage(), n->GetText())) {
+        if (lacks(*n)) {
             note = n.get();
             return true;
         }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class CMappedFile;
 class CNoteBookSecret;
 class INoteBookFrame;
 
@@ -76,6 +77,14 @@ public:
         CountNoteChange();
     }
 
+    // The file the texts not yet read lie in; the notebook keeps it until it is cleared.
+    void SetStoredFile(std::shared_ptr<const CMappedFile> file) { m_storedFile = std::move(file); }
+    // False when another program changed that file since it was read: the texts not yet read are
+    // then lost, and a save would have to leave them out. Asks the system.
+    bool StoredTextsIntact() const;
+    // A note whose text was lost that way, or null.
+    const CNote* FindLostText() const;
+
     CFilePath& GetPath() { return m_path; }
     const CFilePath& GetPath() const { return m_path; }
 
@@ -130,6 +139,7 @@ private:
     std::vector<CNote*> m_bySerial;
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
+    std::shared_ptr<const CMappedFile> m_storedFile;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;

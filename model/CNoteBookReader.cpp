@@ -3,10 +3,12 @@
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
+#include "model/CStoredNotes.h"
 #include "model/CTextCodec.h"
 #include "model/INoteBookFrame.h"
 #include "model/PasswordPrompt.h"
 #include "platform/CFile.h"
+#include "platform/CMappedFile.h"
 #include "platform/MessageBox.h"
 
 #include <cstring>
@@ -123,11 +125,24 @@ void CNoteBookReader::ApplyView(const Header& header)
         m_frame->SetPaneShares(view.m_paneFirst, view.m_paneSecond);
 }
 
-void CNoteBookReader::ReadNotes(CBufferedFile& in, std::uint32_t count)
+// The texts stay in the file, mapped, until they are needed; a file that cannot be mapped is read
+// whole.
+void CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count)
 {
-    CTextCodec codec(CTextCodec::fromWindows1252);
     // The count was checked against the file's size before.
     m_book.Reserve(count);
+    if (std::shared_ptr<CMappedFile> mapped = CMappedFile::Map(file.GetDescriptor())) {
+        m_windows1252 = CStoredNotes(*mapped, in.GetPosition()).Read(m_book, count, kMissingNotesAllowed) ||
+                        m_windows1252;
+        m_book.SetStoredFile(std::move(mapped));
+        return;
+    }
+    ReadAllNotes(in, count);
+}
+
+void CNoteBookReader::ReadAllNotes(CBufferedFile& in, std::uint32_t count)
+{
+    CTextCodec codec(CTextCodec::fromWindows1252);
     for (std::uint32_t i = 0; i < count; ++i) {
         // Past the end every note would come out with its default title; allow only a few.
         if (in.GetRemaining() == 0 && count - i > kMissingNotesAllowed)
@@ -166,7 +181,7 @@ bool CNoteBookReader::Read(const std::string& path)
         CheckLengths(header, in.GetRemaining());
         if (header.passwordLength > 0)
             AskPassword(in, header.passwordLength);
-        ReadNotes(in, header.count);
+        ReadNotes(file, in, header.count);
         m_book.SetEncoding(m_windows1252 ? TextEncoding::windows1252 : TextEncoding::utf8);
         if (header.passwordLength > 0)
             CheckPassword();

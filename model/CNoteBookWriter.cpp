@@ -21,6 +21,9 @@ namespace {
 
 const char* const kCannotCreate = "ERROR: Could not create/modify specified file.";
 const char* const kCannotWrite = "ERROR: Could not write file.";
+const char* const kTextsLost = "Another program changed the notebook's file while it was open. The texts of "
+                               "notes not yet read from it are gone, and a save would leave them out.\n"
+                               "Reopen the notebook, or copy what you changed to another notebook first.";
 
 constexpr std::uint32_t kWrittenVersion = 10;
 
@@ -119,6 +122,11 @@ void CNoteBookWriter::Report(const char* message, long osError)
                   MB_ICONEXCLAMATION);
 }
 
+void CNoteBookWriter::ReportLostTexts()
+{
+    AfxMessageBox(std::string(kCannotWrite) + "\n" + kTextsLost, MB_ICONEXCLAMATION);
+}
+
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     m_backupKept = false;
@@ -137,6 +145,10 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
         (CEncryptedFile::HasEncryptedName(path) && !m_book.GetSecret())) {
         Report(kCannotCreate, -1);
+        return false;
+    }
+    if (m_book.FindLostText()) {
+        ReportLostTexts();
         return false;
     }
     if (!LockTarget(save.GetTarget(), lock, lockError)) {
@@ -163,11 +175,17 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
             CBufferedFile out(save.GetFile());
             WriteContents(out, toWindows1252);
         }
+        // Texts copied from a file that changed while they were copied are not the notes.
+        if (!m_book.StoredTextsIntact())
+            throw CFileException(CFileException::invalidFile, -1);
         committed = save.Commit();
         if (!committed)
             Report(kCannotCreate, save.GetError());
     } catch (const CFileException& error) {
-        Report(kCannotWrite, error.m_lOsError);
+        if (m_book.StoredTextsIntact())
+            Report(kCannotWrite, error.m_lOsError);
+        else
+            ReportLostTexts();
     }
     if (!committed) {
         if (setAside)

@@ -35,6 +35,7 @@ public:
 private:
     // Takes the target for ourselves; false when it exists and cannot be had.
     static bool LockTarget(const std::string& target, CFile& lock, CFileException& error);
+    static void ReportLostTexts();
     static void Report(const char* message, long osError);
     void WriteContents(CBufferedFile& out, CTextCodec& toWindows1252);
     // The contents go to memory first and reach the file only sealed.

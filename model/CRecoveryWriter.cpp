@@ -58,7 +58,7 @@ bool CRecoveryWriter::Unchanged() const
 
 // The code page a string goes to the copy in: its own, unless that lacks one of its characters. The
 // copy is ours to read back, and a save asks about the code page in any case.
-TextEncoding CRecoveryWriter::CopyCodePage(const std::string& text, std::optional<TextEncoding> own) const
+TextEncoding CRecoveryWriter::CopyCodePage(std::string_view text, std::optional<TextEncoding> own) const
 {
     const TextEncoding codePage = m_book.CodePageFor(own);
     return codePage == TextEncoding::windows1252 && !CTextCodec::FitsWindows1252(text) ? TextEncoding::utf8
@@ -66,18 +66,17 @@ TextEncoding CRecoveryWriter::CopyCodePage(const std::string& text, std::optiona
 }
 
 // The open note goes in with the editor's text, which the note itself gets only later; as an edited
-// string it takes the notebook's code page.
+// string it takes the notebook's code page. A text still in the notebook's file goes in without
+// being kept in the note.
 void CRecoveryWriter::WriteNote(const CNote& note)
 {
-    const std::string* text = &note.GetText();
-    std::optional<TextEncoding> textCodePage = note.GetTextCodePage();
     std::string pending;
-    if (&note == m_active && m_editor.pendingText(pending)) {
-        text = &pending;
-        textCodePage.reset();
-    }
-    note.WriteRecord(*m_out, *text, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
-                     CopyCodePage(*text, textCodePage), m_toWindows1252);
+    const bool typing = &note == m_active && m_editor.pendingText(pending);
+    std::string scratch;
+    const std::string_view text = typing ? std::string_view(pending) : note.ReadText(scratch);
+    const std::optional<TextEncoding> textCodePage = typing ? std::nullopt : note.GetTextCodePage();
+    note.WriteRecord(*m_out, text, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
+                     CopyCodePage(text, textCodePage), m_toWindows1252);
 }
 
 void CRecoveryWriter::Step(std::size_t budget)
@@ -91,9 +90,12 @@ void CRecoveryWriter::Step(std::size_t budget)
         while (m_state == State::Serializing && m_next < m_book.GetCount() && done < budget) {
             const CNote& note = *m_book.GetNoteAtIndex(m_next++);
             WriteNote(note);
-            done += note.GetTitle().size() + note.GetText().size() + 16;
+            done += note.GetTitle().size() + note.GetTextSize() + 16;
         }
         if (m_state == State::Serializing && m_next == m_book.GetCount()) {
+            // Texts read from a file another program changed meanwhile are not the notes.
+            if (!m_book.StoredTextsIntact())
+                throw CFileException(CFileException::invalidFile, -1);
             m_out->FlushBuffer();
             Commit();
         }

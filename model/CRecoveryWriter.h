@@ -67,7 +67,7 @@ private:
     void Restart();
     bool Unchanged() const;
     void WriteNote(const CNote& note);
-    TextEncoding CopyCodePage(const std::string& text, std::optional<TextEncoding> own) const;
+    TextEncoding CopyCodePage(std::string_view text, std::optional<TextEncoding> own) const;
     void Commit();
     void Release();
 

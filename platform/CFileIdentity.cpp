@@ -46,15 +46,7 @@ CFileIdentity CFileIdentity::Of(const std::string& path)
         if (::stat(path.c_str(), &st) != 0)
             return identity;
     }
-    identity.m_exists = true;
-    identity.m_device = st.st_dev;
-    identity.m_inode = st.st_ino;
-    identity.m_size = static_cast<std::uint64_t>(st.st_size);
-    identity.m_mtimeSec = st.st_mtim.tv_sec;
-    identity.m_mtimeNsec = st.st_mtim.tv_nsec;
-    identity.m_ctimeSec = st.st_ctim.tv_sec;
-    identity.m_ctimeNsec = st.st_ctim.tv_nsec;
-    identity.m_links = st.st_nlink;
+    identity.Take(st);
     // Whole seconds only: the time cannot tell two writes within one second apart.
     if (fd >= 0 && S_ISREG(st.st_mode) && st.st_mtim.tv_nsec == 0)
         identity.m_hashed = HashContents(fd, identity.m_hash);
@@ -63,11 +55,41 @@ CFileIdentity CFileIdentity::Of(const std::string& path)
     return identity;
 }
 
+CFileIdentity CFileIdentity::OfDescriptor(int descriptor)
+{
+    CFileIdentity identity;
+    struct stat st
+    {
+    };
+    if (::fstat(descriptor, &st) == 0)
+        identity.Take(st);
+    return identity;
+}
+
+void CFileIdentity::Take(const struct stat& st)
+{
+    m_exists = true;
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    m_mtimeSec = st.st_mtim.tv_sec;
+    m_mtimeNsec = st.st_mtim.tv_nsec;
+    m_ctimeSec = st.st_ctim.tv_sec;
+    m_ctimeNsec = st.st_ctim.tv_nsec;
+    m_links = st.st_nlink;
+}
+
 bool CFileIdentity::operator==(const CFileIdentity& other) const
 {
     const bool sameInodeTime = m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec;
     const bool linksChanged = m_links != 0 && other.m_links != 0 && m_links != other.m_links;
     return HasSameContents(other) && (sameInodeTime || linksChanged);
+}
+
+bool CFileIdentity::IsStillOpenAs(const CFileIdentity& later) const
+{
+    const bool sameInodeTime = m_ctimeSec == later.m_ctimeSec && m_ctimeNsec == later.m_ctimeNsec;
+    return HasSameContents(later) && (sameInodeTime || m_links != later.m_links);
 }
 
 bool CFileIdentity::HasSameContents(const CFileIdentity& other) const

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 
 // What a file on disk was at one moment: device, inode, size, and the times of the last change of
 // its contents and of its inode to the nanosecond (a program can put the first back, never the
@@ -13,6 +14,8 @@ class CFileIdentity
 public:
     // The file at path as it is now (links followed); an empty identity when there is none.
     static CFileIdentity Of(const std::string& path);
+    // The file open on descriptor, from what the system says of it alone: never read whole.
+    static CFileIdentity OfDescriptor(int descriptor);
 
     bool Exists() const { return m_exists; }
     // True when both describe the same file with the same contents and nothing but a hard link made
@@ -22,6 +25,8 @@ public:
     // a hard link made or removed changes the inode's time, not the file.
     bool HasSameContents(const CFileIdentity& other) const;
     bool operator!=(const CFileIdentity& other) const { return !(*this == other); }
+    // For a file held open: as ==, where its last name removed (no link left) is a change of names too.
+    bool IsStillOpenAs(const CFileIdentity& later) const;
 
     std::int64_t GetModifiedSeconds() const { return m_mtimeSec; }
     std::int64_t GetModifiedNanoseconds() const { return m_mtimeNsec; }
@@ -32,6 +37,8 @@ public:
     static CFileIdentity Parse(const std::string& text);
 
 private:
+    void Take(const struct stat& st);
+
     bool m_exists = false;
     std::uint64_t m_device = 0;
     std::uint64_t m_inode = 0;

@@ -160,6 +160,34 @@ TEST_F(BookSafetyTest, ReloadIsOfferedWhenTheWindowComesBackAndUnsavedChangesAre
     EXPECT_EQ(frame->GetNoteBook()->GetCount(), 3u);
 }
 
+TEST_F(BookSafetyTest, TextsNotYetReadWhenAnotherProgramWritesInPlaceAreSaidGoneAndNothingIsSaved)
+{
+    NoteBookBytes::Header header;
+    header.count = 2;
+    NoteBookBytes bytes;
+    bytes.Head(header).Note(1, "Unread", std::string(100, 'u')).Note(2, "Also unread", std::string(100, 'a'));
+    bytes.Save(path);
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    Run(ID_NEW_NOTE);
+
+    OtherProgramWrites(path, {"Theirs"});
+    Reactivate();
+    ASSERT_EQ(boxes.boxes.size(), 1u) << "no Merge: the notebook in the window is not whole";
+    EXPECT_EQ(boxes.boxes[0].text,
+              "Another program changed the notebook \"book.pelm\" while it was open: the "
+              "notes not yet read from it are gone from this window, and it cannot be "
+              "saved or merged.");
+
+    boxes.answers = {IDYES};
+    Run(ID_FILE_SAVE);
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(boxes.boxes[1].text, kChanged);
+    EXPECT_EQ(boxes.boxes[2].text.rfind("ERROR: Could not write file.\nAnother program changed", 0), 0u);
+    EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"Theirs"}));
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+}
+
 TEST_F(BookSafetyTest, ASecondPelmoraIsWarnedAndOpensOnlyWhenTold)
 {
     SaveNew({{"Base", ""}});

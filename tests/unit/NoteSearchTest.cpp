@@ -1,4 +1,6 @@
 #include "model/CNoteBook.h"
+#include "support/NoteBookBytes.h"
+#include "support/TempDir.h"
 #include "support/TestSupport.h"
 #include "views/search/CNoteSearch.h"
 
@@ -182,4 +184,68 @@ TEST(NoteSearch, PressesVisitEveryOccurrenceInOrderWhetherOrNotNotesChange)
         ASSERT_EQ(hit->kind == SearchHit::Title ? -1 : hit->position, position) << press;
     }
     EXPECT_GE(boxes.boxes.size(), 2u) << "the walk went round more than once";
+}
+
+namespace {
+
+// A notebook file of texts of every kind, each long enough to stay in the file when it is opened.
+NoteBookBytes MixedFile(std::mt19937& random)
+{
+    static const char* const words[] = {"the",          "cafe\xCC\x81", "caf\xC3\xA9", "Eel",   "e",
+                                        "na\xC3\xAFve", "\xE2\x82\xAC", "THE",         "theme", "x"};
+    const std::size_t notes = 300;
+    NoteBookBytes::Header header;
+    header.count = notes;
+    NoteBookBytes file;
+    file.Head(header);
+    for (std::size_t n = 0; n < notes; ++n) {
+        std::string text;
+        const std::size_t length = 20 + random() % (n % 50 == 0 ? 20000 : 200);
+        while (text.size() < length)
+            text += std::string(words[random() % 10]) + (random() % 7 == 0 ? "\n" : " ");
+        // Every tenth note in Windows-1252, as older files hold them: é is E9 there, and no € or
+        // decomposed accent is kept.
+        if (n % 10 == 3)
+            text = std::string(length, 'e') + " caf\xE9 th\xE9" + "the";
+        file.Note(static_cast<std::int32_t>(n + 1), "note " + std::to_string(n) + (n % 4 ? "" : " the"),
+                  text);
+    }
+    return file;
+}
+
+} // namespace
+
+// Texts still in the file are searched without being kept, and found as the read ones are: the
+// same count, and the same hits stepped through.
+TEST(NoteSearch, TextsStillInTheFileAreFoundAsReadTextsAre)
+{
+    TempDir dir;
+    std::mt19937 random(26);
+    MixedFile(random).Save(dir.File("mixed.pelm"));
+    CNoteBook stored;
+    CNoteBook read;
+    ASSERT_TRUE(stored.ReadFile(dir.File("mixed.pelm")));
+    ASSERT_TRUE(read.ReadFile(dir.File("mixed.pelm")));
+    for (std::size_t i = 0; i < read.GetCount(); ++i)
+        read.GetNoteAtIndex(i)->GetText();
+
+    for (const char* word : {"the", "e", "caf\xC3\xA9", "\xE2\x82\xAC", "na\xC3\xAFve", "theme", "absent"}) {
+        CNoteSearch inStored;
+        CNoteSearch inRead;
+        const int count = inRead.Search(&read, word);
+        ASSERT_EQ(inStored.Search(&stored, word), count) << word;
+        for (int step = 0; step < 40 && count > 0; ++step) {
+            ASSERT_EQ(inStored.GetCurrentHit()->serial - stored.GetNoteAtIndex(0)->GetSerial(),
+                      inRead.GetCurrentHit()->serial - read.GetNoteAtIndex(0)->GetSerial())
+                << word << " step " << step;
+            ASSERT_EQ(inStored.GetCurrentHit()->position, inRead.GetCurrentHit()->position) << word;
+            inStored.Search(&stored, word);
+            inRead.Search(&read, word);
+        }
+    }
+    // Only the notes stepped into were read.
+    std::size_t stillStored = 0;
+    for (std::size_t i = 0; i < stored.GetCount(); ++i)
+        stillStored += stored.GetNoteAtIndex(i)->HasStoredText() ? 1 : 0;
+    EXPECT_GT(stillStored, stored.GetCount() / 2);
 }

@@ -11,9 +11,9 @@ namespace {
 class Field
 {
 public:
-    explicit Field(const std::string& text)
+    explicit Field(std::string_view text)
     {
-        m_text.Attach(const_cast<char*>(text.c_str()), static_cast<int>(text.size()));
+        m_text.Attach(const_cast<char*>(text.data()), static_cast<int>(text.size()));
     }
     int Find(const std::string& pattern, int start) const
     {
@@ -42,7 +42,7 @@ void CNoteFinder::SetPattern(const std::string& pattern)
     m_foldedSize = 0;
 }
 
-void CNoteFinder::Prepare(const std::string& text)
+void CNoteFinder::Prepare(std::string_view text)
 {
     if (m_foldedData == text.data() && m_foldedSize == text.size())
         return;
@@ -52,7 +52,7 @@ void CNoteFinder::Prepare(const std::string& text)
     m_lastOriginal = kNone;
 }
 
-std::size_t CNoteFinder::Count(const std::string& text)
+std::size_t CNoteFinder::Count(std::string_view text)
 {
     // Decomposed ASCII is ASCII: a key beyond it is in no such string. The byte count reads the
     // text anyway and says on the way whether it is ASCII.
@@ -64,6 +64,8 @@ std::size_t CNoteFinder::Count(const std::string& text)
     } else if (m_key.empty() || CTextCodec::IsAscii(text)) {
         return 0;
     }
+    // Counted texts come one after another in the same scratch: the last fold is not this one's.
+    m_foldedData = nullptr;
     std::size_t count = 0;
     int length = 0;
     for (int at = Find(text, 0, length); at >= 0; at = Find(text, at + 1, length))
@@ -71,7 +73,7 @@ std::size_t CNoteFinder::Count(const std::string& text)
     return count;
 }
 
-int CNoteFinder::Find(const std::string& text, int from, int& length)
+int CNoteFinder::Find(std::string_view text, int from, int& length)
 {
     // In ASCII the occurrence is as long as the key: a Kelvin sign searched finds a K.
     length = static_cast<int>(m_key.size());

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Finds the text of a search press in one string of a note: A to Z folded, canonically equivalent
 // text alike ("é" as one character or as e and a combining accent), overlapping occurrences all
@@ -13,13 +14,14 @@ class CNoteFinder
 public:
     void SetPattern(const std::string& pattern);
 
-    std::size_t Count(const std::string& text);
+    // Each text is a whole string: a terminator follows it, as it does a std::string's characters.
+    std::size_t Count(std::string_view text);
     // The first occurrence at or after the byte offset from: its offset, or -1; length gets its
     // length in bytes, which may differ from the pattern's. The last string searched is kept, so
     // stepping through one string from occurrence to occurrence reads it once: it must not change
     // in between (SetPattern forgets it).
-    int Find(const std::string& text, int from, int& length);
-    bool Contains(const std::string& text)
+    int Find(std::string_view text, int from, int& length);
+    bool Contains(std::string_view text)
     {
         int length = 0;
         return Find(text, 0, length) >= 0;
@@ -27,7 +29,7 @@ public:
 
 private:
     // Folds the text unless it is the one folded last.
-    void Prepare(const std::string& text);
+    void Prepare(std::string_view text);
 
     std::string m_key; // the pattern decomposed and folded
     bool m_keyAscii = true;

@@ -22,27 +22,30 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFi
     std::atomic<std::size_t> nextRun{0};
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
-    const auto countRange = [&](CNoteFinder& find, std::size_t from, std::size_t to) {
+    // A text still in the notebook's file is deciphered into scratch and not kept.
+    const auto countRange = [&](CNoteFinder& find, std::string& scratch, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             if (i + 8 < to)
                 __builtin_prefetch(noteBook.GetNoteAtIndex(i + 8));
             if (i + 4 < to) {
                 const CNote& ahead = *noteBook.GetNoteAtIndex(i + 4);
                 __builtin_prefetch(ahead.GetTitle().data());
-                __builtin_prefetch(ahead.GetText().data());
+                if (!ahead.HasStoredText())
+                    __builtin_prefetch(ahead.GetText().data());
             }
             const CNote& note = *noteBook.GetNoteAtIndex(i);
             counts[i] = (find.Contains(note.GetTitle()) ? 1u : 0u) +
-                        static_cast<std::uint32_t>(find.Count(note.GetText()));
+                        static_cast<std::uint32_t>(find.Count(note.ReadText(scratch)));
         }
     };
     const auto countRuns = [&] {
         CNoteFinder find = finder; // each thread folds into its own buffers
+        std::string scratch;
         for (;;) {
             const std::size_t from = nextRun.fetch_add(kRun, std::memory_order_relaxed);
             if (from >= counts.size())
                 return;
-            countRange(find, from, std::min(from + kRun, counts.size()));
+            countRange(find, scratch, from, std::min(from + kRun, counts.size()));
         }
     };
     if (counts.size() <= kRun) {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class CMappedFile;
+class CNoteBook;
+
+// Reads the records of a mapped notebook file: each note's title is read, its text stays in the
+// file and is only found, measured and classed by code page, on both cores. The text is read when
+// it is first needed.
+class CStoredNotes
+{
+public:
+    CStoredNotes(const CMappedFile& file, std::uint64_t offset);
+
+    // Adds count notes to book. Raises CFileException (invalidFile) on a damaged record, as the
+    // reader of a whole file does. Returns whether any string is not UTF-8.
+    bool Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed);
+
+private:
+    class CBody;
+
+    // Returns whether the title is not UTF-8.
+    bool ReadRecord(CNoteBook& book);
+    void Take(void* target, std::size_t count);
+    // Returns whether any text is not UTF-8; raises as Read does.
+    static bool ClassTexts(const CNoteBook& book, std::size_t first, std::size_t end);
+    static bool ClassTextsOnBothCores(const CNoteBook& book, std::size_t first);
+    static std::size_t MiddleByBytes(const CNoteBook& book, std::size_t first);
+
+    const CMappedFile& m_file;
+    std::uint64_t m_at;
+};

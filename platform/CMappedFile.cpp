@@ -1,0 +1,140 @@
+#include "platform/CMappedFile.h"
+
+#include <array>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The mappings whose faults are ours to mend. A reader of a mapped file cut short by another
+// program gets SIGBUS past the new end; the handler puts a page of zeros there and marks the file
+// changed, and the read goes on.
+struct GuardedRange
+{
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<std::atomic<bool>*> changed{nullptr};
+};
+
+std::array<GuardedRange, 64> g_guarded;
+struct sigaction g_previous;
+std::once_flag g_installed;
+
+bool MendFault(std::uintptr_t address)
+{
+    for (GuardedRange& range : g_guarded) {
+        std::atomic<bool>* changed = range.changed.load(std::memory_order_acquire);
+        if (!changed || address < range.begin.load() || address >= range.end.load())
+            continue;
+        const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        void* at = reinterpret_cast<void*>(address & ~(page - 1));
+        if (::mmap(at, page, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
+            return false;
+        changed->store(true);
+        return true;
+    }
+    return false;
+}
+
+void OnBusError(int signal, siginfo_t* info, void* context)
+{
+    if (MendFault(reinterpret_cast<std::uintptr_t>(info->si_addr)))
+        return;
+    // Not ours: the fault comes again under whoever handled it before.
+    ::sigaction(SIGBUS, &g_previous, nullptr);
+    if (g_previous.sa_flags & SA_SIGINFO) {
+        if (g_previous.sa_sigaction)
+            g_previous.sa_sigaction(signal, info, context);
+    }
+}
+
+void InstallHandler()
+{
+    std::call_once(g_installed, [] {
+        struct sigaction action
+        {
+        };
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previous);
+    });
+}
+
+bool Guard(const std::uint8_t* data, std::uint64_t size, std::atomic<bool>* changed)
+{
+    for (GuardedRange& range : g_guarded) {
+        std::atomic<bool>* none = nullptr;
+        if (range.changed.load() != nullptr)
+            continue;
+        range.begin.store(reinterpret_cast<std::uintptr_t>(data));
+        range.end.store(reinterpret_cast<std::uintptr_t>(data) + size);
+        if (range.changed.compare_exchange_strong(none, changed))
+            return true;
+    }
+    return false;
+}
+
+void Unguard(const std::atomic<bool>* changed)
+{
+    for (GuardedRange& range : g_guarded)
+        if (range.changed.load() == changed) {
+            range.changed.store(nullptr);
+            range.begin.store(0);
+            range.end.store(0);
+        }
+}
+
+} // namespace
+
+std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
+{
+    // A description of our own: it carries no lock of the reader's, and no offset is shared.
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    const int own = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st
+    {
+    };
+    if (own < 0 || ::fstat(own, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        if (own >= 0)
+            ::close(own);
+        return nullptr;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, own, 0);
+    if (data == MAP_FAILED) {
+        ::close(own);
+        return nullptr;
+    }
+    std::shared_ptr<CMappedFile> file(new CMappedFile(own, static_cast<const std::uint8_t*>(data), size));
+    InstallHandler();
+    if (!Guard(file->m_data, size, &file->m_changed))
+        return nullptr;
+    return file;
+}
+
+CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size)
+    : m_descriptor(descriptor), m_data(data), m_size(size),
+      m_identity(CFileIdentity::OfDescriptor(descriptor))
+{
+}
+
+CMappedFile::~CMappedFile()
+{
+    Unguard(&m_changed);
+    ::munmap(const_cast<std::uint8_t*>(m_data), m_size);
+    ::close(m_descriptor);
+}
+
+bool CMappedFile::IsIntact() const
+{
+    if (m_changed.load(std::memory_order_relaxed))
+        return false;
+    if (!m_identity.IsStillOpenAs(CFileIdentity::OfDescriptor(m_descriptor)))
+        m_changed.store(true);
+    return !m_changed.load(std::memory_order_relaxed);
+}

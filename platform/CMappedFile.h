@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/CFileIdentity.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// A file mapped read-only, for reading a notebook's texts only when they are first needed. It
+// holds its own descriptor, so a file replaced by a rename keeps the bytes it had. A file written
+// in place is told by its identity; one cut short reads as zeros past its new end instead of
+// ending the process, and is told the same way.
+class CMappedFile
+{
+public:
+    // Maps the file open on descriptor; null when that cannot be done.
+    static std::shared_ptr<CMappedFile> Map(int descriptor);
+    ~CMappedFile();
+    CMappedFile(const CMappedFile&) = delete;
+    CMappedFile& operator=(const CMappedFile&) = delete;
+
+    const std::uint8_t* GetData() const { return m_data; }
+    std::uint64_t GetSize() const { return m_size; }
+
+    // False once the file was changed or cut short since it was mapped: its bytes are then not
+    // the ones that were read. Asks the system each time; stays false once false.
+    bool IsIntact() const;
+    // The last answer of IsIntact, without asking again: for loops over many texts.
+    bool WasIntact() const { return !m_changed.load(std::memory_order_relaxed); }
+
+private:
+    CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size);
+
+    int m_descriptor;
+    const std::uint8_t* m_data;
+    std::uint64_t m_size;
+    CFileIdentity m_identity;
+    mutable std::atomic<bool> m_changed{false};
+};

@@ -1,0 +1,201 @@
+#include "model/CNoteBook.h"
+#include "support/NoteBookBytes.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Header = NoteBookBytes::Header;
+const char* const kCannotWrite = "ERROR: Could not write file.";
+
+// Notes of each kind a text can be stored as, and a body the writer would not make.
+NoteBookBytes VariedNoteBook()
+{
+    Header h;
+    h.count = 6;
+    NoteBookBytes file;
+    file.Head(h)
+        .Note(1, "ascii", "plain words, long enough")
+        .Note(2, "utf8", "caf\xC3\xA9 \xE2\x82\xAC at the corner")
+        .Note(3, "w1252", "na\xEFve \x80 in Windows-1252")
+        .Note(4, "empty", "")
+        .Record(5, NoteBookBytes::Body("tail", "kept, whatever follows") + "junk after the fields")
+        .Note(6, std::string(5000, 'T'), std::string(70000, 'x') + "end");
+    return file;
+}
+
+class TextsInFile : public ::testing::Test
+{
+protected:
+    std::string Path(const std::string& name = "book.pelm") const { return dir.File(name); }
+    const CNote& Note(const CNoteBook& book, std::size_t index) { return *book.GetNoteAtIndex(index); }
+
+    TempDir dir;
+    MessageBoxRecorder boxes;
+};
+
+} // namespace
+
+TEST_F(TextsInFile, TextsAreReadWhenFirstNeededAndReadAsTheWholeReaderDid)
+{
+    const NoteBookBytes file = VariedNoteBook();
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    ASSERT_EQ(book.GetCount(), 6u);
+    // A text as short as a string holds without a block of its own is read at once.
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        EXPECT_EQ(Note(book, i).HasStoredText(), i != 3) << i;
+    // The code pages are known before any text is read: they decide the notebook's.
+    EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+    EXPECT_EQ(Note(book, 0).GetTextCodePage(), std::nullopt);
+    EXPECT_EQ(Note(book, 1).GetTextCodePage(), TextEncoding::utf8);
+    EXPECT_EQ(Note(book, 2).GetTextCodePage(), TextEncoding::windows1252);
+    EXPECT_EQ(Note(book, 2).GetTextSize(), 23u);
+
+    std::string scratch;
+    EXPECT_EQ(Note(book, 2).ReadText(scratch), "na\xC3\xAFve \xE2\x82\xAC in Windows-1252");
+    EXPECT_TRUE(Note(book, 2).HasStoredText());
+    EXPECT_EQ(Note(book, 0).GetText(), "plain words, long enough");
+    EXPECT_EQ(Note(book, 1).GetText(), "caf\xC3\xA9 \xE2\x82\xAC at the corner");
+    EXPECT_EQ(Note(book, 2).GetText(), "na\xC3\xAFve \xE2\x82\xAC in Windows-1252");
+    EXPECT_EQ(Note(book, 3).GetText(), "");
+    EXPECT_EQ(Note(book, 4).GetText(), "kept, whatever follows");
+    EXPECT_EQ(Note(book, 5).GetText(), std::string(70000, 'x') + "end");
+    EXPECT_FALSE(Note(book, 0).HasStoredText());
+    EXPECT_EQ(Note(book, 5).GetTitle(), std::string(5000, 'T'));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(TextsInFile, TextsNeverReadGoBackToTheFileAsTheWriterWritesThem)
+{
+    VariedNoteBook().Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    book.GetNoteAtIndex(1)->SetTitle("renamed");
+    ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        EXPECT_EQ(Note(book, i).HasStoredText(), i != 3) << i;
+
+    // The record with extra bytes is written as the writer makes records; the renamed note's text
+    // is enciphered anew after its longer title.
+    Header h;
+    h.count = 6;
+    NoteBookBytes expected;
+    expected.Head(h)
+        .Note(1, "ascii", "plain words, long enough")
+        .Note(2, "renamed", "caf\xC3\xA9 \xE2\x82\xAC at the corner")
+        .Note(3, "w1252", "na\xEFve \x80 in Windows-1252")
+        .Note(4, "empty", "")
+        .Note(5, "tail", "kept, whatever follows")
+        .Note(6, std::string(5000, 'T'), std::string(70000, 'x') + "end");
+    std::string written = NoteBookBytes::Load(Path("copy.pelm"));
+    // The view settings come from the file read; only the records are compared.
+    const std::size_t head = NoteBookBytes().Head(h).bytes.size();
+    ASSERT_GE(written.size(), head);
+    EXPECT_EQ(written.substr(head), expected.bytes.substr(head));
+
+    // Changing the notebook's code page rewrites the stored bytes of every string that needs it.
+    book.ChangeEncoding(TextEncoding::utf8);
+    ASSERT_TRUE(book.WriteFile(Path("utf8.pelm")));
+    CNoteBook again;
+    ASSERT_TRUE(again.ReadFile(Path("utf8.pelm")));
+    EXPECT_EQ(again.GetEncoding(), TextEncoding::utf8);
+    EXPECT_EQ(again.GetNoteAtIndex(2)->GetText(), "na\xC3\xAFve \xE2\x82\xAC in Windows-1252");
+}
+
+TEST_F(TextsInFile, AFileReplacedByARenameKeepsTheTextsItHad)
+{
+    VariedNoteBook().Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    NoteBookBytes other;
+    Header h;
+    h.count = 1;
+    other.Head(h).Note(1, "other", "other text");
+    other.Save(Path("other.pelm"));
+    std::filesystem::rename(Path("other.pelm"), Path());
+
+    EXPECT_TRUE(book.StoredTextsIntact());
+    EXPECT_EQ(Note(book, 0).GetText(), "plain words, long enough");
+    EXPECT_EQ(book.FindLostText(), nullptr);
+    ASSERT_TRUE(book.WriteFile(Path()));
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(Path()));
+    ASSERT_EQ(saved.GetCount(), 6u);
+    EXPECT_EQ(saved.GetNoteAtIndex(5)->GetText(), std::string(70000, 'x') + "end");
+}
+
+// Written in place, with the same length: the bytes under the texts are another notebook's.
+TEST_F(TextsInFile, AFileWrittenInPlaceLosesTheTextsNotReadAndNothingIsWrittenOverThem)
+{
+    const NoteBookBytes file = VariedNoteBook();
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    EXPECT_EQ(Note(book, 0).GetText(), "plain words, long enough");
+
+    std::string changed = file.bytes;
+    for (std::size_t i = changed.size() - 70000; i < changed.size(); ++i)
+        changed[i] = static_cast<char>(changed[i] ^ 0x5A);
+    NoteBookBytes rewritten;
+    rewritten.bytes = changed;
+    rewritten.Save(Path());
+
+    EXPECT_FALSE(book.StoredTextsIntact());
+    // Never garbage: the text read before stays, the ones not read are gone and said to be.
+    EXPECT_EQ(Note(book, 0).GetText(), "plain words, long enough");
+    EXPECT_EQ(Note(book, 5).GetText(), "");
+    EXPECT_TRUE(Note(book, 5).IsTextLost());
+    EXPECT_NE(book.FindLostText(), nullptr);
+    EXPECT_FALSE(book.WriteFile(Path("copy.pelm")));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.rfind(kCannotWrite, 0), 0u);
+    EXPECT_NE(boxes.boxes[0].text.find("Another program changed"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Path("copy.pelm")));
+
+    // A text the user gives the note is the note's again.
+    book.GetNoteAtIndex(5)->SetText("typed again");
+    EXPECT_FALSE(Note(book, 5).IsTextLost());
+}
+
+TEST_F(TextsInFile, AFileCutShortUnderTheNotebookReadsAsLostInsteadOfEndingTheProcess)
+{
+    VariedNoteBook().Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    ASSERT_EQ(::truncate(Path().c_str(), 100), 0);
+
+    // Nothing asks the system first: the read itself meets the pages past the new end.
+    std::string scratch;
+    EXPECT_EQ(Note(book, 5).ReadText(scratch), "");
+    EXPECT_FALSE(book.StoredTextsIntact());
+    EXPECT_EQ(Note(book, 5).GetText(), "");
+    EXPECT_TRUE(Note(book, 5).IsTextLost());
+}
+
+TEST_F(TextsInFile, ThreadsAskingForOneTextAtOnceGetItWhole)
+{
+    VariedNoteBook().Save(Path());
+    for (int round = 0; round < 20; ++round) {
+        CNoteBook book;
+        ASSERT_TRUE(book.ReadFile(Path()));
+        const CNote& note = Note(book, 5);
+        std::vector<std::thread> readers;
+        std::vector<std::size_t> sizes(4);
+        for (std::size_t t = 0; t < sizes.size(); ++t)
+            readers.emplace_back([&, t] { sizes[t] = note.GetText().size(); });
+        for (std::thread& reader : readers)
+            reader.join();
+        for (std::size_t size : sizes)
+            EXPECT_EQ(size, 70003u);
+    }
+}
