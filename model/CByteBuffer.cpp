@@ -66,10 +66,29 @@ std::uint32_t CByteBuffer::Decipher(const char* key)
 namespace {
 
 // The shift depends only on the key position. The shifts are laid out over a stretch that is a
-// whole number of key lengths, once per key and direction: the notebook's records, a million of
-// them, are transformed one after another with the same key.
+// whole number of key lengths.
+std::vector<std::uint8_t> MakeShifts(const char* key, std::size_t n, bool encipher)
+{
+    const std::size_t stretch = n * 64;
+    std::vector<std::uint8_t> shift(stretch, 0);
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto m = static_cast<std::uint8_t>((k + 1) * static_cast<std::uint8_t>(key[k]));
+        const auto s = encipher ? static_cast<std::uint8_t>(m - 3) : static_cast<std::uint8_t>(3 - m);
+        for (std::size_t r = k; r < stretch; r += n)
+            shift[r] = s;
+    }
+    return shift;
+}
+
+// Made once per key and direction: the notebook's records, a million of them, and their fields are
+// transformed one after another with the same key, the notebook's own above all.
 const std::vector<std::uint8_t>& ShiftPattern(const char* key, std::size_t n, bool encipher)
 {
+    if (key == kNoteBookKey) {
+        static const std::vector<std::uint8_t> decipher = MakeShifts(kNoteBookKey, n, false);
+        static const std::vector<std::uint8_t> encipher_ = MakeShifts(kNoteBookKey, n, true);
+        return encipher ? encipher_ : decipher;
+    }
     thread_local std::string patternKey;
     thread_local bool patternEncipher = false;
     thread_local std::vector<std::uint8_t> shift;
@@ -77,14 +96,7 @@ const std::vector<std::uint8_t>& ShiftPattern(const char* key, std::size_t n, bo
         return shift;
     patternKey = key;
     patternEncipher = encipher;
-    const std::size_t stretch = n * 64;
-    shift.assign(stretch, 0);
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto m = static_cast<std::uint8_t>((k + 1) * static_cast<std::uint8_t>(key[k]));
-        const auto s = encipher ? static_cast<std::uint8_t>(m - 3) : static_cast<std::uint8_t>(3 - m);
-        for (std::size_t r = k; r < stretch; r += n)
-            shift[r] = s;
-    }
+    shift = MakeShifts(key, n, encipher);
     return shift;
 }
 
@@ -107,6 +119,44 @@ std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
     for (std::size_t i = 0; j + i < m_size; ++i)
         data[j + i] = static_cast<std::uint8_t>(data[j + i] + pattern[i]);
     return static_cast<std::uint32_t>(n);
+}
+
+std::size_t CByteBuffer::MeasureDeciphered(const std::uint8_t* source, std::size_t count, std::size_t place,
+                                           const char* key, bool& beyondAscii)
+{
+    const std::size_t n = std::strlen(key);
+    const std::vector<std::uint8_t>& shift = ShiftPattern(key, n == 0 ? 1 : n, false);
+    constexpr std::size_t kBlock = 64;
+    beyondAscii = false;
+    std::size_t at = n == 0 ? 0 : place % n;
+    std::size_t i = 0;
+    // Whole blocks are read without a branch per byte, which the compiler makes vector code of;
+    // the block holding the terminator is read again byte by byte.
+    for (; i + kBlock <= count; i += kBlock) {
+        if (at + kBlock > shift.size())
+            at %= n;
+        const std::uint8_t* pattern = shift.data() + at;
+        std::uint8_t zero = 0;
+        std::uint8_t high = 0;
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            const auto b = static_cast<std::uint8_t>(source[i + j] + (n == 0 ? 0 : pattern[j]));
+            zero |= static_cast<std::uint8_t>(b == 0);
+            high |= b;
+        }
+        if (zero)
+            break;
+        beyondAscii = beyondAscii || (high & 0x80) != 0;
+        at += kBlock;
+    }
+    for (; i < count; ++i, ++at) {
+        if (at == shift.size())
+            at = 0;
+        const auto b = static_cast<std::uint8_t>(source[i] + (n == 0 ? 0 : shift[at]));
+        if (b == 0)
+            return i;
+        beyondAscii = beyondAscii || b >= 0x80;
+    }
+    return count;
 }
 
 void CByteBuffer::DecipherAt(const std::uint8_t* source, std::size_t count, std::size_t place,

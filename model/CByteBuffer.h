@@ -28,6 +28,11 @@ public:
     static void DecipherAt(const std::uint8_t* source, std::size_t count, std::size_t place,
                            std::uint8_t* target, const char* key);
 
+    // How many of count such bytes come before the first that deciphers to zero, and whether one of
+    // those deciphers to 0x80 or more; nothing is written.
+    static std::size_t MeasureDeciphered(const std::uint8_t* source, std::size_t count, std::size_t place,
+                                         const char* key, bool& beyondAscii);
+
     std::uint8_t* GetData() { return m_data.get(); }
     const std::uint8_t* GetData() const { return m_data.get(); }
     std::uint32_t GetSize() const { return m_size; }

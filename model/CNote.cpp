@@ -20,6 +20,11 @@ CNote::CNote(const std::string& title, std::string text)
     ++s_nextSerial;
 }
 
+CNote::CNote(StoredTitle, std::string title) : m_title(std::move(title)), m_serial(s_nextSerial)
+{
+    ++s_nextSerial;
+}
+
 // Swapped, not moved: a move from a short string keeps the old block, and a note's old text can be
 // many megabytes. It goes with the argument.
 void CNote::SetTitle(std::string title)

@@ -33,6 +33,11 @@ class CNote
 {
 public:
     explicit CNote(const std::string& title = {}, std::string text = {});
+    // A note read from a file, with its title as stored, empty or not.
+    struct StoredTitle
+    {
+    };
+    CNote(StoredTitle, std::string title);
     CNote(const CNote&) = delete;
     CNote& operator=(const CNote&) = delete;
 

@@ -29,7 +29,21 @@ CNoteBook::~CNoteBook()
 
 CNote* CNoteBook::AddNote(bool atTail, bool markModified)
 {
-    auto note = std::make_unique<CNote>();
+    CNote* raw = Adopt(std::make_unique<CNote>(), atTail);
+    if (markModified)
+        SetModified();
+    return raw;
+}
+
+CNote* CNoteBook::AddReadNote(std::optional<std::string> title)
+{
+    if (!title)
+        return Adopt(std::make_unique<CNote>(), true);
+    return Adopt(std::make_unique<CNote>(CNote::StoredTitle{}, std::move(*title)), true);
+}
+
+CNote* CNoteBook::Adopt(std::unique_ptr<CNote> note, bool atTail)
+{
     CNote* raw = note.get();
     if (atTail)
         m_notes.push_back(std::move(note));
@@ -40,8 +54,6 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
         m_bySerial.resize(serial + 1);
     m_bySerial[serial] = raw;
     CountNoteChange();
-    if (markModified)
-        SetModified();
     return raw;
 }
 
@@ -155,6 +167,9 @@ void CNoteBook::Clear()
         CDisposer::Later(std::move(m_notes));
         CDisposer::Later(std::move(m_bySerial));
     }
+    // Unmapping a large file takes as long: its pages go back there too.
+    if (m_storedFile)
+        CDisposer::Later(std::move(m_storedFile));
     m_notes.clear();
     m_bySerial.clear();
     m_storedFile.reset();
@@ -167,6 +182,12 @@ void CNoteBook::Clear()
 bool CNoteBook::StoredTextsIntact() const
 {
     return !m_storedFile || m_storedFile->IsIntact();
+}
+
+void CNoteBook::RenewStoredFile()
+{
+    if (m_storedFile)
+        m_storedFile->Renew();
 }
 
 const CNote* CNoteBook::FindLostText() const

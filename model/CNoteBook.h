@@ -32,6 +32,8 @@ public:
     CNoteBook& operator=(const CNoteBook&) = delete;
 
     CNote* AddNote(bool atTail, bool markModified);
+    // A note read from a file at the tail: with its title as stored, or the default one without.
+    CNote* AddReadNote(std::optional<std::string> title);
     // Room for this many notes, so that reading a large notebook grows nothing note by note.
     void Reserve(std::size_t notes);
 
@@ -78,10 +80,12 @@ public:
     }
 
     // The file the texts not yet read lie in; the notebook keeps it until it is cleared.
-    void SetStoredFile(std::shared_ptr<const CMappedFile> file) { m_storedFile = std::move(file); }
+    void SetStoredFile(std::shared_ptr<CMappedFile> file) { m_storedFile = std::move(file); }
     // False when another program changed that file since it was read: the texts not yet read are
     // then lost, and a save would have to leave them out. Asks the system.
     bool StoredTextsIntact() const;
+    // After a save of ours: the file read may have been moved aside, which is no change of its texts.
+    void RenewStoredFile();
     // A note whose text was lost that way, or null.
     const CNote* FindLostText() const;
 
@@ -128,6 +132,7 @@ public:
                              TextEncoding codePageB = TextEncoding::utf8);
 
 private:
+    CNote* Adopt(std::unique_ptr<CNote> note, bool atTail);
     void TraceExchanges(const std::vector<std::size_t>& order) const;
 
     CFilePath m_path;
@@ -139,7 +144,7 @@ private:
     std::vector<CNote*> m_bySerial;
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
-    std::shared_ptr<const CMappedFile> m_storedFile;
+    std::shared_ptr<CMappedFile> m_storedFile;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     TextEncoding m_encoding = TextEncoding::utf8;

@@ -193,6 +193,7 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
         return false;
     }
     lock.Abort();
+    m_book.RenewStoredFile();
 
     if (secret)
         m_book.SetSecret(std::move(secret));

@@ -6,12 +6,17 @@
 #include "platform/CMappedFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
+
+// Notes walked and classed at a time.
+constexpr std::size_t kRun = 1024;
 
 // What a string holds without a block of its own.
 const std::size_t kKeptTextSize = std::string().capacity();
@@ -20,6 +25,31 @@ const std::size_t kKeptTextSize = std::string().capacity();
 {
     throw CFileException(CFileException::invalidFile, -1);
 }
+
+// Maps the file's pages a stretch ahead of the walk, one step at a time.
+class CPopulator
+{
+public:
+    explicit CPopulator(const CMappedFile& file) : m_file(file) {}
+
+    // False when there is nothing to do now.
+    bool Ahead(std::uint64_t walkedTo)
+    {
+        if (m_failed || m_populated >= m_file.GetSize() || m_populated > walkedTo + kAhead)
+            return false;
+        m_failed = !m_file.Populate(m_populated, kStep);
+        m_populated += kStep;
+        return !m_failed;
+    }
+
+private:
+    static constexpr std::uint64_t kStep = 4 << 20;
+    static constexpr std::uint64_t kAhead = 64 << 20;
+
+    const CMappedFile& m_file;
+    std::uint64_t m_populated = 0;
+    bool m_failed = false;
+};
 
 // A field: its length and where its bytes begin in the body.
 struct Field
@@ -76,15 +106,17 @@ void CStoredNotes::Take(void* target, std::size_t count)
     m_at += n;
 }
 
-bool CStoredNotes::ReadRecord(CNoteBook& book)
+bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note)
 {
-    CNote* note = book.AddNote(true, false);
     std::int32_t serial = 0;
     std::uint32_t length = 0;
     Take(&serial, sizeof serial);
     Take(&length, sizeof length);
     if (length > m_file.GetSize() - m_at)
         Fail();
+    // Where the next record begins is known now: it is fetched while this one is read.
+    if (length < m_file.GetSize() - m_at)
+        __builtin_prefetch(m_file.GetData() + m_at + length);
     CBody body(m_file.GetData() + m_at, length);
     TextInFile stored;
     stored.file = &m_file;
@@ -95,15 +127,16 @@ bool CStoredNotes::ReadRecord(CNoteBook& book)
     Field title;
     Field text;
     bool titleEnds = false;
+    std::optional<std::string> read;
     if (body.NextField(title)) {
-        std::string read = body.Deciphered(title);
-        read.resize(std::strlen(read.c_str()));
-        titleEnds = read.size() + 1 == title.count;
+        read = body.Deciphered(title);
+        read->resize(std::strlen(read->c_str()));
+        titleEnds = read->size() + 1 == title.count;
         thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
-        stored.titleCodePage = CNote::DecodeField(read, fromWindows1252);
-        note->Title().swap(read);
-        note->SetCodePages(stored.titleCodePage, std::nullopt);
+        stored.titleCodePage = CNote::DecodeField(*read, fromWindows1252);
     }
+    note = book.AddReadNote(std::move(read));
+    note->SetCodePages(stored.titleCodePage, std::nullopt);
     if (!body.NextField(text))
         return stored.titleCodePage == TextEncoding::windows1252;
     stored.textPlace = text.place;
@@ -114,105 +147,117 @@ bool CStoredNotes::ReadRecord(CNoteBook& book)
     return stored.titleCodePage == TextEncoding::windows1252;
 }
 
-// Deciphers each text once, to find its terminator and its code page; a text that is neither
-// UTF-8 nor convertible from Windows-1252 makes the file unreadable, as it does read whole.
-bool CStoredNotes::ClassTexts(const CNoteBook& book, std::size_t first, std::size_t end)
+// What deciphering a text once tells: where it ends and its code page. A text that is neither
+// UTF-8 nor convertible from Windows-1252 makes the file unreadable, as it does read whole. Most
+// texts are ASCII, which one pass without a copy tells.
+bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
+                             std::string& converted)
 {
-    bool windows1252 = false;
-    std::string bytes;
-    std::string converted;
-    CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
-    for (std::size_t i = first; i < end; ++i) {
-        CNote& note = *book.GetNoteAtIndex(i);
-        if (!note.HasStoredText())
-            continue;
-        TextInFile stored = note.GetStoredText();
-        bytes.resize(stored.textLength);
-        CByteBuffer::DecipherAt(stored.file->GetData() + stored.body + stored.textPlace, stored.textLength,
-                                stored.textPlace, reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                kNoteBookKey);
-        const std::size_t length = ::strnlen(bytes.data(), bytes.size());
-        const std::string_view text(bytes.data(), length);
-        std::string_view decoded = text;
-        switch (CTextCodec::Classify(text)) {
-        case StoredText::ascii:
-            stored.codePage.reset();
-            break;
-        case StoredText::utf8:
-            stored.codePage = TextEncoding::utf8;
-            break;
-        case StoredText::other:
-            if (!fromWindows1252.Convert(text, converted))
-                Fail();
-            decoded = converted;
-            stored.codePage = TextEncoding::windows1252;
-            windows1252 = true;
-            break;
-        }
-        // A text that fits in the note's own string takes no memory of its own: it is kept.
-        if (decoded.size() <= kKeptTextSize) {
-            note.SetReadText(decoded, stored.codePage);
-            continue;
-        }
+    if (!note.HasStoredText())
+        return false;
+    TextInFile stored = note.GetStoredText();
+    const std::uint8_t* source = stored.file->GetData() + stored.body + stored.textPlace;
+    bool beyondAscii = false;
+    const std::size_t length = CByteBuffer::MeasureDeciphered(source, stored.textLength, stored.textPlace,
+                                                              kNoteBookKey, beyondAscii);
+    std::string_view decoded;
+    if (beyondAscii || length <= kKeptTextSize) {
+        bytes.resize(length);
+        CByteBuffer::DecipherAt(source, length, stored.textPlace,
+                                reinterpret_cast<std::uint8_t*>(bytes.data()), kNoteBookKey);
+        decoded = bytes;
+    }
+    if (beyondAscii && CTextCodec::Classify(decoded) == StoredText::other) {
+        if (!fromWindows1252.Convert(decoded, converted))
+            Fail();
+        decoded = converted;
+        stored.codePage = TextEncoding::windows1252;
+    } else if (beyondAscii) {
+        stored.codePage = TextEncoding::utf8;
+    } else {
+        stored.codePage.reset();
+    }
+    // A text that fits in the note's own string takes no memory of its own: it is kept.
+    if (length <= kKeptTextSize && decoded.size() <= kKeptTextSize) {
+        note.SetReadText(decoded, stored.codePage);
+    } else {
         stored.plain = stored.plain && length + 1 == stored.textLength;
         stored.textLength = static_cast<std::uint32_t>(length);
         note.SetStoredText(stored);
     }
-    return windows1252;
+    return stored.codePage == TextEncoding::windows1252;
 }
 
-// The first note of the second half of the texts' bytes, so that both cores have as much to do.
-std::size_t CStoredNotes::MiddleByBytes(const CNoteBook& book, std::size_t first)
-{
-    std::uint64_t total = 0;
-    for (std::size_t i = first; i < book.GetCount(); ++i)
-        total += book.GetNoteAtIndex(i)->GetTextSize();
-    std::uint64_t half = 0;
-    std::size_t i = first;
-    for (; i < book.GetCount() && half < total / 2; ++i)
-        half += book.GetNoteAtIndex(i)->GetTextSize();
-    return i;
-}
-
+// The walk from record to record cannot be shared, as each record says where the next begins; the
+// texts can. Both threads take runs of notes walked from one counter: the other thread from the
+// start, while this one walks, and this one too once it is through.
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed)
 {
-    const std::size_t first = book.GetCount();
-    bool windows1252 = false;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        // Past the end every note would come out with its default title; allow only a few.
-        if (m_at == m_file.GetSize() && count - i > missingAllowed)
-            Fail();
-        windows1252 = ReadRecord(book) || windows1252;
-    }
-    return ClassTextsOnBothCores(book, first) || windows1252;
-}
-
-bool CStoredNotes::ClassTextsOnBothCores(const CNoteBook& book, std::size_t first)
-{
-    const std::size_t middle = MiddleByBytes(book, first);
-    bool secondHalf = false;
-    std::exception_ptr failure;
+    std::vector<CNote*> notes(count);
+    std::atomic<std::size_t> walked{0};
+    std::atomic<std::uint64_t> walkedTo{m_at};
+    CPopulator populator(m_file);
+    std::atomic<bool> stopped{false};
+    std::atomic<std::size_t> nextRun{0};
+    std::atomic<bool> windows1252{false};
+    std::exception_ptr classFailure;
+    const auto classRuns = [&] {
+        CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
+        std::string bytes;
+        std::string converted;
+        bool found = false;
+        for (;;) {
+            const std::size_t from = nextRun.fetch_add(kRun);
+            if (from >= count)
+                break;
+            const std::size_t to = std::min<std::size_t>(from + kRun, count);
+            // Waiting for the walk, this thread maps the pages it will meet next.
+            while (walked.load(std::memory_order_acquire) < to && !stopped.load())
+                if (!populator.Ahead(walkedTo.load(std::memory_order_relaxed)))
+                    std::this_thread::yield();
+            if (stopped.load())
+                break;
+            for (std::size_t i = from; i < to; ++i)
+                found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
+        }
+        if (found)
+            windows1252 = true;
+    };
+    const auto classOrStop = [&] {
+        try {
+            classRuns();
+        } catch (...) {
+            classFailure = std::current_exception();
+            stopped = true;
+        }
+    };
     std::thread other;
     try {
-        other = std::thread([&] {
-            try {
-                secondHalf = ClassTexts(book, middle, book.GetCount());
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
+        other = std::thread(classOrStop);
     } catch (const std::system_error&) {
-        return ClassTexts(book, first, book.GetCount());
     }
-    bool firstHalf = false;
+    bool titles1252 = false;
     try {
-        firstHalf = ClassTexts(book, first, middle);
+        for (std::uint32_t i = 0; i < count && !stopped.load(); ++i) {
+            // Past the end every note would come out with its default title; allow only a few.
+            if (m_at == m_file.GetSize() && count - i > missingAllowed)
+                Fail();
+            titles1252 = ReadRecord(book, notes[i]) || titles1252;
+            if ((i + 1) % kRun == 0 || i + 1 == count) {
+                walkedTo.store(m_at, std::memory_order_relaxed);
+                walked.store(i + 1, std::memory_order_release);
+            }
+        }
     } catch (...) {
-        other.join();
+        stopped = true;
+        if (other.joinable())
+            other.join();
         throw;
     }
-    other.join();
-    if (failure)
-        std::rethrow_exception(failure);
-    return firstHalf || secondHalf;
+    classOrStop();
+    if (other.joinable())
+        other.join();
+    if (classFailure)
+        std::rethrow_exception(classFailure);
+    return titles1252 || windows1252;
 }

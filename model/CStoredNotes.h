@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class CMappedFile;
+class CNote;
 class CNoteBook;
+class CTextCodec;
 
 // Reads the records of a mapped notebook file: each note's title is read, its text stays in the
 // file and is only found, measured and classed by code page, on both cores. The text is read when
@@ -22,12 +25,11 @@ private:
     class CBody;
 
     // Returns whether the title is not UTF-8.
-    bool ReadRecord(CNoteBook& book);
+    bool ReadRecord(CNoteBook& book, CNote*& note);
     void Take(void* target, std::size_t count);
-    // Returns whether any text is not UTF-8; raises as Read does.
-    static bool ClassTexts(const CNoteBook& book, std::size_t first, std::size_t end);
-    static bool ClassTextsOnBothCores(const CNoteBook& book, std::size_t first);
-    static std::size_t MiddleByBytes(const CNoteBook& book, std::size_t first);
+    // Returns whether the text is not UTF-8; raises as Read does.
+    static bool ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
+                          std::string& converted);
 
     const CMappedFile& m_file;
     std::uint64_t m_at;

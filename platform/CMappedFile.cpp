@@ -1,5 +1,6 @@
 #include "platform/CMappedFile.h"
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <fcntl.h>
@@ -123,10 +124,17 @@ CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t
 {
 }
 
+// Unmapping a gigabyte at once holds the process's memory map against every page fault of the
+// other threads, the window's among them, for tens of milliseconds. Its pages are let go a
+// stretch at a time first, which other threads' faults can run beside.
 CMappedFile::~CMappedFile()
 {
     Unguard(&m_changed);
-    ::munmap(const_cast<std::uint8_t*>(m_data), m_size);
+    constexpr std::uint64_t kStretch = 32 << 20;
+    auto* data = const_cast<std::uint8_t*>(m_data);
+    for (std::uint64_t at = 0; at < m_size; at += kStretch)
+        ::madvise(data + at, std::min(kStretch, m_size - at), MADV_DONTNEED);
+    ::munmap(data, m_size);
     ::close(m_descriptor);
 }
 
@@ -134,7 +142,31 @@ bool CMappedFile::IsIntact() const
 {
     if (m_changed.load(std::memory_order_relaxed))
         return false;
-    if (!m_identity.IsStillOpenAs(CFileIdentity::OfDescriptor(m_descriptor)))
+    const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
+    std::lock_guard<std::mutex> lock(m_identityLock);
+    if (!m_identity.IsStillOpenAs(now))
         m_changed.store(true);
     return !m_changed.load(std::memory_order_relaxed);
+}
+
+void CMappedFile::Renew()
+{
+    if (m_changed.load(std::memory_order_relaxed))
+        return;
+    const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
+    std::lock_guard<std::mutex> lock(m_identityLock);
+    if (m_identity.HasSameContents(now))
+        m_identity = now;
+    else
+        m_changed.store(true);
+}
+
+bool CMappedFile::Populate(std::uint64_t offset, std::uint64_t length) const
+{
+    if (offset >= m_size)
+        return false;
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t from = offset & ~(page - 1);
+    const std::uint64_t to = std::min(offset + length, m_size);
+    return ::madvise(const_cast<std::uint8_t*>(m_data) + from, to - from, MADV_POPULATE_READ) == 0;
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 // A file mapped read-only, for reading a notebook's texts only when they are first needed. It
 // holds its own descriptor, so a file replaced by a rename keeps the bytes it had. A file written
@@ -22,9 +23,16 @@ public:
     const std::uint8_t* GetData() const { return m_data; }
     std::uint64_t GetSize() const { return m_size; }
 
+    // Maps the pages of that stretch ahead of their first reading, so that a reader walking the file
+    // meets no page faults; false when the system cannot.
+    bool Populate(std::uint64_t offset, std::uint64_t length) const;
+
     // False once the file was changed or cut short since it was mapped: its bytes are then not
     // the ones that were read. Asks the system each time; stays false once false.
     bool IsIntact() const;
+    // Takes the file as it is now for the one mapped when only its names changed: after a save of
+    // our own moved it aside, which changes the time of its inode.
+    void Renew();
     // The last answer of IsIntact, without asking again: for loops over many texts.
     bool WasIntact() const { return !m_changed.load(std::memory_order_relaxed); }
 
@@ -34,6 +42,7 @@ private:
     int m_descriptor;
     const std::uint8_t* m_data;
     std::uint64_t m_size;
+    mutable std::mutex m_identityLock;
     CFileIdentity m_identity;
     mutable std::atomic<bool> m_changed{false};
 };

@@ -199,3 +199,20 @@ TEST_F(TextsInFile, ThreadsAskingForOneTextAtOnceGetItWhole)
             EXPECT_EQ(size, 70003u);
     }
 }
+
+// Each save moves the file read aside into the backups, which changes its inode's time.
+TEST_F(TextsInFile, ANotebookSavedOverItsFileAgainAndAgainKeepsItsTexts)
+{
+    VariedNoteBook().Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    for (int save = 0; save < 3; ++save) {
+        book.SetModified();
+        ASSERT_TRUE(book.WriteFile(Path(), dir.File("backups")))
+            << save << (boxes.boxes.empty() ? "" : boxes.boxes[0].text);
+    }
+    EXPECT_TRUE(book.StoredTextsIntact());
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(Path()));
+    EXPECT_EQ(saved.GetNoteAtIndex(5)->GetText(), std::string(70000, 'x') + "end");
+}
