@@ -261,6 +261,10 @@ void CFindAllPane::ShowReplace()
 
 void CFindAllPane::RunSlice()
 {
+    // The search reads the open note's typing on two threads: it is copied from the editor here,
+    // so that they only read.
+    if (m_panel && m_panel->GetActiveNote())
+        TextOf(*m_panel->GetActiveNote());
     const CFindAll::State state = m_model->Step(CFindAll::Clock::now() + kSlice);
     if (!m_view->currentIndex().isValid() && m_model->rowCount() > 0)
         m_view->setCurrentIndex(m_model->index(0, 0));

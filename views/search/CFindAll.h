@@ -2,8 +2,10 @@
 
 #include "views/search/CTextMatcher.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,13 +36,15 @@ struct FindAllResult
 static_assert(sizeof(FindAllResult) <= 24, "a result is kept for every matching note");
 
 // Every note of a notebook that holds a pattern, in notebook order, found a few notes at a time so
-// that a window stays responsive. The notebook must not change order or membership while a search
+// that a window stays responsive. Each step matches on both cores while its caller waits, so
+// nothing changes a note meanwhile. The notebook must not change order or membership while a search
 // runs or its results are used; a change of one note's title or text is taken in with Refresh.
 class CFindAll
 {
 public:
     // The text a search reads for a note: by default the note's own; the window gives the open
-    // note's unsaved typing instead.
+    // note's unsaved typing instead. Step calls it on two threads at once, for different notes,
+    // while its caller waits: it must only read.
     using TextSource = std::function<std::string_view(const CNote&)>;
     using Clock = std::chrono::steady_clock;
 
@@ -93,13 +97,40 @@ public:
     void ApplyRefresh(const Change& change);
 
 private:
+    // Notes [from, to) that one core matches, done up to reached. Their results wait here until
+    // every note before them is in, so that the results stay in notebook order.
+    struct Run
+    {
+        std::size_t from;
+        std::size_t reached;
+        std::size_t to;
+        std::vector<FindAllResult> found;
+        std::int64_t occurrences = 0;
+        bool limitReached = false; // at the note reached
+    };
+    // What the threads of one step share.
+    struct StepWork;
+
     // False when the match limit stopped it; count 0 means no occurrence.
-    bool MatchNote(const CNote& note, std::int32_t index, FindAllResult& result);
+    bool MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t index, FindAllResult& result) const;
+    bool MatchNote(const CNote& note, std::int32_t index, FindAllResult& result)
+    {
+        return MatchNote(m_matcher, note, index, result);
+    }
+    // One thread's share of a step: runs taken in turn until the deadline, the end or the limit.
+    void MatchRuns(StepWork& work, CTextMatcher& matcher, std::vector<Run>& taken) const;
+    // Moves the results of the runs done, in order, to m_results.
+    void TakeInRuns(const CNoteBook& book);
+    // Forgets what the runs ahead found from the note at index on: it has changed.
+    void ForgetAheadFrom(std::size_t index);
 
     TextSource m_textOf;
     CTextMatcher m_matcher;
+    CTextMatcher m_helperMatcher; // the second core's: a matcher folds into buffers of its own
     State m_state = State::Idle;
-    std::size_t m_next = 0; // the next note's index
+    std::size_t m_next = 0;    // the first note whose result is not in m_results
+    std::size_t m_claimed = 0; // the first note no run holds
+    std::deque<Run> m_runs;    // [m_next, m_claimed), in order
     std::vector<FindAllResult> m_results;
     std::int64_t m_occurrences = 0;
     std::int32_t m_stoppedAt = -1;
