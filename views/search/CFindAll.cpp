@@ -125,10 +125,8 @@ CFindAll::State CFindAll::Step(const CNoteBook& book, Clock::time_point deadline
     std::sort(m_runs.begin(), m_runs.end(), [](const Run& a, const Run& b) { return a.from < b.from; });
     m_claimed = m_runs.empty() ? m_next : std::max(m_claimed, m_runs.back().to);
     TakeInRuns(book);
-    if (m_state == State::Running && work.ranOut && m_runs.empty()) {
+    if (m_state == State::Running && work.ranOut && m_runs.empty())
         m_state = State::Finished;
-        m_results.shrink_to_fit(); // the growth's spare room would hold as much again
-    }
     return m_state;
 }
 

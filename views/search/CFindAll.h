@@ -67,7 +67,9 @@ public:
 
     State GetState() const { return m_state; }
     const CTextMatcher& GetMatcher() const { return m_matcher; }
-    const std::vector<FindAllResult>& GetResults() const { return m_results; }
+    // In blocks, so that growing never holds the results twice.
+    using Results = std::deque<FindAllResult>;
+    const Results& GetResults() const { return m_results; }
     std::int64_t GetOccurrenceCount() const { return m_occurrences; }
     // The note where the match limit stopped the search, or -1.
     std::int32_t GetStoppedAt() const { return m_stoppedAt; }
@@ -131,7 +133,7 @@ private:
     std::size_t m_next = 0;    // the first note whose result is not in m_results
     std::size_t m_claimed = 0; // the first note no run holds
     std::deque<Run> m_runs;    // [m_next, m_claimed), in order
-    std::vector<FindAllResult> m_results;
+    Results m_results;
     std::int64_t m_occurrences = 0;
     std::int32_t m_stoppedAt = -1;
 };

@@ -1,0 +1,171 @@
+// The peak memory of two moments a user meets, each in a fresh process (this program started again
+// with --child) and read from the kernel's record of its largest resident size, beside a control
+// run of the same process without the moment: Find All over a notebook of 100,000 notes, and the
+// recovery copy after one typed character in a note of 50 MB.
+#include "FrameBench.h"
+#include "model/CNoteBook.h"
+#include "views/CFindAllDock.h"
+#include "views/CFindAllModel.h"
+#include "views/CFindAllPane.h"
+#include "views/CNoteEditCtrl.h"
+#include "views/CRichEditCtrlEx.h"
+#include "views/CSearchBar.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Book
+{
+    Mass,    // 100,000 notes of about 1 KB
+    HugeLf,  // one note of 50 MB in lines of 80 characters
+    HugeCrLf // the same with Windows line ends
+};
+
+std::string HugeText(const char* lineEnd)
+{
+    const std::string words = "the quick brown fox jumps over a lazy dog while notes pile up ";
+    std::string text;
+    text.reserve((50u << 20) + 100);
+    while (text.size() < (50u << 20)) {
+        for (std::size_t column = 0; column < 79; ++column)
+            text += words[(text.size() + column) % words.size()];
+        text += lineEnd;
+    }
+    return text;
+}
+
+// The notebook's file, made once in TMPDIR and removed at exit.
+const std::string& BookFile(Book kind)
+{
+    static const fs::path folder = [] {
+        std::string pattern = (fs::temp_directory_path() / "pelmora-peak-XXXXXX").string();
+        return fs::path(::mkdtemp(pattern.data()));
+    }();
+    static const struct Cleanup
+    {
+        ~Cleanup() { fs::remove_all(folder); }
+    } cleanup;
+    static std::map<Book, std::string> paths;
+    std::string& path = paths[kind];
+    if (path.empty()) {
+        CNoteBook book;
+        if (kind == Book::Mass) {
+            FillMassNoteBook(book);
+        } else {
+            CNote* note = book.AddNote(true, false);
+            note->SetTitle("huge");
+            note->SetText(HugeText(kind == Book::HugeCrLf ? "\r\n" : "\n"));
+        }
+        path = (folder / ("book-" + std::to_string(static_cast<int>(kind)) + ".pelm")).string();
+        if (!book.WriteFile(path))
+            std::abort();
+    }
+    return path;
+}
+
+// The child: opens the notebook and does what it is asked, then prints its peak in MB.
+//   find-all PATTERN: Find All until every result is in and painted; "" for none.
+//   edit COPY: opens the only note, types a character at its end and, when COPY is 1, writes the
+//   recovery copy that edit leads to.
+int Child(const char* path, const char* what, const char* argument)
+{
+    std::unique_ptr<CMainFrame> frame = MakeBenchFrame();
+    frame->GetBookController().GetRecoveryKeeper()->SetDelays(std::chrono::hours(1), std::chrono::hours(1));
+    frame->OpenBook(path);
+    FinishRepaint(*frame);
+    if (std::strcmp(what, "find-all") == 0 && *argument) {
+        frame->m_wndSearchBar->Edit()->setText(QString::fromUtf8(argument));
+        frame->GetRouter().Run(ID_FIND_ALL);
+        CFindAllPane& pane = *frame->m_wndFindAllDock->GetPane();
+        while (pane.IsSearching())
+            QApplication::processEvents();
+        FinishRepaint(*frame);
+    } else if (std::strcmp(what, "edit") == 0) {
+        CNotePanel& panel = *frame->GetNotePanel();
+        panel.SetActiveNote(frame->GetNoteBook()->GetNoteAtIndex(0)->GetSerial(), true);
+        CRichEditCtrlEx* text = panel.GetEditPane()->GetTextCtrl();
+        QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(text, Qt::Key_X);
+        FinishRepaint(*frame);
+        if (std::strcmp(argument, "1") == 0 && !frame->GetBookController().GetRecoveryKeeper()->Flush())
+            return 1;
+    }
+    std::printf("%f\n", PeakResidentMB());
+    std::fflush(stdout);
+    frame->GetNoteBook()->SetModifiedFlag(false);
+    return 0;
+}
+
+void RunChild(benchmark::State& state, Book kind, const std::string& what, const std::string& argument)
+{
+    const std::string& path = BookFile(kind);
+    double peak = 0;
+    for (auto _ : state) {
+        const std::string command = "'" + fs::read_symlink("/proc/self/exe").string() + "' --child '" + path +
+                                    "' " + what + " '" + argument + "' 2>/dev/null";
+        FILE* child = ::popen(command.c_str(), "r");
+        if (!child || std::fscanf(child, "%lf", &peak) != 1)
+            state.SkipWithError("the measuring process failed");
+        if (child)
+            ::pclose(child);
+    }
+    const double file = static_cast<double>(fs::file_size(path)) / (1 << 20);
+    state.counters["peak_MB"] = peak;
+    state.counters["peak_per_file"] = peak / file;
+}
+
+void BM_FindAllPeak(benchmark::State& state, const char* pattern)
+{
+    RunChild(state, Book::Mass, "find-all", pattern);
+}
+BENCHMARK_CAPTURE(BM_FindAllPeak, control_open_only, "")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindAllPeak, the, "the")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindAllPeak, e, "e")->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_HugeNoteCopyPeak(benchmark::State& state, Book kind, const char* copy)
+{
+    RunChild(state, kind, "edit", copy);
+}
+BENCHMARK_CAPTURE(BM_HugeNoteCopyPeak, lf_control_no_copy, Book::HugeLf, "0")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HugeNoteCopyPeak, lf_copy, Book::HugeLf, "1")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HugeNoteCopyPeak, crlf_control_no_copy, Book::HugeCrLf, "0")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HugeNoteCopyPeak, crlf_copy, Book::HugeCrLf, "1")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    SetMessageBoxHandler([](const std::string&, unsigned style, const std::string&) {
+        return DefaultMessageBoxAnswer(style);
+    });
+    if (argc == 5 && std::strcmp(argv[1], "--child") == 0)
+        return Child(argv[2], argv[3], argv[4]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
