@@ -97,7 +97,7 @@ int Child(const char* path, const char* what, const char* argument)
         panel.SetActiveNote(frame->GetNoteBook()->GetNoteAtIndex(0)->GetSerial(), true);
         CRichEditCtrlEx* text = panel.GetEditPane()->GetTextCtrl();
         QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(text, Qt::Key_X);
+        QTest::keyClick(text, Qt::Key_Backspace);
         FinishRepaint(*frame);
         if (std::strcmp(argument, "1") == 0 && !frame->GetBookController().GetRecoveryKeeper()->Flush())
             return 1;
