@@ -4,6 +4,7 @@
 #include "views/search/TextLines.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 
 namespace {
@@ -56,8 +57,8 @@ struct CFindAll::StepWork
 
 void CFindAll::MatchRuns(StepWork& work, CTextMatcher& matcher, std::vector<Run>& taken) const
 {
-    // At least one note a thread and step, whatever the deadline: the first run taken is the one
-    // the results go on with.
+    // At least one note a thread and step, whatever the deadline, so that the run the results go on
+    // with, the first one taken, always gains one.
     bool matchedOne = false;
     const auto timeUp = [&] {
         if (!matchedOne || !(work.stop.load(std::memory_order_relaxed) || Clock::now() >= work.deadline))

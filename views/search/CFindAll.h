@@ -2,7 +2,6 @@
 
 #include "views/search/CTextMatcher.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
