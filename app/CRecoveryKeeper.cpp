@@ -13,11 +13,11 @@ namespace {
 CRecoveryWriter::Editor EditorOf(CNotePanel& panel)
 {
     return {[&panel] { return static_cast<const CNote*>(panel.GetActiveNote()); },
-            [&panel](std::string& text) {
+            [&panel](const CRecoveryWriter::Pieces& put) {
                 const CNoteEditCtrl* editor = panel.GetEditPane();
                 if (!editor->HasPendingText())
                     return false;
-                text = editor->GetText();
+                editor->ForEachTextPiece(put);
                 return true;
             }};
 }

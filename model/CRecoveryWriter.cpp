@@ -1,5 +1,6 @@
 #include "model/CRecoveryWriter.h"
 
+#include "model/CBodyWriter.h"
 #include "model/CBufferedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookWriter.h"
@@ -7,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -65,18 +67,82 @@ TextEncoding CRecoveryWriter::CopyCodePage(std::string_view text, std::optional<
                                                                                        : codePage;
 }
 
-// The open note goes in with the editor's text, which the note itself gets only later; as an edited
-// string it takes the notebook's code page. A text still in the notebook's file goes in without
-// being kept in the note.
+// A text still in the notebook's file goes in without being kept in the note.
 void CRecoveryWriter::WriteNote(const CNote& note)
 {
-    std::string pending;
-    const bool typing = &note == m_active && m_editor.pendingText(pending);
+    if (&note == m_active && WriteEditedNote(note))
+        return;
     std::string scratch;
-    const std::string_view text = typing ? std::string_view(pending) : note.ReadText(scratch);
-    const std::optional<TextEncoding> textCodePage = typing ? std::nullopt : note.GetTextCodePage();
+    const std::string_view text = note.ReadText(scratch);
     note.WriteRecord(*m_out, text, CopyCodePage(note.GetTitle(), note.GetTitleCodePage()),
-                     CopyCodePage(text, textCodePage), m_toWindows1252);
+                     CopyCodePage(text, note.GetTextCodePage()), m_toWindows1252);
+}
+
+// The open note goes in with the editor's text, which the note itself gets only later; as an edited
+// string it takes the notebook's code page. The bytes are those the note's own record would have
+// with that text.
+bool CRecoveryWriter::WriteEditedNote(const CNote& note)
+{
+    std::uint64_t bytes = 0;
+    std::uint64_t characters = 0;
+    bool ascii = true;
+    bool fits = true;
+    const bool pending = m_editor.pendingText([&](std::string_view piece) {
+        bytes += piece.size();
+        for (const char c : piece)
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        ascii = ascii && CTextCodec::IsAscii(piece);
+        fits = fits && CTextCodec::FitsWindows1252(piece);
+    });
+    if (!pending)
+        return false;
+    const TextEncoding textCodePage = m_book.CodePageFor(std::nullopt);
+    // Windows-1252 takes one byte a character.
+    const bool converted = textCodePage == TextEncoding::windows1252 && fits && !ascii;
+
+    const std::string& title = note.GetTitle();
+    std::string titleScratch;
+    const bool titleConverted = CopyCodePage(title, note.GetTitleCodePage()) == TextEncoding::windows1252 &&
+                                !CTextCodec::IsAscii(title);
+    if (titleConverted && !m_toWindows1252.Convert(title, titleScratch))
+        throw CFileException(CFileException::invalidFile, -1);
+    const std::string& storedTitle = titleConverted ? titleScratch : title;
+
+    const std::uint64_t titleSize = storedTitle.size() + 1;
+    const std::uint64_t textSize = (converted ? characters : bytes) + 1;
+    const std::uint64_t length = titleSize + textSize + 8;
+    if (length > UINT32_MAX)
+        throw CFileException(CFileException::invalidFile, -1);
+    const auto t = static_cast<std::uint32_t>(titleSize);
+    const auto x = static_cast<std::uint32_t>(textSize);
+    const auto l = static_cast<std::uint32_t>(length);
+    const std::int32_t serial = note.GetSerial();
+    m_out->Write(&serial, sizeof serial);
+    m_out->Write(&l, sizeof l);
+    CBodyWriter body(*m_out, l);
+    body.Put(&t, sizeof t);
+    body.Put(storedTitle.c_str(), t);
+    body.Put(&x, sizeof x);
+    std::string scratch;
+    m_editor.pendingText([&](std::string_view piece) {
+        if (!converted) {
+            body.Put(piece.data(), static_cast<std::uint32_t>(piece.size()));
+            return;
+        }
+        // A block at a time, cut before a character, so that the converted text stays small.
+        constexpr std::size_t kBlock = 64 * 1024;
+        for (std::size_t from = 0; from < piece.size();) {
+            std::size_t to = std::min(piece.size(), from + kBlock);
+            while (to < piece.size() && (static_cast<unsigned char>(piece[to]) & 0xC0) == 0x80)
+                --to;
+            if (!m_toWindows1252.Convert(piece.substr(from, to - from), scratch))
+                throw CFileException(CFileException::invalidFile, -1);
+            body.Put(scratch.data(), static_cast<std::uint32_t>(scratch.size()));
+            from = to;
+        }
+    });
+    body.Put("", 1);
+    return true;
 }
 
 void CRecoveryWriter::Step(std::size_t budget)

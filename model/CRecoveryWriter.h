@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 class CBufferedFile;
@@ -23,13 +24,15 @@ class CNoteBook;
 class CRecoveryWriter
 {
 public:
+    using Pieces = std::function<void(std::string_view piece)>;
     // What the window holds that the notebook does not have yet.
     struct Editor
     {
         // The note open in the editor, or null.
         std::function<const CNote*()> activeNote;
-        // The open note's unsaved text; false when the editor holds no change.
-        std::function<bool(std::string& text)> pendingText;
+        // Hands the open note's unsaved text to put, in pieces cut between characters, first to
+        // last, as often as it is called; false when the editor holds no change.
+        std::function<bool(const Pieces& put)> pendingText;
     };
     // Moves the serialized notebook, read from its start, into the new file; raises CFileException.
     using Sealer = std::function<void(CFile& plain, CFile& out)>;
@@ -67,6 +70,9 @@ private:
     void Restart();
     bool Unchanged() const;
     void WriteNote(const CNote& note);
+    // The open note's record with the editor's text, read from the editor twice (its length, then
+    // its bytes) and never held whole; false when the editor holds no change.
+    bool WriteEditedNote(const CNote& note);
     TextEncoding CopyCodePage(std::string_view text, std::optional<TextEncoding> own) const;
     void Commit();
     void Release();

@@ -12,6 +12,8 @@ namespace {
 // How much of a long line shows around a match, in bytes.
 constexpr std::size_t kBefore = 60;
 constexpr std::size_t kAfter = 300;
+// Rows the view gets at first: several screens.
+constexpr int kFirstWanted = 1000;
 
 std::size_t CharacterStart(std::string_view text, std::size_t pos)
 {
@@ -43,6 +45,7 @@ bool CFindAllModel::Start(const std::string& pattern, const CTextMatcher::Option
     beginResetModel();
     m_expanded.clear();
     m_shown = 0;
+    m_wanted = kFirstWanted;
     const bool started = m_book && m_search.Start(pattern, options);
     if (!m_book)
         m_search.Clear();
@@ -55,6 +58,7 @@ void CFindAllModel::Clear()
     beginResetModel();
     m_expanded.clear();
     m_shown = 0;
+    m_wanted = kFirstWanted;
     m_search.Clear();
     endResetModel();
 }
@@ -74,7 +78,7 @@ CFindAll::State CFindAllModel::Step(CFindAll::Clock::time_point deadline)
 void CFindAllModel::ShowFound(bool all)
 {
     constexpr int kFirstRows = 256;
-    const int found = static_cast<int>(m_search.GetResults().size());
+    const int found = std::min(static_cast<int>(m_search.GetResults().size()), m_wanted);
     const int waiting = found - m_shown;
     if (waiting <= 0 || (!all && m_shown >= kFirstRows && waiting < m_shown))
         return;
@@ -83,12 +87,19 @@ void CFindAllModel::ShowFound(bool all)
     endInsertRows();
 }
 
+// A row beyond those shown changes only the results.
 void CFindAllModel::Refresh(std::int32_t serial)
 {
     if (!m_book)
         return;
     ShowFound(true);
     const CFindAll::Change change = m_search.PlanRefresh(*m_book, serial);
+    if (change.kind == CFindAll::Change::None)
+        return;
+    if (!IsShown(change.row)) {
+        m_search.ApplyRefresh(change);
+        return;
+    }
     switch (change.kind) {
     case CFindAll::Change::Changed: {
         const bool wasOpen = m_expanded.count(serial) != 0;
@@ -103,6 +114,7 @@ void CFindAllModel::Refresh(std::int32_t serial)
         beginInsertRows(QModelIndex(), change.row, change.row);
         m_search.ApplyRefresh(change);
         ++m_shown;
+        m_wanted = std::max(m_wanted, m_shown);
         ShiftExpandedRows(change.row, 1);
         endInsertRows();
         break;
@@ -113,10 +125,18 @@ void CFindAllModel::Refresh(std::int32_t serial)
         --m_shown;
         ShiftExpandedRows(change.row, -1);
         endRemoveRows();
+        ShowFound(true); // a row waiting beyond takes the place
         break;
     case CFindAll::Change::None:
         break;
     }
+}
+
+// A new row after the last one shown belongs to the view when it has every row.
+bool CFindAllModel::IsShown(int row) const
+{
+    return row < m_shown || (row == m_shown && m_shown == static_cast<int>(m_search.GetResults().size()) &&
+                             m_shown < m_wanted);
 }
 
 void CFindAllModel::ShiftExpandedRows(int from, int by)
@@ -228,12 +248,23 @@ bool CFindAllModel::hasChildren(const QModelIndex& parent) const
 
 bool CFindAllModel::canFetchMore(const QModelIndex& parent) const
 {
+    if (!parent.isValid())
+        return m_shown == m_wanted && static_cast<int>(m_search.GetResults().size()) > m_shown;
     const FindAllResult* result = parent.isValid() && !parent.parent().isValid() ? ResultAt(parent) : nullptr;
     return result && m_expanded.count(result->serial) == 0;
 }
 
+// The view at the end of its rows asks for more: half as many again as it has, so that scrolling
+// through a million rows lays them out a few dozen times, not once a page.
 void CFindAllModel::fetchMore(const QModelIndex& parent)
 {
+    if (!parent.isValid()) {
+        if (canFetchMore(parent)) {
+            m_wanted += std::max(kFirstWanted, m_wanted / 2);
+            ShowFound(true);
+        }
+        return;
+    }
     const FindAllResult* result = canFetchMore(parent) ? ResultAt(parent) : nullptr;
     const CNote* note = result && m_book ? m_book->FindNote(result->serial) : nullptr;
     if (!note)
@@ -283,7 +314,9 @@ QVariant CFindAllModel::LineData(const QModelIndex& index, int role) const
     const CNote* note = m_book ? m_book->FindNote(result->serial) : nullptr;
     if (!note)
         return {};
-    const std::string_view text = at->InTitle() ? std::string_view(note->GetTitle()) : m_search.TextOf(*note);
+    std::string scratch;
+    const std::string_view text =
+        at->InTitle() ? std::string_view(note->GetTitle()) : m_search.TextOf(*note, scratch);
     // An edit not yet taken in may have shortened the text.
     const std::size_t start = std::min<std::size_t>(at->start, text.size());
     const std::string_view line = LineAround(text, start);

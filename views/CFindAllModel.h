@@ -13,7 +13,8 @@ class CNoteBook;
 // The rows of the Find All results: one per matching note in notebook order, with the note's
 // title, its number of occurrences and the line of its first occurrence; an expanded row lists
 // every occurrence of its note, found again when it is opened and dropped when it is closed.
-// Lines are read from the notes whenever the view asks, so the rows copy no text.
+// Lines are read from the notes whenever the view asks, so the rows copy no text. The view gets the
+// rows as it scrolls towards them: each row it lays out costs it as much memory as a result.
 class CFindAllModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -70,11 +71,15 @@ private:
     QVariant LineData(const QModelIndex& index, int role) const;
     void DropChildren(int row);
     void ShiftExpandedRows(int from, int by);
-    // Announces the rows found since the last announcement; all of them, or only a batch worth it.
+    // Announces the rows found since the last announcement, up to the rows the view has asked for;
+    // all of them, or only a batch worth it.
     void ShowFound(bool all);
+    // A result's row is there for the view.
+    bool IsShown(int row) const;
 
     CFindAll m_search;
     const CNoteBook* m_book = nullptr;
     int m_shown = 0;
+    int m_wanted = 0; // rows the view may have: it asks for more when it reaches their end
     std::unordered_map<std::int32_t, Expanded> m_expanded; // by serial
 };

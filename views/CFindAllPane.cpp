@@ -53,7 +53,8 @@ void CFindAllPane::CreateControls()
     for (QCheckBox* box : {m_matchCase, m_wholeWords, m_regex})
         connect(box, &QCheckBox::toggled, this, &CFindAllPane::OnOptionToggled);
 
-    m_model = new CFindAllModel([this](const CNote& note) { return TextOf(note); }, this);
+    m_model = new CFindAllModel(
+        [this](const CNote& note, std::string& scratch) { return SearchedText(note, scratch); }, this);
     m_view = new QTreeView(this);
     m_view->setModel(m_model);
     m_view->setAccessibleName(tr("Find All results"));
@@ -139,6 +140,14 @@ std::string_view CFindAllPane::TextOf(const CNote& note)
         m_editorTextStale = false;
     }
     return m_editorText;
+}
+
+// A note other than the open one is searched without being read into memory.
+std::string_view CFindAllPane::SearchedText(const CNote& note, std::string& scratch)
+{
+    if (!m_panel || m_panel->GetActiveNote() != &note)
+        return note.ReadText(scratch);
+    return TextOf(note);
 }
 
 // --- searching ----------------------------------------------------------------------------------
@@ -261,6 +270,10 @@ void CFindAllPane::ShowReplace()
 
 void CFindAllPane::RunSlice()
 {
+    // The search reads the open note's typing on two threads: it is copied from the editor here,
+    // so that they only read.
+    if (m_panel && m_panel->GetActiveNote())
+        TextOf(*m_panel->GetActiveNote());
     const CFindAll::State state = m_model->Step(CFindAll::Clock::now() + kSlice);
     if (!m_view->currentIndex().isValid() && m_model->rowCount() > 0)
         m_view->setCurrentIndex(m_model->index(0, 0));

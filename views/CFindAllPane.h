@@ -97,6 +97,7 @@ private:
     void OnActivated(const QModelIndex& index);
     void Show(std::int32_t serial, const FindAllOccurrence& occurrence);
     std::string_view TextOf(const CNote& note);
+    std::string_view SearchedText(const CNote& note, std::string& scratch);
 
     QLineEdit& m_searchBox;
     QPointer<CNotePanel> m_panel;

@@ -124,6 +124,12 @@ std::string CNoteEditCtrl::GetText() const
     return m_textCtrl ? m_textCtrl->GetText(LineEnd()) : std::string();
 }
 
+void CNoteEditCtrl::ForEachTextPiece(const std::function<void(std::string_view)>& put) const
+{
+    if (m_textCtrl)
+        m_textCtrl->ForEachTextPiece(LineEnd(), put);
+}
+
 bool CNoteEditCtrl::HasPendingText() const
 {
     return m_textCtrl && m_textCtrl->IsModified();

@@ -2,8 +2,10 @@
 
 #include <QFrame>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class CCmdUI;
 class CNote;
@@ -31,6 +33,8 @@ public:
     void CloseNote();
     // The text box's whole text, in the note's own line ends.
     std::string GetText() const;
+    // The same text in pieces, first to last: a large text is never held a second time.
+    void ForEachTextPiece(const std::function<void(std::string_view)>& put) const;
     // Whether the box holds typing the note does not have yet.
     bool HasPendingText() const;
     // Copies the text box into the active note, when it changed since it was opened or saved.

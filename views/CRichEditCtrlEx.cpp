@@ -102,18 +102,40 @@ void CRichEditCtrlEx::SetText(std::string_view text)
 
 std::string CRichEditCtrlEx::GetText(std::string_view lineEnd) const
 {
-    std::string text = m_document.Utf8(0, m_document.Length());
-    if (lineEnd == "\n")
-        return text;
-    std::string out;
-    out.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-    for (const char c : text) {
-        if (c == '\n')
-            out += lineEnd;
-        else
-            out += c;
+    std::size_t size = 0;
+    ForEachTextPiece(lineEnd, [&](std::string_view piece) { size += piece.size(); });
+    std::string text;
+    text.reserve(size);
+    ForEachTextPiece(lineEnd, [&](std::string_view piece) { text += piece; });
+    return text;
+}
+
+// Other line ends than the document's go through a block, so that the pieces are few and large.
+void CRichEditCtrlEx::ForEachTextPiece(std::string_view lineEnd,
+                                       const std::function<void(std::string_view)>& put) const
+{
+    if (lineEnd == "\n") {
+        m_document.ForEachPiece([&](std::string_view piece) { put(piece); });
+        return;
     }
-    return out;
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::string block;
+    block.reserve(kBlock + lineEnd.size());
+    m_document.ForEachPiece([&](std::string_view piece) {
+        for (std::size_t from = 0; from < piece.size();) {
+            const std::size_t end = std::min(piece.find('\n', from), piece.size());
+            block.append(piece, from, end - from);
+            if (end < piece.size())
+                block += lineEnd;
+            from = end + 1;
+            if (block.size() >= kBlock) {
+                put(block);
+                block.clear();
+            }
+        }
+    });
+    if (!block.empty())
+        put(block);
 }
 
 bool CRichEditCtrlEx::Holds(std::string_view text, std::string_view lineEnd) const

@@ -8,6 +8,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,6 +41,8 @@ public:
     void SetText(std::string_view text);
     // The whole text, every line end written as lineEnd.
     std::string GetText(std::string_view lineEnd) const;
+    // The same text handed over in pieces, first to last, without making it whole.
+    void ForEachTextPiece(std::string_view lineEnd, const std::function<void(std::string_view)>& put) const;
     // Whether GetText(lineEnd) would give exactly text, found without making it.
     bool Holds(std::string_view text, std::string_view lineEnd) const;
     QString toPlainText() const { return m_document.Text(0, m_document.Length()); }

@@ -229,3 +229,58 @@ TEST_F(FindAllTest, FindNextKeepsItsMeaningWhileThePaneIsOpen)
     EXPECT_EQ(Text()->SelectionStart(), 3);
     EXPECT_EQ(Model()->rowCount(), 1);
 }
+
+// The search matches on both cores in slices between the window's events. Closing the notebook or a
+// new search in the middle stops it and drops what it had found; the window closing mid-search too.
+TEST_F(FindAllTest, ClosingTheBookOrSearchingAgainMidSearchStopsIt)
+{
+    // Accented text takes the slow way through the folding, so one slice never gets through it.
+    Notes notes;
+    std::string text;
+    for (int i = 0; i < 250; ++i)
+        text += "café crème ";
+    for (int i = 0; i < 6000; ++i)
+        notes.push_back({"note " + std::to_string(i), text + (i % 3 ? "beta" : "gamma")});
+    OpenNotes(notes);
+    const auto startFindAll = [&](const QString& pattern) {
+        Box()->setText(pattern);
+        QTest::keyClick(List(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    };
+
+    startFindAll("crème beta");
+    ASSERT_TRUE(Pane()->IsSearching()) << "the notebook must outlast one slice";
+    EXPECT_LT(Model()->rowCount(), 4000);
+    frame->CloseBook();
+    EXPECT_FALSE(Pane()->IsSearching());
+    EXPECT_EQ(Model()->rowCount(), 0);
+    QTest::qWait(50);
+    EXPECT_EQ(Model()->rowCount(), 0);
+
+    OpenNotes(notes);
+    startFindAll("crème gamma");
+    ASSERT_TRUE(Pane()->IsSearching());
+    Box()->setText("crème beta");
+    ASSERT_TRUE(WaitUntil([&] { return !Pane()->IsSearching() && Model()->rowCount() > 0; }));
+    EXPECT_EQ(Status(), "4000 occurrences in 4000 notes.");
+    EXPECT_EQ(Cell(0, 0), "note 1");
+    // The view gets the rows as it scrolls to their end; edits of rows it has not got yet change
+    // only the count, and a row that goes makes room for the next.
+    const int shown = Model()->rowCount();
+    EXPECT_LT(shown, 4000);
+    for (const std::size_t index : {5999u, 1u}) {
+        book->GetNoteAtIndex(index)->SetText("gone");
+        Pane()->RefreshNote(book->GetNoteAtIndex(index)->GetSerial());
+    }
+    EXPECT_EQ(Status(), "3998 occurrences in 3998 notes.");
+    EXPECT_EQ(Model()->rowCount(), shown);
+    EXPECT_EQ(Cell(0, 0), "note 2");
+    ASSERT_TRUE(WaitUntil([&] {
+        View()->scrollToBottom();
+        return Model()->rowCount() == 3998;
+    }));
+    EXPECT_EQ(Cell(3997, 0), "note 5998");
+
+    // Left running: the window goes with the test.
+    startFindAll("café");
+    EXPECT_TRUE(Pane()->IsSearching());
+}

@@ -322,3 +322,25 @@ TEST_F(NoteEditTest, PositionsAgreeWithTheTextTheEditorShows)
         book->SetModifiedFlag(false);
     }
 }
+
+// A long text with Windows line ends is handed out in pieces, the line ends written on the way, and
+// made whole in one string: both give the stored text with the typing, line ends and all.
+TEST_F(NoteEditTest, ALongTextWithWindowsLineEndsComesOutWholeAndInPieces)
+{
+    std::string windows;
+    for (int line = 0; windows.size() < 300'000; ++line)
+        windows += "line " + std::to_string(line) + " caf\xC3\xA9\r\n";
+    OpenNotes({{"Win", windows}});
+    Activate(0);
+    CaretToEnd();
+    QTest::keyClicks(Text(), "end");
+    std::string pieces;
+    int count = 0;
+    Editor()->ForEachTextPiece([&](std::string_view piece) {
+        pieces += piece;
+        ++count;
+    });
+    EXPECT_EQ(pieces, windows + "end");
+    EXPECT_GT(count, 1);
+    EXPECT_EQ(Editor()->GetText(), windows + "end");
+}

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+
 namespace {
 
 class FindAll : public ::testing::Test
@@ -99,8 +102,8 @@ TEST_F(FindAll, TheOpenNotesTypingIsSearchedAndTheMatchLimitStops)
 {
     CNote* open = Add("open", "stored text");
     const std::string typed = "typed text";
-    CFindAll live([&](const CNote& note) -> std::string_view {
-        return &note == open ? std::string_view(typed) : std::string_view(note.GetText());
+    CFindAll live([&](const CNote& note, std::string& scratch) -> std::string_view {
+        return &note == open ? std::string_view(typed) : note.ReadText(scratch);
     });
     ASSERT_TRUE(live.Start("typed", {}));
     EXPECT_EQ(live.Step(book, CFindAll::Clock::now()), CFindAll::State::Running);
@@ -114,4 +117,106 @@ TEST_F(FindAll, TheOpenNotesTypingIsSearchedAndTheMatchLimitStops)
     EXPECT_EQ(search.GetStoppedAt(), runaway->GetSerial());
     EXPECT_FALSE(search.Start("(", {false, false, true}));
     EXPECT_EQ(search.GetState(), CFindAll::State::Idle);
+}
+
+namespace {
+
+// What a search on one thread, note by note, finds: serial, count and first occurrence per note.
+std::vector<std::array<std::int64_t, 6>> OneThreadResults(const CNoteBook& book, const std::string& pattern,
+                                                          CTextMatcher::Options options)
+{
+    CTextMatcher matcher;
+    EXPECT_TRUE(matcher.Compile(pattern, options));
+    std::vector<std::array<std::int64_t, 6>> results;
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        std::vector<std::array<std::int64_t, 3>> found;
+        matcher.ForEachMatch(note.GetTitle(), [&](std::size_t start, std::size_t end) {
+            found.push_back({std::int64_t(start), std::int64_t(end), 0});
+            return true;
+        });
+        matcher.ForEachMatch(note.GetText(), [&](std::size_t start, std::size_t end) {
+            found.push_back({std::int64_t(start), std::int64_t(end),
+                             found.empty() ? LineNumberAt(note.GetText(), start) : 0});
+            return true;
+        });
+        if (!found.empty())
+            results.push_back({note.GetSerial(), std::int64_t(i), std::int64_t(found.size()), found[0][0],
+                               found[0][1], found[0][2]});
+    }
+    return results;
+}
+
+std::vector<std::array<std::int64_t, 6>> ResultsOf(const CFindAll& search)
+{
+    std::vector<std::array<std::int64_t, 6>> results;
+    for (const FindAllResult& r : search.GetResults())
+        results.push_back({r.serial, r.index, r.count, r.first.start, r.first.end, r.first.line});
+    return results;
+}
+
+} // namespace
+
+// Both cores share the notes in runs and the step's deadline cuts runs anywhere, yet the results are
+// the one-thread results in notebook order; notes edited ahead of the search are matched as they are.
+TEST_F(FindAll, BothCoresFindWhatOneThreadFindsInTheSameOrder)
+{
+    std::mt19937 random(26);
+    const std::vector<std::string> words = {"Fox", "fox",  "straße", "STRASSE", "é", "e\u0301", "quince",
+                                            "the", "then", "\r\n",   "\n",      " ", "zz"};
+    const auto someText = [&](std::size_t words_) {
+        std::string text;
+        for (std::size_t w = 0; w < words_; ++w)
+            text += words[random() % words.size()] + (random() % 3 ? " " : "");
+        return text;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        // Mostly short notes, some long ones, so that the runs take unequal time.
+        const std::size_t length = random() % 50 == 0 ? 5000 : random() % 40;
+        Add(someText(random() % 3), someText(length));
+    }
+    const std::vector<std::pair<std::string, CTextMatcher::Options>> searches = {
+        {"fox", {}},
+        {"strasse", {}},
+        {"é", {true, false, false}},
+        {"the", {false, true, false}},
+        {"\\bq\\w+e\\b", {false, false, true}},
+        {"zz zz", {}}};
+    for (const auto& [pattern, options] : searches) {
+        ASSERT_TRUE(search.Start(pattern, options));
+        while (search.Step(book, CFindAll::Clock::now() + std::chrono::microseconds(random() % 300)) ==
+               CFindAll::State::Running) {
+            // An edit ahead of the search, as the window takes one in between two steps.
+            CNote* note = book.GetNoteAtIndex(random() % book.GetCount());
+            note->SetText(someText(random() % 40));
+            search.ApplyRefresh(search.PlanRefresh(book, note->GetSerial()));
+        }
+        EXPECT_EQ(search.GetState(), CFindAll::State::Finished) << pattern;
+        const auto expected = OneThreadResults(book, pattern, options);
+        EXPECT_EQ(ResultsOf(search), expected) << pattern;
+        std::int64_t occurrences = 0;
+        for (const auto& r : expected)
+            occurrences += r[2];
+        EXPECT_EQ(search.GetOccurrenceCount(), occurrences) << pattern;
+        EXPECT_GT(expected.size(), 10u) << pattern << ": a search that finds little proves little";
+    }
+}
+
+// A runaway regular expression far into a large notebook stops the search at its note, whichever
+// core met it, with exactly the results before it; a new search drops the runs still pending.
+TEST_F(FindAll, TheMatchLimitOnEitherCoreStopsAtItsNoteAndANewSearchStartsClean)
+{
+    for (int i = 0; i < 2000; ++i)
+        Add("n" + std::to_string(i), i == 1500 ? std::string(40, 'a') + "b" : "a");
+    const std::string pattern = "(a+)+$";
+    ASSERT_TRUE(search.Start(pattern, {false, false, true}));
+    search.Step(book, CFindAll::Clock::now());
+    ASSERT_TRUE(search.Start(pattern, {false, false, true}));
+    while (search.Step(book, CFindAll::Clock::now() + std::chrono::microseconds(100)) ==
+           CFindAll::State::Running) {
+    }
+    ASSERT_EQ(search.GetState(), CFindAll::State::LimitReached);
+    EXPECT_EQ(search.GetStoppedAt(), book.GetNoteAtIndex(1500)->GetSerial());
+    ASSERT_EQ(search.GetResults().size(), 1500u);
+    EXPECT_EQ(search.GetResults().back().index, 1499);
 }

@@ -2,6 +2,7 @@
 #include "support/NoteBookBytes.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
+#include "views/search/CFindAll.h"
 #include "views/search/CNoteSearch.h"
 
 #include <gtest/gtest.h>
@@ -241,6 +242,24 @@ TEST(NoteSearch, TextsStillInTheFileAreFoundAsReadTextsAre)
             ASSERT_EQ(inStored.GetCurrentHit()->position, inRead.GetCurrentHit()->position) << word;
             inStored.Search(&stored, word);
             inRead.Search(&read, word);
+        }
+    }
+    // Find All reads texts the same way, on both cores.
+    for (const char* word : {"the", "caf\xC3\xA9", "\xE2\x82\xAC"}) {
+        CFindAll inStored;
+        CFindAll inRead;
+        ASSERT_TRUE(inStored.Start(word, {}));
+        ASSERT_TRUE(inRead.Start(word, {}));
+        while (inStored.Step(stored, CFindAll::Clock::now()) == CFindAll::State::Running) {
+        }
+        while (inRead.Step(read, CFindAll::Clock::now()) == CFindAll::State::Running) {
+        }
+        ASSERT_EQ(inStored.GetResults().size(), inRead.GetResults().size()) << word;
+        EXPECT_EQ(inStored.GetOccurrenceCount(), inRead.GetOccurrenceCount()) << word;
+        for (std::size_t i = 0; i < inRead.GetResults().size(); ++i) {
+            EXPECT_EQ(inStored.GetResults()[i].index, inRead.GetResults()[i].index) << word;
+            EXPECT_EQ(inStored.GetResults()[i].first.start, inRead.GetResults()[i].first.start) << word;
+            EXPECT_EQ(inStored.GetResults()[i].first.line, inRead.GetResults()[i].first.line) << word;
         }
     }
     // Only the notes stepped into were read.

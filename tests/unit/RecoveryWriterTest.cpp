@@ -5,8 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
 std::vector<std::pair<std::string, std::string>> NotesOf(const std::string& path)
 {
@@ -31,8 +41,8 @@ TEST(RecoveryWriter, TheCopyHoldsTheTypingAndStartsAgainAfterAChange)
     const CNote* active = book.GetNoteAtIndex(1);
     std::string typing = "typed";
     CRecoveryWriter writer(book, {[&] { return active; },
-                                  [&](std::string& text) {
-                                      text = typing;
+                                  [&](const CRecoveryWriter::Pieces& put) {
+                                      put(typing);
                                       return true;
                                   }});
 
@@ -52,4 +62,54 @@ TEST(RecoveryWriter, TheCopyHoldsTheTypingAndStartsAgainAfterAChange)
     // A folder that takes no file: the copy fails and says so.
     writer.Start(dir.File("no/such/folder/copy.pelm"), CRecoveryWriter::CopyPlain);
     EXPECT_EQ(writer.Finish(), CRecoveryWriter::State::Failed);
+}
+
+// The editor's text goes to the copy piece by piece, never whole, yet the file is byte for byte the
+// one a save of the notebook holding that text writes: in UTF-8 and in Windows-1252, ASCII or not,
+// pieces cut anywhere between characters, a text longer than the blocks it is converted in.
+TEST(RecoveryWriter, TheTypingInPiecesMakesTheBytesASaveWouldWrite)
+{
+    TempDir dir;
+    std::string long1252;
+    while (long1252.size() < 300'000)
+        long1252 += "Café crème, 5 € \r\n";
+    const std::vector<std::string> typings = {"plain ascii", "naïve €uro", long1252, "日本 and é"};
+    for (const TextEncoding encoding : {TextEncoding::utf8, TextEncoding::windows1252}) {
+        for (const std::string& typing : typings) {
+            CNoteBook book;
+            book.SetEncoding(encoding);
+            book.AddNote(true, true)->SetTitle("first");
+            CNote* active = book.AddNote(true, true);
+            active->SetTitle("Été");
+            active->SetText("stored");
+            CRecoveryWriter writer(book, {[&] { return active; },
+                                          [&](const CRecoveryWriter::Pieces& put) {
+                                              // Cut before every seventh character.
+                                              std::size_t from = 0;
+                                              for (std::size_t i = 1, n = 0; i <= typing.size(); ++i) {
+                                                  const bool starts =
+                                                      i == typing.size() ||
+                                                      (static_cast<unsigned char>(typing[i]) & 0xC0) != 0x80;
+                                                  if (starts && (++n % 7 == 0 || i == typing.size())) {
+                                                      put(std::string_view(typing).substr(from, i - from));
+                                                      from = i;
+                                                  }
+                                              }
+                                              return true;
+                                          }});
+            writer.Start(dir.File("copy.pelm"), CRecoveryWriter::CopyPlain);
+            ASSERT_EQ(writer.Finish(), CRecoveryWriter::State::Written);
+
+            const bool fits = typing.find("日本") == std::string::npos;
+            const auto copied = NotesOf(dir.File("copy.pelm"));
+            ASSERT_EQ(copied.size(), 2u);
+            EXPECT_EQ(copied[1].second, typing) << "read back whatever the code page";
+            if (!fits)
+                continue; // a save would ask about the code page first
+            active->SetText(typing);
+            ASSERT_TRUE(book.WriteFile(dir.File("saved.pelm")));
+            EXPECT_EQ(ReadBytes(dir.File("copy.pelm")), ReadBytes(dir.File("saved.pelm")))
+                << typing.substr(0, 20) << " in code page " << static_cast<int>(encoding);
+        }
+    }
 }
