@@ -1,4 +1,6 @@
 #include "model/CNoteBook.h"
+#include "support/NoteBookBytes.h"
+#include "support/TempDir.h"
 #include "views/search/CReplaceAll.h"
 #include "views/search/CTextReplacer.h"
 
@@ -112,4 +114,42 @@ TEST(ReplaceAll, OnlyTheListedNotesAndARunawayStopsBeforeChangingItsNote)
     EXPECT_EQ(outcome.stoppedAt, a->GetSerial());
     EXPECT_EQ(a->GetTitle(), "a") << "title and text change together or not at all";
     EXPECT_EQ(a->GetText(), std::string(40, 'a') + "b");
+}
+
+// A notebook opened from a file: only the notes that change are read into memory, and Undo puts
+// back the texts as the file held them.
+TEST(ReplaceAll, TextsStillInTheFileAreReadOnlyWhereTheyChange)
+{
+    TempDir dir;
+    NoteBookBytes::Header header;
+    header.count = 3;
+    NoteBookBytes bytes;
+    bytes.Head(header)
+        .Note(1, "cat list", "the cat sat on the cat mat, twice")
+        .Note(2, "cat title only", "no such animal in this text")
+        .Note(3, "other", "nothing to see in this one either");
+    bytes.Save(dir.File("book.pelm"));
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(dir.File("book.pelm")));
+
+    CTextMatcher matcher;
+    ASSERT_TRUE(matcher.Compile("cat", {}));
+    EXPECT_EQ(CReplaceAll::Count(book, matcher).occurrences, 4);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(book.GetNoteAtIndex(i)->HasStoredText()) << i;
+
+    CTextReplacer replacer(matcher, "tiger");
+    CReplaceAll step;
+    EXPECT_EQ(step.Run(book, replacer).occurrences, 4);
+    EXPECT_EQ(book.GetNoteAtIndex(0)->GetText(), "the tiger sat on the tiger mat, twice");
+    EXPECT_EQ(book.GetNoteAtIndex(1)->GetTitle(), "tiger title only");
+    EXPECT_TRUE(book.GetNoteAtIndex(1)->HasStoredText());
+    EXPECT_TRUE(book.GetNoteAtIndex(2)->HasStoredText());
+
+    std::size_t skipped = 0;
+    EXPECT_EQ(step.Undo(book, skipped).size(), 2u);
+    EXPECT_EQ(skipped, 0u);
+    EXPECT_EQ(book.GetNoteAtIndex(0)->GetText(), "the cat sat on the cat mat, twice");
+    EXPECT_EQ(book.GetNoteAtIndex(1)->GetTitle(), "cat title only");
+    EXPECT_EQ(book.GetNoteAtIndex(1)->GetText(), "no such animal in this text");
 }

@@ -43,7 +43,9 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outco
         return false;
     std::string& text = m_scratch;
     std::size_t textCount = 0;
-    if (!replacer.ReplaceAll(note.GetText(), text, textCount, &step.edits, &step.removed))
+    // A text still in the notebook's file is read into memory only when it changes.
+    const std::string_view current = note.ReadText(m_stored);
+    if (!replacer.ReplaceAll(current, text, textCount, &step.edits, &step.removed))
         return false;
     if (titleCount + textCount == 0)
         return true;
@@ -58,8 +60,8 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outco
         step.newTextHash = Hash(text);
         note.AssignText(text);
     } else {
-        step.newTextSize = note.GetText().size();
-        step.newTextHash = Hash(note.GetText());
+        step.newTextSize = current.size();
+        step.newTextHash = Hash(current);
     }
     step.edits.shrink_to_fit();
     step.removed.shrink_to_fit();
@@ -72,6 +74,7 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outco
 CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& matcher)
 {
     Outcome outcome;
+    std::string scratch;
     for (std::size_t i = 0; i < book.GetCount(); ++i) {
         const CNote& note = *book.GetNoteAtIndex(i);
         std::int64_t found = 0;
@@ -79,7 +82,8 @@ CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& mat
             ++found;
             return true;
         };
-        if (!matcher.ForEachMatch(note.GetTitle(), count) || !matcher.ForEachMatch(note.GetText(), count)) {
+        if (!matcher.ForEachMatch(note.GetTitle(), count) ||
+            !matcher.ForEachMatch(note.ReadText(scratch), count)) {
             outcome.stoppedAt = note.GetSerial();
             break;
         }

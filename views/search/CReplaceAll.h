@@ -50,4 +50,5 @@ private:
 
     std::vector<NoteStep> m_notes;
     std::string m_scratch; // one note's new text, its room kept from note to note
+    std::string m_stored;  // one note's text as read from the notebook's file
 };
