@@ -3,6 +3,7 @@
 #include "model/CaseFold.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <string_view>
@@ -82,7 +83,19 @@ void CTitleSorter::AppendKey(const std::string& title, TextEncoding codePage, st
             AppendSymbol(bytes.Next(), key);
         return;
     }
-    // Stored as they stand: only the fold to do.
+    // Stored as they stand: only the fold to do, and 0xFF to spell out.
+    const std::size_t at = key.size();
+    key.resize(at + title.size());
+    char* out = key.data() + at;
+    bool hasFF = false;
+    for (const char c : title) {
+        const auto byte = static_cast<unsigned char>(c);
+        hasFF = hasFF || byte == 0xFF;
+        *out++ = static_cast<char>(FoldCase(byte));
+    }
+    if (!hasFF)
+        return;
+    key.resize(at);
     for (const char c : title)
         AppendSymbol(FoldCase(static_cast<unsigned char>(c)), key);
 }
@@ -121,31 +134,40 @@ void CTitleSorter::SortRange(std::vector<Entry>& entries, std::size_t from, std:
               [this](const Entry& a, const Entry& b) { return Before(a, b); });
 }
 
+// The entries go to 256 buckets by their first key byte, which orders the buckets as Before
+// would; each bucket is then sorted alone, the buckets taken by both cores from one counter.
 std::vector<std::size_t> CTitleSorter::Order() const
 {
     const std::size_t n = m_starts.size() - 1;
-    std::vector<Entry> entries(n);
+    std::vector<std::size_t> bucketStart(257, 0);
     for (std::size_t i = 0; i < n; ++i)
-        entries[i] = MakeEntry(i);
+        ++bucketStart[FirstByte(i) + 1];
+    for (std::size_t b = 1; b <= 256; ++b)
+        bucketStart[b] += bucketStart[b - 1];
+    std::vector<Entry> entries(n);
+    std::vector<std::size_t> fill(bucketStart.begin(), bucketStart.end() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        entries[fill[FirstByte(i)]++] = MakeEntry(i);
 
-    std::vector<std::size_t> order(n);
+    std::atomic<std::size_t> nextBucket{0};
+    const auto sortBuckets = [&] {
+        for (std::size_t b; (b = nextBucket.fetch_add(1)) < 256;)
+            SortRange(entries, bucketStart[b], bucketStart[b + 1]);
+    };
     if (n < kParallelFrom) {
-        SortRange(entries, 0, n);
-        for (std::size_t i = 0; i < n; ++i)
-            order[i] = entries[i].index;
-        return order;
+        sortBuckets();
+    } else {
+        auto other = std::async(std::launch::async, sortBuckets);
+        sortBuckets();
+        other.get();
     }
-    // Two halves on two cores, then one merge.
-    const std::size_t half = n / 2;
-    auto second = std::async(std::launch::async, [&] { SortRange(entries, half, n); });
-    SortRange(entries, 0, half);
-    second.get();
-    const auto before = [this](const Entry& a, const Entry& b) { return Before(a, b); };
-    auto a = entries.begin();
-    auto b = entries.begin() + static_cast<std::ptrdiff_t>(half);
-    const auto aEnd = b;
-    const auto bEnd = entries.end();
-    for (std::size_t& out : order)
-        out = (b == bEnd || (a != aEnd && !before(*b, *a))) ? (a++)->index : (b++)->index;
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = entries[i].index;
     return order;
+}
+
+unsigned CTitleSorter::FirstByte(std::size_t index) const
+{
+    return m_starts[index] == m_starts[index + 1] ? 0u : static_cast<unsigned char>(m_keys[m_starts[index]]);
 }

@@ -32,6 +32,7 @@ private:
     };
 
     Entry MakeEntry(std::size_t index) const;
+    unsigned FirstByte(std::size_t index) const;
     bool Before(const Entry& a, const Entry& b) const;
     void SortRange(std::vector<Entry>& entries, std::size_t from, std::size_t to) const;
 
