@@ -1,4 +1,5 @@
 #include "model/CNoteBook.h"
+#include "platform/CDisposer.h"
 #include "support/NoteBookBytes.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -215,4 +217,30 @@ TEST_F(TextsInFile, ANotebookSavedOverItsFileAgainAndAgainKeepsItsTexts)
     CNoteBook saved;
     ASSERT_TRUE(saved.ReadFile(Path()));
     EXPECT_EQ(saved.GetNoteAtIndex(5)->GetText(), std::string(70000, 'x') + "end");
+}
+
+// Past the mappings the process guards, a notebook is read whole, as a file that cannot be mapped is.
+TEST_F(TextsInFile, ANotebookBeyondTheGuardedMappingsIsReadWholeAndReadsTheSame)
+{
+    VariedNoteBook().Save(Path());
+    // Notebooks closed before give their mappings back on the disposer's thread.
+    CDisposer::WaitIdle();
+    std::vector<std::unique_ptr<CNoteBook>> open;
+    for (int i = 0; i < 70; ++i) {
+        open.push_back(std::make_unique<CNoteBook>());
+        ASSERT_TRUE(open.back()->ReadFile(Path()));
+    }
+    const CNoteBook& mapped = *open.front();
+    const CNoteBook& whole = *open.back();
+    EXPECT_TRUE(mapped.GetNoteAtIndex(5)->HasStoredText());
+    EXPECT_FALSE(whole.GetNoteAtIndex(5)->HasStoredText());
+    EXPECT_EQ(whole.GetEncoding(), mapped.GetEncoding());
+    for (std::size_t i = 0; i < whole.GetCount(); ++i) {
+        EXPECT_EQ(whole.GetNoteAtIndex(i)->GetTitle(), mapped.GetNoteAtIndex(i)->GetTitle());
+        EXPECT_EQ(whole.GetNoteAtIndex(i)->GetText(), mapped.GetNoteAtIndex(i)->GetText());
+        EXPECT_EQ(whole.GetNoteAtIndex(i)->GetTextCodePage(), mapped.GetNoteAtIndex(i)->GetTextCodePage());
+    }
+    ASSERT_TRUE(open.back()->WriteFile(Path("whole.pelm")));
+    ASSERT_TRUE(open.front()->WriteFile(Path("mapped.pelm")));
+    EXPECT_EQ(NoteBookBytes::Load(Path("whole.pelm")), NoteBookBytes::Load(Path("mapped.pelm")));
 }
