@@ -16,12 +16,14 @@ namespace {
 // changed, and the read goes on.
 struct GuardedRange
 {
+    std::atomic<bool> taken{false};
     std::atomic<std::uintptr_t> begin{0};
     std::atomic<std::uintptr_t> end{0};
     std::atomic<std::atomic<bool>*> changed{nullptr};
 };
 
 std::array<GuardedRange, 64> g_guarded;
+std::uintptr_t g_pageSize = 4096;
 struct sigaction g_previous;
 std::once_flag g_installed;
 
@@ -31,9 +33,8 @@ bool MendFault(std::uintptr_t address)
         std::atomic<bool>* changed = range.changed.load(std::memory_order_acquire);
         if (!changed || address < range.begin.load() || address >= range.end.load())
             continue;
-        const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-        void* at = reinterpret_cast<void*>(address & ~(page - 1));
-        if (::mmap(at, page, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
+        void* at = reinterpret_cast<void*>(address & ~(g_pageSize - 1));
+        if (::mmap(at, g_pageSize, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED)
             return false;
         changed->store(true);
         return true;
@@ -41,21 +42,18 @@ bool MendFault(std::uintptr_t address)
     return false;
 }
 
-void OnBusError(int signal, siginfo_t* info, void* context)
+void OnBusError(int, siginfo_t* info, void*)
 {
     if (MendFault(reinterpret_cast<std::uintptr_t>(info->si_addr)))
         return;
-    // Not ours: the fault comes again under whoever handled it before.
+    // Not ours: the fault comes again, under whoever handled it before.
     ::sigaction(SIGBUS, &g_previous, nullptr);
-    if (g_previous.sa_flags & SA_SIGINFO) {
-        if (g_previous.sa_sigaction)
-            g_previous.sa_sigaction(signal, info, context);
-    }
 }
 
 void InstallHandler()
 {
     std::call_once(g_installed, [] {
+        g_pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
         struct sigaction action
         {
         };
@@ -66,16 +64,17 @@ void InstallHandler()
     });
 }
 
+// A range is published whole: its place first, then the flag that makes it count.
 bool Guard(const std::uint8_t* data, std::uint64_t size, std::atomic<bool>* changed)
 {
     for (GuardedRange& range : g_guarded) {
-        std::atomic<bool>* none = nullptr;
-        if (range.changed.load() != nullptr)
+        bool free = false;
+        if (!range.taken.compare_exchange_strong(free, true))
             continue;
         range.begin.store(reinterpret_cast<std::uintptr_t>(data));
         range.end.store(reinterpret_cast<std::uintptr_t>(data) + size);
-        if (range.changed.compare_exchange_strong(none, changed))
-            return true;
+        range.changed.store(changed, std::memory_order_release);
+        return true;
     }
     return false;
 }
@@ -87,6 +86,7 @@ void Unguard(const std::atomic<bool>* changed)
             range.changed.store(nullptr);
             range.begin.store(0);
             range.end.store(0);
+            range.taken.store(false);
         }
 }
 
