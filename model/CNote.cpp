@@ -13,6 +13,13 @@
 
 std::int32_t CNote::s_nextSerial = 1;
 
+namespace {
+
+// Texts from this long on give their pages of the file back once read.
+constexpr std::uint32_t kReleasedFrom = 256 * 1024;
+
+} // namespace
+
 CNote::CNote(const std::string& title, std::string text)
     : m_text(std::move(text)), m_title(title.empty() ? "New Note " + std::to_string(s_nextSerial) : title),
       m_serial(s_nextSerial)
@@ -178,6 +185,7 @@ void CNote::CopyStoredRecord(CBufferedFile& file) const
     file.Write(&m_serial, sizeof m_serial);
     file.Write(&m_stored.bodyLength, sizeof m_stored.bodyLength);
     file.Write(m_stored.file->GetData() + m_stored.body, m_stored.bodyLength);
+    m_stored.file->CountRead(m_stored.bodyLength);
 }
 
 void CNote::SetStoredText(const TextInFile& stored)
@@ -207,9 +215,14 @@ bool CNote::DecodeStored(std::string& out) const
     if (!m_stored.file->WasIntact())
         return false;
     out.resize(m_stored.textLength);
-    CByteBuffer::DecipherAt(m_stored.file->GetData() + m_stored.body + m_stored.textPlace,
-                            m_stored.textLength, m_stored.textPlace,
+    const std::uint64_t place = m_stored.body + m_stored.textPlace;
+    CByteBuffer::DecipherAt(m_stored.file->GetData() + place, m_stored.textLength, m_stored.textPlace,
                             reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
+    // A long text would otherwise count twice in this process: once read, once in the file.
+    if (m_stored.textLength >= kReleasedFrom)
+        m_stored.file->Release(place, m_stored.textLength);
+    else
+        m_stored.file->CountRead(m_stored.textLength);
     if (m_stored.codePage != TextEncoding::windows1252)
         return m_stored.file->WasIntact();
     thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);

@@ -194,6 +194,9 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed)
 {
     std::vector<CNote*> notes(count);
+    // Where each run of records ends in the file.
+    std::vector<std::uint64_t> runEnds(count / kRun + 1);
+    const std::uint64_t first = m_at;
     std::atomic<std::size_t> walked{0};
     std::atomic<std::uint64_t> walkedTo{m_at};
     CPopulator populator(m_file);
@@ -219,6 +222,9 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
                 break;
             for (std::size_t i = from; i < to; ++i)
                 found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
+            // What was read to class the texts need not stay this process's memory.
+            const std::uint64_t start = from == 0 ? first : runEnds[from / kRun - 1];
+            m_file.Release(start, runEnds[from / kRun] - start);
         }
         if (found)
             windows1252 = true;
@@ -244,6 +250,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
                 Fail();
             titles1252 = ReadRecord(book, notes[i]) || titles1252;
             if ((i + 1) % kRun == 0 || i + 1 == count) {
+                runEnds[i / kRun] = m_at;
                 walkedTo.store(m_at, std::memory_order_relaxed);
                 walked.store(i + 1, std::memory_order_release);
             }

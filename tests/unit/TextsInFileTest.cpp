@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -243,4 +244,58 @@ TEST_F(TextsInFile, ANotebookBeyondTheGuardedMappingsIsReadWholeAndReadsTheSame)
     ASSERT_TRUE(open.back()->WriteFile(Path("whole.pelm")));
     ASSERT_TRUE(open.front()->WriteFile(Path("mapped.pelm")));
     EXPECT_EQ(NoteBookBytes::Load(Path("whole.pelm")), NoteBookBytes::Load(Path("mapped.pelm")));
+}
+
+namespace {
+
+// The resident size in KiB of this process's mapping of the file, from /proc/self/smaps.
+long MappedKiB(const std::string& path)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    long total = 0;
+    while (std::getline(smaps, line)) {
+        const bool header = line.find('-') < line.find(' ') && line.find(' ') != std::string::npos;
+        if (header)
+            inside =
+                line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
+        else if (inside && line.rfind("Rss:", 0) == 0)
+            total += std::stol(line.substr(4));
+    }
+    return total;
+}
+
+} // namespace
+
+// Reading every text, as a search or a save does, leaves no more than a few dozen megabytes of the
+// file in this process's memory, and a long text read leaves none of its pages.
+TEST_F(TextsInFile, APassOverEveryTextLeavesLittleOfTheFileMapped)
+{
+    Header h;
+    h.count = 401;
+    NoteBookBytes file;
+    file.Head(h);
+    for (int i = 0; i < 400; ++i)
+        file.Note(i + 1, "note " + std::to_string(i),
+                  std::string(200 * 1024, static_cast<char>('a' + i % 26)));
+    file.Note(401, "long", std::string(4 << 20, 'L'));
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    const std::string path = std::filesystem::canonical(Path()).string();
+    EXPECT_LT(MappedKiB(path), 40 * 1024) << "the open classes every text";
+
+    std::string scratch;
+    EXPECT_EQ(book.GetNoteAtIndex(0)->ReadText(scratch).size(), 200u * 1024);
+    EXPECT_GT(MappedKiB(path), 150) << "a text read is mapped until enough are";
+    std::size_t read = 0;
+    for (std::size_t i = 1; i < 400; ++i)
+        read += book.GetNoteAtIndex(i)->ReadText(scratch).size();
+    EXPECT_EQ(read, 399u * 200 * 1024);
+    EXPECT_LT(MappedKiB(path), 40 * 1024);
+
+    const long before = MappedKiB(path);
+    EXPECT_EQ(book.GetNoteAtIndex(400)->GetText().size(), 4u << 20);
+    EXPECT_LE(MappedKiB(path), before + 8);
 }
