@@ -148,8 +148,18 @@ void CNote::WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding
     const std::string_view storedTitle = Encode(m_title, titleCodePage, toWindows1252, titleScratch);
     const std::string_view storedText = Encode(text, textCodePage, toWindows1252, textScratch);
 
+    std::optional<CBodyWriter> body;
+    StartRecord(file, storedTitle, storedText.size(), body);
+    const char terminator = '\0';
+    body->Put(storedText.data(), static_cast<std::uint32_t>(storedText.size()));
+    body->Put(&terminator, 1);
+}
+
+void CNote::StartRecord(CBufferedFile& file, std::string_view storedTitle, std::uint64_t textBytes,
+                        std::optional<CBodyWriter>& body) const
+{
     const std::uint64_t titleSize = storedTitle.size() + 1;
-    const std::uint64_t textSize = storedText.size() + 1;
+    const std::uint64_t textSize = textBytes + 1;
     const std::uint64_t length = titleSize + textSize + 8;
     if (length > UINT32_MAX)
         throw CFileException(CFileException::invalidFile, -1);
@@ -160,13 +170,11 @@ void CNote::WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding
     file.Write(&m_serial, sizeof m_serial);
     file.Write(&l, sizeof l);
     const char terminator = '\0';
-    CBodyWriter body(file, l);
-    body.Put(&t, sizeof t);
-    body.Put(storedTitle.data(), t - 1);
-    body.Put(&terminator, 1);
-    body.Put(&x, sizeof x);
-    body.Put(storedText.data(), x - 1);
-    body.Put(&terminator, 1);
+    body.emplace(file, l);
+    body->Put(&t, sizeof t);
+    body->Put(storedTitle.data(), t - 1);
+    body->Put(&terminator, 1);
+    body->Put(&x, sizeof x);
 }
 
 // The stored bytes hold both strings as this save would write them: the title is unchanged, and

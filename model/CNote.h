@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+class CBodyWriter;
 class CBufferedFile;
 class CMappedFile;
 
@@ -95,6 +96,11 @@ public:
     // The same record with another text in place of the note's own: the editor's unsaved typing.
     void WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding titleCodePage,
                      TextEncoding textCodePage, CTextCodec& toWindows1252) const;
+    // The start of that record for a text of textBytes bytes as stored, which the caller puts into
+    // the body made here, then one zero byte: the serial, the body's length and the title field.
+    // Raises CFileException when the body is too long for the file.
+    void StartRecord(CBufferedFile& file, std::string_view storedTitle, std::uint64_t textBytes,
+                     std::optional<CBodyWriter>& body) const;
     // Reads one record into the note. A string that is not UTF-8 is Windows-1252 and is converted;
     // each keeps the code page it came in. Raises CFileException (invalidFile) when the body is
     // not there in full.

@@ -108,25 +108,12 @@ bool CRecoveryWriter::WriteEditedNote(const CNote& note)
         throw CFileException(CFileException::invalidFile, -1);
     const std::string& storedTitle = titleConverted ? titleScratch : title;
 
-    const std::uint64_t titleSize = storedTitle.size() + 1;
-    const std::uint64_t textSize = (converted ? characters : bytes) + 1;
-    const std::uint64_t length = titleSize + textSize + 8;
-    if (length > UINT32_MAX)
-        throw CFileException(CFileException::invalidFile, -1);
-    const auto t = static_cast<std::uint32_t>(titleSize);
-    const auto x = static_cast<std::uint32_t>(textSize);
-    const auto l = static_cast<std::uint32_t>(length);
-    const std::int32_t serial = note.GetSerial();
-    m_out->Write(&serial, sizeof serial);
-    m_out->Write(&l, sizeof l);
-    CBodyWriter body(*m_out, l);
-    body.Put(&t, sizeof t);
-    body.Put(storedTitle.c_str(), t);
-    body.Put(&x, sizeof x);
+    std::optional<CBodyWriter> body;
+    note.StartRecord(*m_out, storedTitle, converted ? characters : bytes, body);
     std::string scratch;
     m_editor.pendingText([&](std::string_view piece) {
         if (!converted) {
-            body.Put(piece.data(), static_cast<std::uint32_t>(piece.size()));
+            body->Put(piece.data(), static_cast<std::uint32_t>(piece.size()));
             return;
         }
         // A block at a time, cut before a character, so that the converted text stays small.
@@ -137,11 +124,11 @@ bool CRecoveryWriter::WriteEditedNote(const CNote& note)
                 --to;
             if (!m_toWindows1252.Convert(piece.substr(from, to - from), scratch))
                 throw CFileException(CFileException::invalidFile, -1);
-            body.Put(scratch.data(), static_cast<std::uint32_t>(scratch.size()));
+            body->Put(scratch.data(), static_cast<std::uint32_t>(scratch.size()));
             from = to;
         }
     });
-    body.Put("", 1);
+    body->Put("", 1);
     return true;
 }
 
