@@ -46,6 +46,9 @@ bool CFindAllModel::Start(const std::string& pattern, const CTextMatcher::Option
     m_expanded.clear();
     m_shown = 0;
     m_wanted = kFirstWanted;
+    // Asked once per search: texts still in a file another program changed then read as lost.
+    if (m_book)
+        m_book->StoredTextsIntact();
     const bool started = m_book && m_search.Start(pattern, options);
     if (!m_book)
         m_search.Clear();

@@ -268,3 +268,33 @@ TEST(NoteSearch, TextsStillInTheFileAreFoundAsReadTextsAre)
         stillStored += stored.GetNoteAtIndex(i)->HasStoredText() ? 1 : 0;
     EXPECT_GT(stillStored, stored.GetCount() / 2);
 }
+
+// A file written in place under the open notebook: the texts not yet read are lost, and the search
+// counts none of the other file's bytes as theirs.
+TEST(NoteSearch, TextsOfAFileWrittenInPlaceAreNotSearched)
+{
+    TempDir dir;
+    const auto write = [&](const std::string& text) {
+        NoteBookBytes::Header header;
+        header.count = 2;
+        NoteBookBytes file;
+        file.Head(header).Note(1, "one", text).Note(2, "two", text);
+        file.Save(dir.File("book.pelm"));
+    };
+    write("alpha beta gamma delta");
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(dir.File("book.pelm")));
+    CNoteSearch search;
+    EXPECT_EQ(search.Search(&book, "alpha"), 2);
+
+    // The first hit's note was read by the press; the other text is still in the file.
+    ASSERT_FALSE(book.GetNoteAtIndex(0)->HasStoredText());
+    ASSERT_TRUE(book.GetNoteAtIndex(1)->HasStoredText());
+
+    write("alpha alpha alpha alph"); // the same length: only the times tell
+    CNoteSearch again;
+    EXPECT_EQ(again.Search(&book, "alpha"), 1) << "the note read before counts; the lost one does not";
+    EXPECT_EQ(book.GetNoteAtIndex(0)->GetText(), "alpha beta gamma delta");
+    EXPECT_TRUE(book.GetNoteAtIndex(1)->GetText().empty());
+    EXPECT_TRUE(book.GetNoteAtIndex(1)->IsTextLost());
+}

@@ -81,9 +81,11 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
     // The same occurrences as last time when nothing changed: the repeat test folds as the match does.
     const bool unchanged = repeat && m_countedAt == noteBook->GetChangeCount();
     const std::size_t next = repeat ? m_index + 1 : 0;
-    if (!unchanged)
+    if (!unchanged) {
+        // Asked once per count: texts still in a file another program changed then read as lost.
+        noteBook->StoredTextsIntact();
         CountAndLocate(*noteBook, next);
-    else if (m_count > 0 && !StepForward(*noteBook))
+    } else if (m_count > 0 && !StepForward(*noteBook))
         LocateFirst(*noteBook);
     m_countedAt = noteBook->GetChangeCount();
 
