@@ -165,6 +165,26 @@ bool CTextCodec::FitsWindows1252(std::string_view utf8)
     return true;
 }
 
+bool CTextCodec::UnicodeToUtf8(std::string_view bytes, const char* encoding, std::string& out)
+{
+    out.clear();
+    const iconv_t cd = ::iconv_open("UTF-8", encoding);
+    if (cd == kNoDescriptor)
+        return false;
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char chunk[4096];
+    bool done = true;
+    while (inLeft > 0 && done) {
+        char* outPtr = chunk;
+        std::size_t outLeft = sizeof chunk;
+        done = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) || errno == E2BIG;
+        out.append(chunk, sizeof chunk - outLeft);
+    }
+    ::iconv_close(cd);
+    return done;
+}
+
 std::string CTextCodec::AsUtf8(std::string_view text)
 {
     std::string utf8;

@@ -50,6 +50,9 @@ public:
     static bool FitsWindows1252(std::string_view utf8);
     // The byte Windows-1252 stores the character as, or -1 when it has none.
     static int Windows1252Byte(char32_t codePoint);
+    // Bytes in a Unicode encoding iconv knows ("UTF-16LE", "UTF-32BE") as UTF-8; false at a unit
+    // cut short, an unpaired surrogate or a value beyond Unicode.
+    static bool UnicodeToUtf8(std::string_view bytes, const char* encoding, std::string& out);
     // Text of unknown origin as UTF-8: kept when it is valid UTF-8, otherwise read as Windows-1252.
     static std::string AsUtf8(std::string_view text);
 

@@ -7,71 +7,6 @@
 
 namespace {
 
-void AppendUtf8(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-std::uint32_t Unit(std::string_view bytes, std::size_t at, std::size_t size, bool bigEndian)
-{
-    std::uint32_t value = 0;
-    for (std::size_t k = 0; k < size; ++k) {
-        const auto b = static_cast<unsigned char>(bytes[at + (bigEndian ? k : size - 1 - k)]);
-        value = (value << 8) | b;
-    }
-    return value;
-}
-
-// False at a unit count that does not fit, an unpaired surrogate or a value beyond Unicode.
-bool DecodeUtf16(std::string_view bytes, bool bigEndian, std::string& out)
-{
-    if (bytes.size() % 2 != 0)
-        return false;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        char32_t c = Unit(bytes, i, 2, bigEndian);
-        if (c >= 0xDC00 && c <= 0xDFFF)
-            return false;
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 4 > bytes.size())
-                return false;
-            const char32_t low = Unit(bytes, i + 2, 2, bigEndian);
-            if (low < 0xDC00 || low > 0xDFFF)
-                return false;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        }
-        AppendUtf8(c, out);
-    }
-    return true;
-}
-
-bool DecodeUtf32(std::string_view bytes, bool bigEndian, std::string& out)
-{
-    if (bytes.size() % 4 != 0)
-        return false;
-    for (std::size_t i = 0; i < bytes.size(); i += 4) {
-        const char32_t c = Unit(bytes, i, 4, bigEndian);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        AppendUtf8(c, out);
-    }
-    return true;
-}
-
 bool StartsWith(std::string_view bytes, std::string_view mark)
 {
     return bytes.substr(0, mark.size()) == mark;
@@ -81,8 +16,9 @@ ImportedText FromUnicode(std::string_view body, ImportedText::Kind kind, bool bi
 {
     ImportedText result;
     result.kind = kind;
-    const bool decoded = kind == ImportedText::utf16 ? DecodeUtf16(body, bigEndian, result.text)
-                                                     : DecodeUtf32(body, bigEndian, result.text);
+    const char* encoding = kind == ImportedText::utf16 ? (bigEndian ? "UTF-16BE" : "UTF-16LE")
+                                                       : (bigEndian ? "UTF-32BE" : "UTF-32LE");
+    const bool decoded = CTextCodec::UnicodeToUtf8(body, encoding, result.text);
     // A note ends at a NUL character: one inside would cut the text short.
     if (!decoded || result.text.find('\0') != std::string::npos)
         result = {ImportedText::badUnicode, {}, 0};

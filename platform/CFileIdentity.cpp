@@ -81,15 +81,19 @@ void CFileIdentity::Take(const struct stat& st)
 
 bool CFileIdentity::operator==(const CFileIdentity& other) const
 {
-    const bool sameInodeTime = m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec;
+    // A count of 0 is one a recovery record kept without it: no change of names can be told then.
     const bool linksChanged = m_links != 0 && other.m_links != 0 && m_links != other.m_links;
-    return HasSameContents(other) && (sameInodeTime || linksChanged);
+    return HasSameContents(other) && (SameInodeTime(other) || linksChanged);
+}
+
+bool CFileIdentity::SameInodeTime(const CFileIdentity& other) const
+{
+    return m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec;
 }
 
 bool CFileIdentity::IsStillOpenAs(const CFileIdentity& later) const
 {
-    const bool sameInodeTime = m_ctimeSec == later.m_ctimeSec && m_ctimeNsec == later.m_ctimeNsec;
-    return HasSameContents(later) && (sameInodeTime || m_links != later.m_links);
+    return HasSameContents(later) && (SameInodeTime(later) || m_links != later.m_links);
 }
 
 bool CFileIdentity::HasSameContents(const CFileIdentity& other) const

@@ -38,6 +38,7 @@ public:
 
 private:
     void Take(const struct stat& st);
+    bool SameInodeTime(const CFileIdentity& other) const;
 
     bool m_exists = false;
     std::uint64_t m_device = 0;

@@ -1,4 +1,5 @@
 #include "model/CNoteBook.h"
+#include "support/NoteFill.h"
 #include "views/search/CFindAll.h"
 #include "views/search/TextLines.h"
 
@@ -14,13 +15,7 @@ class FindAll : public ::testing::Test
 protected:
     void SetUp() override { book.Clear(); }
 
-    CNote* Add(const std::string& title, const std::string& text)
-    {
-        CNote* note = book.AddNote(true, false);
-        note->SetTitle(title);
-        note->SetText(text);
-        return note;
-    }
+    CNote* Add(const std::string& title, const std::string& text) { return AddNote(book, title, text); }
 
     // The whole search at once: a deadline already past still takes one note a step.
     CFindAll::State Run(const std::string& pattern, CTextMatcher::Options options = {})

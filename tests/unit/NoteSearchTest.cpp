@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "support/NoteBookBytes.h"
+#include "support/NoteFill.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 #include "views/search/CFindAll.h"
@@ -11,24 +12,12 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-CNote* Add(CNoteBook& book, const std::string& title, const std::string& text)
-{
-    CNote* note = book.AddNote(true, false);
-    note->SetTitle(title);
-    note->SetText(text);
-    return note;
-}
-
-} // namespace
-
 TEST(NoteSearch, TitleHitComesBeforeItsTextHitsAndOverlapsCount)
 {
     CNoteBook book;
     book.Clear();
-    Add(book, "first", "nothing here");
-    CNote* aa = Add(book, "Aardvark", "aaaa");
+    AddNote(book, "first", "nothing here");
+    CNote* aa = AddNote(book, "Aardvark", "aaaa");
     CNoteSearch search;
     EXPECT_EQ(search.Search(&book, "aa"), 4);
     EXPECT_EQ(search.GetCurrentHit()->kind, SearchHit::Title);
@@ -40,7 +29,7 @@ TEST(NoteSearch, TitleHitComesBeforeItsTextHitsAndOverlapsCount)
         EXPECT_EQ(search.GetCurrentIndex(), static_cast<std::size_t>(i));
     }
     // A title with the text twice is still one hit.
-    Add(book, "aa aa", "");
+    AddNote(book, "aa aa", "");
     EXPECT_EQ(search.Search(&book, "zz"), 0);
     EXPECT_EQ(search.Search(&book, "AA"), 5);
 }
@@ -50,8 +39,8 @@ TEST(NoteSearch, RepeatedSearchWalksAndStartsOver)
     MessageBoxRecorder boxes;
     CNoteBook book;
     book.Clear();
-    Add(book, "one", "Note, note");
-    Add(book, "two", "a NOTE");
+    AddNote(book, "one", "Note, note");
+    AddNote(book, "two", "a NOTE");
     CNoteSearch search;
     ASSERT_EQ(search.Search(&book, "note"), 3);
     EXPECT_EQ(search.GetCurrentHit()->position, 0);
@@ -72,7 +61,7 @@ TEST(NoteSearch, RepeatedSearchWalksAndStartsOver)
     EXPECT_EQ(search.GetCurrentIndex(), 0u);
     CNoteBook other;
     other.Clear();
-    Add(other, "x", "not not");
+    AddNote(other, "x", "not not");
     search.Search(&other, "not");
     EXPECT_EQ(search.GetCurrentIndex(), 0u);
 }
@@ -82,7 +71,7 @@ TEST(NoteSearch, ExactlyOneHitShowsTheBoxOnEveryFurtherPress)
     MessageBoxRecorder boxes;
     CNoteBook book;
     book.Clear();
-    Add(book, "t", "unique");
+    AddNote(book, "t", "unique");
     CNoteSearch search;
     search.Search(&book, "uniq");
     search.Search(&book, "uniq");
@@ -96,7 +85,7 @@ TEST(NoteSearch, AccentsMatchExactlyAndTheRepeatFoldsOnlyAToZAsTheSortDoes)
     MessageBoxRecorder boxes;
     CNoteBook book;
     book.Clear();
-    Add(book, "t", "caf\xC3\xA9 CAF\xC3\x89 caf\xC3\xA9");
+    AddNote(book, "t", "caf\xC3\xA9 CAF\xC3\x89 caf\xC3\xA9");
     CNoteSearch search;
     EXPECT_EQ(search.Search(&book, "caf\xC3\xA9"), 2);
     search.Search(&book, "CAF\xC3\xA9");
@@ -124,7 +113,7 @@ TEST(NoteSearch, HitsFollowEditsBetweenPresses)
     MessageBoxRecorder boxes;
     CNoteBook book;
     book.Clear();
-    CNote* note = Add(book, "t", "one word");
+    CNote* note = AddNote(book, "t", "one word");
     CNoteSearch search;
     EXPECT_EQ(search.Search(&book, "word"), 1);
     note->SetText("word word word");
@@ -168,7 +157,7 @@ TEST(NoteSearch, PressesVisitEveryOccurrenceInOrderWhetherOrNotNotesChange)
         return s;
     };
     for (int i = 0; i < 30; ++i)
-        Add(book, randomText(3), randomText(static_cast<int>(rng() % 40)));
+        AddNote(book, randomText(3), randomText(static_cast<int>(rng() % 40)));
     CNoteSearch search;
     std::size_t place = 0;
     for (int press = 0; press < 400; ++press) {

@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "support/NoteBookBytes.h"
+#include "support/NoteFill.h"
 #include "support/TempDir.h"
 #include "views/search/CReplaceAll.h"
 #include "views/search/CTextReplacer.h"
@@ -20,14 +21,6 @@ std::string Replaced(const std::string& text, const std::string& pattern, const 
     if (count)
         *count = found;
     return found ? out : text;
-}
-
-CNote* Add(CNoteBook& book, const std::string& title, const std::string& text)
-{
-    CNote* note = book.AddNote(true, false);
-    note->SetTitle(title);
-    note->SetText(text);
-    return note;
 }
 
 } // namespace
@@ -58,9 +51,9 @@ TEST(TextReplacer, RegularExpressionGroups)
 TEST(ReplaceAll, OneStepThatUndoTakesBackLeavingLaterEditsAlone)
 {
     CNoteBook book;
-    CNote* a = Add(book, "cat list", "the cat sat on the cat mat");
-    CNote* b = Add(book, "other", "no such animal");
-    CNote* c = Add(book, "third", "a cat");
+    CNote* a = AddNote(book, "cat list", "the cat sat on the cat mat");
+    CNote* b = AddNote(book, "other", "no such animal");
+    CNote* c = AddNote(book, "third", "a cat");
     const std::string aText = a->GetText();
     book.SetModifiedFlag(false);
 
@@ -95,8 +88,8 @@ TEST(ReplaceAll, OneStepThatUndoTakesBackLeavingLaterEditsAlone)
 TEST(ReplaceAll, OnlyTheListedNotesAndARunawayStopsBeforeChangingItsNote)
 {
     CNoteBook book;
-    CNote* a = Add(book, "a", "xx");
-    CNote* b = Add(book, "b", "xx");
+    CNote* a = AddNote(book, "a", "xx");
+    CNote* b = AddNote(book, "b", "xx");
     CTextMatcher matcher;
     ASSERT_TRUE(matcher.Compile("x", {}));
     CTextReplacer replacer(matcher, "y");
