@@ -5,6 +5,7 @@
 #include "model/CByteBuffer.h"
 #include "model/CTextCodec.h"
 #include "model/NoteChanges.h"
+#include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
 
 #include <cstring>
@@ -12,13 +13,6 @@
 #include <thread>
 
 std::int32_t CNote::s_nextSerial = 1;
-
-namespace {
-
-// Texts from this long on give their pages of the file back once read.
-constexpr std::uint32_t kReleasedFrom = 256 * 1024;
-
-} // namespace
 
 CNote::CNote(const std::string& title, std::string text)
     : m_text(std::move(text)), m_title(title.empty() ? "New Note " + std::to_string(s_nextSerial) : title),
@@ -192,8 +186,8 @@ void CNote::CopyStoredRecord(CBufferedFile& file) const
 {
     file.Write(&m_serial, sizeof m_serial);
     file.Write(&m_stored.bodyLength, sizeof m_stored.bodyLength);
-    file.Write(m_stored.file->GetData() + m_stored.body, m_stored.bodyLength);
-    m_stored.file->CountRead(m_stored.bodyLength);
+    file.Write(CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body, m_stored.bodyLength),
+               m_stored.bodyLength);
 }
 
 void CNote::SetStoredText(const TextInFile& stored)
@@ -224,13 +218,13 @@ bool CNote::DecodeStored(std::string& out) const
         return false;
     out.resize(m_stored.textLength);
     const std::uint64_t place = m_stored.body + m_stored.textPlace;
-    CByteBuffer::DecipherAt(m_stored.file->GetData() + place, m_stored.textLength, m_stored.textPlace,
+    CByteBuffer::DecipherAt(CFileWindow::OfThisThread().View(*m_stored.file, place, m_stored.textLength),
+                            m_stored.textLength, m_stored.textPlace,
                             reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
-    // A long text would otherwise count twice in this process: once read, once in the file.
-    if (m_stored.textLength >= kReleasedFrom)
+    // A text longer than the window is read from the mapping, and would otherwise count twice in
+    // this process: once read, once in the file.
+    if (m_stored.textLength > CFileWindow::kSize)
         m_stored.file->Release(place, m_stored.textLength);
-    else
-        m_stored.file->CountRead(m_stored.textLength);
     if (m_stored.codePage != TextEncoding::windows1252)
         return m_stored.file->WasIntact();
     thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);

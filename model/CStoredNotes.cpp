@@ -3,6 +3,7 @@
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
 #include "platform/CFileException.h"
+#include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
 
 #include <algorithm>
@@ -26,31 +27,6 @@ const std::size_t kKeptTextSize = std::string().capacity();
     throw CFileException(CFileException::invalidFile, -1);
 }
 
-// Maps the file's pages a stretch ahead of the walk, one step at a time.
-class CPopulator
-{
-public:
-    explicit CPopulator(const CMappedFile& file) : m_file(file) {}
-
-    // False when there is nothing to do now.
-    bool Ahead(std::uint64_t walkedTo)
-    {
-        if (m_failed || m_populated >= m_file.GetSize() || m_populated > walkedTo + kAhead)
-            return false;
-        m_failed = !m_file.Populate(m_populated, kStep);
-        m_populated += kStep;
-        return !m_failed;
-    }
-
-private:
-    static constexpr std::uint64_t kStep = 4 << 20;
-    static constexpr std::uint64_t kAhead = 64 << 20;
-
-    const CMappedFile& m_file;
-    std::uint64_t m_populated = 0;
-    bool m_failed = false;
-};
-
 // A field: its length and where its bytes begin in the body.
 struct Field
 {
@@ -60,20 +36,23 @@ struct Field
 
 } // namespace
 
-// One record body, enciphered in the mapping, taken apart field by field as the whole reader does:
+// One record body, enciphered in the file, taken apart field by field as the whole reader does:
 // a field whose length passes the end of the body, or is 0, gives nothing and keeps the value.
 class CStoredNotes::CBody
 {
 public:
-    CBody(const std::uint8_t* bytes, std::uint32_t length) : m_bytes(bytes), m_length(length) {}
+    CBody(const CMappedFile& file, std::uint64_t place, std::uint32_t length)
+        : m_file(file), m_place(place), m_length(length)
+    {
+    }
 
     bool NextField(Field& field)
     {
         std::uint32_t count = 0;
         if (m_length - m_at < sizeof count)
             return false;
-        CByteBuffer::DecipherAt(m_bytes + m_at, sizeof count, m_at, reinterpret_cast<std::uint8_t*>(&count),
-                                kNoteBookKey);
+        CByteBuffer::DecipherAt(View(m_at, sizeof count), sizeof count, m_at,
+                                reinterpret_cast<std::uint8_t*>(&count), kNoteBookKey);
         m_at += sizeof count;
         if (count == 0 || count > m_length - m_at)
             return false;
@@ -84,14 +63,20 @@ public:
     std::string Deciphered(const Field& field) const
     {
         std::string out(field.count, '\0');
-        CByteBuffer::DecipherAt(m_bytes + field.place, field.count, field.place,
+        CByteBuffer::DecipherAt(View(field.place, field.count), field.count, field.place,
                                 reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
         return out;
     }
     bool AtEnd() const { return m_at == m_length; }
 
 private:
-    const std::uint8_t* m_bytes;
+    const std::uint8_t* View(std::uint32_t at, std::size_t count) const
+    {
+        return CFileWindow::OfThisThread().View(m_file, m_place + at, count);
+    }
+
+    const CMappedFile& m_file;
+    std::uint64_t m_place;
     std::uint32_t m_length;
     std::uint32_t m_at = 0;
 };
@@ -102,7 +87,8 @@ CStoredNotes::CStoredNotes(const CMappedFile& file, std::uint64_t offset) : m_fi
 void CStoredNotes::Take(void* target, std::size_t count)
 {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_file.GetSize() - m_at));
-    std::memcpy(target, m_file.GetData() + m_at, n);
+    if (n > 0)
+        std::memcpy(target, CFileWindow::OfThisThread().View(m_file, m_at, n), n);
     m_at += n;
 }
 
@@ -114,10 +100,7 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note)
     Take(&length, sizeof length);
     if (length > m_file.GetSize() - m_at)
         Fail();
-    // Where the next record begins is known now: it is fetched while this one is read.
-    if (length < m_file.GetSize() - m_at)
-        __builtin_prefetch(m_file.GetData() + m_at + length);
-    CBody body(m_file.GetData() + m_at, length);
+    CBody body(m_file, m_at, length);
     TextInFile stored;
     stored.file = &m_file;
     stored.body = m_at;
@@ -156,7 +139,8 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
     if (!note.HasStoredText())
         return false;
     TextInFile stored = note.GetStoredText();
-    const std::uint8_t* source = stored.file->GetData() + stored.body + stored.textPlace;
+    const std::uint64_t place = stored.body + stored.textPlace;
+    const std::uint8_t* source = CFileWindow::OfThisThread().View(*stored.file, place, stored.textLength);
     bool beyondAscii = false;
     const std::size_t length = CByteBuffer::MeasureDeciphered(source, stored.textLength, stored.textPlace,
                                                               kNoteBookKey, beyondAscii);
@@ -167,6 +151,9 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
                                 reinterpret_cast<std::uint8_t*>(bytes.data()), kNoteBookKey);
         decoded = bytes;
     }
+    // A text longer than the window was read from the mapping: its pages need not stay mapped.
+    if (stored.textLength > CFileWindow::kSize)
+        stored.file->Release(place, stored.textLength);
     if (beyondAscii && CTextCodec::Classify(decoded) == StoredText::other) {
         if (!fromWindows1252.Convert(decoded, converted))
             Fail();
@@ -194,12 +181,7 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed)
 {
     std::vector<CNote*> notes(count);
-    // Where each run of records ends in the file.
-    std::vector<std::uint64_t> runEnds(count / kRun + 1);
-    const std::uint64_t first = m_at;
     std::atomic<std::size_t> walked{0};
-    std::atomic<std::uint64_t> walkedTo{m_at};
-    CPopulator populator(m_file);
     std::atomic<bool> stopped{false};
     std::atomic<std::size_t> nextRun{0};
     std::atomic<bool> windows1252{false};
@@ -214,17 +196,12 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (from >= count)
                 break;
             const std::size_t to = std::min<std::size_t>(from + kRun, count);
-            // Waiting for the walk, this thread maps the pages it will meet next.
             while (walked.load(std::memory_order_acquire) < to && !stopped.load())
-                if (!populator.Ahead(walkedTo.load(std::memory_order_relaxed)))
-                    std::this_thread::yield();
+                std::this_thread::yield();
             if (stopped.load())
                 break;
             for (std::size_t i = from; i < to; ++i)
                 found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
-            // What was read to class the texts need not stay this process's memory.
-            const std::uint64_t start = from == 0 ? first : runEnds[from / kRun - 1];
-            m_file.Release(start, runEnds[from / kRun] - start);
         }
         if (found)
             windows1252 = true;
@@ -249,11 +226,8 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
             titles1252 = ReadRecord(book, notes[i]) || titles1252;
-            if ((i + 1) % kRun == 0 || i + 1 == count) {
-                runEnds[i / kRun] = m_at;
-                walkedTo.store(m_at, std::memory_order_relaxed);
+            if ((i + 1) % kRun == 0 || i + 1 == count)
                 walked.store(i + 1, std::memory_order_release);
-            }
         }
     } catch (...) {
         stopped = true;

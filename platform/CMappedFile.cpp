@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
@@ -90,6 +91,12 @@ void Unguard(const std::atomic<bool>* changed)
         }
 }
 
+std::uint64_t NextSerial()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
 } // namespace
 
 std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
@@ -119,7 +126,7 @@ std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
 }
 
 CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size)
-    : m_descriptor(descriptor), m_data(data), m_size(size),
+    : m_descriptor(descriptor), m_data(data), m_size(size), m_serial(NextSerial()),
       m_identity(CFileIdentity::OfDescriptor(descriptor))
 {
 }
@@ -136,6 +143,24 @@ CMappedFile::~CMappedFile()
         ::madvise(data + at, std::min(kStretch, m_size - at), MADV_DONTNEED);
     ::munmap(data, m_size);
     ::close(m_descriptor);
+}
+
+void CMappedFile::ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t length) const
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n =
+            ::pread(m_descriptor, target + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done == length)
+        return;
+    std::fill(target + done, target + length, std::uint8_t{0});
+    m_changed.store(true);
 }
 
 bool CMappedFile::IsIntact() const

@@ -22,6 +22,12 @@ public:
 
     const std::uint8_t* GetData() const { return m_data; }
     std::uint64_t GetSize() const { return m_size; }
+    // Tells this mapping from every other one the process has had, at the same address or not.
+    std::uint64_t GetSerial() const { return m_serial; }
+
+    // Copies the stretch from the file without mapping it; bytes the file no longer has read as
+    // zeros, and mark it changed.
+    void ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t length) const;
 
     // Maps the pages of that stretch ahead of their first reading, so that a reader walking the file
     // meets no page faults; false when the system cannot.
@@ -51,6 +57,7 @@ private:
     int m_descriptor;
     const std::uint8_t* m_data;
     std::uint64_t m_size;
+    std::uint64_t m_serial;
     mutable std::mutex m_identityLock;
     CFileIdentity m_identity;
     mutable std::atomic<bool> m_changed{false};

@@ -172,17 +172,35 @@ TEST_F(TextsInFile, AFileWrittenInPlaceLosesTheTextsNotReadAndNothingIsWrittenOv
 
 TEST_F(TextsInFile, AFileCutShortUnderTheNotebookReadsAsLostInsteadOfEndingTheProcess)
 {
-    VariedNoteBook().Save(Path());
-    CNoteBook book;
-    ASSERT_TRUE(book.ReadFile(Path()));
-    ASSERT_EQ(::truncate(Path().c_str(), 100), 0);
+    Header h;
+    h.count = 2;
+    NoteBookBytes file;
+    file.Head(h).Note(1, "copied", std::string(70000, 'x')).Note(2, "mapped", std::string(300 * 1024, 'L'));
+    file.Save(Path("a.pelm"));
+    file.Save(Path("b.pelm"));
+    CNoteBook copied;
+    CNoteBook mapped;
+    ASSERT_TRUE(copied.ReadFile(Path("a.pelm")));
+    ASSERT_TRUE(mapped.ReadFile(Path("b.pelm")));
+    ASSERT_EQ(::truncate(Path("a.pelm").c_str(), 100), 0);
+    ASSERT_EQ(::truncate(Path("b.pelm").c_str(), 100), 0);
 
-    // Nothing asks the system first: the read itself meets the pages past the new end.
+    // Nothing asks the system first: the read itself comes up short. A thread of its own has copied
+    // nothing of the file before.
+    std::string read = "unread";
+    std::thread([&] {
+        std::string scratch;
+        read = std::string(Note(copied, 0).ReadText(scratch));
+    }).join();
+    EXPECT_EQ(read, "");
+    EXPECT_FALSE(copied.StoredTextsIntact());
+
+    // A text longer than the window meets the mapping's pages past the new end.
     std::string scratch;
-    EXPECT_EQ(Note(book, 5).ReadText(scratch), "");
-    EXPECT_FALSE(book.StoredTextsIntact());
-    EXPECT_EQ(Note(book, 5).GetText(), "");
-    EXPECT_TRUE(Note(book, 5).IsTextLost());
+    EXPECT_EQ(Note(mapped, 1).ReadText(scratch), "");
+    EXPECT_FALSE(mapped.StoredTextsIntact());
+    EXPECT_EQ(Note(mapped, 1).GetText(), "");
+    EXPECT_TRUE(Note(mapped, 1).IsTextLost());
 }
 
 TEST_F(TextsInFile, ThreadsAskingForOneTextAtOnceGetItWhole)
@@ -269,17 +287,19 @@ long MappedKiB(const std::string& path)
 } // namespace
 
 // Reading every text, as a search or a save does, leaves no more than a few dozen megabytes of the
-// file in this process's memory, and a long text read leaves none of its pages.
+// file in this process's memory: texts up to the window are copied, and a longer text read leaves
+// none of its pages.
 TEST_F(TextsInFile, APassOverEveryTextLeavesLittleOfTheFileMapped)
 {
     Header h;
-    h.count = 401;
+    h.count = 412;
     NoteBookBytes file;
     file.Head(h);
     for (int i = 0; i < 400; ++i)
         file.Note(i + 1, "note " + std::to_string(i),
                   std::string(200 * 1024, static_cast<char>('a' + i % 26)));
-    file.Note(401, "long", std::string(4 << 20, 'L'));
+    for (int i = 400; i < 412; ++i)
+        file.Note(i + 1, "long " + std::to_string(i), std::string(4 << 20, static_cast<char>('A' + i % 26)));
     file.Save(Path());
     CNoteBook book;
     ASSERT_TRUE(book.ReadFile(Path()));
@@ -287,15 +307,17 @@ TEST_F(TextsInFile, APassOverEveryTextLeavesLittleOfTheFileMapped)
     EXPECT_LT(MappedKiB(path), 40 * 1024) << "the open classes every text";
 
     std::string scratch;
-    EXPECT_EQ(book.GetNoteAtIndex(0)->ReadText(scratch).size(), 200u * 1024);
-    EXPECT_GT(MappedKiB(path), 150) << "a text read is mapped until enough are";
     std::size_t read = 0;
-    for (std::size_t i = 1; i < 400; ++i)
+    for (std::size_t i = 0; i < 400; ++i)
         read += book.GetNoteAtIndex(i)->ReadText(scratch).size();
-    EXPECT_EQ(read, 399u * 200 * 1024);
+    EXPECT_EQ(read, 400u * 200 * 1024);
     EXPECT_LT(MappedKiB(path), 40 * 1024);
 
     const long before = MappedKiB(path);
     EXPECT_EQ(book.GetNoteAtIndex(400)->GetText().size(), 4u << 20);
     EXPECT_LE(MappedKiB(path), before + 8);
+
+    // A save copies the long records whole from the mapping.
+    ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
+    EXPECT_LT(MappedKiB(path), 40 * 1024) << "the save";
 }
