@@ -102,6 +102,20 @@ const std::vector<std::uint8_t>& ShiftPattern(const char* key, std::size_t n, bo
 
 } // namespace
 
+const std::uint8_t* CByteBuffer::NoteBookShifts(std::size_t place, std::size_t count)
+{
+    constexpr std::size_t kLongest = 256 * 1024;
+    const std::size_t n = std::strlen(kNoteBookKey);
+    static const std::vector<std::uint8_t> stream = [n] {
+        const std::vector<std::uint8_t>& shift = ShiftPattern(kNoteBookKey, n, false);
+        std::vector<std::uint8_t> repeated(kLongest + n);
+        for (std::size_t i = 0; i < repeated.size(); ++i)
+            repeated[i] = shift[i % n];
+        return repeated;
+    }();
+    return count <= kLongest ? stream.data() + place % n : nullptr;
+}
+
 // Adding the stretch along the block is a loop the compiler turns into vector code.
 std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
 {

@@ -28,6 +28,10 @@ public:
     static void DecipherAt(const std::uint8_t* source, std::size_t count, std::size_t place,
                            std::uint8_t* target, const char* key);
 
+    // The shifts that decipher count bytes standing at place in a block enciphered with the
+    // notebook's key, one for each byte, to be added to it; null past the longest stream kept.
+    static const std::uint8_t* NoteBookShifts(std::size_t place, std::size_t count);
+
     // How many of count such bytes come before the first that deciphers to zero, and whether one of
     // those deciphers to 0x80 or more; nothing is written.
     static std::size_t MeasureDeciphered(const std::uint8_t* source, std::size_t count, std::size_t place,

@@ -235,6 +235,18 @@ bool CNote::DecodeStored(std::string& out) const
     return m_stored.file->WasIntact();
 }
 
+bool CNote::ViewStoredAscii(StoredAscii& view) const
+{
+    if (!HasStoredText() || m_stored.codePage || m_stored.textLength > CFileWindow::kSize ||
+        !m_stored.file->WasIntact())
+        return false;
+    view.shifts = CByteBuffer::NoteBookShifts(m_stored.textPlace, m_stored.textLength);
+    view.bytes = CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body + m_stored.textPlace,
+                                                  m_stored.textLength);
+    view.length = m_stored.textLength;
+    return view.shifts && m_stored.file->WasIntact();
+}
+
 std::string_view CNote::ReadText(std::string& scratch) const
 {
     if (!HasStoredText())

@@ -54,6 +54,17 @@ public:
     // The text without keeping it: a text still in the file is decoded into scratch, and stays
     // there. Empty for a text of a file that was changed; see IsTextLost.
     std::string_view ReadText(std::string& scratch) const;
+    // A text still in the file that is ASCII, seen as it lies there: its enciphered bytes, and the
+    // shifts that decipher them (see CTextString::CountShifted).
+    struct StoredAscii
+    {
+        const std::uint8_t* bytes = nullptr;
+        const std::uint8_t* shifts = nullptr;
+        std::size_t length = 0;
+    };
+    // Sees the text that way without deciphering or copying it, when it is such a text; valid until
+    // this thread next reads a text. False for any other text, which ReadText reads.
+    bool ViewStoredAscii(StoredAscii& view) const;
     // Bytes the text takes, without reading it from the file.
     std::size_t GetTextSize() const;
     bool HasStoredText() const { return m_textState.load(std::memory_order_acquire) == kTextStored; }

@@ -67,62 +67,131 @@ struct CountJob
     const unsigned char* pattern;
     std::size_t length;
     bool ignoreCase;
+    const unsigned char* shifts = nullptr; // added to the text's bytes, when there are any
 
-    unsigned char First() const { return ignoreCase ? FoldCase(pattern[0]) : pattern[0]; }
-    unsigned char Last() const { return ignoreCase ? FoldCase(pattern[length - 1]) : pattern[length - 1]; }
-    // Blocks of positions are filtered on the pattern's first and last bytes; a position that
-    // passes is compared whole. A candidate that runs into the terminator fails the comparison,
-    // since no pattern byte is zero. Candidates past the terminator are cut off by the caller.
+    unsigned char Byte(std::size_t at) const
+    {
+        return shifts ? static_cast<unsigned char>(text[at] + shifts[at]) : text[at];
+    }
+    // Whether the pattern's bytes from from on stand at position at + from.
+    bool Matches(std::size_t at, std::size_t from) const
+    {
+        if (!shifts)
+            return MatchesAt(text + at + from, pattern + from, length - from, ignoreCase);
+        for (std::size_t k = from; k < length; ++k)
+            if (ignoreCase ? FoldCase(Byte(at + k)) != FoldCase(pattern[k]) : Byte(at + k) != pattern[k])
+                return false;
+        return true;
+    }
+
+    unsigned char Folded(std::size_t at) const { return ignoreCase ? FoldCase(pattern[at]) : pattern[at]; }
+    unsigned char First() const { return Folded(0); }
+    // The second byte, or the first again for a pattern of one.
+    unsigned char Second() const { return Folded(length > 1 ? 1 : 0); }
+    std::size_t SecondAt() const { return length > 1 ? 1 : 0; }
+    unsigned char Last() const { return Folded(length - 1); }
+    // Blocks of positions are filtered on the pattern's first, second and last bytes; a position
+    // that passes is compared whole. A candidate that runs into the terminator fails the
+    // comparison, since no pattern byte is zero. Candidates past the terminator are cut off by the
+    // caller.
     int Confirmed(std::size_t block, std::uint64_t candidates) const
     {
-        if (length <= 2)
+        if (length <= 3)
             return __builtin_popcountll(candidates);
+        if (candidates == 0)
+            return 0;
         int count = 0;
         for (; candidates != 0; candidates &= candidates - 1) {
             const std::size_t at = block + static_cast<std::size_t>(__builtin_ctzll(candidates));
-            count += MatchesAt(text + at + 1, pattern + 1, length - 2, ignoreCase) ? 1 : 0;
+            count += Matches(at, 2) ? 1 : 0;
         }
         return count;
     }
-    std::uint64_t BeforeTerminator(std::uint64_t candidates, std::uint64_t terminator) const
+    // The blocks of width positions end where the last whole block does. When positions are left,
+    // the last block is taken again ending at the text's end, without the positions before from.
+    bool LastBlock(std::size_t width, std::size_t from, std::size_t& block, std::uint64_t& skipped) const
     {
-        return terminator == 0 ? candidates
-                               : candidates & ((std::uint64_t{1} << __builtin_ctzll(terminator)) - 1);
+        if (end < length - 1 + width || from + length - 1 >= end)
+            return false;
+        block = end - (length - 1) - width;
+        skipped = (std::uint64_t{1} << (from - block)) - 1;
+        return true;
+    }
+    // The bits below the terminator's lowest, or all of them without one, taken without a branch.
+    static std::uint64_t BeforeTerminator(std::uint64_t candidates, std::uint64_t terminator)
+    {
+        return candidates & (terminator - 1) & ~terminator;
     }
 };
 
 #if defined(__x86_64__)
-__attribute__((target("avx2,popcnt"))) std::uint32_t EqualMask32(__m256i chunk, unsigned char c,
-                                                                 bool ignoreCase)
+// Thirty-two bytes of the text from at on, with their shifts added when there are any.
+template <bool kShifted>
+__attribute__((target("avx2"), always_inline)) inline __m256i Load32(const CountJob& job, std::size_t at)
 {
-    if (ignoreCase && c >= 'a' && c <= 'z')
-        chunk = _mm256_or_si256(chunk, _mm256_set1_epi8(0x20));
-    return static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(static_cast<char>(c)))));
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.text + at));
+    if constexpr (kShifted)
+        return _mm256_add_epi8(bytes, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.shifts + at)));
+    return bytes;
+}
+
+// The pattern's first, second and last bytes, where they stand in it, each broadcast with the bit
+// that folds its case: a letter's two cases differ only in bit 5, so setting it in both compares
+// them as one.
+struct Needle32
+{
+    std::size_t second;
+    std::size_t last;
+    __m256i bytes[3];
+    __m256i folds[3];
+};
+
+// The occurrences at the positions from block on, without those skipped.
+template <bool kShifted>
+__attribute__((target("avx2,popcnt"), always_inline)) inline int
+CountBlock32(const CountJob& job, const Needle32& needle, std::size_t block, std::uint64_t skipped,
+             __m256i& seen, bool& terminated)
+{
+    const __m256i head = Load32<kShifted>(job, block);
+    const __m256i next = Load32<kShifted>(job, block + needle.second);
+    const __m256i tail = Load32<kShifted>(job, block + needle.last);
+    seen = _mm256_or_si256(seen, _mm256_or_si256(head, tail));
+    const __m256i hits = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(head, needle.folds[0]), needle.bytes[0]),
+                         _mm256_cmpeq_epi8(_mm256_or_si256(next, needle.folds[1]), needle.bytes[1])),
+        _mm256_cmpeq_epi8(_mm256_or_si256(tail, needle.folds[2]), needle.bytes[2]));
+    const std::uint64_t candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(hits)) & ~skipped;
+    const std::uint64_t terminator =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(head, _mm256_setzero_si256())));
+    terminated = terminator != 0;
+    return job.Confirmed(block, job.BeforeTerminator(candidates, terminator));
 }
 
 // Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
+template <bool kShifted>
 __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
                                                            bool& beyondAscii)
 {
-    const unsigned char first = job.First();
-    const unsigned char last = job.Last();
-    int count = 0;
+    Needle32 needle;
+    needle.second = job.SecondAt();
+    needle.last = job.length - 1;
+    const unsigned char wanted[3] = {job.First(), job.Second(), job.Last()};
+    for (int k = 0; k < 3; ++k) {
+        const bool fold = job.ignoreCase && wanted[k] >= 'a' && wanted[k] <= 'z';
+        needle.bytes[k] = _mm256_set1_epi8(static_cast<char>(wanted[k]));
+        needle.folds[k] = _mm256_set1_epi8(fold ? 0x20 : 0);
+    }
     __m256i seen = _mm256_setzero_si256();
-    for (; i + job.length - 1 + 32 <= job.end; i += 32) {
-        const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.text + i));
-        const __m256i tail =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.text + i + job.length - 1));
-        seen = _mm256_or_si256(seen, head);
-        const std::uint64_t terminator =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(head, _mm256_setzero_si256())));
-        const std::uint64_t candidates =
-            EqualMask32(head, first, job.ignoreCase) & EqualMask32(tail, last, job.ignoreCase);
-        count += job.Confirmed(i, job.BeforeTerminator(candidates, terminator));
-        if (terminator != 0) {
-            i = job.end;
-            break;
-        }
+    int count = 0;
+    bool terminated = false;
+    for (; i + needle.last + 32 <= job.end && !terminated; i += 32)
+        count += CountBlock32<kShifted>(job, needle, i, 0, seen, terminated);
+    std::size_t block = 0;
+    std::uint64_t skipped = 0;
+    if (terminated || (i < job.end && job.LastBlock(32, i, block, skipped))) {
+        if (!terminated)
+            count += CountBlock32<kShifted>(job, needle, block, skipped, seen, terminated);
+        i = job.end;
     }
     beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
     return count;
@@ -130,25 +199,47 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
 #endif
 
 #if defined(__SSE2__)
+inline __m128i LoadSse2(const CountJob& job, std::size_t at)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.text + at));
+    if (!job.shifts)
+        return bytes;
+    return _mm_add_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.shifts + at)));
+}
+
+// Sixteen positions from block on, but not those skipped; false at a terminator.
+inline bool CountBlockSse2(const CountJob& job, std::size_t block, std::uint64_t skipped, __m128i& seen,
+                           int& count)
+{
+    const __m128i head = LoadSse2(job, block);
+    const __m128i next = LoadSse2(job, block + job.SecondAt());
+    const __m128i tail = LoadSse2(job, block + job.length - 1);
+    seen = _mm_or_si128(seen, _mm_or_si128(head, tail));
+    const std::uint64_t terminator =
+        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(head, _mm_setzero_si128())));
+    const std::uint64_t candidates =
+        static_cast<std::uint32_t>(EqualMask(head, job.First(), job.ignoreCase) &
+                                   EqualMask(next, job.Second(), job.ignoreCase) &
+                                   EqualMask(tail, job.Last(), job.ignoreCase)) &
+        ~skipped;
+    count += job.Confirmed(block, job.BeforeTerminator(candidates, terminator));
+    return terminator == 0;
+}
+
 int CountBlocksSse2(const CountJob& job, std::size_t& i, bool& beyondAscii)
 {
-    const unsigned char first = job.First();
-    const unsigned char last = job.Last();
     int count = 0;
     __m128i seen = _mm_setzero_si128();
-    for (; i + job.length - 1 + 16 <= job.end; i += 16) {
-        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.text + i));
-        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.text + i + job.length - 1));
-        seen = _mm_or_si128(seen, head);
-        const std::uint64_t terminator =
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(head, _mm_setzero_si128())));
-        const std::uint64_t candidates = static_cast<std::uint32_t>(EqualMask(head, first, job.ignoreCase) &
-                                                                    EqualMask(tail, last, job.ignoreCase));
-        count += job.Confirmed(i, job.BeforeTerminator(candidates, terminator));
-        if (terminator != 0) {
+    for (; i + job.length - 1 + 16 <= job.end; i += 16)
+        if (!CountBlockSse2(job, i, 0, seen, count)) {
             i = job.end;
             break;
         }
+    std::size_t block = 0;
+    std::uint64_t skipped = 0;
+    if (i < job.end && job.LastBlock(16, i, block, skipped)) {
+        CountBlockSse2(job, block, skipped, seen, count);
+        i = job.end;
     }
     beyondAscii = beyondAscii || _mm_movemask_epi8(seen) != 0;
     return count;
@@ -162,7 +253,8 @@ int CountBlocks(const CountJob& job, std::size_t& i, bool& beyondAscii)
 #if defined(__x86_64__)
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     if (avx2)
-        return CountBlocksAvx2(job, i, beyondAscii);
+        return job.shifts ? CountBlocksAvx2<true>(job, i, beyondAscii)
+                          : CountBlocksAvx2<false>(job, i, beyondAscii);
 #endif
 #if defined(__SSE2__)
     return CountBlocksSse2(job, i, beyondAscii);
@@ -280,5 +372,24 @@ int CTextString::Count(const char* pattern, bool ignoreCase, bool* beyondAscii) 
     }
     if (beyondAscii)
         *beyondAscii = high;
+    return count;
+}
+
+int CTextString::CountShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
+                              const char* pattern, bool ignoreCase)
+{
+    const CountJob job{reinterpret_cast<const unsigned char*>(text),
+                       length,
+                       reinterpret_cast<const unsigned char*>(pattern),
+                       std::strlen(pattern),
+                       ignoreCase,
+                       shifts};
+    if (job.length == 0 || job.length > length)
+        return 0;
+    std::size_t i = 0;
+    bool high = false;
+    int count = CountBlocks(job, i, high);
+    for (; i + job.length <= length; ++i)
+        count += job.Matches(i, 0) ? 1 : 0;
     return count;
 }

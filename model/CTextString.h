@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 // A zero-terminated text that either owns its block or looks at text that belongs to someone
 // else. The search lays it over each note's title and text without copying; it reads borrowed text
 // and never writes it.
@@ -25,6 +28,11 @@ public:
     // beyondAscii, also says whether the text read holds a byte of 0x80 or more (true may also
     // mean a byte after an embedded terminator); an empty pattern reads nothing and says false.
     int Count(const char* pattern, bool ignoreCase, bool* beyondAscii = nullptr) const;
+    // Count over length bytes of text, each first added the byte of shifts at its place: a cipher's
+    // key stream lined up with the text, so that enciphered text is counted without a copy. The
+    // text holds no terminator.
+    static int CountShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
+                            const char* pattern, bool ignoreCase);
 
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }

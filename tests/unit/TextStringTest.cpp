@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -172,8 +173,38 @@ TEST(TextString, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
             CTextString high;
             high.Attach(one.data(), static_cast<int>(size));
             beyond = false;
-            EXPECT_EQ(high.Count("aa", false, &beyond), static_cast<int>(size) - 1 - (at > 0) - (at + 1 < size));
+            EXPECT_EQ(high.Count("aa", false, &beyond),
+                      static_cast<int>(size) - 1 - (at > 0) - (at + 1 < size));
             EXPECT_TRUE(beyond) << size << " " << at;
         }
+    }
+}
+
+// Text enciphered by adding a stream of shifts is counted as the deciphered text is: through the
+// blocks, the last block taken again and the bytes after it, with and without case.
+TEST(TextString, CountShiftedAgreesWithTheCountOfTheDecipheredText)
+{
+    std::mt19937 rng(31);
+    const std::string alphabet = "aAbB@`[{ e";
+    for (int round = 0; round < 3000; ++round) {
+        std::string plain, pattern;
+        const int length = static_cast<int>(rng() % 140);
+        for (int i = 0; i < length; ++i)
+            plain += alphabet[rng() % alphabet.size()];
+        for (int i = static_cast<int>(rng() % 12); i >= 0; --i)
+            pattern += alphabet[rng() % alphabet.size()];
+        std::vector<std::uint8_t> shifts(plain.size() + 1);
+        std::string enciphered = plain;
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            shifts[i] = static_cast<std::uint8_t>(rng());
+            enciphered[i] = static_cast<char>(static_cast<std::uint8_t>(plain[i]) - shifts[i]);
+        }
+        const bool ignoreCase = rng() % 2;
+        CTextString text;
+        text.Attach(plain.data(), length);
+        ASSERT_EQ(CTextString::CountShifted(enciphered.data(), plain.size(), shifts.data(), pattern.c_str(),
+                                            ignoreCase),
+                  text.Count(pattern.c_str(), ignoreCase))
+            << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
     }
 }

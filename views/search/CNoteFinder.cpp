@@ -73,6 +73,15 @@ std::size_t CNoteFinder::Count(std::string_view text)
     return count;
 }
 
+std::size_t CNoteFinder::Count(const CNote::StoredAscii& text) const
+{
+    // Decomposed and folded ASCII is the bytes themselves: only an ASCII key is in it.
+    if (!m_keyAscii || m_key.empty())
+        return 0;
+    return static_cast<std::size_t>(CTextString::CountShifted(reinterpret_cast<const char*>(text.bytes),
+                                                              text.length, text.shifts, m_key.c_str(), true));
+}
+
 int CNoteFinder::Find(std::string_view text, int from, int& length)
 {
     // In ASCII the occurrence is as long as the key: a Kelvin sign searched finds a K.

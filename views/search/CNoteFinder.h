@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CNote.h"
 #include "views/search/CFoldedText.h"
 
 #include <cstddef>
@@ -16,6 +17,8 @@ public:
 
     // Each text is a whole string: a terminator follows it, as it does a std::string's characters.
     std::size_t Count(std::string_view text);
+    // The same for an ASCII text still enciphered in the notebook's file.
+    std::size_t Count(const CNote::StoredAscii& text) const;
     // The first occurrence at or after the byte offset from: its offset, or -1; length gets its
     // length in bytes, which may differ from the pattern's. The last string searched is kept, so
     // stepping through one string from occurrence to occurrence reads it once: it must not change

@@ -22,7 +22,8 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFi
     std::atomic<std::size_t> nextRun{0};
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
-    // A text still in the notebook's file is deciphered into scratch and not kept.
+    // A text still in the notebook's file is counted where it lies when it is ASCII, and
+    // deciphered into scratch otherwise; neither is kept.
     const auto countRange = [&](CNoteFinder& find, std::string& scratch, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             if (i + 8 < to)
@@ -34,8 +35,10 @@ std::vector<std::uint32_t> CountPerNote(const CNoteBook& noteBook, const CNoteFi
                     __builtin_prefetch(ahead.GetText().data());
             }
             const CNote& note = *noteBook.GetNoteAtIndex(i);
-            counts[i] = (find.Contains(note.GetTitle()) ? 1u : 0u) +
-                        static_cast<std::uint32_t>(find.Count(note.ReadText(scratch)));
+            CNote::StoredAscii stored;
+            const std::size_t inText =
+                note.ViewStoredAscii(stored) ? find.Count(stored) : find.Count(note.ReadText(scratch));
+            counts[i] = (find.Contains(note.GetTitle()) ? 1u : 0u) + static_cast<std::uint32_t>(inText);
         }
     };
     const auto countRuns = [&] {
