@@ -119,8 +119,8 @@ void CNoteBook::MoveNote(std::int32_t serial, bool up)
 int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEncoding codePageA,
                              TextEncoding codePageB)
 {
-    std::string x;
-    std::string y;
+    CTitleSorter::Keys x;
+    CTitleSorter::Keys y;
     CTitleSorter::AppendKey(a, codePageA, x);
     CTitleSorter::AppendKey(b, codePageB, y);
     const int order = x.compare(y);
@@ -133,21 +133,26 @@ void CNoteBook::SortByTitle()
     CTitleSorter sorter(n);
     for (const auto& note : m_notes)
         sorter.Add(note->GetTitle(), CodePageFor(note->GetTitleCodePage()));
-    const std::vector<std::size_t> order = sorter.Order();
+    const CTitleSorter::Places order = sorter.Order();
     if (DebugTraceEnabled())
         TraceExchanges(order);
 
-    std::vector<std::unique_ptr<CNote>> sorted;
-    sorted.reserve(n);
-    for (std::size_t index : order)
-        sorted.push_back(std::move(m_notes[index]));
-    m_notes = std::move(sorted);
+    // The notes are let go of and taken back in their new order: a second list of unique pointers
+    // would be fresh memory of the usual kind, faulted in a page at a time.
+    std::vector<CNote*, HugePageAllocator<CNote*>> released(n);
+    for (std::size_t i = 0; i < n; ++i)
+        released[i] = m_notes[i].release();
+    for (std::size_t j = 0; j < n; ++j) {
+        if (j + 16 < n)
+            __builtin_prefetch(&released[order[j + 16]]);
+        m_notes[j].reset(released[order[j]]);
+    }
     SetModified();
 }
 
 // One trace line for each note placed ahead of a note that stood before it: the one it passes that
 // stood first. Only when someone reads the lines: each one visits two notes anywhere in memory.
-void CNoteBook::TraceExchanges(const std::vector<std::size_t>& order) const
+void CNoteBook::TraceExchanges(const CTitleSorter::Places& order) const
 {
     const std::size_t n = order.size();
     std::vector<std::size_t> firstAfter(n + 1, n);

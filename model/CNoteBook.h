@@ -3,6 +3,7 @@
 #include "model/CFilePath.h"
 #include "model/CNote.h"
 #include "model/CTextCodec.h"
+#include "model/CTitleSorter.h"
 #include "model/CViewSettings.h"
 #include "model/NoteChanges.h"
 
@@ -133,7 +134,7 @@ public:
 
 private:
     CNote* Adopt(std::unique_ptr<CNote> note, bool atTail);
-    void TraceExchanges(const std::vector<std::size_t>& order) const;
+    void TraceExchanges(const CTitleSorter::Places& order) const;
 
     CFilePath m_path;
     bool m_modified = false;

@@ -39,7 +39,7 @@ private:
     std::size_t m_pos = 0;
 };
 
-void AppendSymbol(unsigned symbol, std::string& key)
+void AppendSymbol(unsigned symbol, CTitleSorter::Keys& key)
 {
     if (symbol < 0xFF) {
         key += static_cast<char>(symbol);
@@ -75,7 +75,7 @@ CTitleSorter::CTitleSorter(std::size_t titles)
     m_keys.reserve(titles * 24);
 }
 
-void CTitleSorter::AppendKey(const std::string& title, TextEncoding codePage, std::string& key)
+void CTitleSorter::AppendKey(const std::string& title, TextEncoding codePage, Keys& key)
 {
     if (codePage == TextEncoding::windows1252 && !CTextCodec::IsAscii(title)) {
         StoredBytes bytes(title);
@@ -108,8 +108,8 @@ void CTitleSorter::Add(const std::string& title, TextEncoding codePage)
 
 CTitleSorter::Entry CTitleSorter::MakeEntry(std::size_t index) const
 {
-    const std::string_view key =
-        std::string_view(m_keys).substr(m_starts[index], m_starts[index + 1] - m_starts[index]);
+    const std::string_view key = std::string_view(m_keys.data(), m_keys.size())
+                                     .substr(m_starts[index], m_starts[index + 1] - m_starts[index]);
     return {BigEndian(key), key.size() > 8 ? BigEndian(key.substr(8)) : 0, index};
 }
 
@@ -121,13 +121,13 @@ bool CTitleSorter::Before(const Entry& a, const Entry& b) const
         return a.head < b.head;
     if (a.next != b.next)
         return a.next < b.next;
-    const std::string_view keys(m_keys);
+    const std::string_view keys(m_keys.data(), m_keys.size());
     const int order = keys.substr(m_starts[a.index], m_starts[a.index + 1] - m_starts[a.index])
                           .compare(keys.substr(m_starts[b.index], m_starts[b.index + 1] - m_starts[b.index]));
     return order != 0 ? order < 0 : a.index < b.index;
 }
 
-void CTitleSorter::SortRange(std::vector<Entry>& entries, std::size_t from, std::size_t to) const
+void CTitleSorter::SortRange(Entries& entries, std::size_t from, std::size_t to) const
 {
     std::sort(entries.begin() + static_cast<std::ptrdiff_t>(from),
               entries.begin() + static_cast<std::ptrdiff_t>(to),
@@ -136,7 +136,7 @@ void CTitleSorter::SortRange(std::vector<Entry>& entries, std::size_t from, std:
 
 // The entries go to 256 buckets by their first key byte, which orders the buckets as Before
 // would; each bucket is then sorted alone, the buckets taken by both cores from one counter.
-std::vector<std::size_t> CTitleSorter::Order() const
+CTitleSorter::Places CTitleSorter::Order() const
 {
     const std::size_t n = m_starts.size() - 1;
     std::vector<std::size_t> bucketStart(257, 0);
@@ -144,7 +144,7 @@ std::vector<std::size_t> CTitleSorter::Order() const
         ++bucketStart[FirstByte(i) + 1];
     for (std::size_t b = 1; b <= 256; ++b)
         bucketStart[b] += bucketStart[b - 1];
-    std::vector<Entry> entries(n);
+    Entries entries(n);
     std::vector<std::size_t> fill(bucketStart.begin(), bucketStart.end() - 1);
     for (std::size_t i = 0; i < n; ++i)
         entries[fill[FirstByte(i)]++] = MakeEntry(i);
@@ -161,7 +161,7 @@ std::vector<std::size_t> CTitleSorter::Order() const
         sortBuckets();
         other.get();
     }
-    std::vector<std::size_t> order(n);
+    Places order(n);
     for (std::size_t i = 0; i < n; ++i)
         order[i] = entries[i].index;
     return order;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CTextCodec.h"
+#include "platform/HugePageAllocator.h"
 
 #include <cstddef>
 #include <string>
@@ -13,15 +14,19 @@
 class CTitleSorter
 {
 public:
+    // The arrays of a sort are filled once and let go: they take huge pages.
+    using Keys = std::basic_string<char, std::char_traits<char>, HugePageAllocator<char>>;
+    using Places = std::vector<std::size_t, HugePageAllocator<std::size_t>>;
+
     explicit CTitleSorter(std::size_t titles = 0);
 
     void Add(const std::string& title, TextEncoding codePage);
     // The places of the titles added, ascending; equal titles keep the order they were added in.
-    std::vector<std::size_t> Order() const;
+    Places Order() const;
 
     // The key of one title: a character the code page lacks comes after every byte. Byte 0xFF is
     // written FF 00 and such a character FF 01 and its code point in three bytes.
-    static void AppendKey(const std::string& title, TextEncoding codePage, std::string& key);
+    static void AppendKey(const std::string& title, TextEncoding codePage, Keys& key);
 
 private:
     struct Entry
@@ -34,8 +39,9 @@ private:
     Entry MakeEntry(std::size_t index) const;
     unsigned FirstByte(std::size_t index) const;
     bool Before(const Entry& a, const Entry& b) const;
-    void SortRange(std::vector<Entry>& entries, std::size_t from, std::size_t to) const;
+    using Entries = std::vector<Entry, HugePageAllocator<Entry>>;
+    void SortRange(Entries& entries, std::size_t from, std::size_t to) const;
 
-    std::string m_keys;
-    std::vector<std::size_t> m_starts; // where each key begins, and one past the last
+    Keys m_keys;
+    Places m_starts; // where each key begins, and one past the last
 };

@@ -176,7 +176,8 @@ TEST(NoteBook, ClearEmptiesPasswordAndPathButKeepsModifiedFlag)
 }
 
 // Titles made to share long beginnings, differ only in case, repeat and end early, many enough for
-// the sort to split its work; the order must be that of a stable sort on the folded bytes.
+// the sort to split its work and take its arrays from the system; the order must be that of a
+// stable sort on the folded bytes.
 TEST(NoteBook, SortOfManyTitlesMatchesAStableSortOnFoldedBytes)
 {
     const std::vector<std::string> pieces = {"a", "A", "b", "_", "z", "Z", "\xC3\xA9", "meeting notes of ",
@@ -184,7 +185,7 @@ TEST(NoteBook, SortOfManyTitlesMatchesAStableSortOnFoldedBytes)
     std::mt19937 rng(11);
     CNoteBook book;
     book.Clear();
-    for (int i = 0; i < 70000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         std::string title;
         for (int k = static_cast<int>(rng() % 6); k > 0; --k)
             title += pieces[rng() % pieces.size()];
