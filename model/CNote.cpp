@@ -188,6 +188,7 @@ void CNote::CopyStoredRecord(CBufferedFile& file) const
     file.Write(&m_stored.bodyLength, sizeof m_stored.bodyLength);
     file.Write(CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body, m_stored.bodyLength),
                m_stored.bodyLength);
+    CFileWindow::LetGo(*m_stored.file, m_stored.body, m_stored.bodyLength);
 }
 
 void CNote::SetStoredText(const TextInFile& stored)
@@ -221,10 +222,9 @@ bool CNote::DecodeStored(std::string& out) const
     CByteBuffer::DecipherAt(CFileWindow::OfThisThread().View(*m_stored.file, place, m_stored.textLength),
                             m_stored.textLength, m_stored.textPlace,
                             reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
-    // A text longer than the window is read from the mapping, and would otherwise count twice in
-    // this process: once read, once in the file.
-    if (m_stored.textLength > CFileWindow::kSize)
-        m_stored.file->Release(place, m_stored.textLength);
+    // A text read from the mapping would otherwise count twice in this process: once read, once in
+    // the file.
+    CFileWindow::LetGo(*m_stored.file, place, m_stored.textLength);
     if (m_stored.codePage != TextEncoding::windows1252)
         return m_stored.file->WasIntact();
     thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
@@ -237,14 +237,18 @@ bool CNote::DecodeStored(std::string& out) const
 
 bool CNote::ViewStoredAscii(StoredAscii& view) const
 {
+    // A text longer than the window would come from the mapping, and its pages would stay.
     if (!HasStoredText() || m_stored.codePage || m_stored.textLength > CFileWindow::kSize ||
         !m_stored.file->WasIntact())
         return false;
     view.shifts = CByteBuffer::NoteBookShifts(m_stored.textPlace, m_stored.textLength);
+    if (!view.shifts)
+        return false;
     view.bytes = CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body + m_stored.textPlace,
                                                   m_stored.textLength);
     view.length = m_stored.textLength;
-    return view.shifts && m_stored.file->WasIntact();
+    // A copy that came up short marked the file changed.
+    return m_stored.file->WasIntact();
 }
 
 std::string_view CNote::ReadText(std::string& scratch) const

@@ -151,9 +151,7 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
                                 reinterpret_cast<std::uint8_t*>(bytes.data()), kNoteBookKey);
         decoded = bytes;
     }
-    // A text longer than the window was read from the mapping: its pages need not stay mapped.
-    if (stored.textLength > CFileWindow::kSize)
-        stored.file->Release(place, stored.textLength);
+    CFileWindow::LetGo(*stored.file, place, stored.textLength);
     if (beyondAscii && CTextCodec::Classify(decoded) == StoredText::other) {
         if (!fromWindows1252.Convert(decoded, converted))
             Fail();

@@ -188,9 +188,10 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
         count += CountBlock32<kShifted>(job, needle, i, 0, seen, terminated);
     std::size_t block = 0;
     std::uint64_t skipped = 0;
-    if (terminated || (i < job.end && job.LastBlock(32, i, block, skipped))) {
-        if (!terminated)
-            count += CountBlock32<kShifted>(job, needle, block, skipped, seen, terminated);
+    if (terminated) {
+        i = job.end;
+    } else if (job.LastBlock(32, i, block, skipped)) {
+        count += CountBlock32<kShifted>(job, needle, block, skipped, seen, terminated);
         i = job.end;
     }
     beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
@@ -237,7 +238,7 @@ int CountBlocksSse2(const CountJob& job, std::size_t& i, bool& beyondAscii)
         }
     std::size_t block = 0;
     std::uint64_t skipped = 0;
-    if (i < job.end && job.LastBlock(16, i, block, skipped)) {
+    if (job.LastBlock(16, i, block, skipped)) {
         CountBlockSse2(job, block, skipped, seen, count);
         i = job.end;
     }

@@ -28,14 +28,18 @@ const std::uint8_t* CFileWindow::View(const CMappedFile& file, std::uint64_t off
     m_lastEnd = offset + length;
     if (Holds(serial, offset, length))
         return m_bytes.get() + (offset - m_begin);
-    if (length > kSize) {
-        file.CountRead(length);
+    if (length > kSize)
         return file.GetData() + offset;
-    }
     // A pass in file order reads a window ahead; a read on its own, as notes taken in another
     // order are, only what it needs.
     Fill(file, serial, offset, forward ? kSize : std::max(length, kAlone));
     return m_bytes.get();
+}
+
+void CFileWindow::LetGo(const CMappedFile& file, std::uint64_t offset, std::size_t length)
+{
+    if (length > kSize)
+        file.Release(offset, length);
 }
 
 void CFileWindow::Fill(const CMappedFile& file, std::uint64_t serial, std::uint64_t offset,

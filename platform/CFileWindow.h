@@ -18,10 +18,13 @@ public:
     static CFileWindow& OfThisThread();
 
     // The bytes [offset, offset + length) of file, which must lie inside it; valid until the next
-    // view of this window. A stretch longer than the window is the mapping's, and is for the caller
-    // to release. A copy is the file as it was when copied: whoever trusts it asks the file first
-    // whether it is intact.
+    // view of this window. A stretch longer than the window is the mapping's, and is let go of with
+    // LetGo once read. A copy is the file as it was when copied: whoever trusts it asks the file
+    // first whether it is intact.
     const std::uint8_t* View(const CMappedFile& file, std::uint64_t offset, std::size_t length);
+    // After reading a view: the pages of a stretch the mapping gave, so that what was read does not
+    // stay this process's memory.
+    static void LetGo(const CMappedFile& file, std::uint64_t offset, std::size_t length);
 
     static constexpr std::size_t kSize = 256 * 1024;
 

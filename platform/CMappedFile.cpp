@@ -186,16 +186,6 @@ void CMappedFile::Renew()
         m_changed.store(true);
 }
 
-bool CMappedFile::Populate(std::uint64_t offset, std::uint64_t length) const
-{
-    if (offset >= m_size)
-        return false;
-    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-    const std::uint64_t from = offset & ~(page - 1);
-    const std::uint64_t to = std::min(offset + length, m_size);
-    return ::madvise(const_cast<std::uint8_t*>(m_data) + from, to - from, MADV_POPULATE_READ) == 0;
-}
-
 void CMappedFile::Release(std::uint64_t offset, std::uint64_t length) const
 {
     if (offset >= m_size)
@@ -203,22 +193,4 @@ void CMappedFile::Release(std::uint64_t offset, std::uint64_t length) const
     const std::uint64_t from = offset & ~(g_pageSize - 1);
     const std::uint64_t to = std::min(offset + length, m_size);
     ::madvise(const_cast<std::uint8_t*>(m_data) + from, to - from, MADV_DONTNEED);
-}
-
-void CMappedFile::CountRead(std::uint64_t bytes) const
-{
-    // Counted per thread first: both cores read notes side by side, and one shared count bumped
-    // for every note would pass its cache line back and forth between them.
-    constexpr std::uint64_t kLocal = 1 << 20;
-    constexpr std::uint64_t kReleaseEvery = 32 << 20;
-    thread_local std::uint64_t local = 0;
-    local += bytes;
-    if (local < kLocal)
-        return;
-    bytes = local;
-    local = 0;
-    if (m_readSinceRelease.fetch_add(bytes, std::memory_order_relaxed) + bytes < kReleaseEvery)
-        return;
-    m_readSinceRelease.store(0, std::memory_order_relaxed);
-    Release(0, m_size);
 }

@@ -29,18 +29,10 @@ public:
     // zeros, and mark it changed.
     void ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t length) const;
 
-    // Maps the pages of that stretch ahead of their first reading, so that a reader walking the file
-    // meets no page faults; false when the system cannot.
-    bool Populate(std::uint64_t offset, std::uint64_t length) const;
-
     // Lets go of the pages of that stretch that this process has mapped: they stay in the system's
     // cache, and a later read maps them again. What a pass over the file has read then no longer
     // counts as this process's memory.
     void Release(std::uint64_t offset, std::uint64_t length) const;
-
-    // Counts bytes read through the mapping; every few dozen megabytes it lets go of all its pages,
-    // so that a pass over the whole file never makes it this process's memory.
-    void CountRead(std::uint64_t bytes) const;
 
     // False once the file was changed or cut short since it was mapped: its bytes are then not
     // the ones that were read. Asks the system each time; stays false once false.
@@ -61,5 +53,4 @@ private:
     mutable std::mutex m_identityLock;
     CFileIdentity m_identity;
     mutable std::atomic<bool> m_changed{false};
-    mutable std::atomic<std::uint64_t> m_readSinceRelease{0};
 };
