@@ -4,6 +4,7 @@
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "support/NoteBookBytes.h"
+#include "support/NoteContents.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 #include "views/CFindAllDock.h"
@@ -22,16 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-using Notes = std::vector<std::pair<std::string, std::string>>;
-
-Notes Contents(const CNoteBook& book)
-{
-    Notes notes;
-    for (std::size_t i = 0; i < book.GetCount(); ++i)
-        notes.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
-    return notes;
-}
 
 // The notebook bytes another program (a sync tool, the Windows program) writes.
 NoteBookBytes Bytes(const Notes& notes)
@@ -52,8 +43,6 @@ void OtherProgramReplaces(const std::string& path, const Notes& notes)
     ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
 }
 
-const char* const kChanged = "The notebook \"book.pelm\" was changed by another program since you opened or "
-                             "saved it. Save your version over it?";
 const std::string kCopy = " (changed elsewhere)";
 
 } // namespace
@@ -110,7 +99,7 @@ TEST_F(BookMergeTest, MergeAtSaveTakesTheirChangesAgainstTheVersionLastSavedAndI
     boxes.answers = {IDMERGE};
     EXPECT_FALSE(frame->SaveBook());
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, kChanged);
+    EXPECT_EQ(boxes.boxes[0].text, kBookChangedElsewhere);
     EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE));
     const Notes merged = {{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c"}, {"D", "new there"}};
     EXPECT_EQ(Contents(*frame->GetNoteBook()), merged);
@@ -145,7 +134,7 @@ TEST_F(BookMergeTest, ANoteChangedOnBothSidesIsKeptTwiceFromTheClosingPrompt)
     EXPECT_FALSE(frame->close());
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text, "Do you wish to save your changes?");
-    EXPECT_EQ(boxes.boxes[1].text, kChanged);
+    EXPECT_EQ(boxes.boxes[1].text, kBookChangedElsewhere);
     EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"A" + kCopy, "theirs"}, {"B", "b"}}));
     EXPECT_EQ(Status(), "Merged 0 changes from disk; 1 notes changed on both sides were kept twice.");
     EXPECT_TRUE(frame->GetNoteBook()->IsModified());

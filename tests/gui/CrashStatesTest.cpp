@@ -31,7 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString kPassphrase = "a long way to Tipperary";
 using Secrets = std::vector<std::shared_ptr<const CNoteBookSecret>>;
 
 std::string Load(const std::string& path)

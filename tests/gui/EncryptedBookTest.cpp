@@ -7,12 +7,6 @@
 
 #include <filesystem>
 
-namespace {
-
-const QString kPassphrase = "a long way to Tipperary";
-
-} // namespace
-
 class EncryptedBookTest : public PaneTest
 {
 protected:

@@ -4,6 +4,7 @@
 #include "platform/CRecoverySlot.h"
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
+#include "support/NoteContents.h"
 #include "support/PaneFixture.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -28,11 +29,6 @@ const char* const kRecoverChanged =
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
     "stay?\n\nYes: open them as a new notebook; the file stays as it is. No: give the unsaved changes "
     "up. Cancel: decide later; nothing is opened now. Merge: open them with the file's changes merged in.";
-const char* const kChanged = "The notebook \"book.pelm\" was changed by another program since you opened or "
-                             "saved it. Save your version over it?";
-const QString kPassphrase = "a long way to Tipperary";
-
-using Notes = std::vector<std::pair<std::string, std::string>>;
 
 void OtherProgramWrites(const std::string& path, const std::string& title)
 {
@@ -53,14 +49,6 @@ NoteBookBytes BytesOf(const Notes& notes)
     for (const auto& [title, text] : notes)
         bytes.Note(1, title, text);
     return bytes;
-}
-
-Notes Contents(const CNoteBook& book)
-{
-    Notes notes;
-    for (std::size_t i = 0; i < book.GetCount(); ++i)
-        notes.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
-    return notes;
 }
 
 Notes OnDisk(const std::string& path)
@@ -153,7 +141,7 @@ TEST_F(RecoveryEdgesTest, ACopyIsOfferedWhateverTheTimesSay)
     EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(0)->GetText(), "typed saved");
 }
 
-TEST_F(RecoveryEdgesTest, ANotebookChangedSinceTheCopyIsSaidAndTheCopyOpensApart)
+TEST_F(RecoveryEdgesTest, ANotebookBookChangedElsewhereSinceTheCopyIsSaidAndTheCopyOpensApart)
 {
     SaveNew("Base", path);
     TypeInFirstNote("typed ");
@@ -218,7 +206,8 @@ TEST_F(RecoveryEdgesTest, ARecoveredNotebookKeepsTheFileItWasBasedOn)
     OtherProgramWrites(dir.File("second.pelm"), "Synced");
     boxes.answers = {IDCANCEL};
     EXPECT_FALSE(frame->SaveBook());
-    EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(kChanged).replace(14, 9, "second.pelm")});
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{std::string(kBookChangedElsewhere).replace(14, 9, "second.pelm")});
     EXPECT_EQ(FirstTitleOnDisk(dir.File("second.pelm")), "Synced");
 }
 

@@ -19,6 +19,9 @@
 
 #include <memory>
 
+// The passphrase the window tests lock notebooks with.
+inline const QString kPassphrase = "a long way to Tipperary";
+
 // A real main frame, shown offscreen, with every modal prompt answered by the test.
 class FrameTest : public ::testing::Test
 {

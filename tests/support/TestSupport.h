@@ -23,6 +23,9 @@ private:
     TraceSink m_previous;
 };
 
+// The first line of every message of a save that failed.
+inline const char* const kCannotWrite = "ERROR: Could not write file.";
+
 // Records every message box and answers with queued answers, then with the default button.
 class MessageBoxRecorder
 {

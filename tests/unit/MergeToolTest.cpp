@@ -3,6 +3,7 @@
 #include "model/CNoteBookSecret.h"
 #include "support/NoteBookBytes.h"
 #include "support/PasswordAnswer.h"
+#include "support/ShellQuote.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
@@ -15,14 +16,6 @@
 namespace {
 
 using Notes = std::vector<std::pair<std::string, std::string>>;
-
-std::string Quote(const std::string& arg)
-{
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 const std::string kSuffix = " (changed elsewhere)";
 
@@ -39,8 +32,8 @@ protected:
     // A shell command in the test's folder; its status, output and errors.
     Result Shell(const std::string& command)
     {
-        const std::string full = "cd " + Quote(dir.Path().string()) + " && (" + command + ") >" +
-                                 Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
+        const std::string full = "cd " + ShellQuoted(dir.Path().string()) + " && (" + command + ") >" +
+                                 ShellQuoted(dir.File("stdout")) + " 2>" + ShellQuoted(dir.File("stderr"));
         const int raw = std::system(full.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, NoteBookBytes::Load(dir.File("stdout")),
                 NoteBookBytes::Load(dir.File("stderr"))};
@@ -48,9 +41,9 @@ protected:
 
     Result Tool(const std::vector<std::string>& args)
     {
-        std::string command = Quote(PELMORA_TOOL);
+        std::string command = ShellQuoted(PELMORA_TOOL);
         for (const std::string& arg : args)
-            command += " " + Quote(arg);
+            command += " " + ShellQuoted(arg);
         return Shell(command + " </dev/null");
     }
 
@@ -204,15 +197,15 @@ protected:
             GTEST_SKIP() << "git is not installed";
         setenv("HOME", dir.Path().c_str(), 1);
         setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
-        const std::string tool = Quote(PELMORA_TOOL);
+        const std::string tool = ShellQuoted(PELMORA_TOOL);
         ASSERT_EQ(Shell("git init -q -b main repo && cd repo && git config user.name T && git config "
                         "user.email t@e && "
                         "git config merge.pelmora.name Pelmora && "
                         "git config merge.pelmora.driver " +
-                        Quote(tool + " merge %O %A %B") +
+                        ShellQuoted(tool + " merge %O %A %B") +
                         " && "
                         "git config diff.pelmora.textconv " +
-                        Quote(tool + " show") +
+                        ShellQuoted(tool + " show") +
                         " && "
                         "echo '*.pelm merge=pelmora diff=pelmora' > .gitattributes")
                       .status,

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kCannotCreate = "ERROR: Could not create/modify specified file.";
-const char* const kCannotWrite = "ERROR: Could not write file.";
 
 // The message as the Windows program gave it, then a line that says why.
 void ExpectMessage(const std::string& text, const std::string& first)

@@ -17,7 +17,6 @@
 namespace {
 
 using Header = NoteBookBytes::Header;
-const char* const kCannotWrite = "ERROR: Could not write file.";
 
 // Notes of each kind a text can be stored as, and a body the writer would not make.
 NoteBookBytes VariedNoteBook()

@@ -1,3 +1,4 @@
+#include "support/ShellQuote.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,6 @@
 // bash completion must agree with; commands added later are checked without touching this.
 namespace {
 
-std::string Quote(const std::string& arg)
-{
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::string Output(const std::string& command)
 {
     std::string out;
@@ -36,7 +29,7 @@ std::string Output(const std::string& command)
 
 std::string Help(const std::string& command = {})
 {
-    return Output(Quote(PELMORA_TOOL) + (command.empty() ? "" : " " + command) + " --help");
+    return Output(ShellQuoted(PELMORA_TOOL) + (command.empty() ? "" : " " + command) + " --help");
 }
 
 // The first word of each entry of a section ("Subcommands:"), or every --option of "Options:".
@@ -78,9 +71,10 @@ std::set<std::string> Complete(const std::string& words, const std::string& dire
                                "eval \"COMP_WORDS=($2)\"; COMP_WORDS[0]=$3; "
                                "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMP_LINE=\"${COMP_WORDS[*]}\"; "
                                "COMP_POINT=${#COMP_LINE}; _pelmora_tool; printf '%s\\n' \"${COMPREPLY[@]}\"";
-    const std::string out = Output("cd " + Quote(directory) + " && bash -c " + Quote(script) + " _ " +
-                                   Quote(std::string(PELMORA_SOURCE_DIR) + "/res/completion/pelmora-tool") +
-                                   " " + Quote("pelmora-tool " + words) + " " + Quote(PELMORA_TOOL));
+    const std::string out =
+        Output("cd " + ShellQuoted(directory) + " && bash -c " + ShellQuoted(script) + " _ " +
+               ShellQuoted(std::string(PELMORA_SOURCE_DIR) + "/res/completion/pelmora-tool") + " " +
+               ShellQuoted("pelmora-tool " + words) + " " + ShellQuoted(PELMORA_TOOL));
     std::set<std::string> offered;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);)
@@ -111,7 +105,8 @@ TEST(ToolHelp, EveryCommandAndOptionIsInTheManPageAndTheCompletion)
     std::set<std::string> offeredCommands = Complete("\"\"", dir.Path().string());
     for (const std::string& option : Section(help, "Options")) {
         EXPECT_NE(man.find(Roff(option)), std::string::npos) << option << " is not in the man page";
-        EXPECT_EQ(Complete(Quote(option.substr(0, 3)), dir.Path().string()).count(option), 1u) << option;
+        EXPECT_EQ(Complete(ShellQuoted(option.substr(0, 3)), dir.Path().string()).count(option), 1u)
+            << option;
     }
     for (const std::string& command : commands) {
         const std::regex entry("\n\\.BI? " + Roff(command) + "( |\n)");

@@ -3,6 +3,7 @@
 #include "platform/CFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/PasswordAnswer.h"
+#include "support/ShellQuote.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
@@ -29,14 +30,6 @@ struct Result
     std::string err;
 };
 
-std::string Quote(const std::string& arg)
-{
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 class Tool : public ::testing::Test
 {
 protected:
@@ -45,13 +38,14 @@ protected:
                const std::string& password = {}, const std::string& wrapper = {})
     {
         std::ofstream(dir.File("stdin"), std::ios::binary) << input;
-        std::string command = wrapper + (password.empty() ? "env -u PELMORA_PASSWORD "
-                                                          : "env PELMORA_PASSWORD=" + Quote(password) + " ");
-        command += Quote(PELMORA_TOOL);
+        std::string command =
+            wrapper + (password.empty() ? "env -u PELMORA_PASSWORD "
+                                        : "env PELMORA_PASSWORD=" + ShellQuoted(password) + " ");
+        command += ShellQuoted(PELMORA_TOOL);
         for (const std::string& arg : args)
-            command += " " + Quote(arg);
-        command += " <" + Quote(dir.File("stdin")) + " >" + Quote(dir.File("stdout")) + " 2>" +
-                   Quote(dir.File("stderr"));
+            command += " " + ShellQuoted(arg);
+        command += " <" + ShellQuoted(dir.File("stdin")) + " >" + ShellQuoted(dir.File("stdout")) + " 2>" +
+                   ShellQuoted(dir.File("stderr"));
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, NoteBookBytes::Load(dir.File("stdout")),
                 NoteBookBytes::Load(dir.File("stderr"))};
