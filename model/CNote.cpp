@@ -5,6 +5,7 @@
 #include "model/CByteBuffer.h"
 #include "model/CTextCodec.h"
 #include "model/NoteChanges.h"
+#include "platform/CBatchMemory.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
 
@@ -24,6 +25,28 @@ CNote::CNote(const std::string& title, std::string text)
 CNote::CNote(StoredTitle, std::string title) : m_title(std::move(title)), m_serial(s_nextSerial)
 {
     ++s_nextSerial;
+}
+
+void* CNote::operator new(std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void* CNote::operator new(std::size_t size, CBatchMemory& room)
+{
+    void* slot = size <= sizeof(CNote) ? room.Take() : nullptr;
+    return slot ? slot : ::operator new(size);
+}
+
+void CNote::operator delete(void* note) noexcept
+{
+    if (!CBatchMemory::GiveBack(note))
+        ::operator delete(note);
+}
+
+void CNote::operator delete(void* note, CBatchMemory&) noexcept
+{
+    operator delete(note);
 }
 
 // Swapped, not moved: a move from a short string keeps the old block, and a note's old text can be

@@ -35,11 +35,15 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
     return raw;
 }
 
-CNote* CNoteBook::AddReadNote(std::optional<std::string> title)
+CNote* CNoteBook::AddReadNote(std::optional<std::string> title, CBatchMemory* room)
 {
-    if (!title)
-        return Adopt(std::make_unique<CNote>(), true);
-    return Adopt(std::make_unique<CNote>(CNote::StoredTitle{}, std::move(*title)), true);
+    if (!room)
+        return Adopt(title ? std::make_unique<CNote>(CNote::StoredTitle{}, std::move(*title))
+                           : std::make_unique<CNote>(),
+                     true);
+    return Adopt(std::unique_ptr<CNote>(title ? new (*room) CNote(CNote::StoredTitle{}, std::move(*title))
+                                              : new (*room) CNote()),
+                 true);
 }
 
 CNote* CNoteBook::Adopt(std::unique_ptr<CNote> note, bool atTail)

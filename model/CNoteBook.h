@@ -6,6 +6,7 @@
 #include "model/CTitleSorter.h"
 #include "model/CViewSettings.h"
 #include "model/NoteChanges.h"
+#include "platform/HugePageAllocator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class CMappedFile;
+class CBatchMemory;
 class CNoteBookSecret;
 class INoteBookFrame;
 
@@ -33,8 +35,9 @@ public:
     CNoteBook& operator=(const CNoteBook&) = delete;
 
     CNote* AddNote(bool atTail, bool markModified);
-    // A note read from a file at the tail: with its title as stored, or the default one without.
-    CNote* AddReadNote(std::optional<std::string> title);
+    // A note read from a file at the tail: with its title as stored, or the default one without;
+    // in a slot of room when it has one left.
+    CNote* AddReadNote(std::optional<std::string> title, CBatchMemory* room = nullptr);
     // Room for this many notes, so that reading a large notebook grows nothing note by note.
     void Reserve(std::size_t notes);
 
@@ -140,9 +143,10 @@ private:
     bool m_modified = false;
     INoteBookFrame* m_mainFrame = nullptr;
     bool m_mainFrameLooked = false;
-    std::vector<std::unique_ptr<CNote>> m_notes;
+    // A million notes' lists are fresh memory filled at once: they take huge pages.
+    std::vector<std::unique_ptr<CNote>, HugePageAllocator<std::unique_ptr<CNote>>> m_notes;
     // Indexed by serial number; null where a note was removed or belongs to another notebook.
-    std::vector<CNote*> m_bySerial;
+    std::vector<CNote*, HugePageAllocator<CNote*>> m_bySerial;
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
     std::shared_ptr<CMappedFile> m_storedFile;

@@ -2,14 +2,17 @@
 
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
+#include "platform/CBatchMemory.h"
 #include "platform/CFileException.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
+#include "platform/HugePageAllocator.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -18,6 +21,8 @@ namespace {
 
 // Notes walked and classed at a time.
 constexpr std::size_t kRun = 1024;
+// From this many notes, a block of 2 MB and more, the notes share one (see CBatchMemory).
+constexpr std::size_t kBatchFrom = 1 << 14;
 
 // What a string holds without a block of its own.
 const std::size_t kKeptTextSize = std::string().capacity();
@@ -92,7 +97,7 @@ void CStoredNotes::Take(void* target, std::size_t count)
     m_at += n;
 }
 
-bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note)
+bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
 {
     std::int32_t serial = 0;
     std::uint32_t length = 0;
@@ -118,7 +123,7 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note)
         thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
         stored.titleCodePage = CNote::DecodeField(*read, fromWindows1252);
     }
-    note = book.AddReadNote(std::move(read));
+    note = book.AddReadNote(std::move(read), room);
     note->SetCodePages(stored.titleCodePage, std::nullopt);
     if (!body.NextField(text))
         return stored.titleCodePage == TextEncoding::windows1252;
@@ -178,7 +183,9 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
 // start, while this one walks, and this one too once it is through.
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed)
 {
-    std::vector<CNote*> notes(count);
+    // The notes of a large notebook take one block of fresh memory between them.
+    const auto room = count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count) : nullptr;
+    std::vector<CNote*, HugePageAllocator<CNote*>> notes(count);
     std::atomic<std::size_t> walked{0};
     std::atomic<bool> stopped{false};
     std::atomic<std::size_t> nextRun{0};
@@ -223,7 +230,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             // Past the end every note would come out with its default title; allow only a few.
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
-            titles1252 = ReadRecord(book, notes[i]) || titles1252;
+            titles1252 = ReadRecord(book, notes[i], room.get()) || titles1252;
             if ((i + 1) % kRun == 0 || i + 1 == count)
                 walked.store(i + 1, std::memory_order_release);
         }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+class CBatchMemory;
 class CMappedFile;
 class CNote;
 class CNoteBook;
@@ -25,7 +26,7 @@ private:
     class CBody;
 
     // Returns whether the title is not UTF-8.
-    bool ReadRecord(CNoteBook& book, CNote*& note);
+    bool ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room);
     void Take(void* target, std::size_t count);
     // Returns whether the text is not UTF-8; raises as Read does.
     static bool ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,

@@ -1,11 +1,13 @@
 #include "model/CNoteBook.h"
 #include "platform/CDisposer.h"
 #include "support/NoteBookBytes.h"
+#include "support/PageMapped.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -319,4 +321,54 @@ TEST_F(TextsInFile, APassOverEveryTextLeavesLittleOfTheFileMapped)
     // A save copies the long records whole from the mapping.
     ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
     EXPECT_LT(MappedKiB(path), 40 * 1024) << "the save";
+}
+
+// The notes of a large notebook are read into one block of memory between them. Each is deleted,
+// sorted and saved as any other, notes added beside them are apart from them, and the block goes
+// back to the system with the notebook.
+TEST_F(TextsInFile, ManyNotesReadTogetherLiveAndLeaveAsAnyOthers)
+{
+    constexpr int kNotes = 20000;
+    {
+        CNoteBook written;
+        for (int i = 0; i < kNotes; ++i) {
+            CNote* note = written.AddNote(true, false);
+            note->SetTitle("a title long enough for the heap " + std::to_string(kNotes - i));
+            note->SetText("text " + std::to_string(i));
+        }
+        ASSERT_TRUE(written.WriteFile(Path()));
+    }
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    ASSERT_EQ(book.GetCount(), static_cast<std::size_t>(kNotes));
+    const CNote* first = book.GetNoteAtIndex(0);
+    for (int i = kNotes; i-- > 0;)
+        if (i % 7 == 3)
+            book.RemoveNote(book.GetNoteAtIndex(static_cast<std::size_t>(i))->GetSerial());
+    CNote* added = book.AddNote(true, false);
+    added->SetTitle("a title long enough for the heap 0");
+    added->SetText("added");
+    book.SortByTitle();
+    ASSERT_TRUE(book.WriteFile(Path("again.pelm")));
+
+    CNoteBook again;
+    ASSERT_TRUE(again.ReadFile(Path("again.pelm")));
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (int i = 0; i < kNotes; ++i)
+        if (i % 7 != 3)
+            expected.emplace_back("a title long enough for the heap " + std::to_string(kNotes - i),
+                                  "text " + std::to_string(i));
+    expected.emplace_back("a title long enough for the heap 0", "added");
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    ASSERT_EQ(again.GetCount(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(again.GetNoteAtIndex(i)->GetTitle(), expected[i].first) << i;
+        ASSERT_EQ(again.GetNoteAtIndex(i)->GetText(), expected[i].second) << i;
+    }
+
+    EXPECT_TRUE(PageMapped(first));
+    book.Clear();
+    CDisposer::WaitIdle();
+    EXPECT_FALSE(PageMapped(first)) << "the notes' block went back with the notebook";
 }

@@ -1,0 +1,71 @@
+#include "platform/CBatchMemory.h"
+#include "support/PageMapped.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Every slot is its own, writable and apart from the others; after the last one is taken there are
+// no more, and each is given back once. The block goes back to the system only when the taker and
+// every slot are gone, whichever goes last and on whatever thread.
+TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
+{
+    constexpr std::size_t kSlots = 70000; // more than one huge page of slots
+    std::optional<CBatchMemory> room(std::in_place, 120, kSlots);
+    std::vector<char*> slots;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        auto* slot = static_cast<char*>(room->Take());
+        ASSERT_NE(slot, nullptr) << i;
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % alignof(std::max_align_t), 0u) << i;
+        std::memset(slot, static_cast<int>(i & 0xFF), 120);
+        slots.push_back(slot);
+    }
+    EXPECT_EQ(room->Take(), nullptr);
+    for (std::size_t i = 0; i < kSlots; i += 997)
+        for (std::size_t b = 0; b < 120; ++b)
+            ASSERT_EQ(static_cast<unsigned char>(slots[i][b]), i & 0xFF) << i;
+
+    // The taker goes first; the slots keep the block until the last of them, given back on two
+    // threads.
+    room.reset();
+    char* const first = slots.front();
+    auto giveBack = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            EXPECT_TRUE(CBatchMemory::GiveBack(slots[i])) << i;
+    };
+    std::thread other(giveBack, 1, kSlots / 2);
+    giveBack(kSlots / 2, kSlots);
+    other.join();
+    EXPECT_TRUE(PageMapped(first)) << "one slot is still taken";
+    EXPECT_TRUE(CBatchMemory::GiveBack(first));
+    EXPECT_FALSE(PageMapped(first)) << "the block went back to the system";
+    EXPECT_FALSE(CBatchMemory::GiveBack(first)) << "no batch holds it any more";
+}
+
+// Memory of the heap and of a batch whose slots are all given back is no batch's; a batch whose
+// taker goes before any slot is taken leaves nothing behind.
+TEST(BatchMemory, OnlyItsOwnSlotsAreGivenBack)
+{
+    auto heap = std::make_unique<char[]>(128);
+    EXPECT_FALSE(CBatchMemory::GiveBack(heap.get()));
+
+    CBatchMemory room(64, 10);
+    void* slot = room.Take();
+    ASSERT_NE(slot, nullptr);
+    EXPECT_FALSE(CBatchMemory::GiveBack(heap.get())) << "with a batch in place";
+    EXPECT_TRUE(CBatchMemory::GiveBack(slot));
+
+    const void* unused = nullptr;
+    {
+        CBatchMemory empty(64, 10);
+        unused = empty.Take();
+        ASSERT_TRUE(CBatchMemory::GiveBack(const_cast<void*>(unused)));
+        ASSERT_TRUE(PageMapped(unused));
+    }
+    EXPECT_FALSE(PageMapped(unused));
+}
