@@ -1,5 +1,7 @@
 #include "platform/CBatchMemory.h"
 
+#include "platform/HugePages.h"
+
 #include <atomic>
 #include <cstdint>
 #include <iterator>
@@ -14,12 +16,6 @@
 #include <sanitizer/lsan_interface.h>
 #define PELMORA_ASAN 1
 #endif
-
-namespace {
-
-constexpr std::size_t kHugePage = 2 << 20;
-
-} // namespace
 
 struct CBatchMemory::Block
 {
@@ -47,25 +43,6 @@ Registry& TheRegistry()
 {
     static Registry* const registry = new Registry;
     return *registry;
-}
-
-// A mapping of at least bytes that starts on a huge page's boundary, so that the system can back
-// all of it with huge pages.
-char* MapAligned(std::size_t bytes)
-{
-    const std::size_t padded = bytes + kHugePage;
-    void* raw = ::mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED)
-        return nullptr;
-    const auto at = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
-    if (aligned > at)
-        ::munmap(raw, aligned - at);
-    const std::uintptr_t end = at + padded;
-    if (end > aligned + bytes)
-        ::munmap(reinterpret_cast<void*>(aligned + bytes), end - aligned - bytes);
-    ::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
-    return reinterpret_cast<char*>(aligned);
 }
 
 void Unmap(CBatchMemory::Block* block)
@@ -96,10 +73,10 @@ CBatchMemory::CBatchMemory(std::size_t slotSize, std::size_t slots)
 {
     constexpr std::size_t align = alignof(std::max_align_t);
     slotSize = (slotSize + align - 1) / align * align;
-    if (slotSize == 0 || slots == 0 || slots > SIZE_MAX / slotSize - kHugePage)
+    if (slotSize == 0 || slots == 0 || slots > SIZE_MAX / slotSize - kHugePageSize)
         return;
-    const std::size_t bytes = (slotSize * slots + kHugePage - 1) / kHugePage * kHugePage;
-    char* start = MapAligned(bytes);
+    const std::size_t bytes = (slotSize * slots + kHugePageSize - 1) / kHugePageSize * kHugePageSize;
+    auto* start = static_cast<char*>(MapForHugePages(bytes));
     if (!start)
         return;
     m_block = new Block;

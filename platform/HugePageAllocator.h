@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HugePages.h"
+
 #include <cstddef>
 #include <new>
 #include <sys/mman.h>
@@ -22,19 +24,18 @@ public:
         if (n > static_cast<std::size_t>(-1) / sizeof(T))
             throw std::bad_array_new_length();
         const std::size_t bytes = n * sizeof(T);
-        if (bytes < kHugeFrom)
+        if (bytes < kHugePageSize)
             return static_cast<T*>(::operator new(bytes));
-        void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (block == MAP_FAILED)
+        void* block = MapForHugePages(bytes);
+        if (!block)
             throw std::bad_alloc();
-        ::madvise(block, bytes, MADV_HUGEPAGE);
         return static_cast<T*>(block);
     }
 
     void deallocate(T* block, std::size_t n) noexcept
     {
         const std::size_t bytes = n * sizeof(T);
-        if (bytes < kHugeFrom)
+        if (bytes < kHugePageSize)
             ::operator delete(block);
         else
             ::munmap(block, bytes);
@@ -42,7 +43,4 @@ public:
 
     template <typename U> bool operator==(const HugePageAllocator<U>&) const noexcept { return true; }
     template <typename U> bool operator!=(const HugePageAllocator<U>&) const noexcept { return false; }
-
-private:
-    static constexpr std::size_t kHugeFrom = 2 << 20;
 };

@@ -1,4 +1,5 @@
 #include "platform/CBatchMemory.h"
+#include "platform/HugePages.h"
 #include "support/PageMapped.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@ TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
         slots.push_back(slot);
     }
     EXPECT_EQ(room->Take(), nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots.front()) % kHugePageSize, 0u);
     for (std::size_t i = 0; i < kSlots; i += 997)
         for (std::size_t b = 0; b < 120; ++b)
             ASSERT_EQ(static_cast<unsigned char>(slots[i][b]), i & 0xFF) << i;

@@ -16,6 +16,8 @@ TEST(HugePageAllocator, ArraysGrowAndShrinkAcrossTheSystemsBlocks)
         numbers.push_back(i * 2654435761u);
     for (std::uint64_t i = 0; i < numbers.size(); i += 997)
         ASSERT_EQ(numbers[i], i * 2654435761u) << i;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(numbers.data()) % kHugePageSize, 0u)
+        << "a block from the system starts where a huge page can";
     numbers.resize(1000);
     numbers.shrink_to_fit();
     ASSERT_EQ(numbers.size(), 1000u);
@@ -31,4 +33,20 @@ TEST(HugePageAllocator, ArraysGrowAndShrinkAcrossTheSystemsBlocks)
         expected += piece;
     }
     EXPECT_EQ(std::string(text.data(), text.size()), expected);
+}
+
+// A block of any length from the system starts on a huge page's boundary, where the system would
+// align only whole huge pages, and is all there to write.
+TEST(HugePageAllocator, BlocksStartWhereAHugePageCan)
+{
+    HugePageAllocator<char> allocator;
+    for (const std::size_t bytes :
+         {kHugePageSize, (std::size_t{3} << 20) + 4096, (std::size_t{5} << 20) + 12345}) {
+        char* block = allocator.allocate(bytes);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % kHugePageSize, 0u) << bytes;
+        block[0] = 1;
+        block[bytes - 1] = 2;
+        EXPECT_EQ(block[0] + block[bytes - 1], 3) << bytes;
+        allocator.deallocate(block, bytes);
+    }
 }
