@@ -32,9 +32,9 @@ void* CNote::operator new(std::size_t size)
     return ::operator new(size);
 }
 
-void* CNote::operator new(std::size_t size, CBatchMemory& room)
+void* CNote::operator new(std::size_t size, CBatchMemory* room)
 {
-    void* slot = size <= sizeof(CNote) ? room.Take() : nullptr;
+    void* slot = room && size <= sizeof(CNote) ? room->Take() : nullptr;
     return slot ? slot : ::operator new(size);
 }
 
@@ -44,7 +44,7 @@ void CNote::operator delete(void* note) noexcept
         ::operator delete(note);
 }
 
-void CNote::operator delete(void* note, CBatchMemory&) noexcept
+void CNote::operator delete(void* note, CBatchMemory*) noexcept
 {
     operator delete(note);
 }

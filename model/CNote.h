@@ -44,12 +44,12 @@ public:
     CNote& operator=(const CNote&) = delete;
 
     static void* operator new(std::size_t size);
-    // In a slot of room when it has one left, otherwise on the heap.
-    static void* operator new(std::size_t size, CBatchMemory& room);
+    // In a slot of room when there is one with a slot left, otherwise on the heap.
+    static void* operator new(std::size_t size, CBatchMemory* room);
     // A note may lie in a batch of its reader's.
     static void operator delete(void* note) noexcept;
     // Only when a note made in room fails to construct.
-    static void operator delete(void* note, CBatchMemory& room) noexcept;
+    static void operator delete(void* note, CBatchMemory* room) noexcept;
 
     const std::string& GetTitle() const { return m_title; }
     void SetTitle(std::string title);

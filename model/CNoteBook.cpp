@@ -37,12 +37,8 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
 
 CNote* CNoteBook::AddReadNote(std::optional<std::string> title, CBatchMemory* room)
 {
-    if (!room)
-        return Adopt(title ? std::make_unique<CNote>(CNote::StoredTitle{}, std::move(*title))
-                           : std::make_unique<CNote>(),
-                     true);
-    return Adopt(std::unique_ptr<CNote>(title ? new (*room) CNote(CNote::StoredTitle{}, std::move(*title))
-                                              : new (*room) CNote()),
+    return Adopt(std::unique_ptr<CNote>(title ? new (room) CNote(CNote::StoredTitle{}, std::move(*title))
+                                              : new (room) CNote()),
                  true);
 }
 

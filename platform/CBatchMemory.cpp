@@ -7,7 +7,6 @@
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <new>
 #include <shared_mutex>
 #include <sys/mman.h>
 
@@ -36,6 +35,8 @@ struct Registry
 {
     std::shared_mutex mutex;
     std::map<std::uintptr_t, CBatchMemory::Block*> blocks;
+    // The blocks' number, read without the lock: the heap's notes, given back while there is no
+    // batch, take no lock.
     std::atomic<std::size_t> count{0};
 };
 
@@ -73,7 +74,7 @@ CBatchMemory::CBatchMemory(std::size_t slotSize, std::size_t slots)
 {
     constexpr std::size_t align = alignof(std::max_align_t);
     slotSize = (slotSize + align - 1) / align * align;
-    if (slotSize == 0 || slots == 0 || slots > SIZE_MAX / slotSize - kHugePageSize)
+    if (slotSize == 0 || slots == 0 || slots > (SIZE_MAX - kHugePageSize) / slotSize)
         return;
     const std::size_t bytes = (slotSize * slots + kHugePageSize - 1) / kHugePageSize * kHugePageSize;
     auto* start = static_cast<char*>(MapForHugePages(bytes));

@@ -12,7 +12,7 @@ class CDisposer
 public:
     // Takes what value owns; it is destroyed later, on the disposer's thread. What it holds must
     // need nothing but its memory, mappings and descriptors back: no state shared with anyone
-    // still running, no globals.
+    // still running, no globals but those made to outlive the process's end (CBatchMemory's).
     template <class T> static void Later(T&& value)
     {
         Queue(std::make_unique<Holder<std::decay_t<T>>>(std::forward<T>(value)));
