@@ -11,6 +11,7 @@
 #include "platform/CDisposer.h"
 #include "platform/CMappedFile.h"
 #include "platform/DebugTrace.h"
+#include "platform/HugePageArray.h"
 
 #include <algorithm>
 
@@ -130,16 +131,22 @@ int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEnc
 void CNoteBook::SortByTitle()
 {
     const std::size_t n = m_notes.size();
-    CTitleSorter sorter(n);
-    for (const auto& note : m_notes)
-        sorter.Add(note->GetTitle(), CodePageFor(note->GetTitleCodePage()));
+    // Asked in order: the notes and their titles may lie anywhere, so they are fetched ahead.
+    CTitleSorter sorter(n, [this, n](std::size_t i) {
+        if (i + 16 < n)
+            __builtin_prefetch(m_notes[i + 16].get());
+        if (i + 8 < n)
+            __builtin_prefetch(m_notes[i + 8]->GetTitle().data());
+        const CNote& note = *m_notes[i];
+        return CTitleSorter::Title{&note.GetTitle(), CodePageFor(note.GetTitleCodePage())};
+    });
     const CTitleSorter::Places order = sorter.Order();
     if (DebugTraceEnabled())
         TraceExchanges(order);
 
     // The notes are let go of and taken back in their new order: a second list of unique pointers
     // would be fresh memory of the usual kind, faulted in a page at a time.
-    std::vector<CNote*, HugePageAllocator<CNote*>> released(n);
+    HugePageArray<CNote*> released(n);
     for (std::size_t i = 0; i < n; ++i)
         released[i] = m_notes[i].release();
     for (std::size_t j = 0; j < n; ++j) {
@@ -157,7 +164,7 @@ void CNoteBook::TraceExchanges(const CTitleSorter::Places& order) const
     const std::size_t n = order.size();
     std::vector<std::size_t> firstAfter(n + 1, n);
     for (std::size_t j = n; j-- > 0;)
-        firstAfter[j] = std::min(firstAfter[j + 1], order[j]);
+        firstAfter[j] = std::min<std::size_t>(firstAfter[j + 1], order[j]);
     for (std::size_t j = 0; j < n; ++j)
         if (firstAfter[j + 1] < order[j])
             DebugTrace("Placing %s BEFORE %s", m_notes[order[j]]->GetTitle().c_str(),
