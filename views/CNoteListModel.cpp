@@ -24,6 +24,14 @@ bool CNoteListModel::UpdateRow(int serial)
     return true;
 }
 
+// Asked once for every row whenever the list lays itself out: a million times after a refill.
+QModelIndex CNoteListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || row >= m_count || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, column);
+}
+
 int CNoteListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_count;

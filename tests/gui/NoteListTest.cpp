@@ -1,7 +1,10 @@
 #include "model/CNoteBook.h"
 #include "support/PaneFixture.h"
 
+#include <QAbstractItemModelTester>
 #include <QScrollBar>
+
+#include <vector>
 
 using NoteListTest = PaneTest;
 
@@ -223,4 +226,33 @@ TEST_F(NoteListTest, RowsSpanTheListAfterAnyResizeAndLongTitlesAreKept)
     QTest::keyClick(LabelEditor(), Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(book->FindNote(serials[1])->GetTitle(), longTitle);
+}
+
+// The list's rows keep to the rules every view relies on through new, deleted and sorted notes:
+// Qt's own model checker finds nothing.
+TEST_F(NoteListTest, RowsKeepToTheItemModelRulesThroughEveryRefill)
+{
+    static std::vector<std::string> complaints;
+    complaints.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+            complaints.push_back(message.toStdString());
+        });
+    OpenNotes({{"Beta", "b"}, {"alpha", "a"}, {"Gamma", "g"}});
+    {
+        QAbstractItemModelTester tester(List()->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::Warning);
+        ASSERT_TRUE(frame->GetRouter().Run(ID_NEW_NOTE));
+        ASSERT_TRUE(frame->GetRouter().Run(ID_SORT_NOTES));
+        Click(1);
+        ASSERT_TRUE(frame->GetRouter().Run(ID_DELETE_NOTE));
+        QApplication::processEvents();
+        EXPECT_EQ(List()->GetItemCount(), 3);
+        EXPECT_FALSE(List()->model()->index(3, 0).isValid());
+        EXPECT_FALSE(List()->model()->index(0, 1).isValid());
+        EXPECT_FALSE(List()->model()->index(-1, 0).isValid());
+        EXPECT_FALSE(List()->model()->index(0, 0, List()->model()->index(0, 0)).isValid());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(complaints.empty()) << complaints.front();
 }
