@@ -14,7 +14,8 @@ template <typename T> class HugePageArray
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
 
 public:
-    explicit HugePageArray(std::size_t size = 0)
+    HugePageArray() : m_size(0), m_data(nullptr) {}
+    explicit HugePageArray(std::size_t size)
         : m_size(size), m_data(size == 0 ? nullptr : HugePageAllocator<T>().allocate(size))
     {
     }

@@ -1,3 +1,4 @@
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
@@ -286,4 +287,74 @@ TEST(NoteSearch, TextsOfAFileWrittenInPlaceAreNotSearched)
     EXPECT_EQ(book.GetNoteAtIndex(0)->GetText(), "alpha beta gamma delta");
     EXPECT_TRUE(book.GetNoteAtIndex(1)->GetText().empty());
     EXPECT_TRUE(book.GetNoteAtIndex(1)->IsTextLost());
+}
+
+// After a sort the texts still in the file are visited in the file's order, not the list's; every
+// note's occurrences still count for it, so the first hit is the first in the list.
+TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
+{
+    TempDir dir;
+    std::mt19937 rng(5);
+    CNoteBook written;
+    written.Clear();
+    std::size_t expected = 0;
+    for (int i = 0; i < 5000; ++i) {
+        std::string text = i % 7 == 0 ? "caf\xC3\xA9 " : "plain ";
+        for (std::size_t k = rng() % 4; k > 0; --k, ++expected)
+            text += "Quince and ";
+        const bool titled = i % 50 == 0;
+        expected += titled ? 1 : 0;
+        AddNote(written, (titled ? "quince " : "note ") + std::to_string(rng() % 100000), text);
+    }
+    ASSERT_TRUE(written.WriteFile(dir.File("book.pelm")));
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(dir.File("book.pelm")));
+    EXPECT_EQ(CFileOrder::Of(book).size(), 0u) << "as read, the list is in file order";
+    EXPECT_EQ(CNoteSearch().Search(&book, "quince"), static_cast<int>(expected));
+
+    book.SortByTitle();
+    const std::string before = book.GetNoteAtIndex(0)->GetText();
+    for (std::size_t at = before.find("Quince"); at != std::string::npos; at = before.find("Quince", at + 1))
+        --expected;
+    book.GetNoteAtIndex(0)->SetText("quince quince");
+    expected += 2;
+    const HugePageArray<std::uint32_t> order = CFileOrder::Of(book);
+    ASSERT_EQ(order.size(), book.GetCount());
+    std::vector<bool> seen(order.size(), false);
+    std::uint64_t last = 0;
+    bool inMemory = false; // the texts in memory, read or given, come after every text in the file
+    for (std::size_t v = 0; v < order.size(); ++v) {
+        ASSERT_FALSE(seen[order[v]]);
+        seen[order[v]] = true;
+        const CNote& note = *book.GetNoteAtIndex(order[v]);
+        if (!note.HasStoredText()) {
+            inMemory = true;
+            continue;
+        }
+        ASSERT_FALSE(inMemory) << "at " << v;
+        ASSERT_GE(note.GetStoredText().body, last) << "at " << v;
+        last = note.GetStoredText().body;
+    }
+    CNoteSearch search;
+    EXPECT_EQ(search.Search(&book, "quince"), static_cast<int>(expected));
+    EXPECT_EQ(search.GetCurrentHit()->serial, book.GetNoteAtIndex(0)->GetSerial());
+    EXPECT_EQ(search.GetCurrentHit()->kind, SearchHit::Text);
+
+    // A press after a change counts again and goes on from where the last one was: the notes
+    // ahead of it are skipped by their counts, so each count must be its own note's.
+    std::vector<std::int32_t> holders; // the note of each occurrence, in list order
+    for (std::size_t i = 0; i < book.GetCount() && holders.size() < 40; ++i) {
+        const CNote& note = *book.GetNoteAtIndex(i);
+        if (note.GetTitle().rfind("quince", 0) == 0)
+            holders.push_back(note.GetSerial());
+        const std::string text = note.GetText();
+        for (std::size_t at = text.find("uince"); at != std::string::npos; at = text.find("uince", at + 1))
+            holders.push_back(note.GetSerial());
+    }
+    for (int press = 1; press < 30; ++press)
+        search.Search(&book, "quince");
+    book.GetNoteAtIndex(book.GetCount() - 1)->SetText("changed");
+    search.Search(&book, "quince");
+    EXPECT_EQ(search.GetCurrentIndex(), 30u);
+    EXPECT_EQ(search.GetCurrentHit()->serial, holders[30]);
 }

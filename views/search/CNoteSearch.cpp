@@ -1,5 +1,6 @@
 #include "views/search/CNoteSearch.h"
 
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CaseFold.h"
 #include "model/NoteChanges.h"
@@ -24,20 +25,27 @@ Counts CountPerNote(const CNoteBook& noteBook, const CNoteFinder& finder)
     Counts counts(noteBook.GetCount());
     constexpr std::size_t kRun = 2048;
     std::atomic<std::size_t> nextRun{0};
+    // The notes are visited in the order their texts lie in the file; a sorted list's would read
+    // each text with a call of its own.
+    const HugePageArray<std::uint32_t> fileOrder = CFileOrder::Of(noteBook);
+    const auto noteAt = [&](std::size_t visit) {
+        return fileOrder.size() == 0 ? visit : static_cast<std::size_t>(fileOrder[visit]);
+    };
     // Notes sorted or moved lie anywhere in memory: the next ones are fetched while this one is
     // scanned.
     // A text still in the notebook's file is counted where it lies when it is ASCII, and
     // deciphered into scratch otherwise; neither is kept.
     const auto countRange = [&](CNoteFinder& find, std::string& scratch, std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (i + 8 < to)
-                __builtin_prefetch(noteBook.GetNoteAtIndex(i + 8));
-            if (i + 4 < to) {
-                const CNote& ahead = *noteBook.GetNoteAtIndex(i + 4);
+        for (std::size_t visit = from; visit < to; ++visit) {
+            if (visit + 8 < to)
+                __builtin_prefetch(noteBook.GetNoteAtIndex(noteAt(visit + 8)));
+            if (visit + 4 < to) {
+                const CNote& ahead = *noteBook.GetNoteAtIndex(noteAt(visit + 4));
                 __builtin_prefetch(ahead.GetTitle().data());
                 if (!ahead.HasStoredText())
                     __builtin_prefetch(ahead.GetText().data());
             }
+            const std::size_t i = noteAt(visit);
             const CNote& note = *noteBook.GetNoteAtIndex(i);
             CNote::StoredAscii stored;
             const std::size_t inText =
