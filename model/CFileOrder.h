@@ -17,7 +17,6 @@ public:
     // texts are in memory last; empty when the list already is in that order, as it is after an
     // open, judged by a sample of the notes.
     static HugePageArray<std::uint32_t> Of(const CNoteBook& book);
-
-private:
+    // Whether the list is in the file's order, judged by a sample of the notes.
     static bool LooksInOrder(const CNoteBook& book);
 };

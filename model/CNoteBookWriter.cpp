@@ -3,12 +3,14 @@
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
 #include "model/CEncryptedFile.h"
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
+#include "platform/CWholeMapping.h"
 #include "platform/MessageBox.h"
 
 #include <cerrno>
@@ -98,6 +100,8 @@ void CNoteBookWriter::WriteNote(CBufferedFile& out, const CNote& note, CTextCode
 void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
 {
     WriteHeader(out, toWindows1252);
+    // Out of the file's order, as after a sort, every text would be read on its own.
+    const CWholeMapping whole(m_book.GetStoredFile(), !CFileOrder::LooksInOrder(m_book));
     for (std::size_t i = 0; i < m_book.GetCount(); ++i)
         WriteNote(out, *m_book.GetNoteAtIndex(i), toWindows1252);
     out.FlushBuffer();

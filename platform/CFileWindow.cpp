@@ -28,7 +28,7 @@ const std::uint8_t* CFileWindow::View(const CMappedFile& file, std::uint64_t off
     m_lastEnd = offset + length;
     if (Holds(serial, offset, length))
         return m_bytes.get() + (offset - m_begin);
-    if (length > kSize)
+    if (length > kSize || file.IsMappedWhole())
         return file.GetData() + offset;
     // A pass in file order reads a window ahead; a read on its own, as notes taken in another
     // order are, only what it needs.

@@ -34,6 +34,12 @@ public:
     // counts as this process's memory.
     void Release(std::uint64_t offset, std::uint64_t length) const;
 
+    // Maps every page of the file at once, for a pass that reads it in no order; false when the
+    // system could not. Views read the mapping then instead of copying.
+    bool MapWhole() const;
+    void LetGoWhole() const;
+    bool IsMappedWhole() const { return m_mappedWhole.load(std::memory_order_relaxed); }
+
     // False once the file was changed or cut short since it was mapped: its bytes are then not
     // the ones that were read. Asks the system each time; stays false once false.
     bool IsIntact() const;
@@ -53,4 +59,5 @@ private:
     mutable std::mutex m_identityLock;
     CFileIdentity m_identity;
     mutable std::atomic<bool> m_changed{false};
+    mutable std::atomic<bool> m_mappedWhole{false};
 };

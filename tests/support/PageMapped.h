@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -12,4 +14,22 @@ inline bool PageMapped(const void* p)
     auto* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(page - 1));
     unsigned char resident = 0;
     return ::mincore(start, page, &resident) == 0 || errno != ENOMEM;
+}
+
+// The resident size in KiB of this process's mapping of the file, from /proc/self/smaps.
+inline long MappedKiB(const std::string& path)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    long total = 0;
+    while (std::getline(smaps, line)) {
+        const bool header = line.find('-') < line.find(' ') && line.find(' ') != std::string::npos;
+        if (header)
+            inside =
+                line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
+        else if (inside && line.rfind("Rss:", 0) == 0)
+            total += std::stol(line.substr(4));
+    }
+    return total;
 }

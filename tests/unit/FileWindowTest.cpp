@@ -1,10 +1,13 @@
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
+#include "platform/CWholeMapping.h"
+#include "support/PageMapped.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -78,4 +81,33 @@ TEST(FileWindow, AFileCutShortReadsAsZerosAndChanged)
     CFileWindow window;
     EXPECT_EQ(Seen(window, *file, 99990, 20), bytes.substr(99990, 10) + std::string(10, '\0'));
     EXPECT_FALSE(file->WasIntact());
+}
+
+// A file mapped whole for a pass in no order is read where it lies, every view, until it is let
+// go of; the pass's pages then no longer count as the process's. Each view holds the file's bytes.
+TEST(FileWindow, AFileMappedWholeIsReadWhereItLiesUntilLetGo)
+{
+    TempDir dir;
+    const std::string bytes = Numbered(3 << 20, 'w');
+    const std::shared_ptr<CMappedFile> file = MapFile(dir.File("whole"), bytes);
+    ASSERT_TRUE(file);
+    const std::string path = std::filesystem::canonical(dir.File("whole")).string();
+    CFileWindow window;
+    {
+        const CWholeMapping whole(file.get(), true);
+        ASSERT_TRUE(file->IsMappedWhole());
+        for (std::uint64_t at : {2000000u, 10u, 2999000u, 10000u, 12000u}) {
+            EXPECT_EQ(window.View(*file, at, 900), file->GetData() + at) << at;
+            ASSERT_EQ(Seen(window, *file, at, 900), bytes.substr(at, 900)) << at;
+        }
+        EXPECT_GE(MappedKiB(path), 3 * 1024);
+    }
+    EXPECT_FALSE(file->IsMappedWhole());
+    EXPECT_LT(MappedKiB(path), 64);
+    EXPECT_NE(window.View(*file, 40000, 900), file->GetData() + 40000) << "copied again";
+    ASSERT_EQ(Seen(window, *file, 40000, 900), bytes.substr(40000, 900));
+
+    const CWholeMapping unwanted(file.get(), false);
+    EXPECT_FALSE(file->IsMappedWhole());
+    const CWholeMapping none(nullptr, true);
 }

@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "platform/CDisposer.h"
+#include "platform/CMappedFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/PageMapped.h"
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -265,28 +267,6 @@ TEST_F(TextsInFile, ANotebookBeyondTheGuardedMappingsIsReadWholeAndReadsTheSame)
     EXPECT_EQ(NoteBookBytes::Load(Path("whole.pelm")), NoteBookBytes::Load(Path("mapped.pelm")));
 }
 
-namespace {
-
-// The resident size in KiB of this process's mapping of the file, from /proc/self/smaps.
-long MappedKiB(const std::string& path)
-{
-    std::ifstream smaps("/proc/self/smaps");
-    std::string line;
-    bool inside = false;
-    long total = 0;
-    while (std::getline(smaps, line)) {
-        const bool header = line.find('-') < line.find(' ') && line.find(' ') != std::string::npos;
-        if (header)
-            inside =
-                line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
-        else if (inside && line.rfind("Rss:", 0) == 0)
-            total += std::stol(line.substr(4));
-    }
-    return total;
-}
-
-} // namespace
-
 // Reading every text, as a search or a save does, leaves no more than a few dozen megabytes of the
 // file in this process's memory: texts up to the window are copied, and a longer text read leaves
 // none of its pages.
@@ -371,4 +351,36 @@ TEST_F(TextsInFile, ManyNotesReadTogetherLiveAndLeaveAsAnyOthers)
     book.Clear();
     CDisposer::WaitIdle();
     EXPECT_FALSE(PageMapped(first)) << "the notes' block went back with the notebook";
+}
+
+// A sorted notebook's texts lie anywhere in its file: the save reads the file mapped whole, writes
+// what a notebook read whole and sorted the same way writes, and lets go of the mapping after.
+TEST_F(TextsInFile, ASortedNotebookIsSavedFromItsFileMappedWholeAsTheWholeReaderWouldSaveIt)
+{
+    std::mt19937 rng(3);
+    Header h;
+    h.count = 3000;
+    NoteBookBytes file;
+    file.Head(h);
+    for (int i = 0; i < 3000; ++i)
+        file.Note(i + 1, "title " + std::to_string(rng() % 100000),
+                  std::string(700 + rng() % 900, static_cast<char>('a' + rng() % 26)) + std::to_string(i));
+    file.Save(Path());
+
+    CNoteBook stored;
+    ASSERT_TRUE(stored.ReadFile(Path()));
+    CNoteBook whole;
+    ASSERT_TRUE(whole.ReadFile(Path()));
+    for (std::size_t i = 0; i < whole.GetCount(); ++i)
+        ASSERT_FALSE(whole.GetNoteAtIndex(i)->GetText().empty());
+    stored.SortByTitle();
+    whole.SortByTitle();
+    ASSERT_TRUE(stored.GetNoteAtIndex(0)->HasStoredText());
+
+    ASSERT_TRUE(stored.WriteFile(Path("stored.pelm")));
+    ASSERT_TRUE(whole.WriteFile(Path("whole.pelm")));
+    EXPECT_EQ(NoteBookBytes::Load(Path("stored.pelm")), NoteBookBytes::Load(Path("whole.pelm")));
+    ASSERT_NE(stored.GetStoredFile(), nullptr);
+    EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
+    EXPECT_LT(MappedKiB(std::filesystem::canonical(Path()).string()), 1024);
 }

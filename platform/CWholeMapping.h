@@ -1,0 +1,19 @@
+#pragma once
+
+class CMappedFile;
+
+// A file's mapping populated whole for one pass that reads it in no order, and let go of after
+// it: a text read on its own otherwise costs a call to the system, or a fault, every time. Only
+// where the memory can hold the file; the pages stay the system's cache either way.
+class CWholeMapping
+{
+public:
+    // Nothing when file is null or when not wanted.
+    CWholeMapping(const CMappedFile* file, bool wanted);
+    ~CWholeMapping();
+    CWholeMapping(const CWholeMapping&) = delete;
+    CWholeMapping& operator=(const CWholeMapping&) = delete;
+
+private:
+    const CMappedFile* m_file = nullptr;
+};
