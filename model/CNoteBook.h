@@ -85,7 +85,7 @@ public:
 
     // The file the texts not yet read lie in; the notebook keeps it until it is cleared.
     void SetStoredFile(std::shared_ptr<CMappedFile> file) { m_storedFile = std::move(file); }
-    const CMappedFile* GetStoredFile() const { return m_storedFile.get(); }
+    std::shared_ptr<const CMappedFile> GetStoredFile() const { return m_storedFile; }
     // False when another program changed that file since it was read: the texts not yet read are
     // then lost, and a save would have to leave them out. Asks the system.
     bool StoredTextsIntact() const;

@@ -2,6 +2,7 @@
 
 #include "model/CBodyWriter.h"
 #include "model/CBufferedFile.h"
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookWriter.h"
 #include "platform/CSafeSave.h"
@@ -42,6 +43,9 @@ void CRecoveryWriter::Restart()
     m_changeCount = m_book.GetChangeCount();
     m_active = m_editor.activeNote();
     m_next = 0;
+    // Out of the file's order, as after a sort, every text would be read on its own.
+    if (!m_whole)
+        m_whole = std::make_unique<CWholeMapping>(m_book.GetStoredFile(), !CFileOrder::LooksInOrder(m_book));
     try {
         if (::ftruncate(m_memory.GetDescriptor(), 0) != 0 ||
             ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) != 0)
@@ -50,6 +54,7 @@ void CRecoveryWriter::Restart()
         CNoteBookWriter(m_book).WriteHeader(*m_out, m_toWindows1252);
     } catch (const CFileException&) {
         m_state = State::Failed;
+        m_whole.reset();
     }
 }
 
@@ -154,12 +159,14 @@ void CRecoveryWriter::Step(std::size_t budget)
         }
     } catch (const CFileException&) {
         m_state = State::Failed;
+        m_whole.reset();
     }
 }
 
 void CRecoveryWriter::Commit()
 {
     m_out.reset();
+    m_whole.reset();
     m_state = State::Committing;
     m_workerDone = false;
     m_written = false;
@@ -207,6 +214,7 @@ void CRecoveryWriter::Cancel()
     if (m_worker.joinable())
         m_worker.join();
     m_out.reset();
+    m_whole.reset();
     m_state = State::Idle;
     Release();
 }

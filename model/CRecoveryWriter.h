@@ -2,6 +2,7 @@
 
 #include "model/CTextCodec.h"
 #include "platform/CFile.h"
+#include "platform/CWholeMapping.h"
 
 #include <atomic>
 #include <cstdint>
@@ -87,6 +88,7 @@ private:
     CTextCodec m_toWindows1252;
     CFile m_memory;
     std::unique_ptr<CBufferedFile> m_out;
+    std::unique_ptr<CWholeMapping> m_whole; // while a list out of the file's order is copied
     std::size_t m_next = 0;
     std::thread m_worker;
     std::atomic<bool> m_workerDone{false};

@@ -188,16 +188,17 @@ void CMappedFile::Renew()
 
 bool CMappedFile::MapWhole() const
 {
-    if (m_size == 0 || ::madvise(const_cast<std::uint8_t*>(m_data), m_size, MADV_POPULATE_READ) != 0)
+    if (m_wholeHolders.load(std::memory_order_relaxed) == 0 &&
+        (m_size == 0 || ::madvise(const_cast<std::uint8_t*>(m_data), m_size, MADV_POPULATE_READ) != 0))
         return false;
-    m_mappedWhole.store(true, std::memory_order_relaxed);
+    m_wholeHolders.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
 void CMappedFile::LetGoWhole() const
 {
-    m_mappedWhole.store(false, std::memory_order_relaxed);
-    Release(0, m_size);
+    if (m_wholeHolders.fetch_sub(1, std::memory_order_relaxed) == 1)
+        Release(0, m_size);
 }
 
 void CMappedFile::Release(std::uint64_t offset, std::uint64_t length) const

@@ -35,10 +35,11 @@ public:
     void Release(std::uint64_t offset, std::uint64_t length) const;
 
     // Maps every page of the file at once, for a pass that reads it in no order; false when the
-    // system could not. Views read the mapping then instead of copying.
+    // system could not. Views read the mapping then instead of copying. Passes that overlap share
+    // it: the last to let go of it releases the pages. From one thread.
     bool MapWhole() const;
     void LetGoWhole() const;
-    bool IsMappedWhole() const { return m_mappedWhole.load(std::memory_order_relaxed); }
+    bool IsMappedWhole() const { return m_wholeHolders.load(std::memory_order_relaxed) > 0; }
 
     // False once the file was changed or cut short since it was mapped: its bytes are then not
     // the ones that were read. Asks the system each time; stays false once false.
@@ -59,5 +60,5 @@ private:
     mutable std::mutex m_identityLock;
     CFileIdentity m_identity;
     mutable std::atomic<bool> m_changed{false};
-    mutable std::atomic<bool> m_mappedWhole{false};
+    mutable std::atomic<int> m_wholeHolders{0};
 };

@@ -17,11 +17,10 @@ bool MemoryHolds(std::uint64_t bytes)
 
 } // namespace
 
-CWholeMapping::CWholeMapping(const CMappedFile* file, bool wanted)
+CWholeMapping::CWholeMapping(std::shared_ptr<const CMappedFile> file, bool wanted)
 {
-    if (!file || !wanted || !MemoryHolds(file->GetSize()) || !file->MapWhole())
-        return;
-    m_file = file;
+    if (file && wanted && MemoryHolds(file->GetSize()) && file->MapWhole())
+        m_file = std::move(file);
 }
 
 CWholeMapping::~CWholeMapping()

@@ -94,7 +94,7 @@ TEST(FileWindow, AFileMappedWholeIsReadWhereItLiesUntilLetGo)
     const std::string path = std::filesystem::canonical(dir.File("whole")).string();
     CFileWindow window;
     {
-        const CWholeMapping whole(file.get(), true);
+        const CWholeMapping whole(file, true);
         ASSERT_TRUE(file->IsMappedWhole());
         for (std::uint64_t at : {2000000u, 10u, 2999000u, 10000u, 12000u}) {
             EXPECT_EQ(window.View(*file, at, 900), file->GetData() + at) << at;
@@ -107,7 +107,17 @@ TEST(FileWindow, AFileMappedWholeIsReadWhereItLiesUntilLetGo)
     EXPECT_NE(window.View(*file, 40000, 900), file->GetData() + 40000) << "copied again";
     ASSERT_EQ(Seen(window, *file, 40000, 900), bytes.substr(40000, 900));
 
-    const CWholeMapping unwanted(file.get(), false);
+    const CWholeMapping unwanted(file, false);
     EXPECT_FALSE(file->IsMappedWhole());
     const CWholeMapping none(nullptr, true);
+
+    // Passes that overlap share the mapping; the last one lets go of it.
+    auto first = std::make_unique<CWholeMapping>(file, true);
+    auto second = std::make_unique<CWholeMapping>(file, true);
+    first.reset();
+    EXPECT_TRUE(file->IsMappedWhole());
+    EXPECT_EQ(window.View(*file, 2500000, 900), file->GetData() + 2500000);
+    second.reset();
+    EXPECT_FALSE(file->IsMappedWhole());
+    EXPECT_LT(MappedKiB(path), 64);
 }

@@ -1,5 +1,7 @@
 #include "model/CNoteBook.h"
+#include "platform/CMappedFile.h"
 #include "support/NoteFill.h"
+#include "support/TempDir.h"
 #include "views/search/CFindAll.h"
 #include "views/search/TextLines.h"
 
@@ -214,4 +216,45 @@ TEST_F(FindAll, TheMatchLimitOnEitherCoreStopsAtItsNoteAndANewSearchStartsClean)
     EXPECT_EQ(search.GetStoppedAt(), book.GetNoteAtIndex(1500)->GetSerial());
     ASSERT_EQ(search.GetResults().size(), 1500u);
     EXPECT_EQ(search.GetResults().back().index, 1499);
+}
+
+// A sorted notebook's texts lie anywhere in its file: the search reads the file mapped whole while
+// it runs, finds what a notebook read whole and sorted finds, and lets go of the mapping at the end.
+TEST(FindAllInFile, ASortedNotebookIsSearchedFromItsFileMappedWhole)
+{
+    TempDir dir;
+    std::mt19937 rng(9);
+    CNoteBook written;
+    written.Clear();
+    for (int i = 0; i < 3000; ++i)
+        AddNote(written, "note " + std::to_string(rng() % 100000),
+                std::string(300 + rng() % 600, 'x') + (i % 3 == 0 ? " quince" : " pear") + std::to_string(i));
+    ASSERT_TRUE(written.WriteFile(dir.File("book.pelm")));
+    CNoteBook stored;
+    ASSERT_TRUE(stored.ReadFile(dir.File("book.pelm")));
+    CNoteBook whole;
+    ASSERT_TRUE(whole.ReadFile(dir.File("book.pelm")));
+    for (std::size_t i = 0; i < whole.GetCount(); ++i)
+        ASSERT_FALSE(whole.GetNoteAtIndex(i)->GetText().empty());
+    stored.SortByTitle();
+    whole.SortByTitle();
+
+    const auto results = [](const CNoteBook& book, bool& mappedWhileRunning) {
+        CFindAll search;
+        EXPECT_TRUE(search.Start("quince", {}));
+        while (search.Step(book, CFindAll::Clock::now()) == CFindAll::State::Running)
+            mappedWhileRunning =
+                mappedWhileRunning || (book.GetStoredFile() && book.GetStoredFile()->IsMappedWhole());
+        std::vector<std::pair<std::int32_t, std::int32_t>> found;
+        for (const FindAllResult& result : search.GetResults())
+            found.emplace_back(result.serial, result.count);
+        return found;
+    };
+    bool storedMapped = false;
+    bool wholeMapped = false;
+    const auto fromFile = results(stored, storedMapped);
+    EXPECT_EQ(fromFile.size(), 1000u);
+    EXPECT_EQ(fromFile, results(whole, wholeMapped));
+    EXPECT_TRUE(storedMapped);
+    EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
 }

@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "model/CRecoveryWriter.h"
+#include "platform/CMappedFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +113,35 @@ TEST(RecoveryWriter, TheTypingInPiecesMakesTheBytesASaveWouldWrite)
                 << typing.substr(0, 20) << " in code page " << static_cast<int>(encoding);
         }
     }
+}
+
+// A sorted notebook's texts lie anywhere in its file: the copy reads the file mapped whole while it
+// is made, holds every note in the list's order, and lets go of the mapping once it is made.
+TEST(RecoveryWriter, ACopyOfASortedNotebookReadsItsFileMappedWhole)
+{
+    TempDir dir;
+    CNoteBook written;
+    written.Clear();
+    for (int i = 0; i < 2000; ++i) {
+        CNote* note = written.AddNote(true, false);
+        note->SetTitle("note " + std::to_string((i * 7919) % 2000));
+        note->SetText(std::string(500, static_cast<char>('a' + i % 26)) + std::to_string(i));
+    }
+    ASSERT_TRUE(written.WriteFile(dir.File("book.pelm")));
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(dir.File("book.pelm")));
+    book.SortByTitle();
+    CRecoveryWriter writer(book,
+                           {[] { return nullptr; }, [](const CRecoveryWriter::Pieces&) { return false; }});
+    writer.Start(dir.File("copy.pelm"), CRecoveryWriter::CopyPlain);
+    writer.Step(1);
+    ASSERT_NE(book.GetStoredFile(), nullptr);
+    EXPECT_TRUE(book.GetStoredFile()->IsMappedWhole());
+    ASSERT_EQ(writer.Finish(), CRecoveryWriter::State::Written);
+    EXPECT_FALSE(book.GetStoredFile()->IsMappedWhole());
+
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        expected.emplace_back(book.GetNoteAtIndex(i)->GetTitle(), book.GetNoteAtIndex(i)->GetText());
+    EXPECT_EQ(NotesOf(dir.File("copy.pelm")), expected);
 }

@@ -1,4 +1,5 @@
 #include "model/CNoteBook.h"
+#include "platform/CMappedFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
 #include "support/TempDir.h"
@@ -145,4 +146,36 @@ TEST(ReplaceAll, TextsStillInTheFileAreReadOnlyWhereTheyChange)
     EXPECT_EQ(book.GetNoteAtIndex(0)->GetText(), "the cat sat on the cat mat, twice");
     EXPECT_EQ(book.GetNoteAtIndex(1)->GetTitle(), "cat title only");
     EXPECT_EQ(book.GetNoteAtIndex(1)->GetText(), "no such animal in this text");
+}
+
+// A sorted notebook's texts lie anywhere in its file: Count and Replace All read it mapped whole,
+// change what a notebook read whole changes, and let go of the mapping after.
+TEST(ReplaceAllInFile, ASortedNotebookIsReadFromItsFileMappedWhole)
+{
+    TempDir dir;
+    CNoteBook written;
+    written.Clear();
+    for (int i = 0; i < 2000; ++i)
+        AddNote(written, "note " + std::to_string((i * 7919) % 2000),
+                std::string(400, 'x') + (i % 4 == 0 ? " cat and cat " : " dog ") + std::to_string(i));
+    ASSERT_TRUE(written.WriteFile(dir.File("book.pelm")));
+    CNoteBook stored;
+    ASSERT_TRUE(stored.ReadFile(dir.File("book.pelm")));
+    stored.SortByTitle();
+
+    CTextMatcher matcher;
+    ASSERT_TRUE(matcher.Compile("cat", {}));
+    EXPECT_EQ(CReplaceAll::Count(stored, matcher).occurrences, 1000);
+    EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
+    CTextReplacer replacer(matcher, "tiger");
+    CReplaceAll step;
+    const CReplaceAll::Outcome outcome = step.Run(stored, replacer);
+    EXPECT_EQ(outcome.occurrences, 1000);
+    EXPECT_EQ(outcome.notes, 500);
+    EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
+    for (std::size_t i = 0; i < stored.GetCount(); ++i) {
+        const std::string& text = stored.GetNoteAtIndex(i)->GetText();
+        ASSERT_EQ(text.find("cat"), std::string::npos) << i;
+        ASSERT_EQ(text.find("tiger") != std::string::npos, text.find("dog") == std::string::npos) << i;
+    }
 }

@@ -1,5 +1,6 @@
 #include "views/search/CFindAll.h"
 
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "views/search/TextLines.h"
 
@@ -41,6 +42,16 @@ void CFindAll::Clear()
     m_results.shrink_to_fit();
     m_occurrences = 0;
     m_stoppedAt = -1;
+    m_orderJudged = false;
+    m_whole.reset();
+}
+
+void CFindAll::MapFileWhenOutOfOrder(const CNoteBook& book)
+{
+    if (m_orderJudged)
+        return;
+    m_orderJudged = true;
+    m_whole = std::make_unique<CWholeMapping>(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
 }
 
 struct CFindAll::StepWork
@@ -103,6 +114,7 @@ CFindAll::State CFindAll::Step(const CNoteBook& book, Clock::time_point deadline
 {
     if (m_state != State::Running)
         return m_state;
+    MapFileWhenOutOfOrder(book);
     StepWork work{book, book.GetCount(), deadline, {}, m_claimed};
     for (Run& run : m_runs) {
         if (run.limitReached)
@@ -128,6 +140,8 @@ CFindAll::State CFindAll::Step(const CNoteBook& book, Clock::time_point deadline
     TakeInRuns(book);
     if (m_state == State::Running && work.ranOut && m_runs.empty())
         m_state = State::Finished;
+    if (m_state != State::Running)
+        m_whole.reset();
     return m_state;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/CWholeMapping.h"
 #include "views/search/CTextMatcher.h"
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,6 +127,8 @@ private:
     void TakeInRuns(const CNoteBook& book);
     // Forgets what the runs ahead found from the note at index on: it has changed.
     void ForgetAheadFrom(std::size_t index);
+    // Out of the file's order, as after a sort, every text would be read on its own.
+    void MapFileWhenOutOfOrder(const CNoteBook& book);
 
     TextSource m_textOf;
     CTextMatcher m_matcher;
@@ -136,4 +140,6 @@ private:
     Results m_results;
     std::int64_t m_occurrences = 0;
     std::int32_t m_stoppedAt = -1;
+    bool m_orderJudged = false;             // for this search
+    std::unique_ptr<CWholeMapping> m_whole; // while this search runs
 };

@@ -1,6 +1,8 @@
 #include "views/search/CReplaceAll.h"
 
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
+#include "platform/CWholeMapping.h"
 
 #include <functional>
 #include <string_view>
@@ -19,6 +21,8 @@ CReplaceAll::Outcome CReplaceAll::Run(CNoteBook& book, CTextReplacer& replacer,
 {
     m_notes.clear();
     Outcome outcome;
+    // Out of the file's order, as after a sort, every text would be read on its own.
+    const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
     const std::size_t count = serials.empty() ? book.GetCount() : serials.size();
     for (std::size_t i = 0; i < count; ++i) {
         CNote* note = serials.empty() ? book.GetNoteAtIndex(i) : book.FindNote(serials[i]);
@@ -75,6 +79,7 @@ CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& mat
 {
     Outcome outcome;
     std::string scratch;
+    const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
     for (std::size_t i = 0; i < book.GetCount(); ++i) {
         const CNote& note = *book.GetNoteAtIndex(i);
         std::int64_t found = 0;
