@@ -48,6 +48,16 @@ bool CFileOrder::LooksInOrder(const CNoteBook& book)
     return true;
 }
 
+std::uint64_t CFileOrder::Signature(const CNoteBook& book)
+{
+    const std::size_t n = book.GetCount();
+    const std::size_t step = std::max<std::size_t>(1, n / kSamples);
+    std::uint64_t signature = n;
+    for (std::size_t i = 0; i < n; i += step)
+        signature = signature * 1000003 + static_cast<std::uint32_t>(book.GetNoteAtIndex(i)->GetSerial());
+    return signature;
+}
+
 // Each note's place in the file and its place in the list make one number, sorted on the file's
 // part only, which leaves notes of one place in list order. A file too large for the list's part to
 // fit beside it has its places taken coarser: the order is only a help to the reads.

@@ -19,4 +19,8 @@ public:
     static HugePageArray<std::uint32_t> Of(const CNoteBook& book);
     // Whether the list is in the file's order, judged by a sample of the notes.
     static bool LooksInOrder(const CNoteBook& book);
+    // Tells one order of the list from another by the same sample: the same for a list whose notes
+    // kept their places, whatever became of their texts, for which an order made before still
+    // serves.
+    static std::uint64_t Signature(const CNoteBook& book);
 };

@@ -357,4 +357,16 @@ TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
     search.Search(&book, "quince");
     EXPECT_EQ(search.GetCurrentIndex(), 30u);
     EXPECT_EQ(search.GetCurrentHit()->serial, holders[30]);
+
+    // With a note gone the order of the notes is made anew: the count follows.
+    const CNote& gone = *book.GetNoteAtIndex(book.GetCount() / 2);
+    const std::string goneText = gone.GetText();
+    std::size_t goneCount = gone.GetTitle().rfind("quince", 0) == 0 ? 1 : 0;
+    for (std::size_t at = goneText.find("uince"); at != std::string::npos;
+         at = goneText.find("uince", at + 1))
+        ++goneCount;
+    const int withIt = search.Search(&book, "quince");
+    book.RemoveNote(gone.GetSerial());
+    EXPECT_EQ(CNoteSearch().Search(&book, "quince") + static_cast<int>(goneCount), withIt);
+    EXPECT_EQ(search.Search(&book, "quince") + static_cast<int>(goneCount), withIt);
 }

@@ -20,14 +20,14 @@ using Counts = std::vector<std::uint32_t, HugePageAllocator<std::uint32_t>>;
 // The occurrences in each note, its title counting once. The scan is bound by reading memory, so
 // both cores share it while the window waits; neither changes anything. They take the notes in
 // runs from one counter, so that a core the system lends elsewhere for a moment holds nobody up.
-Counts CountPerNote(const CNoteBook& noteBook, const CNoteFinder& finder)
+// The notes are visited in the order their texts lie in the file; a sorted list's would read each
+// text with a call of its own.
+Counts CountPerNote(const CNoteBook& noteBook, const CNoteFinder& finder,
+                    const HugePageArray<std::uint32_t>& fileOrder)
 {
     Counts counts(noteBook.GetCount());
     constexpr std::size_t kRun = 2048;
     std::atomic<std::size_t> nextRun{0};
-    // The notes are visited in the order their texts lie in the file; a sorted list's would read
-    // each text with a call of its own.
-    const HugePageArray<std::uint32_t> fileOrder = CFileOrder::Of(noteBook);
     const auto noteAt = [&](std::size_t visit) {
         return fileOrder.size() == 0 ? visit : static_cast<std::size_t>(fileOrder[visit]);
     };
@@ -111,7 +111,7 @@ int CNoteSearch::Search(CNoteBook* noteBook, const std::string& text)
 
 void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, std::size_t place)
 {
-    const Counts counts = CountPerNote(noteBook, m_finder);
+    const Counts counts = CountPerNote(noteBook, m_finder, FileOrder(noteBook));
     m_count = 0;
     std::size_t located = counts.size();
     std::size_t before = 0; // occurrences ahead of the located note
@@ -132,6 +132,18 @@ void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, std::size_t place)
     for (m_index = before; m_index < place;)
         if (!StepForward(noteBook))
             break;
+}
+
+const HugePageArray<std::uint32_t>& CNoteSearch::FileOrder(const CNoteBook& noteBook)
+{
+    const std::uint64_t signature = CFileOrder::Signature(noteBook);
+    if (noteBook.GetIdentity() != m_fileOrderBook || signature != m_fileOrderSignature ||
+        (m_fileOrder.size() != 0 && m_fileOrder.size() != noteBook.GetCount())) {
+        m_fileOrder = CFileOrder::Of(noteBook);
+        m_fileOrderBook = noteBook.GetIdentity();
+        m_fileOrderSignature = signature;
+    }
+    return m_fileOrder;
 }
 
 bool CNoteSearch::StepForward(const CNoteBook& noteBook)

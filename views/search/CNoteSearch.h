@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HugePageArray.h"
 #include "views/search/CNoteFinder.h"
 
 #include <cstddef>
@@ -55,7 +56,13 @@ private:
     bool LocateFrom(const CNoteBook& noteBook, std::size_t noteIndex, bool withTitle, int textFrom);
     void SetCurrent(const CNote& note, std::size_t noteIndex, SearchHit::Kind kind, int position, int length);
 
+    // The order the count visits the notes in, kept while the notes keep their places.
+    const HugePageArray<std::uint32_t>& FileOrder(const CNoteBook& noteBook);
+
     CNoteFinder m_finder;
+    HugePageArray<std::uint32_t> m_fileOrder;
+    std::uint64_t m_fileOrderBook = 0;
+    std::uint64_t m_fileOrderSignature = 0;
     std::string m_lastText;
     std::uint64_t m_lastNoteBook = 0;
     std::uint64_t m_countedAt = 0;
