@@ -1,8 +1,10 @@
 #include "app/CBookExchange.h"
 
 #include "app/CMainFrame.h"
+#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteFiles.h"
+#include "platform/CWholeMapping.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/CPrintDlg.h"
@@ -117,6 +119,9 @@ void CBookExchange::Export()
     bool written = false;
     {
         WaitCursor wait;
+        // Out of the file's order, as after a sort, every text would be read on its own.
+        const CNoteBook& book = *m_frame.GetNoteBook();
+        const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
         written = IsMarkdownName(path) ? CNoteFiles::WriteMarkdown(notes, path, error)
                                        : CNoteFiles::WriteFolder(notes, path, error);
     }

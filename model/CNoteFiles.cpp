@@ -4,11 +4,13 @@
 #include "model/CTextCodec.h"
 #include "model/ExportName.h"
 #include "model/ImportedText.h"
+#include "platform/CMappedFile.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 namespace fs = std::filesystem;
 
@@ -29,6 +31,36 @@ std::string ReadText(const std::string& path)
     return text;
 }
 
+// Asks the system whether the files the notes' texts are still in are as they were read; false,
+// with the reason, when one of them was changed by another program.
+bool TextFilesIntact(const std::vector<const CNote*>& notes, std::string& error)
+{
+    const CMappedFile* asked = nullptr;
+    for (const CNote* note : notes) {
+        if (!note->HasStoredText() || note->GetStoredText().file == asked)
+            continue;
+        asked = note->GetStoredText().file;
+        if (!asked->IsIntact()) {
+            error = "another program changed the notebook's file: the texts not yet read from it are gone";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A note's text, read without being kept, so that exporting a large notebook does not hold it in
+// memory; false, with the reason, when it is gone.
+bool TextToWrite(const CNote& note, std::string& scratch, std::string_view& text, std::string& error)
+{
+    text = note.ReadText(scratch);
+    if (note.IsTextLost() || (note.HasStoredText() && !note.GetStoredText().file->WasIntact())) {
+        error =
+            "the text of \"" + note.GetTitle() + "\" is gone: another program changed the notebook's file";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::string& directory,
@@ -40,26 +72,38 @@ bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::
         error = "cannot create " + directory + ": " + made.message();
         return false;
     }
+    if (!TextFilesIntact(notes, error))
+        return false;
     std::size_t position = 0;
+    std::string scratch;
     for (const CNote* note : notes) {
+        std::string_view text;
+        if (!TextToWrite(*note, scratch, text, error))
+            return false;
         const fs::path target = fs::path(directory) / ExportName(++position, notes.size(), note->GetTitle());
         std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        out << note->GetText();
+        out << text;
         out.close();
         if (!out) {
             error = "cannot write " + target.string();
             return false;
         }
     }
-    return true;
+    // Changed in place meanwhile: what was read may not be the notes.
+    return TextFilesIntact(notes, error);
 }
 
 bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std::string& path,
                                std::string& error)
 {
+    if (!TextFilesIntact(notes, error))
+        return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::string scratch;
     for (std::size_t i = 0; i < notes.size() && out; ++i) {
-        const std::string& text = notes[i]->GetText();
+        std::string_view text;
+        if (!TextToWrite(*notes[i], scratch, text, error))
+            return false;
         out << (i > 0 ? "\n" : "") << "# " << notes[i]->GetTitle() << "\n\n" << text;
         if (!text.empty() && text.back() != '\n')
             out << '\n';
@@ -69,7 +113,7 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
         error = "cannot write " + path;
         return false;
     }
-    return true;
+    return TextFilesIntact(notes, error);
 }
 
 CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths)

@@ -16,7 +16,8 @@ public:
     using FileNote = std::pair<std::string, std::string>;
 
     // One UTF-8 file per note in the folder, made when missing, named by ExportName. False, with
-    // the reason in error, at the first file that cannot be written.
+    // the reason in error, at the first file that cannot be written or the first text that is gone
+    // (another program changed the notebook's file). Texts still in the file are read, not kept.
     static bool WriteFolder(const std::vector<const CNote*>& notes, const std::string& directory,
                             std::string& error);
     // "# title", a blank line and the text, for each note, with a blank line between notes.

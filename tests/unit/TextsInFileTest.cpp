@@ -1,4 +1,5 @@
 #include "model/CNoteBook.h"
+#include "model/CNoteFiles.h"
 #include "platform/CDisposer.h"
 #include "platform/CMappedFile.h"
 #include "support/NoteBookBytes.h"
@@ -383,4 +384,39 @@ TEST_F(TextsInFile, ASortedNotebookIsSavedFromItsFileMappedWholeAsTheWholeReader
     ASSERT_NE(stored.GetStoredFile(), nullptr);
     EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
     EXPECT_LT(MappedKiB(std::filesystem::canonical(Path()).string()), 1024);
+}
+
+// An export reads each text without keeping it. When another program has written the file in
+// place, the export stops at the first text that is gone instead of writing it empty.
+TEST_F(TextsInFile, AnExportKeepsNoTextAndRefusesTextsThatAreGone)
+{
+    const NoteBookBytes file = VariedNoteBook();
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    std::string error;
+    ASSERT_TRUE(CNoteFiles::WriteFolder(CNoteFiles::AllNotes(book), Path("out"), error)) << error;
+    EXPECT_EQ(NoteBookBytes::Load(Path("out/1 ascii.txt")), "plain words, long enough");
+    EXPECT_EQ(NoteBookBytes::Load(Path("out/6 " + std::string(5000, 'T').substr(0, 120) + ".txt")).size(),
+              70003u);
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        EXPECT_EQ(Note(book, i).HasStoredText(), i != 3) << "read, not kept: " << i;
+
+    std::string changed = file.bytes;
+    for (std::size_t i = changed.size() - 70000; i < changed.size(); ++i)
+        changed[i] = static_cast<char>(changed[i] ^ 0x5A);
+    NoteBookBytes rewritten;
+    rewritten.bytes = changed;
+    rewritten.Save(Path());
+    EXPECT_FALSE(CNoteFiles::WriteFolder(CNoteFiles::AllNotes(book), Path("again"), error));
+    EXPECT_NE(error.find("another program changed"), std::string::npos) << error;
+    EXPECT_FALSE(CNoteFiles::WriteMarkdown(CNoteFiles::AllNotes(book), Path("again.md"), error));
+    EXPECT_NE(error.find("another program changed"), std::string::npos) << error;
+
+    // A text that was loaded and found gone is refused by name.
+    EXPECT_TRUE(book.GetNoteAtIndex(5)->GetText().empty());
+    ASSERT_TRUE(Note(book, 5).IsTextLost());
+    const std::vector<const CNote*> lost = {book.GetNoteAtIndex(5)};
+    EXPECT_FALSE(CNoteFiles::WriteMarkdown(lost, Path("lost.md"), error));
+    EXPECT_NE(error.find("is gone"), std::string::npos) << error;
 }
