@@ -4,7 +4,6 @@
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteFiles.h"
-#include "platform/CWholeMapping.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/CPrintDlg.h"
@@ -120,8 +119,7 @@ void CBookExchange::Export()
     {
         WaitCursor wait;
         // Out of the file's order, as after a sort, every text would be read on its own.
-        const CNoteBook& book = *m_frame.GetNoteBook();
-        const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
+        const CWholeMapping whole = CFileOrder::MappedForPass(*m_frame.GetNoteBook());
         written = IsMarkdownName(path) ? CNoteFiles::WriteMarkdown(notes, path, error)
                                        : CNoteFiles::WriteFolder(notes, path, error);
     }

@@ -30,14 +30,19 @@ void SortByDigit(const HugePageArray<std::uint64_t>& from, HugePageArray<std::ui
         to[at[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
 }
 
+// Every how many notes one is sampled.
+std::size_t SampleStep(std::size_t notes)
+{
+    return std::max<std::size_t>(1, notes / kSamples);
+}
+
 } // namespace
 
 bool CFileOrder::LooksInOrder(const CNoteBook& book)
 {
     const std::size_t n = book.GetCount();
-    const std::size_t step = std::max<std::size_t>(1, n / kSamples);
     std::uint64_t last = 0;
-    for (std::size_t i = 0; i < n; i += step) {
+    for (std::size_t i = 0; i < n; i += SampleStep(n)) {
         const CNote& note = *book.GetNoteAtIndex(i);
         if (!note.HasStoredText())
             continue;
@@ -48,12 +53,16 @@ bool CFileOrder::LooksInOrder(const CNoteBook& book)
     return true;
 }
 
+CWholeMapping CFileOrder::MappedForPass(const CNoteBook& book)
+{
+    return CWholeMapping(book.GetStoredFile(), !LooksInOrder(book));
+}
+
 std::uint64_t CFileOrder::Signature(const CNoteBook& book)
 {
     const std::size_t n = book.GetCount();
-    const std::size_t step = std::max<std::size_t>(1, n / kSamples);
     std::uint64_t signature = n;
-    for (std::size_t i = 0; i < n; i += step)
+    for (std::size_t i = 0; i < n; i += SampleStep(n))
         signature = signature * 1000003 + static_cast<std::uint32_t>(book.GetNoteAtIndex(i)->GetSerial());
     return signature;
 }
@@ -72,10 +81,11 @@ HugePageArray<std::uint32_t> CFileOrder::Of(const CNoteBook& book)
         if (i + 16 < n)
             __builtin_prefetch(book.GetNoteAtIndex(i + 16));
         const CNote& note = *book.GetNoteAtIndex(i);
-        keys[i] =
-            note.HasStoredText() ? note.GetStoredText().body : std::numeric_limits<std::uint64_t>::max();
-        if (note.HasStoredText())
+        keys[i] = std::numeric_limits<std::uint64_t>::max();
+        if (note.HasStoredText()) {
+            keys[i] = note.GetStoredText().body;
             last = std::max(last, keys[i]);
+        }
     }
     const std::uint64_t inMemory = last + 1; // after every text in the file
     const unsigned listBits = std::max(1u, BitWidth(n - 1));

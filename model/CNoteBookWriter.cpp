@@ -10,7 +10,6 @@
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
-#include "platform/CWholeMapping.h"
 #include "platform/MessageBox.h"
 
 #include <cerrno>
@@ -101,7 +100,7 @@ void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows125
 {
     WriteHeader(out, toWindows1252);
     // Out of the file's order, as after a sort, every text would be read on its own.
-    const CWholeMapping whole(m_book.GetStoredFile(), !CFileOrder::LooksInOrder(m_book));
+    const CWholeMapping whole = CFileOrder::MappedForPass(m_book);
     for (std::size_t i = 0; i < m_book.GetCount(); ++i)
         WriteNote(out, *m_book.GetNoteAtIndex(i), toWindows1252);
     out.FlushBuffer();

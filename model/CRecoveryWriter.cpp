@@ -45,7 +45,7 @@ void CRecoveryWriter::Restart()
     m_next = 0;
     // Out of the file's order, as after a sort, every text would be read on its own.
     if (!m_whole)
-        m_whole = std::make_unique<CWholeMapping>(m_book.GetStoredFile(), !CFileOrder::LooksInOrder(m_book));
+        m_whole.emplace(CFileOrder::MappedForPass(m_book));
     try {
         if (::ftruncate(m_memory.GetDescriptor(), 0) != 0 ||
             ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) != 0)

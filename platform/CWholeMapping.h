@@ -14,8 +14,10 @@ public:
     // Nothing when file is null or when not wanted.
     CWholeMapping(std::shared_ptr<const CMappedFile> file, bool wanted);
     ~CWholeMapping();
+    CWholeMapping(CWholeMapping&& other) noexcept = default;
     CWholeMapping(const CWholeMapping&) = delete;
     CWholeMapping& operator=(const CWholeMapping&) = delete;
+    CWholeMapping& operator=(CWholeMapping&&) = delete;
 
 private:
     std::shared_ptr<const CMappedFile> m_file;

@@ -44,6 +44,14 @@ class TextsInFile : public ::testing::Test
 protected:
     std::string Path(const std::string& name = "book.pelm") const { return dir.File(name); }
     const CNote& Note(const CNoteBook& book, std::size_t index) { return *book.GetNoteAtIndex(index); }
+    // Another notebook's bytes under the last texts, at the same length: only the times tell.
+    void WriteOverInPlace(const NoteBookBytes& file) const
+    {
+        NoteBookBytes rewritten = file;
+        for (std::size_t i = rewritten.bytes.size() - 70000; i < rewritten.bytes.size(); ++i)
+            rewritten.bytes[i] = static_cast<char>(rewritten.bytes[i] ^ 0x5A);
+        rewritten.Save(Path());
+    }
 
     TempDir dir;
     MessageBoxRecorder boxes;
@@ -150,12 +158,7 @@ TEST_F(TextsInFile, AFileWrittenInPlaceLosesTheTextsNotReadAndNothingIsWrittenOv
     ASSERT_TRUE(book.ReadFile(Path()));
     EXPECT_EQ(Note(book, 0).GetText(), "plain words, long enough");
 
-    std::string changed = file.bytes;
-    for (std::size_t i = changed.size() - 70000; i < changed.size(); ++i)
-        changed[i] = static_cast<char>(changed[i] ^ 0x5A);
-    NoteBookBytes rewritten;
-    rewritten.bytes = changed;
-    rewritten.Save(Path());
+    WriteOverInPlace(file);
 
     EXPECT_FALSE(book.StoredTextsIntact());
     // Never garbage: the text read before stays, the ones not read are gone and said to be.
@@ -402,12 +405,7 @@ TEST_F(TextsInFile, AnExportKeepsNoTextAndRefusesTextsThatAreGone)
     for (std::size_t i = 0; i < book.GetCount(); ++i)
         EXPECT_EQ(Note(book, i).HasStoredText(), i != 3) << "read, not kept: " << i;
 
-    std::string changed = file.bytes;
-    for (std::size_t i = changed.size() - 70000; i < changed.size(); ++i)
-        changed[i] = static_cast<char>(changed[i] ^ 0x5A);
-    NoteBookBytes rewritten;
-    rewritten.bytes = changed;
-    rewritten.Save(Path());
+    WriteOverInPlace(file);
     EXPECT_FALSE(CNoteFiles::WriteFolder(CNoteFiles::AllNotes(book), Path("again"), error));
     EXPECT_NE(error.find("another program changed"), std::string::npos) << error;
     EXPECT_FALSE(CNoteFiles::WriteMarkdown(CNoteFiles::AllNotes(book), Path("again.md"), error));

@@ -111,19 +111,6 @@ TEST(TitleSorter, TitlesInEitherCodePageFollowTheirStoredBytesStably)
     EXPECT_EQ(SortedOrder(repeating), ExpectedOrder(repeating));
 }
 
-TEST(TitleSorter, EqualTitlesKeepTheirOrderOnBothThreads)
-{
-    std::vector<Titled> titles;
-    std::vector<std::size_t> empty;
-    std::vector<std::size_t> untitled;
-    for (std::size_t i = 0; i < 70000; ++i) {
-        titles.push_back({i % 3 == 0 ? "" : (i % 3 == 1 ? "Untitled" : "untitled"), TextEncoding::utf8});
-        (i % 3 == 0 ? empty : untitled).push_back(i);
-    }
-    empty.insert(empty.end(), untitled.begin(), untitled.end());
-    EXPECT_EQ(SortedOrder(titles), empty);
-}
-
 TEST(SegmentQueue, LargestFirstAndFinishedOnlyWhenNothingIsHeld)
 {
     CSegmentQueue queue({{0, 5, 1}, {5, 50, 1}, {55, 10, 1}});

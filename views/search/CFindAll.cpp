@@ -42,16 +42,13 @@ void CFindAll::Clear()
     m_results.shrink_to_fit();
     m_occurrences = 0;
     m_stoppedAt = -1;
-    m_orderJudged = false;
     m_whole.reset();
 }
 
 void CFindAll::MapFileWhenOutOfOrder(const CNoteBook& book)
 {
-    if (m_orderJudged)
-        return;
-    m_orderJudged = true;
-    m_whole = std::make_unique<CWholeMapping>(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
+    if (!m_whole)
+        m_whole.emplace(CFileOrder::MappedForPass(book));
 }
 
 struct CFindAll::StepWork

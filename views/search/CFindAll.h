@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +140,5 @@ private:
     Results m_results;
     std::int64_t m_occurrences = 0;
     std::int32_t m_stoppedAt = -1;
-    bool m_orderJudged = false;             // for this search
-    std::unique_ptr<CWholeMapping> m_whole; // while this search runs
+    std::optional<CWholeMapping> m_whole; // judged at this search's first step, kept while it runs
 };

@@ -137,6 +137,8 @@ void CNoteSearch::CountAndLocate(const CNoteBook& noteBook, std::size_t place)
 const HugePageArray<std::uint32_t>& CNoteSearch::FileOrder(const CNoteBook& noteBook)
 {
     const std::uint64_t signature = CFileOrder::Signature(noteBook);
+    // The count is in the signature too; asked again since an order of another length would
+    // visit notes that are not there.
     if (noteBook.GetIdentity() != m_fileOrderBook || signature != m_fileOrderSignature ||
         (m_fileOrder.size() != 0 && m_fileOrder.size() != noteBook.GetCount())) {
         m_fileOrder = CFileOrder::Of(noteBook);

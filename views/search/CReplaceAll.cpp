@@ -2,7 +2,6 @@
 
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
-#include "platform/CWholeMapping.h"
 
 #include <functional>
 #include <string_view>
@@ -22,7 +21,7 @@ CReplaceAll::Outcome CReplaceAll::Run(CNoteBook& book, CTextReplacer& replacer,
     m_notes.clear();
     Outcome outcome;
     // Out of the file's order, as after a sort, every text would be read on its own.
-    const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
+    const CWholeMapping whole = CFileOrder::MappedForPass(book);
     const std::size_t count = serials.empty() ? book.GetCount() : serials.size();
     for (std::size_t i = 0; i < count; ++i) {
         CNote* note = serials.empty() ? book.GetNoteAtIndex(i) : book.FindNote(serials[i]);
@@ -79,7 +78,7 @@ CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& mat
 {
     Outcome outcome;
     std::string scratch;
-    const CWholeMapping whole(book.GetStoredFile(), !CFileOrder::LooksInOrder(book));
+    const CWholeMapping whole = CFileOrder::MappedForPass(book);
     for (std::size_t i = 0; i < book.GetCount(); ++i) {
         const CNote& note = *book.GetNoteAtIndex(i);
         std::int64_t found = 0;
