@@ -92,6 +92,12 @@ void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEn
     m_textCodePage = text;
 }
 
+void CNote::SetReadTitle(std::string title, std::optional<TextEncoding> codePage)
+{
+    m_title = std::move(title);
+    m_titleCodePage = codePage;
+}
+
 namespace {
 
 // Takes a length field and that many bytes; the string ends at its first zero byte. A field that

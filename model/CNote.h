@@ -107,6 +107,8 @@ public:
     std::optional<TextEncoding> GetTitleCodePage() const { return m_titleCodePage; }
     std::optional<TextEncoding> GetTextCodePage() const { return m_textCodePage; }
     void SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text);
+    // A title the reader reads after making the note, in the code page it was stored in: not an edit.
+    void SetReadTitle(std::string title, std::optional<TextEncoding> codePage);
 
     // One record of the notebook file: serial, body length, enciphered body, each string in the
     // code page given for it. Raises CFileException when a string does not fit its code page or

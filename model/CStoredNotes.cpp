@@ -6,7 +6,7 @@
 #include "platform/CFileException.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
-#include "platform/HugePageAllocator.h"
+#include "platform/HugePageArray.h"
 
 #include <algorithm>
 #include <atomic>
@@ -97,7 +97,7 @@ void CStoredNotes::Take(void* target, std::size_t count)
     m_at += n;
 }
 
-bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
+bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, CBatchMemory* room)
 {
     std::int32_t serial = 0;
     std::uint32_t length = 0;
@@ -114,36 +114,71 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
 
     Field title;
     Field text;
-    bool titleEnds = false;
+    const bool hasTitle = body.NextField(title);
+    const bool hasText = body.NextField(text);
+    // A title with a text after it is read where the text is, on either thread: the walk, which
+    // only one thread can do, takes no string.
+    titleLater = hasTitle && hasText;
+    if (titleLater) {
+        note = book.AddReadNote(std::string(), room);
+        stored.textPlace = text.place;
+        stored.textLength = text.count;
+        stored.plain = body.AtEnd();
+        note->SetStoredText(stored);
+        return false;
+    }
     std::optional<std::string> read;
-    if (body.NextField(title)) {
+    if (hasTitle) {
         read = body.Deciphered(title);
-        read->resize(std::strlen(read->c_str()));
-        titleEnds = read->size() + 1 == title.count;
-        thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
-        stored.titleCodePage = CNote::DecodeField(*read, fromWindows1252);
+        stored.titleCodePage = DecodeTitle(*read, title.count, stored.plain);
     }
     note = book.AddReadNote(std::move(read), room);
     note->SetCodePages(stored.titleCodePage, std::nullopt);
-    if (!body.NextField(text))
-        return stored.titleCodePage == TextEncoding::windows1252;
-    stored.textPlace = text.place;
-    stored.textLength = text.count;
-    // Whether the title ends where its field does; the text is measured with its class.
-    stored.plain = titleEnds && body.AtEnd();
-    note->SetStoredText(stored);
+    if (hasText) {
+        stored.textPlace = text.place;
+        stored.textLength = text.count;
+        note->SetStoredText(stored);
+    }
+    return stored.titleCodePage == TextEncoding::windows1252;
+}
+
+// A deciphered title field up to its terminator, in UTF-8; ends tells whether the terminator is the
+// field's last byte.
+std::optional<TextEncoding> CStoredNotes::DecodeTitle(std::string& title, std::size_t fieldLength, bool& ends)
+{
+    title.resize(std::strlen(title.c_str()));
+    ends = title.size() + 1 == fieldLength;
+    thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
+    return CNote::DecodeField(title, fromWindows1252);
+}
+
+// The title of a record whose text follows it: its field lies between the body's first length and
+// the text's.
+bool CStoredNotes::ReadTitle(CNote& note, TextInFile& stored)
+{
+    constexpr std::uint32_t kTitlePlace = sizeof(std::uint32_t);
+    const std::uint32_t fieldLength = stored.textPlace - 2 * kTitlePlace;
+    std::string title(fieldLength, '\0');
+    CByteBuffer::DecipherAt(
+        CFileWindow::OfThisThread().View(*stored.file, stored.body + kTitlePlace, fieldLength), fieldLength,
+        kTitlePlace, reinterpret_cast<std::uint8_t*>(title.data()), kNoteBookKey);
+    bool ends = false;
+    stored.titleCodePage = DecodeTitle(title, fieldLength, ends);
+    stored.plain = stored.plain && ends;
+    note.SetReadTitle(std::move(title), stored.titleCodePage);
     return stored.titleCodePage == TextEncoding::windows1252;
 }
 
 // What deciphering a text once tells: where it ends and its code page. A text that is neither
 // UTF-8 nor convertible from Windows-1252 makes the file unreadable, as it does read whole. Most
 // texts are ASCII, which one pass without a copy tells.
-bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
+bool CStoredNotes::ClassText(CNote& note, bool titleLater, CTextCodec& fromWindows1252, std::string& bytes,
                              std::string& converted)
 {
     if (!note.HasStoredText())
         return false;
     TextInFile stored = note.GetStoredText();
+    const bool title1252 = titleLater && ReadTitle(note, stored);
     const std::uint64_t place = stored.body + stored.textPlace;
     const std::uint8_t* source = CFileWindow::OfThisThread().View(*stored.file, place, stored.textLength);
     bool beyondAscii = false;
@@ -175,7 +210,7 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
         stored.textLength = static_cast<std::uint32_t>(length);
         note.SetStoredText(stored);
     }
-    return stored.codePage == TextEncoding::windows1252;
+    return title1252 || stored.codePage == TextEncoding::windows1252;
 }
 
 // The walk from record to record cannot be shared, as each record says where the next begins; the
@@ -185,7 +220,8 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
 {
     // The notes of a large notebook take one block of fresh memory between them.
     const auto room = count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count) : nullptr;
-    std::vector<CNote*, HugePageAllocator<CNote*>> notes(count);
+    HugePageArray<CNote*> notes(count);
+    HugePageArray<bool> titlesLater(count);
     std::atomic<std::size_t> walked{0};
     std::atomic<bool> stopped{false};
     std::atomic<std::size_t> nextRun{0};
@@ -206,7 +242,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (stopped.load())
                 break;
             for (std::size_t i = from; i < to; ++i)
-                found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
+                found = ClassText(*notes[i], titlesLater[i], fromWindows1252, bytes, converted) || found;
         }
         if (found)
             windows1252 = true;
@@ -230,7 +266,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             // Past the end every note would come out with its default title; allow only a few.
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
-            titles1252 = ReadRecord(book, notes[i], room.get()) || titles1252;
+            titles1252 = ReadRecord(book, notes[i], titlesLater[i], room.get()) || titles1252;
             if ((i + 1) % kRun == 0 || i + 1 == count)
                 walked.store(i + 1, std::memory_order_release);
         }

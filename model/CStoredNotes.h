@@ -1,14 +1,17 @@
 #pragma once
 
+#include "model/CTextCodec.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CBatchMemory;
 class CMappedFile;
 class CNote;
 class CNoteBook;
-class CTextCodec;
+struct TextInFile;
 
 // Reads the records of a mapped notebook file: each note's title is read, its text stays in the
 // file and is only found, measured and classed by code page, on both cores. The text is read when
@@ -25,11 +28,13 @@ public:
 private:
     class CBody;
 
-    // Returns whether the title is not UTF-8.
-    bool ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room);
+    // Returns whether the title is not UTF-8; titleLater tells that it is left to ClassText.
+    bool ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, CBatchMemory* room);
     void Take(void* target, std::size_t count);
-    // Returns whether the text is not UTF-8; raises as Read does.
-    static bool ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
+    static std::optional<TextEncoding> DecodeTitle(std::string& title, std::size_t fieldLength, bool& ends);
+    static bool ReadTitle(CNote& note, TextInFile& stored);
+    // Returns whether the text, or the title left to it, is not UTF-8; raises as Read does.
+    static bool ClassText(CNote& note, bool titleLater, CTextCodec& fromWindows1252, std::string& bytes,
                           std::string& converted);
 
     const CMappedFile& m_file;

@@ -127,6 +127,52 @@ TEST_F(TextsInFile, TextsNeverReadGoBackToTheFileAsTheWriterWritesThem)
     EXPECT_EQ(again.GetNoteAtIndex(2)->GetText(), "na\xC3\xAFve \xE2\x82\xAC in Windows-1252");
 }
 
+// A title is read beside its text, on whichever thread classes the text: its code page, its end
+// and the notebook's code page are as when the title was read on its own.
+TEST_F(TextsInFile, TitlesReadBesideTheirTextsKeepTheirCodePagesAndEnds)
+{
+    NoteBookBytes cutShort;
+    cutShort.U32(10).Raw("cut\0after", 10).Raw(NoteBookBytes::Body("", "after a title cut short").substr(5));
+    NoteBookBytes titleOnly;
+    titleOnly.U32(6).Raw("alone", 6);
+    Header h;
+    h.count = 5;
+    NoteBookBytes file;
+    file.Head(h)
+        .Note(1, "caf\xE9", "after a Windows-1252 title")
+        .Record(2, cutShort.bytes)
+        .Note(3, "\xE2\x82\xAC sign", "after a UTF-8 title")
+        .Note(4, "", "after an empty title")
+        .Record(5, titleOnly.bytes);
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    ASSERT_EQ(book.GetCount(), 5u);
+    EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+    EXPECT_EQ(Note(book, 0).GetTitle(), "caf\xC3\xA9");
+    EXPECT_EQ(Note(book, 0).GetTitleCodePage(), TextEncoding::windows1252);
+    EXPECT_EQ(Note(book, 1).GetTitle(), "cut");
+    EXPECT_EQ(Note(book, 2).GetTitleCodePage(), TextEncoding::utf8);
+    EXPECT_EQ(Note(book, 3).GetTitle(), "");
+    EXPECT_EQ(Note(book, 4).GetTitle(), "alone");
+
+    // Each title goes back in its own code page; the one cut short is written as the writer makes
+    // titles, without what followed its end, though its text was never read.
+    ASSERT_TRUE(Note(book, 1).HasStoredText());
+    ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
+    NoteBookBytes expected;
+    expected.Head(h)
+        .Note(1, "caf\xE9", "after a Windows-1252 title")
+        .Note(2, "cut", "after a title cut short")
+        .Note(3, "\xE2\x82\xAC sign", "after a UTF-8 title")
+        .Note(4, "", "after an empty title")
+        .Note(5, "alone", "");
+    const std::string written = NoteBookBytes::Load(Path("copy.pelm"));
+    const std::size_t head = NoteBookBytes().Head(h).bytes.size();
+    ASSERT_GE(written.size(), head);
+    EXPECT_EQ(written.substr(head), expected.bytes.substr(head));
+}
+
 TEST_F(TextsInFile, AFileReplacedByARenameKeepsTheTextsItHad)
 {
     VariedNoteBook().Save(Path());
