@@ -1,6 +1,7 @@
 #include "views/CSpelling.h"
 
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -27,7 +28,10 @@ CSpelling& CSpelling::Instance()
 
 CSpelling::CSpelling()
 {
-    Reload();
+    ReadChoices();
+    // The dictionary loads once the program first waits for the user: a notebook opened at start-up
+    // has both cores to itself.
+    QTimer::singleShot(0, this, &CSpelling::StartLoading);
 }
 
 CSpelling::~CSpelling()
@@ -35,11 +39,10 @@ CSpelling::~CSpelling()
     WaitUntilLoaded();
 }
 
-void CSpelling::Reload()
+void CSpelling::ReadChoices()
 {
     m_settings = CSpellSettings::Read();
     m_language = PickLanguage(m_settings.m_language);
-    StartLoading();
 }
 
 QStringList CSpelling::Languages()

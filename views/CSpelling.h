@@ -34,8 +34,6 @@ public:
     void IgnoreAll(const QString& word);
     // Blocks until a dictionary being loaded is there.
     void WaitUntilLoaded();
-    // The choices of the registry store again, as at start-up.
-    void Reload();
 
 signals:
     // What counts as misspelt changed: the boxes paint again.
@@ -43,6 +41,8 @@ signals:
 
 private:
     CSpelling();
+    // The user's choices from the registry store.
+    void ReadChoices();
     void StartLoading();
 
     CSpellSettings m_settings;

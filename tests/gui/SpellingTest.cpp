@@ -3,8 +3,11 @@
 #include "support/PaneFixture.h"
 #include "views/CSpelling.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
+
+#include <cstdlib>
 
 // Spelling as you type in the note's text, its menu items and its context menu.
 class SpellingTest : public PaneTest
@@ -102,4 +105,24 @@ TEST_F(SpellingTest, FormatMenuOffersTheToggleAndTheInstalledLanguages)
     }
     EXPECT_EQ(names, CSpelling::Languages());
     EXPECT_TRUE(names.contains("en_US"));
+}
+
+// In a process of its own, where the checker is made for the first time: the dictionary waits for
+// the event loop, so a notebook opened at start-up does not share the cores with it, and then loads
+// without being asked.
+TEST(SpellingAtStartTest, TheDictionaryLoadsOnceTheProgramWaits)
+{
+    if (CSpelling::Languages().isEmpty())
+        GTEST_SKIP() << "no dictionary installed (scripts/deps installs hunspell-en-us)";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CSpelling& spelling = CSpelling::Instance();
+            spelling.WaitUntilLoaded();
+            const bool markedBeforeTheLoop = spelling.IsMisspelt("Tusday");
+            QApplication::processEvents();
+            spelling.WaitUntilLoaded();
+            std::_Exit(!markedBeforeTheLoop && spelling.IsMisspelt("Tusday") ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
