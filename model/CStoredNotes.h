@@ -13,9 +13,9 @@ class CNote;
 class CNoteBook;
 struct TextInFile;
 
-// Reads the records of a mapped notebook file: each note's title is read, its text stays in the
-// file and is only found, measured and classed by code page, on both cores. The text is read when
-// it is first needed.
+// Reads the records of a mapped notebook file: one thread walks from record to record, and both
+// read each note's title and find, measure and class its text by code page. The text stays in the
+// file and is read when it is first needed.
 class CStoredNotes
 {
 public:
