@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -128,49 +129,60 @@ TEST_F(TextsInFile, TextsNeverReadGoBackToTheFileAsTheWriterWritesThem)
 }
 
 // A title is read beside its text, on whichever thread classes the text: its code page, its end
-// and the notebook's code page are as when the title was read on its own.
+// and the notebook's code page are as when the title was read on its own. Enough notes that both
+// threads take a share of them.
 TEST_F(TextsInFile, TitlesReadBesideTheirTextsKeepTheirCodePagesAndEnds)
 {
-    NoteBookBytes cutShort;
-    cutShort.U32(10).Raw("cut\0after", 10).Raw(NoteBookBytes::Body("", "after a title cut short").substr(5));
-    NoteBookBytes titleOnly;
-    titleOnly.U32(6).Raw("alone", 6);
+    constexpr int kEach = 4000;
+    struct Kind
+    {
+        std::string stored;  // the title field as the file holds it
+        std::string title;   // the title as read
+        std::string written; // the title as the writer writes it back
+        std::optional<TextEncoding> codePage;
+        bool hasText = true;
+    };
+    const Kind kinds[] = {
+        {std::string("caf\xE9\0", 5), "caf\xC3\xA9", "caf\xE9", TextEncoding::windows1252},
+        {std::string("cut\0after\0", 10), "cut", "cut", std::nullopt},
+        {std::string("\xE2\x82\xAC sign\0", 9), "\xE2\x82\xAC sign", "\xE2\x82\xAC sign", TextEncoding::utf8},
+        {std::string(1, '\0'), "", "", std::nullopt},
+        {std::string("alone\0", 6), "alone", "alone", std::nullopt, false},
+    };
     Header h;
-    h.count = 5;
+    h.count = kEach * 5;
     NoteBookBytes file;
-    file.Head(h)
-        .Note(1, "caf\xE9", "after a Windows-1252 title")
-        .Record(2, cutShort.bytes)
-        .Note(3, "\xE2\x82\xAC sign", "after a UTF-8 title")
-        .Note(4, "", "after an empty title")
-        .Record(5, titleOnly.bytes);
+    NoteBookBytes expected;
+    file.Head(h);
+    expected.Head(h);
+    for (int i = 0; i < kEach * 5; ++i) {
+        const Kind& kind = kinds[i % 5];
+        const std::string text = kind.hasText ? "the text of note " + std::to_string(i) : "";
+        NoteBookBytes body;
+        body.U32(static_cast<std::uint32_t>(kind.stored.size())).Raw(kind.stored);
+        if (kind.hasText)
+            body.U32(static_cast<std::uint32_t>(text.size() + 1)).Raw(text.c_str(), text.size() + 1);
+        file.Record(i + 1, body.bytes);
+        expected.Note(i + 1, kind.written, text);
+    }
     file.Save(Path());
     CNoteBook book;
     ASSERT_TRUE(book.ReadFile(Path()));
-    ASSERT_EQ(book.GetCount(), 5u);
+    ASSERT_EQ(book.GetCount(), kEach * 5u);
     EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
-    EXPECT_EQ(Note(book, 0).GetTitle(), "caf\xC3\xA9");
-    EXPECT_EQ(Note(book, 0).GetTitleCodePage(), TextEncoding::windows1252);
-    EXPECT_EQ(Note(book, 1).GetTitle(), "cut");
-    EXPECT_EQ(Note(book, 2).GetTitleCodePage(), TextEncoding::utf8);
-    EXPECT_EQ(Note(book, 3).GetTitle(), "");
-    EXPECT_EQ(Note(book, 4).GetTitle(), "alone");
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        ASSERT_EQ(Note(book, i).GetTitle(), kinds[i % 5].title) << i;
+        ASSERT_EQ(Note(book, i).GetTitleCodePage(), kinds[i % 5].codePage) << i;
+    }
 
     // Each title goes back in its own code page; the one cut short is written as the writer makes
     // titles, without what followed its end, though its text was never read.
     ASSERT_TRUE(Note(book, 1).HasStoredText());
     ASSERT_TRUE(book.WriteFile(Path("copy.pelm")));
-    NoteBookBytes expected;
-    expected.Head(h)
-        .Note(1, "caf\xE9", "after a Windows-1252 title")
-        .Note(2, "cut", "after a title cut short")
-        .Note(3, "\xE2\x82\xAC sign", "after a UTF-8 title")
-        .Note(4, "", "after an empty title")
-        .Note(5, "alone", "");
     const std::string written = NoteBookBytes::Load(Path("copy.pelm"));
     const std::size_t head = NoteBookBytes().Head(h).bytes.size();
     ASSERT_GE(written.size(), head);
-    EXPECT_EQ(written.substr(head), expected.bytes.substr(head));
+    EXPECT_TRUE(written.substr(head) == expected.bytes.substr(head));
 }
 
 TEST_F(TextsInFile, AFileReplacedByARenameKeepsTheTextsItHad)
