@@ -185,6 +185,30 @@ TEST_F(TextsInFile, TitlesReadBesideTheirTextsKeepTheirCodePagesAndEnds)
     EXPECT_TRUE(written.substr(head) == expected.bytes.substr(head));
 }
 
+// A record damaged far into the file stops the walk while the other thread classes the texts before
+// it: the open fails as with any damaged record, nothing is left waiting, and the notebook opens
+// the next file.
+TEST_F(TextsInFile, ARecordDamagedFarIntoTheFileStopsTheOpenAndNothingWaits)
+{
+    Header h;
+    h.count = 6000;
+    NoteBookBytes file;
+    file.Head(h);
+    for (int i = 0; i < 5999; ++i)
+        file.Note(i + 1, "t" + std::to_string(i), std::string(1000, 'x'));
+    // Its body is said to be longer than what is left of the file.
+    file.U32(6000).U32(1 << 20).Raw(NoteBookBytes::Body("last", "cut short"));
+    file.Save(Path());
+    CNoteBook book;
+    EXPECT_FALSE(book.ReadFile(Path()));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kCannotRead);
+
+    VariedNoteBook().Save(Path("good.pelm"));
+    ASSERT_TRUE(book.ReadFile(Path("good.pelm")));
+    EXPECT_EQ(book.GetCount(), 6u);
+}
+
 TEST_F(TextsInFile, AFileReplacedByARenameKeepsTheTextsItHad)
 {
     VariedNoteBook().Save(Path());
