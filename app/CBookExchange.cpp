@@ -118,7 +118,6 @@ void CBookExchange::Export()
     bool written = false;
     {
         WaitCursor wait;
-        // Out of the file's order, as after a sort, every text would be read on its own.
         const CWholeMapping whole = CFileOrder::MappedForPass(*m_frame.GetNoteBook());
         written = IsMarkdownName(path) ? CNoteFiles::WriteMarkdown(notes, path, error)
                                        : CNoteFiles::WriteFolder(notes, path, error);

@@ -21,7 +21,8 @@ public:
     // Whether the list is in the file's order, judged by a sample of the notes.
     static bool LooksInOrder(const CNoteBook& book);
     // For a pass that reads every text in list order: the notebook's file mapped whole while the
-    // pass lasts when the list is out of the file's order, as after a sort; nothing otherwise.
+    // pass lasts when the list is out of the file's order, as after a sort, where every text would
+    // otherwise be read on its own; nothing otherwise.
     static CWholeMapping MappedForPass(const CNoteBook& book);
     // Tells one order of the list from another by the same sample: the same for a list whose notes
     // kept their places, whatever became of their texts, for which an order made before still

@@ -99,7 +99,6 @@ void CNoteBookWriter::WriteNote(CBufferedFile& out, const CNote& note, CTextCode
 void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
 {
     WriteHeader(out, toWindows1252);
-    // Out of the file's order, as after a sort, every text would be read on its own.
     const CWholeMapping whole = CFileOrder::MappedForPass(m_book);
     for (std::size_t i = 0; i < m_book.GetCount(); ++i)
         WriteNote(out, *m_book.GetNoteAtIndex(i), toWindows1252);

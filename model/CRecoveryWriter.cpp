@@ -43,9 +43,11 @@ void CRecoveryWriter::Restart()
     m_changeCount = m_book.GetChangeCount();
     m_active = m_editor.activeNote();
     m_next = 0;
-    // Out of the file's order, as after a sort, every text would be read on its own.
-    if (!m_whole)
-        m_whole.emplace(CFileOrder::MappedForPass(m_book));
+    // Judged at every start: a sort since the last one leaves the list out of the file's order. The
+    // new judgment is made before the old one goes, so that a mapping both want is not made again.
+    CWholeMapping whole = CFileOrder::MappedForPass(m_book);
+    m_whole.reset();
+    m_whole.emplace(std::move(whole));
     try {
         if (::ftruncate(m_memory.GetDescriptor(), 0) != 0 ||
             ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) != 0)

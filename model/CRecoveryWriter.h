@@ -88,7 +88,7 @@ private:
     CTextCodec m_toWindows1252;
     CFile m_memory;
     std::unique_ptr<CBufferedFile> m_out;
-    std::optional<CWholeMapping> m_whole; // judged when a copy starts, kept until it is made
+    std::optional<CWholeMapping> m_whole; // judged when a copy starts or starts again, kept until it is made
     std::size_t m_next = 0;
     std::thread m_worker;
     std::atomic<bool> m_workerDone{false};

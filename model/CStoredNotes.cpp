@@ -32,6 +32,10 @@ const std::size_t kKeptTextSize = std::string().capacity();
     throw CFileException(CFileException::invalidFile, -1);
 }
 
+// Where the title's field begins in a body, after its length; a text begins right after its own
+// length there when the record has no title field.
+constexpr std::uint32_t kTitlePlace = sizeof(std::uint32_t);
+
 // A field: its length and where its bytes begin in the body.
 struct Field
 {
@@ -97,7 +101,7 @@ void CStoredNotes::Take(void* target, std::size_t count)
     m_at += n;
 }
 
-bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, CBatchMemory* room)
+bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
 {
     std::int32_t serial = 0;
     std::uint32_t length = 0;
@@ -116,10 +120,9 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, C
     Field text;
     const bool hasTitle = body.NextField(title);
     const bool hasText = body.NextField(text);
-    // A title with a text after it is read where the text is, on either thread: the walk, which
-    // only one thread can do, takes no string.
-    titleLater = hasTitle && hasText;
-    if (titleLater) {
+    // A title with a text after it is read where the text is, on either thread (see ClassText): the
+    // walk, which only one thread can do, takes no string.
+    if (hasTitle && hasText) {
         note = book.AddReadNote(std::string(), room);
         stored.textPlace = text.place;
         stored.textLength = text.count;
@@ -130,7 +133,8 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, C
     std::optional<std::string> read;
     if (hasTitle) {
         read = body.Deciphered(title);
-        stored.titleCodePage = DecodeTitle(*read, title.count, stored.plain);
+        thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
+        stored.titleCodePage = DecodeTitle(*read, title.count, fromWindows1252, stored.plain);
     }
     note = book.AddReadNote(std::move(read), room);
     note->SetCodePages(stored.titleCodePage, std::nullopt);
@@ -144,26 +148,25 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, C
 
 // A deciphered title field up to its terminator, in UTF-8; ends tells whether the terminator is the
 // field's last byte.
-std::optional<TextEncoding> CStoredNotes::DecodeTitle(std::string& title, std::size_t fieldLength, bool& ends)
+std::optional<TextEncoding> CStoredNotes::DecodeTitle(std::string& title, std::size_t fieldLength,
+                                                      CTextCodec& fromWindows1252, bool& ends)
 {
     title.resize(std::strlen(title.c_str()));
     ends = title.size() + 1 == fieldLength;
-    thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
     return CNote::DecodeField(title, fromWindows1252);
 }
 
 // The title of a record whose text follows it: its field lies between the body's first length and
 // the text's.
-bool CStoredNotes::ReadTitle(CNote& note, TextInFile& stored)
+bool CStoredNotes::ReadTitle(CNote& note, TextInFile& stored, CTextCodec& fromWindows1252)
 {
-    constexpr std::uint32_t kTitlePlace = sizeof(std::uint32_t);
     const std::uint32_t fieldLength = stored.textPlace - 2 * kTitlePlace;
     std::string title(fieldLength, '\0');
     CByteBuffer::DecipherAt(
         CFileWindow::OfThisThread().View(*stored.file, stored.body + kTitlePlace, fieldLength), fieldLength,
         kTitlePlace, reinterpret_cast<std::uint8_t*>(title.data()), kNoteBookKey);
     bool ends = false;
-    stored.titleCodePage = DecodeTitle(title, fieldLength, ends);
+    stored.titleCodePage = DecodeTitle(title, fieldLength, fromWindows1252, ends);
     stored.plain = stored.plain && ends;
     note.SetReadTitle(std::move(title), stored.titleCodePage);
     return stored.titleCodePage == TextEncoding::windows1252;
@@ -172,13 +175,14 @@ bool CStoredNotes::ReadTitle(CNote& note, TextInFile& stored)
 // What deciphering a text once tells: where it ends and its code page. A text that is neither
 // UTF-8 nor convertible from Windows-1252 makes the file unreadable, as it does read whole. Most
 // texts are ASCII, which one pass without a copy tells.
-bool CStoredNotes::ClassText(CNote& note, bool titleLater, CTextCodec& fromWindows1252, std::string& bytes,
+bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
                              std::string& converted)
 {
     if (!note.HasStoredText())
         return false;
     TextInFile stored = note.GetStoredText();
-    const bool title1252 = titleLater && ReadTitle(note, stored);
+    // A text after a title field was left its title by the walk.
+    const bool title1252 = stored.textPlace > 2 * kTitlePlace && ReadTitle(note, stored, fromWindows1252);
     const std::uint64_t place = stored.body + stored.textPlace;
     const std::uint8_t* source = CFileWindow::OfThisThread().View(*stored.file, place, stored.textLength);
     bool beyondAscii = false;
@@ -221,7 +225,6 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     // The notes of a large notebook take one block of fresh memory between them.
     const auto room = count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count) : nullptr;
     HugePageArray<CNote*> notes(count);
-    HugePageArray<bool> titlesLater(count);
     std::atomic<std::size_t> walked{0};
     std::atomic<bool> stopped{false};
     std::atomic<std::size_t> nextRun{0};
@@ -242,7 +245,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (stopped.load())
                 break;
             for (std::size_t i = from; i < to; ++i)
-                found = ClassText(*notes[i], titlesLater[i], fromWindows1252, bytes, converted) || found;
+                found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
         }
         if (found)
             windows1252 = true;
@@ -266,7 +269,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             // Past the end every note would come out with its default title; allow only a few.
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
-            titles1252 = ReadRecord(book, notes[i], titlesLater[i], room.get()) || titles1252;
+            titles1252 = ReadRecord(book, notes[i], room.get()) || titles1252;
             if ((i + 1) % kRun == 0 || i + 1 == count)
                 walked.store(i + 1, std::memory_order_release);
         }

@@ -28,13 +28,14 @@ public:
 private:
     class CBody;
 
-    // Returns whether the title is not UTF-8; titleLater tells that it is left to ClassText.
-    bool ReadRecord(CNoteBook& book, CNote*& note, bool& titleLater, CBatchMemory* room);
+    // Returns whether the title is not UTF-8; a title with a text after it is left to ClassText.
+    bool ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room);
     void Take(void* target, std::size_t count);
-    static std::optional<TextEncoding> DecodeTitle(std::string& title, std::size_t fieldLength, bool& ends);
-    static bool ReadTitle(CNote& note, TextInFile& stored);
+    static std::optional<TextEncoding> DecodeTitle(std::string& title, std::size_t fieldLength,
+                                                   CTextCodec& fromWindows1252, bool& ends);
+    static bool ReadTitle(CNote& note, TextInFile& stored, CTextCodec& fromWindows1252);
     // Returns whether the text, or the title left to it, is not UTF-8; raises as Read does.
-    static bool ClassText(CNote& note, bool titleLater, CTextCodec& fromWindows1252, std::string& bytes,
+    static bool ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
                           std::string& converted);
 
     const CMappedFile& m_file;

@@ -293,6 +293,13 @@ TEST(NoteSearch, TextsOfAFileWrittenInPlaceAreNotSearched)
 // note's occurrences still count for it, so the first hit is the first in the list.
 TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
 {
+    // The occurrences of "quince" in a text of this test, which writes it "Quince" or "quince".
+    const auto inText = [](const std::string& text) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find("uince"); at != std::string::npos; at = text.find("uince", at + 1))
+            ++found;
+        return found;
+    };
     TempDir dir;
     std::mt19937 rng(5);
     CNoteBook written;
@@ -313,9 +320,7 @@ TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
     EXPECT_EQ(CNoteSearch().Search(&book, "quince"), static_cast<int>(expected));
 
     book.SortByTitle();
-    const std::string before = book.GetNoteAtIndex(0)->GetText();
-    for (std::size_t at = before.find("Quince"); at != std::string::npos; at = before.find("Quince", at + 1))
-        --expected;
+    expected -= inText(book.GetNoteAtIndex(0)->GetText());
     book.GetNoteAtIndex(0)->SetText("quince quince");
     expected += 2;
     const HugePageArray<std::uint32_t> order = CFileOrder::Of(book);
@@ -347,9 +352,7 @@ TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
         const CNote& note = *book.GetNoteAtIndex(i);
         if (note.GetTitle().rfind("quince", 0) == 0)
             holders.push_back(note.GetSerial());
-        const std::string text = note.GetText();
-        for (std::size_t at = text.find("uince"); at != std::string::npos; at = text.find("uince", at + 1))
-            holders.push_back(note.GetSerial());
+        holders.insert(holders.end(), inText(note.GetText()), note.GetSerial());
     }
     for (int press = 1; press < 30; ++press)
         search.Search(&book, "quince");
@@ -360,11 +363,7 @@ TEST(NoteSearch, ASortedNotebookIsVisitedInFileOrderAndCountsAsBefore)
 
     // With a note gone the order of the notes is made anew: the count follows.
     const CNote& gone = *book.GetNoteAtIndex(book.GetCount() / 2);
-    const std::string goneText = gone.GetText();
-    std::size_t goneCount = gone.GetTitle().rfind("quince", 0) == 0 ? 1 : 0;
-    for (std::size_t at = goneText.find("uince"); at != std::string::npos;
-         at = goneText.find("uince", at + 1))
-        ++goneCount;
+    const std::size_t goneCount = (gone.GetTitle().rfind("quince", 0) == 0 ? 1 : 0) + inText(gone.GetText());
     const int withIt = search.Search(&book, "quince");
     book.RemoveNote(gone.GetSerial());
     EXPECT_EQ(CNoteSearch().Search(&book, "quince") + static_cast<int>(goneCount), withIt);

@@ -127,7 +127,6 @@ private:
     void TakeInRuns(const CNoteBook& book);
     // Forgets what the runs ahead found from the note at index on: it has changed.
     void ForgetAheadFrom(std::size_t index);
-    // Out of the file's order, as after a sort, every text would be read on its own.
     void MapFileWhenOutOfOrder(const CNoteBook& book);
 
     TextSource m_textOf;

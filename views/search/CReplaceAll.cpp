@@ -20,7 +20,6 @@ CReplaceAll::Outcome CReplaceAll::Run(CNoteBook& book, CTextReplacer& replacer,
 {
     m_notes.clear();
     Outcome outcome;
-    // Out of the file's order, as after a sort, every text would be read on its own.
     const CWholeMapping whole = CFileOrder::MappedForPass(book);
     const std::size_t count = serials.empty() ? book.GetCount() : serials.size();
     for (std::size_t i = 0; i < count; ++i) {
