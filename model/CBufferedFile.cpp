@@ -38,20 +38,31 @@ std::size_t CBufferedFile::Read(void* target, std::size_t count)
 void CBufferedFile::Write(const void* source, std::size_t count)
 {
     const auto* in = static_cast<const char*>(source);
-    if (count > m_buffer.size() - m_end) {
-        FlushBuffer();
-        if (count >= m_buffer.size()) {
-            m_file.Write(in, count);
-            return;
+    while (count > 0) {
+        // Whole buffers go straight from the source when nothing waits before them.
+        if (m_end == 0 && m_consumed % m_buffer.size() == 0 && count >= m_buffer.size()) {
+            const std::size_t whole = count - count % m_buffer.size();
+            m_file.Write(in, whole);
+            m_consumed += whole;
+            in += whole;
+            count -= whole;
+            continue;
         }
+        const std::size_t room = WriteRoom();
+        const std::size_t n = std::min(count, room - m_end);
+        std::memcpy(m_buffer.data() + m_end, in, n);
+        m_end += n;
+        in += n;
+        count -= n;
+        if (m_end == room)
+            FlushBuffer();
     }
-    std::memcpy(m_buffer.data() + m_end, in, count);
-    m_end += count;
 }
 
 void CBufferedFile::FlushBuffer()
 {
     if (m_end > 0)
         m_file.Write(m_buffer.data(), m_end);
+    m_consumed += m_end;
     m_end = 0;
 }

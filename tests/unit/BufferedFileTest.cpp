@@ -1,0 +1,150 @@
+#include "model/CBufferedFile.h"
+#include "model/CNoteBook.h"
+#include "model/CNoteBookWriter.h"
+#include "platform/CSystemCalls.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr std::uint64_t kWriteBlock = 256 * 1024;
+
+// Where in its file each write of the calls went, and how much it wrote.
+class WriteLog : public CSystemCalls
+{
+public:
+    struct Written
+    {
+        int fd;
+        std::uint64_t offset;
+        std::uint64_t size;
+    };
+
+    WriteLog() { m_previous = Install(this); }
+    ~WriteLog() override { Install(m_previous); }
+    WriteLog(const WriteLog&) = delete;
+    WriteLog& operator=(const WriteLog&) = delete;
+
+    ssize_t Write(int fd, const void* data, std::size_t size) override
+    {
+        const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+        const ssize_t written = CSystemCalls::Write(fd, data, size);
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_writes.push_back({fd, static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(written)});
+        return written;
+    }
+    // The writes to the file most was written to, in order.
+    std::vector<Written> ToLargest() const
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        std::map<int, std::uint64_t> bytes;
+        for (const Written& write : m_writes)
+            bytes[write.fd] += write.size;
+        const auto largest = std::max_element(
+            bytes.begin(), bytes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+        std::vector<Written> writes;
+        for (const Written& write : m_writes)
+            if (write.fd == largest->first)
+                writes.push_back(write);
+        return writes;
+    }
+
+private:
+    CSystemCalls* m_previous = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<Written> m_writes;
+};
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// One after another from start to end, each but the last ending at a multiple of the block.
+void ExpectWholeBlocks(const std::vector<WriteLog::Written>& writes, std::uint64_t start, std::uint64_t end)
+{
+    ASSERT_FALSE(writes.empty());
+    std::uint64_t at = start;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        EXPECT_EQ(writes[i].offset, at) << "write " << i;
+        at = writes[i].offset + writes[i].size;
+        if (i + 1 < writes.size()) {
+            EXPECT_EQ(at % kWriteBlock, 0u) << "write " << i << " ends inside a block";
+        }
+    }
+    EXPECT_EQ(at, end);
+}
+
+} // namespace
+
+// A save's many small records, and a note larger than the buffer, reach the disk as whole blocks,
+// so that the system keeps the new file's pages in large pieces.
+TEST(BufferedFile, ASaveWritesWholeBlocksAtTheirPlaces)
+{
+    TempDir folder;
+    const std::string path = folder.File("blocks.pelm");
+    CNoteBook book;
+    for (int i = 0; i < 1500; ++i) {
+        CNote* note = book.AddNote(true, true);
+        note->SetTitle("note " + std::to_string(i));
+        note->SetText(std::string(300 + (i * 7919) % 2000, static_cast<char>('a' + i % 26)));
+        if (i == 700)
+            note->SetText(std::string(3 * kWriteBlock + 12345, 'L'));
+    }
+    book.SetModified();
+    WriteLog log;
+    ASSERT_TRUE(CNoteBookWriter(book).Write(path, ""));
+
+    const std::string saved = FileBytes(path);
+    ASSERT_GT(saved.size(), 6 * kWriteBlock);
+    const std::vector<WriteLog::Written> writes = log.ToLargest();
+    ExpectWholeBlocks(writes, 0, saved.size());
+
+    CNoteBook again;
+    ASSERT_TRUE(again.ReadFile(path));
+    ASSERT_EQ(again.GetCount(), book.GetCount());
+    EXPECT_EQ(again.GetNoteAtIndex(700)->GetText(), book.GetNoteAtIndex(700)->GetText());
+    EXPECT_EQ(again.GetNoteAtIndex(1499)->GetText(), book.GetNoteAtIndex(1499)->GetText());
+}
+
+// Started inside a block, the first write fills that block up; pieces of every size, some larger
+// than the buffer, come out in order, and whole blocks with nothing waiting go out as they are.
+TEST(BufferedFile, WritingFromInsideABlockFillsItFirst)
+{
+    TempDir folder;
+    const std::string path = folder.File("pieces");
+    std::string expected(100, 'h');
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
+        file.Write(expected.data(), expected.size());
+        WriteLog log;
+        CBufferedFile out(file);
+        for (std::size_t size = 1; expected.size() < 3 * kWriteBlock; size = size * 3 + 1) {
+            const std::string piece(size % (kWriteBlock + 5000), static_cast<char>('a' + size % 26));
+            out.Write(piece.data(), piece.size());
+            expected += piece;
+        }
+        const std::string toTheBlock(kWriteBlock - expected.size() % kWriteBlock, 'b');
+        const std::string twoBlocksAndMore(2 * kWriteBlock + 7, 'w');
+        for (const std::string* piece : {&toTheBlock, &twoBlocksAndMore}) {
+            out.Write(piece->data(), piece->size());
+            expected += *piece;
+        }
+        out.FlushBuffer();
+        ExpectWholeBlocks(log.ToLargest(), 100, expected.size());
+    }
+    EXPECT_EQ(FileBytes(path), expected);
+}
