@@ -1,5 +1,6 @@
 #include "model/CEncryptedFile.h"
 
+#include "model/CBufferedFile.h"
 #include "platform/CFile.h"
 #include "platform/PathNames.h"
 #include "platform/Sodium.h"
@@ -108,7 +109,9 @@ void CEncryptedFile::Seal(CFile& plain, CFile& out, const CSealKey& key)
     Put(header + 48, kChunkSize);
     Stream stream;
     crypto_secretstream_xchacha20poly1305_init_push(&stream, header + kStreamHeaderAt, key.GetKey());
-    out.Write(header, sizeof header);
+    // Sealed chunks are a few bytes longer than a block: buffered, they reach the disk as blocks.
+    CBufferedFile buffered(out);
+    buffered.Write(header, sizeof header);
 
     std::uint64_t remaining = plain.GetLength() - plain.GetPosition();
     std::vector<unsigned char> chunk(kChunkSize);
@@ -124,8 +127,9 @@ void CEncryptedFile::Seal(CFile& plain, CFile& out, const CSealKey& key)
         unsigned long long sealedSize = 0;
         crypto_secretstream_xchacha20poly1305_push(&stream, sealed.data(), &sealedSize, chunk.data(), size,
                                                    header, sizeof header, tag);
-        out.Write(sealed.data(), static_cast<std::size_t>(sealedSize));
+        buffered.Write(sealed.data(), static_cast<std::size_t>(sealedSize));
     } while (remaining > 0);
+    buffered.FlushBuffer();
     sodium_memzero(chunk.data(), chunk.size());
 }
 

@@ -1,6 +1,9 @@
 #include "model/CBufferedFile.h"
+#include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookWriter.h"
+#include "model/CSealKey.h"
+#include "platform/CSecureBytes.h"
 #include "platform/CSystemCalls.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -147,4 +151,44 @@ TEST(BufferedFile, WritingFromInsideABlockFillsItFirst)
         ExpectWholeBlocks(log.ToLargest(), 100, expected.size());
     }
     EXPECT_EQ(FileBytes(path), expected);
+}
+
+// Sealed chunks are a few bytes longer than a block; an encrypted notebook goes out in blocks too.
+TEST(BufferedFile, AnEncryptedNotebookIsWrittenInWholeBlocks)
+{
+    TempDir folder;
+    const std::string plainPath = folder.File("plain");
+    const std::string sealedPath = folder.File("sealed.pelmx");
+    {
+        std::ofstream plainBytes(plainPath, std::ios::binary);
+        for (int i = 0; i < 300000; ++i)
+            plainBytes << "line " << i << '\n';
+    }
+    CFile plain;
+    CFile out;
+    ASSERT_TRUE(plain.Open(plainPath, CFile::modeRead));
+    ASSERT_TRUE(out.Open(sealedPath, CFile::modeCreate | CFile::modeWrite));
+    const CSecureBytes passphrase("a passphrase");
+    const auto key = CSealKey::Derive(passphrase, {1, 8192});
+    {
+        WriteLog log;
+        CEncryptedFile::Seal(plain, out, *key);
+        out.Close();
+        ExpectWholeBlocks(log.ToLargest(), 0, std::filesystem::file_size(sealedPath));
+    }
+    ASSERT_GT(std::filesystem::file_size(sealedPath), 3 * kWriteBlock);
+
+    CFile sealed;
+    CFile opened;
+    ASSERT_TRUE(sealed.Open(sealedPath, CFile::modeRead));
+    ASSERT_TRUE(opened.OpenInMemory("opened"));
+    CEncryptedFile::Header header;
+    ASSERT_EQ(CEncryptedFile::ReadHeader(sealed, header), CEncryptedFile::Result::Ok);
+    ASSERT_EQ(CEncryptedFile::Unseal(sealed, header,
+                                     *CSealKey::Derive(passphrase, header.params, &header.salt), opened),
+              CEncryptedFile::Result::Ok);
+    opened.SeekToBegin();
+    std::string bytes(opened.GetLength(), '\0');
+    ASSERT_EQ(opened.Read(bytes.data(), bytes.size()), bytes.size());
+    EXPECT_EQ(bytes, FileBytes(plainPath));
 }
