@@ -155,12 +155,16 @@ CountBlock32(const CountJob& job, const Needle32& needle, std::size_t block, std
     const __m256i head = Load32<kShifted>(job, block);
     const __m256i next = Load32<kShifted>(job, block + needle.second);
     const __m256i tail = Load32<kShifted>(job, block + needle.last);
-    seen = _mm256_or_si256(seen, _mm256_or_si256(head, tail));
     const __m256i hits = _mm256_and_si256(
         _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(head, needle.folds[0]), needle.bytes[0]),
                          _mm256_cmpeq_epi8(_mm256_or_si256(next, needle.folds[1]), needle.bytes[1])),
         _mm256_cmpeq_epi8(_mm256_or_si256(tail, needle.folds[2]), needle.bytes[2]));
     const std::uint64_t candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(hits)) & ~skipped;
+    if constexpr (kShifted) {
+        // Texts counted enciphered hold no terminator, and are known to be ASCII.
+        return job.Confirmed(block, candidates);
+    }
+    seen = _mm256_or_si256(seen, _mm256_or_si256(head, tail));
     const std::uint64_t terminator =
         static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(head, _mm256_setzero_si256())));
     terminated = terminator != 0;
