@@ -145,8 +145,9 @@ void CNoteBook::SortByTitle()
         TraceExchanges(order);
 
     // The notes are let go of and taken back in their new order: a second list of unique pointers
-    // would be fresh memory of the usual kind, faulted in a page at a time.
-    HugePageArray<CNote*> released(n);
+    // would be fresh memory of the usual kind, faulted in a page at a time, and fresh huge pages
+    // cost time too: the list of the released notes takes the keys' memory.
+    HugePageArray<CNote*> released = sorter.TakeKeysMemory<CNote*>(n);
     for (std::size_t i = 0; i < n; ++i)
         released[i] = m_notes[i].release();
     for (std::size_t j = 0; j < n; ++j) {

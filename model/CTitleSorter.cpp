@@ -201,7 +201,8 @@ CTitleSorter::Places CTitleSorter::Order()
             SortShare(entries, queue);
         }
     }
-    Places order(n);
+    // The entries in place order are no longer needed: their memory takes the order.
+    Places order = Places::Reusing(std::move(m_spare), n);
     OnEveryPart([&](Part& part) { Read(part, entries, order); });
     return order;
 }

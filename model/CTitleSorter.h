@@ -39,6 +39,12 @@ public:
 
     // The places of the titles, ascending; equal titles keep the order they were given in. Once.
     Places Order();
+    // Once the order is made, the memory the keys took, for size values of T (up to as many bytes
+    // as a string_view each): the caller's next array need not be fresh memory.
+    template <typename T> HugePageArray<T> TakeKeysMemory(std::size_t size)
+    {
+        return HugePageArray<T>::Reusing(std::move(m_keys), size);
+    }
 
     // The key of one title, folded: a character the code page lacks comes after every byte. Byte
     // 0xFF is written FF 00 and such a character FF 01 and its code point in three bytes of seven

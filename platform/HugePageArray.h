@@ -3,6 +3,7 @@
 #include "platform/HugePageAllocator.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
@@ -12,21 +13,25 @@
 template <typename T> class HugePageArray
 {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+    template <typename U> friend class HugePageArray;
 
 public:
-    HugePageArray() : m_size(0), m_data(nullptr) {}
+    HugePageArray() : m_size(0), m_data(nullptr), m_bytes(0) {}
     explicit HugePageArray(std::size_t size)
-        : m_size(size), m_data(size == 0 ? nullptr : HugePageAllocator<T>().allocate(size))
+        : m_size(size), m_data(size == 0 ? nullptr : HugePageAllocator<T>().allocate(size)),
+          m_bytes(size * sizeof(T))
     {
     }
     HugePageArray(HugePageArray&& other) noexcept
-        : m_size(std::exchange(other.m_size, 0)), m_data(std::exchange(other.m_data, nullptr))
+        : m_size(std::exchange(other.m_size, 0)), m_data(std::exchange(other.m_data, nullptr)),
+          m_bytes(std::exchange(other.m_bytes, 0))
     {
     }
     HugePageArray& operator=(HugePageArray&& other) noexcept
     {
         std::swap(m_size, other.m_size);
         std::swap(m_data, other.m_data);
+        std::swap(m_bytes, other.m_bytes);
         return *this;
     }
     HugePageArray(const HugePageArray&) = delete;
@@ -34,7 +39,23 @@ public:
     ~HugePageArray()
     {
         if (m_data)
-            HugePageAllocator<T>().deallocate(m_data, m_size);
+            HugePageAllocator<unsigned char>().deallocate(reinterpret_cast<unsigned char*>(m_data), m_bytes);
+    }
+
+    // The block of an array done with, for size values of this type left unset: memory that was
+    // touched already, where fresh memory would be faulted in again. A fresh block when it cannot
+    // hold them.
+    template <typename U> static HugePageArray Reusing(HugePageArray<U>&& done, std::size_t size)
+    {
+        if (size == 0 || size > done.m_bytes / sizeof(T) ||
+            reinterpret_cast<std::uintptr_t>(done.m_data) % alignof(T) != 0)
+            return HugePageArray(size);
+        HugePageArray reused;
+        reused.m_size = size;
+        reused.m_data = reinterpret_cast<T*>(std::exchange(done.m_data, nullptr));
+        reused.m_bytes = std::exchange(done.m_bytes, 0);
+        done.m_size = 0;
+        return reused;
     }
 
     std::size_t size() const { return m_size; }
@@ -46,4 +67,5 @@ public:
 private:
     std::size_t m_size;
     T* m_data;
+    std::size_t m_bytes; // as taken from the allocator, which it goes back as
 };

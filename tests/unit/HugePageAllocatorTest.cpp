@@ -1,9 +1,12 @@
 #include "platform/HugePageAllocator.h"
+#include "platform/HugePageArray.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
+#include <sys/mman.h>
 #include <vector>
 
 // Arrays that grow past the size taken from the system and shrink below it again move between the
@@ -49,4 +52,45 @@ TEST(HugePageAllocator, BlocksStartWhereAHugePageCan)
         EXPECT_EQ(block[0] + block[bytes - 1], 3) << bytes;
         allocator.deallocate(block, bytes);
     }
+}
+
+// An array's block taken over for values of another type keeps what is written through it, and
+// goes back whole when the new array does: the part beyond the new values too. A block too small
+// for them leaves the old array as it was and gives a fresh one.
+TEST(HugePageArray, ABlockReusedForAnotherTypeGoesBackWhole)
+{
+    struct Wide
+    {
+        std::uint64_t a, b;
+    };
+    constexpr std::size_t kCount = 1 << 20; // 16 MB of Wide
+    auto* tail = static_cast<void*>(nullptr);
+    {
+        HugePageArray<Wide> done(kCount);
+        done[kCount - 1] = {1, 2};
+        tail = &done[kCount - 1];
+        const void* start = done.data();
+        HugePageArray<std::uint32_t> reused = HugePageArray<std::uint32_t>::Reusing(std::move(done), kCount);
+        EXPECT_EQ(static_cast<const void*>(reused.data()), start);
+        EXPECT_EQ(done.size(), 0u);
+        EXPECT_EQ(done.data(), nullptr);
+        for (std::size_t i = 0; i < kCount; ++i)
+            reused[i] = static_cast<std::uint32_t>(i * 7);
+        for (std::size_t i = 0; i < kCount; i += 4099)
+            ASSERT_EQ(reused[i], i * 7) << i;
+    }
+    const auto page = reinterpret_cast<std::uintptr_t>(tail) & ~std::uintptr_t{4095};
+    EXPECT_EQ(::msync(reinterpret_cast<void*>(page), 4096, MS_ASYNC), -1)
+        << "the block's end is still mapped";
+    EXPECT_EQ(errno, ENOMEM);
+
+    HugePageArray<std::uint32_t> small(100);
+    const void* kept = small.data();
+    HugePageArray<Wide> fresh = HugePageArray<Wide>::Reusing(std::move(small), 100);
+    EXPECT_EQ(fresh.size(), 100u);
+    EXPECT_EQ(small.data(), kept) << "too small: left where it was";
+    fresh[99] = {3, 4};
+    EXPECT_EQ(fresh[99].b, 4u);
+    HugePageArray<char> bytes = HugePageArray<char>::Reusing(std::move(small), 400);
+    EXPECT_EQ(static_cast<const void*>(bytes.data()), kept) << "a block from the heap is reused too";
 }
