@@ -60,6 +60,18 @@ void BM_ReloadNoteListShown(benchmark::State& state)
 }
 BENCHMARK(BM_ReloadNoteListShown)->Unit(benchmark::kMillisecond);
 
+// One note's title changed, as the title box and Replace tell the list, until it is painted.
+void BM_TitleChanged(benchmark::State& state)
+{
+    CNoteListCtrl& pane = *Frame().GetNotePanel()->GetListPane();
+    const CNote& note = *Frame().GetNoteBook()->GetNoteAtIndex(5);
+    for (auto _ : state) {
+        pane.UpdateNoteTitle(note.GetSerial());
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_TitleChanged)->Unit(benchmark::kMillisecond);
+
 // One page of scrolling, painted, anywhere in the list.
 void BM_ScrollPage(benchmark::State& state)
 {

@@ -128,6 +128,12 @@ void CListCtrlEx::keyPressEvent(QKeyEvent* event)
     QListView::keyPressEvent(event);
 }
 
+void CListCtrlEx::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles)
+{
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void CListCtrlEx::contextMenuEvent(QContextMenuEvent* event)
 {
     emit contextMenuRequested(event->globalPos());

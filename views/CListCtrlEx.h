@@ -29,4 +29,10 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+protected slots:
+    // Rows of one height keep their places whatever their titles say, so a changed title is
+    // repainted; QListView would lay every row out again, a million of them for one rename.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 };

@@ -2,6 +2,7 @@
 #include "support/PaneFixture.h"
 
 #include <QAbstractItemModelTester>
+#include <QPaintEvent>
 #include <QScrollBar>
 
 #include <vector>
@@ -255,4 +256,41 @@ TEST_F(NoteListTest, RowsKeepToTheItemModelRulesThroughEveryRefill)
     }
     qInstallMessageHandler(previous);
     EXPECT_TRUE(complaints.empty()) << complaints.front();
+}
+
+// A title changed from the title box or by Replace is painted where its row stands by the next
+// pass of the event loop, and no row moves: the list repaints the row without laying every row out
+// again first.
+TEST_F(NoteListTest, AChangedTitleIsRepaintedInItsRowAndNoRowMoves)
+{
+    OpenNotes({{"One", "1"}, {"Two", "2"}, {"Three", "3"}});
+    QApplication::processEvents();
+    std::vector<QRect> rows;
+    for (int row = 0; row < 3; ++row)
+        rows.push_back(List()->visualRect(List()->model()->index(row, 0)));
+
+    struct PaintedRegion : QObject
+    {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } paints;
+    List()->viewport()->installEventFilter(&paints);
+    book->FindNote(serials[1])->SetTitle("Two, and a much longer title than before");
+    ASSERT_TRUE(ListPane()->UpdateNoteTitle(serials[1]));
+    QApplication::processEvents();
+    List()->viewport()->removeEventFilter(&paints);
+
+    EXPECT_TRUE(paints.painted.contains(rows[1])) << "the changed row is painted again";
+    EXPECT_EQ(ItemText(1), "Two, and a much longer title than before");
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(List()->visualRect(List()->model()->index(row, 0)), rows[static_cast<std::size_t>(row)]);
+    List()->doItemsLayout();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(List()->visualRect(List()->model()->index(row, 0)), rows[static_cast<std::size_t>(row)])
+            << "a layout made afresh puts the rows where they are";
 }
