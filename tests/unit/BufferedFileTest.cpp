@@ -4,86 +4,49 @@
 #include "model/CNoteBookWriter.h"
 #include "model/CSealKey.h"
 #include "platform/CSecureBytes.h"
-#include "platform/CSystemCalls.h"
+#include "support/NoteBookBytes.h"
+#include "support/RecordingCalls.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <mutex>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr std::uint64_t kWriteBlock = 256 * 1024;
 
-// Where in its file each write of the calls went, and how much it wrote.
-class WriteLog : public CSystemCalls
+// Where each write to the file most was written to began, and how much it wrote, in order.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> WritesToLargest(const RecordingCalls& calls)
 {
-public:
-    struct Written
-    {
-        int fd;
-        std::uint64_t offset;
-        std::uint64_t size;
-    };
-
-    WriteLog() { m_previous = Install(this); }
-    ~WriteLog() override { Install(m_previous); }
-    WriteLog(const WriteLog&) = delete;
-    WriteLog& operator=(const WriteLog&) = delete;
-
-    ssize_t Write(int fd, const void* data, std::size_t size) override
-    {
-        const off_t offset = ::lseek(fd, 0, SEEK_CUR);
-        const ssize_t written = CSystemCalls::Write(fd, data, size);
-        std::lock_guard<std::mutex> hold(m_mutex);
-        m_writes.push_back({fd, static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(written)});
-        return written;
-    }
-    // The writes to the file most was written to, in order.
-    std::vector<Written> ToLargest() const
-    {
-        std::lock_guard<std::mutex> hold(m_mutex);
-        std::map<int, std::uint64_t> bytes;
-        for (const Written& write : m_writes)
-            bytes[write.fd] += write.size;
-        const auto largest = std::max_element(
-            bytes.begin(), bytes.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-        std::vector<Written> writes;
-        for (const Written& write : m_writes)
-            if (write.fd == largest->first)
-                writes.push_back(write);
-        return writes;
-    }
-
-private:
-    CSystemCalls* m_previous = nullptr;
-    mutable std::mutex m_mutex;
-    std::vector<Written> m_writes;
-};
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::map<int, std::uint64_t> bytes;
+    for (const RecordingCalls::Op& op : calls.GetOps())
+        if (op.kind == RecordingCalls::Kind::Write)
+            bytes[op.file] += op.data.size();
+    const auto largest = std::max_element(bytes.begin(), bytes.end(),
+                                          [](const auto& a, const auto& b) { return a.second < b.second; });
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> writes;
+    for (const RecordingCalls::Op& op : calls.GetOps())
+        if (op.kind == RecordingCalls::Kind::Write && op.file == largest->first)
+            writes.emplace_back(op.offset, op.data.size());
+    return writes;
 }
 
 // One after another from start to end, each but the last ending at a multiple of the block.
-void ExpectWholeBlocks(const std::vector<WriteLog::Written>& writes, std::uint64_t start, std::uint64_t end)
+void ExpectWholeBlocks(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& writes,
+                       std::uint64_t start, std::uint64_t end)
 {
     ASSERT_FALSE(writes.empty());
     std::uint64_t at = start;
     for (std::size_t i = 0; i < writes.size(); ++i) {
-        EXPECT_EQ(writes[i].offset, at) << "write " << i;
-        at = writes[i].offset + writes[i].size;
+        EXPECT_EQ(writes[i].first, at) << "write " << i;
+        at = writes[i].first + writes[i].second;
         if (i + 1 < writes.size()) {
             EXPECT_EQ(at % kWriteBlock, 0u) << "write " << i << " ends inside a block";
         }
@@ -108,13 +71,12 @@ TEST(BufferedFile, ASaveWritesWholeBlocksAtTheirPlaces)
             note->SetText(std::string(3 * kWriteBlock + 12345, 'L'));
     }
     book.SetModified();
-    WriteLog log;
+    RecordingCalls calls(folder.Path().string());
     ASSERT_TRUE(CNoteBookWriter(book).Write(path, ""));
 
-    const std::string saved = FileBytes(path);
+    const std::string saved = NoteBookBytes::Load(path);
     ASSERT_GT(saved.size(), 6 * kWriteBlock);
-    const std::vector<WriteLog::Written> writes = log.ToLargest();
-    ExpectWholeBlocks(writes, 0, saved.size());
+    ExpectWholeBlocks(WritesToLargest(calls), 0, saved.size());
 
     CNoteBook again;
     ASSERT_TRUE(again.ReadFile(path));
@@ -131,10 +93,10 @@ TEST(BufferedFile, WritingFromInsideABlockFillsItFirst)
     const std::string path = folder.File("pieces");
     std::string expected(100, 'h');
     {
+        RecordingCalls calls(folder.Path().string());
         CFile file;
         ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
         file.Write(expected.data(), expected.size());
-        WriteLog log;
         CBufferedFile out(file);
         for (std::size_t size = 1; expected.size() < 3 * kWriteBlock; size = size * 3 + 1) {
             const std::string piece(size % (kWriteBlock + 5000), static_cast<char>('a' + size % 26));
@@ -148,9 +110,11 @@ TEST(BufferedFile, WritingFromInsideABlockFillsItFirst)
             expected += *piece;
         }
         out.FlushBuffer();
-        ExpectWholeBlocks(log.ToLargest(), 100, expected.size());
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> writes = WritesToLargest(calls);
+        writes.erase(writes.begin()); // the 100 bytes written before the buffer
+        ExpectWholeBlocks(writes, 100, expected.size());
     }
-    EXPECT_EQ(FileBytes(path), expected);
+    EXPECT_EQ(NoteBookBytes::Load(path), expected);
 }
 
 // Sealed chunks are a few bytes longer than a block; an encrypted notebook goes out in blocks too.
@@ -164,17 +128,17 @@ TEST(BufferedFile, AnEncryptedNotebookIsWrittenInWholeBlocks)
         for (int i = 0; i < 300000; ++i)
             plainBytes << "line " << i << '\n';
     }
-    CFile plain;
-    CFile out;
-    ASSERT_TRUE(plain.Open(plainPath, CFile::modeRead));
-    ASSERT_TRUE(out.Open(sealedPath, CFile::modeCreate | CFile::modeWrite));
     const CSecureBytes passphrase("a passphrase");
     const auto key = CSealKey::Derive(passphrase, {1, 8192});
     {
-        WriteLog log;
+        RecordingCalls calls(folder.Path().string());
+        CFile plain;
+        CFile out;
+        ASSERT_TRUE(plain.Open(plainPath, CFile::modeRead));
+        ASSERT_TRUE(out.Open(sealedPath, CFile::modeCreate | CFile::modeWrite));
         CEncryptedFile::Seal(plain, out, *key);
         out.Close();
-        ExpectWholeBlocks(log.ToLargest(), 0, std::filesystem::file_size(sealedPath));
+        ExpectWholeBlocks(WritesToLargest(calls), 0, std::filesystem::file_size(sealedPath));
     }
     ASSERT_GT(std::filesystem::file_size(sealedPath), 3 * kWriteBlock);
 
@@ -190,5 +154,5 @@ TEST(BufferedFile, AnEncryptedNotebookIsWrittenInWholeBlocks)
     opened.SeekToBegin();
     std::string bytes(opened.GetLength(), '\0');
     ASSERT_EQ(opened.Read(bytes.data(), bytes.size()), bytes.size());
-    EXPECT_EQ(bytes, FileBytes(plainPath));
+    EXPECT_EQ(bytes, NoteBookBytes::Load(plainPath));
 }
