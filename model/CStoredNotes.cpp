@@ -101,7 +101,7 @@ void CStoredNotes::Take(void* target, std::size_t count)
     m_at += n;
 }
 
-bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
+bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CTextCodec& fromWindows1252, CBatchMemory* room)
 {
     std::int32_t serial = 0;
     std::uint32_t length = 0;
@@ -133,7 +133,6 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room)
     std::optional<std::string> read;
     if (hasTitle) {
         read = body.Deciphered(title);
-        thread_local CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
         stored.titleCodePage = DecodeTitle(*read, title.count, fromWindows1252, stored.plain);
     }
     note = book.AddReadNote(std::move(read), room);
@@ -264,12 +263,13 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     } catch (const std::system_error&) {
     }
     bool titles1252 = false;
+    CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
     try {
         for (std::uint32_t i = 0; i < count && !stopped.load(); ++i) {
             // Past the end every note would come out with its default title; allow only a few.
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
-            titles1252 = ReadRecord(book, notes[i], room.get()) || titles1252;
+            titles1252 = ReadRecord(book, notes[i], fromWindows1252, room.get()) || titles1252;
             if ((i + 1) % kRun == 0 || i + 1 == count)
                 walked.store(i + 1, std::memory_order_release);
         }

@@ -29,7 +29,7 @@ private:
     class CBody;
 
     // Returns whether the title is not UTF-8; a title with a text after it is left to ClassText.
-    bool ReadRecord(CNoteBook& book, CNote*& note, CBatchMemory* room);
+    bool ReadRecord(CNoteBook& book, CNote*& note, CTextCodec& fromWindows1252, CBatchMemory* room);
     void Take(void* target, std::size_t count);
     static std::optional<TextEncoding> DecodeTitle(std::string& title, std::size_t fieldLength,
                                                    CTextCodec& fromWindows1252, bool& ends);
