@@ -67,22 +67,31 @@ TEST(TextString, FindEdges)
     EXPECT_EQ(none.Find("a", 0, true), -1);
 }
 
+// Texts and patterns of many lengths, bytes that differ from a letter only in bit 5, and a zero
+// byte before or after the start: one before it ends nothing.
 TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
 {
     std::mt19937 rng(11);
-    const std::string alphabet = "aAbB\xE9 ";
-    for (int round = 0; round < 3000; ++round) {
+    const std::string alphabet = "aAbB@`[{\xE9 ";
+    for (int round = 0; round < 6000; ++round) {
         std::string text, pattern;
         const int length = static_cast<int>(rng() % 70);
         for (int i = 0; i < length; ++i)
             text += alphabet[rng() % alphabet.size()];
-        for (int i = static_cast<int>(rng() % 3); i >= 0; --i)
+        const int patternLength =
+            round % 3 == 0 ? 1 + static_cast<int>(rng() % 20) : 1 + static_cast<int>(rng() % 3);
+        for (int i = 0; i < patternLength; ++i)
             pattern += alphabet[rng() % alphabet.size()];
+        if (round % 5 == 0 && length > 0)
+            text[rng() % length] = '\0';
         const bool ignoreCase = rng() % 2;
         const int start = static_cast<int>(rng() % (length + 2));
+        // The text ends at the first terminator from the start on.
+        const std::string visible =
+            text.substr(0, text.find('\0', std::min<std::size_t>(start, text.size())));
         ASSERT_EQ(FindIn(text, pattern.c_str(), start, ignoreCase),
-                  NaiveFind(text, pattern, start, ignoreCase))
-            << '"' << text << "\" \"" << pattern << "\" " << start << ' ' << ignoreCase;
+                  NaiveFind(visible, pattern, start, ignoreCase))
+            << '"' << visible << "\" \"" << pattern << "\" " << start << ' ' << ignoreCase;
     }
 }
 
