@@ -114,6 +114,31 @@ void CListCtrlEx::EditLabel(int row)
     edit(index);
 }
 
+void CListCtrlEx::reset()
+{
+    QListView::reset();
+    FitGridToRows();
+}
+
+void CListCtrlEx::changeEvent(QEvent* event)
+{
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        FitGridToRows();
+}
+
+void CListCtrlEx::FitGridToRows()
+{
+    const int rows = GetItemCount();
+    if (rows == 0)
+        return;
+    // A layout without a grid steps each row by its height and twice the spacing; one with a grid
+    // by the grid's height alone.
+    const QSize grid(1, sizeHintForRow(rows - 1) + 2 * spacing());
+    if (grid != gridSize())
+        setGridSize(grid);
+}
+
 void CListCtrlEx::keyPressEvent(QKeyEvent* event)
 {
     // Enter opens the selected note; while a label is edited it belongs to the editor.

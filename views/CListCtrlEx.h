@@ -21,6 +21,8 @@ public:
     void SelectItem(int row);
     // Starts editing the label of a row.
     void EditLabel(int row);
+    // A refill: the grid is fitted to the rows the model now has.
+    void reset() override;
 
 signals:
     void itemActivated(int row);
@@ -29,10 +31,16 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 protected slots:
     // Rows of one height keep their places whatever their titles say, so a changed title is
     // repainted; QListView would lay every row out again, a million of them for one rename.
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
+
+private:
+    // The rows stand in a grid of their one height, the height QListView takes from the last row,
+    // so that laying a million of them out asks no row its size: the same places, sooner.
+    void FitGridToRows();
 };

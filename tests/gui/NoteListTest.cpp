@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "support/PaneFixture.h"
+#include "views/CNoteItemDelegate.h"
 
 #include <QAbstractItemModelTester>
 #include <QPaintEvent>
@@ -293,4 +294,46 @@ TEST_F(NoteListTest, AChangedTitleIsRepaintedInItsRowAndNoRowMoves)
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(List()->visualRect(List()->model()->index(row, 0)), rows[static_cast<std::size_t>(row)])
             << "a layout made afresh puts the rows where they are";
+}
+
+// The list lays its rows out in a grid of their height, which asks no row its size: every row
+// stands where Qt's own list of rows of one height puts it, through refills of other lengths, a
+// larger font and a spacing between the rows.
+TEST_F(NoteListTest, RowsStandWhereQtsOwnListOfUniformRowsPutsThem)
+{
+    QListView reference;
+    reference.setUniformItemSizes(true);
+    reference.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    reference.setItemDelegate(new CNoteItemDelegate(&reference));
+    const auto expectSamePlaces = [&](const char* when) {
+        // Each notebook the window opens has a model of its own.
+        if (reference.model() != List()->model())
+            reference.setModel(List()->model());
+        reference.setFont(List()->font());
+        reference.resize(List()->size());
+        reference.setSpacing(List()->spacing());
+        reference.doItemsLayout();
+        List()->doItemsLayout();
+        const int rows = List()->GetItemCount();
+        ASSERT_GT(rows, 0) << when;
+        EXPECT_TRUE(List()->gridSize().isValid()) << when;
+        for (const int row : {0, 1, rows / 2, rows - 1}) {
+            const QModelIndex index = List()->model()->index(row, 0);
+            EXPECT_EQ(List()->visualRect(index), reference.visualRect(index)) << when << ", row " << row;
+        }
+    };
+    OpenNotes({{"One", ""}, {"Two", ""}, {"Three", ""}});
+    expectSamePlaces("three notes");
+    Notes many;
+    for (int i = 0; i < 500; ++i)
+        many.push_back({"Note " + std::to_string(i), ""});
+    OpenNotes(many);
+    expectSamePlaces("five hundred notes");
+    QFont larger = List()->font();
+    larger.setPointSize(larger.pointSize() * 2);
+    List()->setFont(larger);
+    expectSamePlaces("a larger font");
+    List()->setSpacing(3);
+    frame->GetNotePanel()->ReloadNoteList();
+    expectSamePlaces("a spacing, after a refill");
 }
