@@ -107,6 +107,16 @@ struct CountJob
         }
         return count;
     }
+    // The first candidate the whole pattern stands at, or -1.
+    long FirstConfirmed(std::size_t block, std::uint64_t candidates) const
+    {
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const std::size_t at = block + static_cast<std::size_t>(__builtin_ctzll(candidates));
+            if (length <= 3 || Matches(at, 2))
+                return static_cast<long>(at);
+        }
+        return -1;
+    }
     // The blocks of width positions end where the last whole block does. When positions are left,
     // the last block is taken again ending at the text's end, without the positions before from.
     bool LastBlock(std::size_t width, std::size_t from, std::size_t& block, std::uint64_t& skipped) const
@@ -200,6 +210,36 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
     }
     beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
     return count;
+}
+#endif
+
+#if defined(__x86_64__)
+// The bytes equal to c, A to Z folded when asked, as EqualMask.
+__attribute__((target("avx512f,avx512bw,avx512vl"), always_inline)) inline std::uint64_t
+EqualMask32(__m256i bytes, unsigned char c, bool ignoreCase)
+{
+    if (ignoreCase && c >= 'a' && c <= 'z')
+        bytes = _mm256_or_si256(bytes, _mm256_set1_epi8(0x20));
+    return _mm256_cmpeq_epi8_mask(bytes, _mm256_set1_epi8(static_cast<char>(c)));
+}
+
+// A text of up to 32 bytes from start, a title say, in one load that reads nothing past its end:
+// the positions where the pattern's first, second and last bytes stand before the terminator,
+// each then compared whole. A byte the load leaves out is zero and matches no pattern byte.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) long FindShortAvx512(const CountJob& job,
+                                                                          std::size_t start)
+{
+    const std::size_t n = job.end - start;
+    if (job.length > n)
+        return -1;
+    const __mmask32 inside = static_cast<__mmask32>((std::uint64_t{1} << n) - 1);
+    const __m256i bytes = _mm256_maskz_loadu_epi8(inside, job.text + start);
+    std::uint64_t candidates = EqualMask32(bytes, job.First(), job.ignoreCase);
+    if (job.length > 1)
+        candidates &= (EqualMask32(bytes, job.Second(), job.ignoreCase) >> 1) &
+                      (EqualMask32(bytes, job.Last(), job.ignoreCase) >> (job.length - 1));
+    const std::uint64_t terminator = _mm256_cmpeq_epi8_mask(bytes, _mm256_setzero_si256()) & inside;
+    return job.FirstConfirmed(start, CountJob::BeforeTerminator(candidates, terminator));
 }
 #endif
 
@@ -340,6 +380,14 @@ int CTextString::Find(const char* pattern, int start, bool ignoreCase) const
     const auto* text = reinterpret_cast<const unsigned char*>(m_data);
     const auto* pat = reinterpret_cast<const unsigned char*>(pattern);
     const std::size_t length = std::strlen(pattern);
+#if defined(__x86_64__)
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl");
+    if (avx512 && m_capacity - start <= 32) {
+        const CountJob job{text, static_cast<std::size_t>(m_capacity), pat, length, ignoreCase};
+        return static_cast<int>(FindShortAvx512(job, static_cast<std::size_t>(start)));
+    }
+#endif
     const unsigned char first = ignoreCase ? FoldCase(pat[0]) : pat[0];
     const unsigned char other = ignoreCase ? OtherCase(first) : first;
     const unsigned char* end = text + m_capacity;

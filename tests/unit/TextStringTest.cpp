@@ -67,8 +67,9 @@ TEST(TextString, FindEdges)
     EXPECT_EQ(none.Find("a", 0, true), -1);
 }
 
-// Texts and patterns of many lengths, bytes that differ from a letter only in bit 5, and a zero
-// byte before or after the start: one before it ends nothing.
+// Texts and patterns of many lengths (a text of up to 32 bytes is looked at in one load where the
+// processor can), bytes that differ from a letter only in bit 5, and a zero byte before or after
+// the start: one before it ends nothing.
 TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
 {
     std::mt19937 rng(11);
