@@ -156,10 +156,11 @@ struct Needle32
     __m256i folds[3];
 };
 
-// The occurrences at the positions from block on, without those skipped.
+// The positions from block on, without those skipped, where the pattern's first, second and last
+// bytes stand, before any terminator.
 template <bool kShifted>
-__attribute__((target("avx2,popcnt"), always_inline)) inline int
-CountBlock32(const CountJob& job, const Needle32& needle, std::size_t block, std::uint64_t skipped,
+__attribute__((target("avx2,popcnt"), always_inline)) inline std::uint64_t
+Candidates32(const CountJob& job, const Needle32& needle, std::size_t block, std::uint64_t skipped,
              __m256i& seen, bool& terminated)
 {
     const __m256i head = Load32<kShifted>(job, block);
@@ -172,19 +173,16 @@ CountBlock32(const CountJob& job, const Needle32& needle, std::size_t block, std
     const std::uint64_t candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(hits)) & ~skipped;
     if constexpr (kShifted) {
         // Texts counted enciphered hold no terminator, and are known to be ASCII.
-        return job.Confirmed(block, candidates);
+        return candidates;
     }
     seen = _mm256_or_si256(seen, _mm256_or_si256(head, tail));
     const std::uint64_t terminator =
         static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(head, _mm256_setzero_si256())));
     terminated = terminator != 0;
-    return job.Confirmed(block, job.BeforeTerminator(candidates, terminator));
+    return job.BeforeTerminator(candidates, terminator);
 }
 
-// Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
-template <bool kShifted>
-__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
-                                                           bool& beyondAscii)
+__attribute__((target("avx2"))) Needle32 MakeNeedle32(const CountJob& job)
 {
     Needle32 needle;
     needle.second = job.SecondAt();
@@ -195,21 +193,50 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
         needle.bytes[k] = _mm256_set1_epi8(static_cast<char>(wanted[k]));
         needle.folds[k] = _mm256_set1_epi8(fold ? 0x20 : 0);
     }
+    return needle;
+}
+
+// Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
+template <bool kShifted>
+__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
+                                                           bool& beyondAscii)
+{
+    const Needle32 needle = MakeNeedle32(job);
     __m256i seen = _mm256_setzero_si256();
     int count = 0;
     bool terminated = false;
     for (; i + needle.last + 32 <= job.end && !terminated; i += 32)
-        count += CountBlock32<kShifted>(job, needle, i, 0, seen, terminated);
+        count += job.Confirmed(i, Candidates32<kShifted>(job, needle, i, 0, seen, terminated));
     std::size_t block = 0;
     std::uint64_t skipped = 0;
     if (terminated) {
         i = job.end;
     } else if (job.LastBlock(32, i, block, skipped)) {
-        count += CountBlock32<kShifted>(job, needle, block, skipped, seen, terminated);
+        count += job.Confirmed(block, Candidates32<kShifted>(job, needle, block, skipped, seen, terminated));
         i = job.end;
     }
     beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
     return count;
+}
+
+// The first occurrence in an enciphered text among the blocks CountBlocksAvx2 counts, or -1 with i
+// where they end.
+__attribute__((target("avx2,popcnt"))) long FindShiftedBlocksAvx2(const CountJob& job, std::size_t& i)
+{
+    const Needle32 needle = MakeNeedle32(job);
+    __m256i seen = _mm256_setzero_si256();
+    bool terminated = false;
+    for (; i + needle.last + 32 <= job.end; i += 32) {
+        const long at = job.FirstConfirmed(i, Candidates32<true>(job, needle, i, 0, seen, terminated));
+        if (at >= 0)
+            return at;
+    }
+    std::size_t block = 0;
+    std::uint64_t skipped = 0;
+    if (!job.LastBlock(32, i, block, skipped))
+        return -1;
+    i = job.end;
+    return job.FirstConfirmed(block, Candidates32<true>(job, needle, block, skipped, seen, terminated));
 }
 #endif
 
@@ -426,6 +453,32 @@ int CTextString::Count(const char* pattern, bool ignoreCase, bool* beyondAscii) 
     if (beyondAscii)
         *beyondAscii = high;
     return count;
+}
+
+int CTextString::FindShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
+                             const char* pattern, bool ignoreCase)
+{
+    const CountJob job{reinterpret_cast<const unsigned char*>(text),
+                       length,
+                       reinterpret_cast<const unsigned char*>(pattern),
+                       std::strlen(pattern),
+                       ignoreCase,
+                       shifts};
+    if (job.length == 0 || job.length > length)
+        return -1;
+    std::size_t i = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    if (avx2) {
+        const long at = FindShiftedBlocksAvx2(job, i);
+        if (at >= 0)
+            return static_cast<int>(at);
+    }
+#endif
+    for (; i + job.length <= length; ++i)
+        if (job.Matches(i, 0))
+            return static_cast<int>(i);
+    return -1;
 }
 
 int CTextString::CountShifted(const char* text, std::size_t length, const std::uint8_t* shifts,

@@ -33,6 +33,9 @@ public:
     // text holds no terminator.
     static int CountShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
                             const char* pattern, bool ignoreCase);
+    // The first position in such a text where pattern matches, or -1.
+    static int FindShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
+                           const char* pattern, bool ignoreCase);
 
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }

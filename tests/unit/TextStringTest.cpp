@@ -190,9 +190,9 @@ TEST(TextString, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
     }
 }
 
-// Text enciphered by adding a stream of shifts is counted as the deciphered text is: through the
-// blocks, the last block taken again and the bytes after it, with and without case.
-TEST(TextString, CountShiftedAgreesWithTheCountOfTheDecipheredText)
+// Text enciphered by adding a stream of shifts is counted and searched as the deciphered text is:
+// through the blocks, the last block taken again and the bytes after it, with and without case.
+TEST(TextString, CountAndFindShiftedAgreeWithTheDecipheredText)
 {
     std::mt19937 rng(31);
     const std::string alphabet = "aAbB@`[{ e";
@@ -215,6 +215,10 @@ TEST(TextString, CountShiftedAgreesWithTheCountOfTheDecipheredText)
         ASSERT_EQ(CTextString::CountShifted(enciphered.data(), plain.size(), shifts.data(), pattern.c_str(),
                                             ignoreCase),
                   text.Count(pattern.c_str(), ignoreCase))
+            << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
+        ASSERT_EQ(CTextString::FindShifted(enciphered.data(), plain.size(), shifts.data(), pattern.c_str(),
+                                           ignoreCase),
+                  text.Find(pattern.c_str(), 0, ignoreCase))
             << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
     }
 }
