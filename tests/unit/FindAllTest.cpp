@@ -258,3 +258,50 @@ TEST(FindAllInFile, ASortedNotebookIsSearchedFromItsFileMappedWhole)
     EXPECT_TRUE(storedMapped);
     EXPECT_FALSE(stored.GetStoredFile()->IsMappedWhole());
 }
+
+// A text still in the file as ASCII is counted where it lies, and deciphered only as far as its first
+// occurrence: the results are those of the same notebook read whole, whatever the line ends before
+// that occurrence, how far into the text it lies, the case, or a pattern that may overlap itself.
+TEST(FindAllInFile, TextsCountedWhereTheyLieFindWhatTextsReadWholeFind)
+{
+    TempDir dir;
+    std::mt19937 rng(41);
+    // The last word, beyond ASCII, only in every fourth note.
+    const std::vector<std::string> words = {"the", "The", "THE", "then", "fox", "\r\n", "\n",         "\r",
+                                            " ",   "aa",  "a",   "k",    "K",   "x",    "caf\xC3\xA9"};
+    CNoteBook written;
+    written.Clear();
+    for (int i = 0; i < 1500; ++i) {
+        std::string text = i % 7 == 0 ? std::string(250 + rng() % 1500, 'x') : std::string();
+        const std::size_t length = text.size() + 16 + rng() % 400;
+        while (text.size() < length)
+            text += words[rng() % (words.size() - (i % 4 == 0 ? 0 : 1))];
+        AddNote(written,
+                "title " + words[rng() % 5] + (i % 5 == 0 ? " caf\xC3\xA9 " : " ") + std::to_string(i), text);
+    }
+    ASSERT_TRUE(written.WriteFile(dir.File("book.pelm")));
+    CNoteBook stored;
+    ASSERT_TRUE(stored.ReadFile(dir.File("book.pelm")));
+    CNoteBook whole;
+    ASSERT_TRUE(whole.ReadFile(dir.File("book.pelm")));
+
+    const std::vector<std::pair<std::string, CTextMatcher::Options>> searches = {
+        {"the", {}},          {"THE", {true, false, false}},
+        {"aa", {}},           {"fox", {false, true, false}},
+        {"\xE2\x84\xAA", {}}, // the Kelvin sign, which folds to k
+        {"\r\nthe", {}},      {"e\r", {}},
+        {"\nthe", {}},        {"xxxthe", {}}};
+    for (const auto& [pattern, options] : searches) {
+        CFindAll search;
+        ASSERT_TRUE(search.Start(pattern, options));
+        while (search.Step(stored, CFindAll::Clock::now()) == CFindAll::State::Running) {
+        }
+        const auto expected = OneThreadResults(whole, pattern, options);
+        EXPECT_EQ(ResultsOf(search), expected) << pattern;
+        EXPECT_GT(expected.size(), 10u) << pattern << ": a search that finds little proves little";
+        for (std::size_t i = 0; i < stored.GetCount(); i += 97)
+            EXPECT_TRUE(stored.GetNoteAtIndex(i)->HasStoredText() ||
+                        stored.GetNoteAtIndex(i)->GetTextSize() <= 15)
+                << "the search read the texts without keeping them";
+    }
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CNote.h"
 #include "platform/CWholeMapping.h"
 #include "views/search/CTextMatcher.h"
 
@@ -46,7 +47,8 @@ public:
     // The text a search reads for a note: by default the note's own, read into scratch while it is
     // still in the notebook's file; the window gives the open note's unsaved typing instead. Step
     // calls it on two threads at once, for different notes, while its caller waits: it must only
-    // read.
+    // read. A text still in the file as ASCII, which no editor holds, is counted where it lies
+    // without asking.
     using TextSource = std::function<std::string_view(const CNote&, std::string& scratch)>;
     using Clock = std::chrono::steady_clock;
 
@@ -115,6 +117,12 @@ private:
     // What the threads of one step share.
     struct StepWork;
 
+    // A title of ASCII only, matched by a search of AsciiBytes as bytes; false for any other, which
+    // the matcher takes.
+    static bool CountAsciiTitle(const CTextMatcher& matcher, const std::string& title, FindAllResult& result);
+    // A text still in the notebook's file as ASCII, matched by a search of AsciiBytes.
+    static void CountStoredAscii(const CTextMatcher& matcher, const CNote::StoredAscii& text,
+                                 FindAllResult& result);
     // False when the match limit stopped it; count 0 means no occurrence.
     bool MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t index, FindAllResult& result) const;
     bool MatchNote(const CNote& note, std::int32_t index, FindAllResult& result)

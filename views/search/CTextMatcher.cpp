@@ -36,6 +36,21 @@ int CharactersIn(std::string_view text)
     return count;
 }
 
+// Whether the bytes occur as themselves in ASCII text, one occurrence never overlapping the next:
+// ASCII, no zero byte, and no beginning of them that is also their end. Longer patterns are left
+// to the general search rather than checked.
+bool CountableAsBytes(std::string_view needle)
+{
+    constexpr std::size_t kLongest = 256;
+    if (needle.empty() || needle.size() > kLongest || !CTextCodec::IsAscii(needle) ||
+        needle.find('\0') != std::string_view::npos)
+        return false;
+    for (std::size_t k = 1; k < needle.size(); ++k)
+        if (needle.substr(0, k) == needle.substr(needle.size() - k))
+            return false;
+    return true;
+}
+
 } // namespace
 
 CTextMatcher::CTextMatcher() = default;
@@ -64,9 +79,11 @@ bool CTextMatcher::Compile(const std::string& pattern, const Options& options)
     m_error.clear();
     m_errorOffset = 0;
     m_needle.clear();
+    m_asciiBytes = false;
     if (!options.regex) {
         m_folded.Fold(pattern, TextCase());
         m_needle = m_folded.Get();
+        m_asciiBytes = !options.wholeWords && CountableAsBytes(m_needle);
         return true;
     }
 

@@ -51,6 +51,14 @@ public:
     // occurrence found; false when the group does not exist or took no part.
     bool GetGroup(unsigned n, std::size_t& start, std::size_t& end) const;
     bool IsRegex() const { return m_options.regex; }
+    // The bytes whose occurrences in an ASCII text are exactly this search's there, folded A to Z
+    // unless the case matters: a plain pattern of ASCII, not whole words, that cannot overlap
+    // itself. Empty for any other search.
+    std::string_view AsciiBytes() const
+    {
+        return m_asciiBytes ? std::string_view(m_needle) : std::string_view();
+    }
+    bool MatchesCase() const { return m_options.matchCase; }
 
     // Letters, digits and the underscore of every script, as \w of the regular expressions.
     static bool IsWordCharacter(char32_t c);
@@ -69,6 +77,7 @@ private:
 
     Options m_options;
     std::string m_needle; // the plain pattern, decomposed, and folded unless the case matters
+    bool m_asciiBytes = false;
     CFoldedText m_folded;
     pcre2_real_code_8* m_code = nullptr;
     pcre2_real_match_data_8* m_matchData = nullptr;
