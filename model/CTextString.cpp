@@ -335,6 +335,17 @@ int CountBlocks(const CountJob& job, std::size_t& i, bool& beyondAscii)
 #endif
 }
 
+CountJob ShiftedJob(const char* text, std::size_t length, const std::uint8_t* shifts, const char* pattern,
+                    bool ignoreCase)
+{
+    return {reinterpret_cast<const unsigned char*>(text),
+            length,
+            reinterpret_cast<const unsigned char*>(pattern),
+            std::strlen(pattern),
+            ignoreCase,
+            shifts};
+}
+
 } // namespace
 
 CTextString::~CTextString()
@@ -458,12 +469,7 @@ int CTextString::Count(const char* pattern, bool ignoreCase, bool* beyondAscii) 
 int CTextString::FindShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
                              const char* pattern, bool ignoreCase)
 {
-    const CountJob job{reinterpret_cast<const unsigned char*>(text),
-                       length,
-                       reinterpret_cast<const unsigned char*>(pattern),
-                       std::strlen(pattern),
-                       ignoreCase,
-                       shifts};
+    const CountJob job = ShiftedJob(text, length, shifts, pattern, ignoreCase);
     if (job.length == 0 || job.length > length)
         return -1;
     std::size_t i = 0;
@@ -484,12 +490,7 @@ int CTextString::FindShifted(const char* text, std::size_t length, const std::ui
 int CTextString::CountShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
                               const char* pattern, bool ignoreCase)
 {
-    const CountJob job{reinterpret_cast<const unsigned char*>(text),
-                       length,
-                       reinterpret_cast<const unsigned char*>(pattern),
-                       std::strlen(pattern),
-                       ignoreCase,
-                       shifts};
+    const CountJob job = ShiftedJob(text, length, shifts, pattern, ignoreCase);
     if (job.length == 0 || job.length > length)
         return 0;
     std::size_t i = 0;
