@@ -14,6 +14,10 @@ namespace {
 // Runs of notes small enough that the two cores end a step close together and the first results
 // come at once, large enough that the shared counter costs nothing.
 constexpr std::size_t kRun = 128;
+// Asking the clock costs about as much as matching a short note: it is asked after this many, or
+// sooner after long ones, each counting one for every kNoteWorth bytes of text.
+constexpr std::size_t kClockEvery = 16;
+constexpr std::size_t kNoteWorth = 4096;
 
 // The first occurrence of the bytes in a text still in the file as ASCII, and its line as
 // LineNumberAt counts it, found and counted where the text lies. There is one.
@@ -89,6 +93,7 @@ void CFindAll::MatchRuns(StepWork& work, CTextMatcher& matcher, std::vector<Run>
     // At least one note a thread and step, whatever the deadline, so that the run the results go on
     // with, the first one taken, always gains one.
     bool matchedOne = false;
+    std::size_t unclocked = kClockEvery; // short notes' worth matched since the clock was asked
     const auto timeUp = [&] {
         if (!matchedOne || !(work.stop.load(std::memory_order_relaxed) || Clock::now() >= work.deadline))
             return false;
@@ -110,8 +115,11 @@ void CFindAll::MatchRuns(StepWork& work, CTextMatcher& matcher, std::vector<Run>
             run = &taken.back();
         }
         for (; run->reached < run->to; ++run->reached) {
-            if (timeUp())
-                return;
+            if (unclocked >= kClockEvery) {
+                unclocked = 0;
+                if (timeUp())
+                    return;
+            }
             FindAllResult result;
             const CNote& note = *work.book.GetNoteAtIndex(run->reached);
             if (!MatchNote(matcher, note, static_cast<std::int32_t>(run->reached), result)) {
@@ -120,6 +128,7 @@ void CFindAll::MatchRuns(StepWork& work, CTextMatcher& matcher, std::vector<Run>
                 return;
             }
             matchedOne = true;
+            unclocked += 1 + note.GetTextSize() / kNoteWorth;
             if (result.count > 0) {
                 run->found.push_back(result);
                 run->occurrences += result.count;
