@@ -251,22 +251,31 @@ EqualMask32(__m256i bytes, unsigned char c, bool ignoreCase)
 }
 
 // A text of up to 32 bytes from start, a title say, in one load that reads nothing past its end:
-// the positions where the pattern's first, second and last bytes stand before the terminator,
-// each then compared whole. A byte the load leaves out is zero and matches no pattern byte.
-__attribute__((target("avx512f,avx512bw,avx512vl"))) long FindShortAvx512(const CountJob& job,
-                                                                          std::size_t start)
+// the positions where the pattern's first, second and last bytes stand before the terminator. A
+// byte the load leaves out is zero and matches no pattern byte. beyondAscii says whether a byte
+// loaded is 0x80 or more, after the terminator too.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) std::uint64_t
+ShortCandidatesAvx512(const CountJob& job, std::size_t start, bool& beyondAscii)
 {
     const std::size_t n = job.end - start;
-    if (job.length > n)
-        return -1;
     const __mmask32 inside = static_cast<__mmask32>((std::uint64_t{1} << n) - 1);
     const __m256i bytes = _mm256_maskz_loadu_epi8(inside, job.text + start);
+    beyondAscii = _mm256_movemask_epi8(bytes) != 0;
+    if (job.length > n)
+        return 0;
     std::uint64_t candidates = EqualMask32(bytes, job.First(), job.ignoreCase);
     if (job.length > 1)
         candidates &= (EqualMask32(bytes, job.Second(), job.ignoreCase) >> 1) &
                       (EqualMask32(bytes, job.Last(), job.ignoreCase) >> (job.length - 1));
     const std::uint64_t terminator = _mm256_cmpeq_epi8_mask(bytes, _mm256_setzero_si256()) & inside;
-    return job.FirstConfirmed(start, CountJob::BeforeTerminator(candidates, terminator));
+    return CountJob::BeforeTerminator(candidates, terminator);
+}
+
+bool HasAvx512()
+{
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                               __builtin_cpu_supports("avx512vl");
+    return avx512;
 }
 #endif
 
@@ -319,10 +328,18 @@ int CountBlocksSse2(const CountJob& job, std::size_t& i, bool& beyondAscii)
 #endif
 
 // Counts the whole blocks from i on with the widest instructions the processor has, leaving i
-// where the blocks end; the rest is counted a byte at a time.
+// where the blocks end; the rest is counted a byte at a time. A whole text of up to 32 bytes in
+// the clear is counted in one load where the processor has AVX-512.
 int CountBlocks(const CountJob& job, std::size_t& i, bool& beyondAscii)
 {
 #if defined(__x86_64__)
+    if (!job.shifts && i == 0 && job.end <= 32 && HasAvx512()) {
+        bool high = false;
+        const int count = job.Confirmed(0, ShortCandidatesAvx512(job, 0, high));
+        beyondAscii = beyondAscii || high;
+        i = job.end;
+        return count;
+    }
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     if (avx2)
         return job.shifts ? CountBlocksAvx2<true>(job, i, beyondAscii)
@@ -419,11 +436,11 @@ int CTextString::Find(const char* pattern, int start, bool ignoreCase) const
     const auto* pat = reinterpret_cast<const unsigned char*>(pattern);
     const std::size_t length = std::strlen(pattern);
 #if defined(__x86_64__)
-    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                               __builtin_cpu_supports("avx512vl");
-    if (avx512 && m_capacity - start <= 32) {
+    if (HasAvx512() && m_capacity - start <= 32) {
         const CountJob job{text, static_cast<std::size_t>(m_capacity), pat, length, ignoreCase};
-        return static_cast<int>(FindShortAvx512(job, static_cast<std::size_t>(start)));
+        bool beyondAscii = false;
+        const auto from = static_cast<std::size_t>(start);
+        return static_cast<int>(job.FirstConfirmed(from, ShortCandidatesAvx512(job, from, beyondAscii)));
     }
 #endif
     const unsigned char first = ignoreCase ? FoldCase(pat[0]) : pat[0];
