@@ -196,25 +196,39 @@ __attribute__((target("avx2"))) Needle32 MakeNeedle32(const CountJob& job)
     return needle;
 }
 
-// Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
-template <bool kShifted>
-__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
-                                                           bool& beyondAscii)
+// Visits the blocks of thirty-two positions from i on with their candidates, the last one taken
+// again ending at the text's end, until visit returns true or the text's terminator ends them; i
+// stops where the blocks end.
+template <bool kShifted, typename Visit>
+__attribute__((target("avx2,popcnt"), always_inline)) inline void
+EachBlock32(const CountJob& job, std::size_t& i, __m256i& seen, const Visit& visit)
 {
     const Needle32 needle = MakeNeedle32(job);
-    __m256i seen = _mm256_setzero_si256();
-    int count = 0;
     bool terminated = false;
     for (; i + needle.last + 32 <= job.end && !terminated; i += 32)
-        count += job.Confirmed(i, Candidates32<kShifted>(job, needle, i, 0, seen, terminated));
+        if (visit(i, Candidates32<kShifted>(job, needle, i, 0, seen, terminated)))
+            return;
     std::size_t block = 0;
     std::uint64_t skipped = 0;
     if (terminated) {
         i = job.end;
     } else if (job.LastBlock(32, i, block, skipped)) {
-        count += job.Confirmed(block, Candidates32<kShifted>(job, needle, block, skipped, seen, terminated));
         i = job.end;
+        visit(block, Candidates32<kShifted>(job, needle, block, skipped, seen, terminated));
     }
+}
+
+// Thirty-two positions at a time, where the processor has AVX2; i stops where the blocks end.
+template <bool kShifted>
+__attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, std::size_t& i,
+                                                           bool& beyondAscii)
+{
+    __m256i seen = _mm256_setzero_si256();
+    int count = 0;
+    EachBlock32<kShifted>(job, i, seen, [&](std::size_t block, std::uint64_t candidates) {
+        count += job.Confirmed(block, candidates);
+        return false;
+    });
     beyondAscii = beyondAscii || _mm256_movemask_epi8(seen) != 0;
     return count;
 }
@@ -223,20 +237,13 @@ __attribute__((target("avx2,popcnt"))) int CountBlocksAvx2(const CountJob& job, 
 // where they end.
 __attribute__((target("avx2,popcnt"))) long FindShiftedBlocksAvx2(const CountJob& job, std::size_t& i)
 {
-    const Needle32 needle = MakeNeedle32(job);
     __m256i seen = _mm256_setzero_si256();
-    bool terminated = false;
-    for (; i + needle.last + 32 <= job.end; i += 32) {
-        const long at = job.FirstConfirmed(i, Candidates32<true>(job, needle, i, 0, seen, terminated));
-        if (at >= 0)
-            return at;
-    }
-    std::size_t block = 0;
-    std::uint64_t skipped = 0;
-    if (!job.LastBlock(32, i, block, skipped))
-        return -1;
-    i = job.end;
-    return job.FirstConfirmed(block, Candidates32<true>(job, needle, block, skipped, seen, terminated));
+    long found = -1;
+    EachBlock32<true>(job, i, seen, [&](std::size_t block, std::uint64_t candidates) {
+        found = job.FirstConfirmed(block, candidates);
+        return found >= 0;
+    });
+    return found;
 }
 #endif
 
@@ -269,6 +276,12 @@ ShortCandidatesAvx512(const CountJob& job, std::size_t start, bool& beyondAscii)
                       (EqualMask32(bytes, job.Last(), job.ignoreCase) >> (job.length - 1));
     const std::uint64_t terminator = _mm256_cmpeq_epi8_mask(bytes, _mm256_setzero_si256()) & inside;
     return CountJob::BeforeTerminator(candidates, terminator);
+}
+
+bool HasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return avx2;
 }
 
 bool HasAvx512()
@@ -340,8 +353,7 @@ int CountBlocks(const CountJob& job, std::size_t& i, bool& beyondAscii)
         i = job.end;
         return count;
     }
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    if (avx2)
+    if (HasAvx2())
         return job.shifts ? CountBlocksAvx2<true>(job, i, beyondAscii)
                           : CountBlocksAvx2<false>(job, i, beyondAscii);
 #endif
@@ -491,8 +503,7 @@ int CTextString::FindShifted(const char* text, std::size_t length, const std::ui
         return -1;
     std::size_t i = 0;
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    if (avx2) {
+    if (HasAvx2()) {
         const long at = FindShiftedBlocksAvx2(job, i);
         if (at >= 0)
             return static_cast<int>(at);

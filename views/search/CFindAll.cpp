@@ -2,7 +2,6 @@
 
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
-#include "model/CTextString.h"
 #include "views/search/TextLines.h"
 
 #include <algorithm>
@@ -19,24 +18,12 @@ constexpr std::size_t kRun = 128;
 constexpr std::size_t kClockEvery = 16;
 constexpr std::size_t kNoteWorth = 4096;
 
-// The first occurrence of the bytes in a text still in the file as ASCII, and its line as
-// LineNumberAt counts it, found and counted where the text lies. There is one.
-FindAllOccurrence FirstInStored(const CNote::StoredAscii& text, std::string_view bytes, bool ignoreCase)
+// What a tally of one string adds to a note's result, the first occurrence on the line given.
+void Add(const CTextMatcher::Tally& tally, std::uint32_t line, FindAllResult& result)
 {
-    const auto* stored = reinterpret_cast<const char*>(text.bytes);
-    const int at = CTextString::FindShifted(stored, text.length, text.shifts, bytes.data(), ignoreCase);
-    if (at < 0)
-        return {};
-    const auto start = static_cast<std::size_t>(at);
-    const auto before = [&](const char* what) {
-        return CTextString::CountShifted(stored, start, text.shifts, what, false);
-    };
-    const auto plain = [&](std::size_t k) { return static_cast<char>(text.bytes[k] + text.shifts[k]); };
-    // A lone "\r" ends a line too; one right before the occurrence is not lone if it begins with "\n".
-    const bool returnBeforeNewline = start > 0 && plain(start - 1) == '\r' && plain(start) == '\n';
-    const int line = 1 + before("\n") + before("\r") - before("\r\n") - (returnBeforeNewline ? 1 : 0);
-    return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(start + bytes.size()),
-            static_cast<std::uint32_t>(line)};
+    if (tally.count > 0 && result.count == 0)
+        result.first = {static_cast<std::uint32_t>(tally.start), static_cast<std::uint32_t>(tally.end), line};
+    result.count += static_cast<std::int32_t>(tally.count);
 }
 
 } // namespace
@@ -215,20 +202,22 @@ bool CFindAll::MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t 
                          FindAllResult& result) const
 {
     result = FindAllResult{note.GetSerial(), index, 0, {}};
-    const bool inTitle =
-        CountAsciiTitle(matcher, note.GetTitle(), result) ||
-        matcher.ForEachMatch(note.GetTitle(), [&](std::size_t start, std::size_t end) {
+    CTextMatcher::Tally tally;
+    bool inTitle = true;
+    if (matcher.TallyAscii(note.GetTitle(), tally))
+        Add(tally, 0, result);
+    else
+        inTitle = matcher.ForEachMatch(note.GetTitle(), [&](std::size_t start, std::size_t end) {
             if (result.count++ == 0)
                 result.first = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), 0};
             return true;
         });
-    // A text still in the file is read for the search only; each thread has its own place for it.
-    thread_local std::string scratch;
-    CNote::StoredAscii stored;
-    if (!matcher.AsciiBytes().empty() && note.ViewStoredAscii(stored)) {
-        CountStoredAscii(matcher, stored, result);
+    if (matcher.TallyStored(note, tally)) {
+        Add(tally, static_cast<std::uint32_t>(tally.line), result);
         return inTitle;
     }
+    // A text still in the file is read for the search only; each thread has its own place for it.
+    thread_local std::string scratch;
     const std::string_view text = TextOf(note, scratch);
     const bool inText = inTitle && matcher.ForEachMatch(text, [&](std::size_t start, std::size_t end) {
         if (result.count++ == 0)
@@ -237,40 +226,6 @@ bool CFindAll::MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t 
         return true;
     });
     return inTitle && inText;
-}
-
-bool CFindAll::CountAsciiTitle(const CTextMatcher& matcher, const std::string& title, FindAllResult& result)
-{
-    const std::string_view bytes = matcher.AsciiBytes();
-    if (bytes.empty() || std::char_traits<char>::length(title.c_str()) != title.size())
-        return false;
-    // Borrowed, never written.
-    CTextString field;
-    field.Attach(const_cast<char*>(title.c_str()), static_cast<int>(title.size()));
-    const bool ignoreCase = !matcher.MatchesCase();
-    bool beyondAscii = false;
-    const int count = field.Count(bytes.data(), ignoreCase, &beyondAscii);
-    if (!beyondAscii && count > 0) {
-        const auto start = static_cast<std::uint32_t>(field.Find(bytes.data(), 0, ignoreCase));
-        result.first = {start, start + static_cast<std::uint32_t>(bytes.size()), 0};
-        result.count = count;
-    }
-    field.Detach();
-    return !beyondAscii;
-}
-
-// Counted where it lies, as a search press counts; the bytes never overlap themselves, so the count
-// is the search's.
-void CFindAll::CountStoredAscii(const CTextMatcher& matcher, const CNote::StoredAscii& text,
-                                FindAllResult& result)
-{
-    const std::string_view bytes = matcher.AsciiBytes();
-    const bool ignoreCase = !matcher.MatchesCase();
-    const int count = CTextString::CountShifted(reinterpret_cast<const char*>(text.bytes), text.length,
-                                                text.shifts, bytes.data(), ignoreCase);
-    if (count > 0 && result.count == 0)
-        result.first = FirstInStored(text, bytes, ignoreCase);
-    result.count += count;
 }
 
 bool CFindAll::FindOccurrences(const CNote& note, std::vector<FindAllOccurrence>& occurrences)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/CNote.h"
 #include "platform/CWholeMapping.h"
 #include "views/search/CTextMatcher.h"
 
@@ -117,12 +116,6 @@ private:
     // What the threads of one step share.
     struct StepWork;
 
-    // A title of ASCII only, matched by a search of AsciiBytes as bytes; false for any other, which
-    // the matcher takes.
-    static bool CountAsciiTitle(const CTextMatcher& matcher, const std::string& title, FindAllResult& result);
-    // A text still in the notebook's file as ASCII, matched by a search of AsciiBytes.
-    static void CountStoredAscii(const CTextMatcher& matcher, const CNote::StoredAscii& text,
-                                 FindAllResult& result);
     // False when the match limit stopped it; count 0 means no occurrence.
     bool MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t index, FindAllResult& result) const;
     bool MatchNote(const CNote& note, std::int32_t index, FindAllResult& result)

@@ -1,6 +1,9 @@
 #include "views/search/CTextMatcher.h"
 
+#include "model/CNote.h"
 #include "model/CTextCodec.h"
+#include "model/CTextString.h"
+#include "views/search/TextLines.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -112,6 +115,54 @@ bool CTextMatcher::Compile(const std::string& pattern, const Options& options)
     pcre2_set_match_limit(m_matchContext, kMatchLimit);
     m_jitStack = pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr);
     pcre2_jit_stack_assign(m_matchContext, nullptr, m_jitStack);
+    return true;
+}
+
+bool CTextMatcher::TallyAscii(const std::string& text, Tally& tally) const
+{
+    tally = {};
+    if (!m_asciiBytes || std::char_traits<char>::length(text.c_str()) != text.size())
+        return false;
+    // Borrowed, never written.
+    CTextString field;
+    field.Attach(const_cast<char*>(text.c_str()), static_cast<int>(text.size()));
+    const bool ignoreCase = !m_options.matchCase;
+    bool beyondAscii = false;
+    const int count = field.Count(m_needle.c_str(), ignoreCase, &beyondAscii);
+    if (!beyondAscii && count > 0) {
+        tally.count = static_cast<std::size_t>(count);
+        tally.start = static_cast<std::size_t>(field.Find(m_needle.c_str(), 0, ignoreCase));
+        tally.end = tally.start + m_needle.size();
+        tally.line = LineNumberAt(text, tally.start);
+    }
+    field.Detach();
+    return !beyondAscii;
+}
+
+bool CTextMatcher::TallyStored(const CNote& note, Tally& tally) const
+{
+    tally = {};
+    CNote::StoredAscii text;
+    if (!m_asciiBytes || !note.ViewStoredAscii(text))
+        return false;
+    const auto* stored = reinterpret_cast<const char*>(text.bytes);
+    const bool ignoreCase = !m_options.matchCase;
+    const int count =
+        CTextString::CountShifted(stored, text.length, text.shifts, m_needle.c_str(), ignoreCase);
+    if (count == 0)
+        return true;
+    tally.count = static_cast<std::size_t>(count);
+    tally.start = static_cast<std::size_t>(
+        CTextString::FindShifted(stored, text.length, text.shifts, m_needle.c_str(), ignoreCase));
+    tally.end = tally.start + m_needle.size();
+    const auto before = [&](const char* what) {
+        return CTextString::CountShifted(stored, tally.start, text.shifts, what, false);
+    };
+    const auto plain = [&](std::size_t k) { return static_cast<char>(text.bytes[k] + text.shifts[k]); };
+    // A lone "\r" ends a line too; one right before the occurrence is not lone if it begins with "\n".
+    const std::size_t at = tally.start;
+    const bool returnBeforeNewline = at > 0 && plain(at - 1) == '\r' && plain(at) == '\n';
+    tally.line = 1 + before("\n") + before("\r") - before("\r\n") - (returnBeforeNewline ? 1 : 0);
     return true;
 }
 

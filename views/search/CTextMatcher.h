@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+class CNote;
 struct pcre2_real_code_8;
 struct pcre2_real_match_data_8;
 struct pcre2_real_match_context_8;
@@ -51,14 +52,22 @@ public:
     // occurrence found; false when the group does not exist or took no part.
     bool GetGroup(unsigned n, std::size_t& start, std::size_t& end) const;
     bool IsRegex() const { return m_options.regex; }
-    // The bytes whose occurrences in an ASCII text are exactly this search's there, folded A to Z
-    // unless the case matters: a plain pattern of ASCII, not whole words, that cannot overlap
-    // itself. Empty for any other search.
-    std::string_view AsciiBytes() const
+
+    // What a search finds in one string, without visiting each occurrence: how many, and the first
+    // one's bytes and line (from 1, lines ending as LineNumberAt says).
+    struct Tally
     {
-        return m_asciiBytes ? std::string_view(m_needle) : std::string_view();
-    }
-    bool MatchesCase() const { return m_options.matchCase; }
+        std::size_t count = 0;
+        std::size_t start = 0;
+        std::size_t end = 0;
+        int line = 1;
+    };
+    // For a plain pattern of ASCII, not whole words, that cannot overlap itself: its occurrences in
+    // a text of ASCII are exactly its bytes'. False, with nothing tallied, for any other search and
+    // for a text beyond ASCII, which ForEachMatch takes.
+    bool TallyAscii(const std::string& text, Tally& tally) const;
+    // The same for a note's text still in the notebook's file as ASCII, read where it lies.
+    bool TallyStored(const CNote& note, Tally& tally) const;
 
     // Letters, digits and the underscore of every script, as \w of the regular expressions.
     static bool IsWordCharacter(char32_t c);
@@ -76,8 +85,8 @@ private:
     }
 
     Options m_options;
-    std::string m_needle; // the plain pattern, decomposed, and folded unless the case matters
-    bool m_asciiBytes = false;
+    std::string m_needle;      // the plain pattern, decomposed, and folded unless the case matters
+    bool m_asciiBytes = false; // the needle's occurrences in ASCII are its bytes'
     CFoldedText m_folded;
     pcre2_real_code_8* m_code = nullptr;
     pcre2_real_match_data_8* m_matchData = nullptr;
