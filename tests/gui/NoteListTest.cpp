@@ -316,7 +316,6 @@ TEST_F(NoteListTest, RowsStandWhereQtsOwnListOfUniformRowsPutsThem)
         List()->doItemsLayout();
         const int rows = List()->GetItemCount();
         ASSERT_GT(rows, 0) << when;
-        EXPECT_TRUE(List()->gridSize().isValid()) << when;
         for (const int row : {0, 1, rows / 2, rows - 1}) {
             const QModelIndex index = List()->model()->index(row, 0);
             EXPECT_EQ(List()->visualRect(index), reference.visualRect(index)) << when << ", row " << row;
