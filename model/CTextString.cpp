@@ -2,6 +2,7 @@
 
 #include "model/CaseFold.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -13,6 +14,15 @@
 #endif
 
 namespace {
+
+std::atomic<CTextString::Instructions> g_widest{CTextString::Instructions::Avx512};
+
+#if defined(__x86_64__)
+bool Allowed(CTextString::Instructions instructions)
+{
+    return instructions <= g_widest.load(std::memory_order_relaxed);
+}
+#endif
 
 // The first position in [from, end) holding a or b or the terminator, or end.
 const unsigned char* ScanFor(const unsigned char* from, const unsigned char* end, unsigned char a,
@@ -281,14 +291,14 @@ ShortCandidatesAvx512(const CountJob& job, std::size_t start, bool& beyondAscii)
 bool HasAvx2()
 {
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    return avx2;
+    return avx2 && Allowed(CTextString::Instructions::Avx2);
 }
 
 bool HasAvx512()
 {
     static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                __builtin_cpu_supports("avx512vl");
-    return avx512;
+    return avx512 && Allowed(CTextString::Instructions::Avx512);
 }
 #endif
 
@@ -376,6 +386,11 @@ CountJob ShiftedJob(const char* text, std::size_t length, const std::uint8_t* sh
 }
 
 } // namespace
+
+void CTextString::UseAtMost(Instructions widest)
+{
+    g_widest.store(widest, std::memory_order_relaxed);
+}
 
 CTextString::~CTextString()
 {

@@ -37,6 +37,16 @@ public:
     static int FindShifted(const char* text, std::size_t length, const std::uint8_t* shifts,
                            const char* pattern, bool ignoreCase);
 
+    // The widest vector instructions Find and Count use: the processor's own at most. A test asks
+    // for fewer, so that the paths other processors take are run on this one too.
+    enum class Instructions
+    {
+        Sse2,
+        Avx2,
+        Avx512
+    };
+    static void UseAtMost(Instructions widest);
+
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }
     bool Owns() const { return m_owns; }

@@ -32,7 +32,34 @@ int FindIn(std::string text, const char* pattern, int start, bool ignoreCase)
     return s.Find(pattern, start, ignoreCase);
 }
 
+// The randomised tests run once for each width of vector instructions the search can take, the
+// widest this processor lacks included (then they run as the widest it has).
+class TextStringOnEveryProcessor : public ::testing::TestWithParam<CTextString::Instructions>
+{
+protected:
+    void SetUp() override { CTextString::UseAtMost(GetParam()); }
+    void TearDown() override { CTextString::UseAtMost(CTextString::Instructions::Avx512); }
+};
+
+std::string InstructionsName(const ::testing::TestParamInfo<CTextString::Instructions>& info)
+{
+    switch (info.param) {
+    case CTextString::Instructions::Sse2:
+        return "Sse2";
+    case CTextString::Instructions::Avx2:
+        return "Avx2";
+    case CTextString::Instructions::Avx512:
+        break;
+    }
+    return "Avx512";
+}
+
 } // namespace
+
+INSTANTIATE_TEST_SUITE_P(Widths, TextStringOnEveryProcessor,
+                         ::testing::Values(CTextString::Instructions::Sse2, CTextString::Instructions::Avx2,
+                                           CTextString::Instructions::Avx512),
+                         InstructionsName);
 
 TEST(TextString, FindWithAndWithoutCase)
 {
@@ -70,7 +97,7 @@ TEST(TextString, FindEdges)
 // Texts and patterns of many lengths (a text of up to 32 bytes is looked at in one load where the
 // processor can), bytes that differ from a letter only in bit 5, and a zero byte before or after
 // the start: one before it ends nothing.
-TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
+TEST_P(TextStringOnEveryProcessor, FindAgreesWithNaiveSearchOnRandomText)
 {
     std::mt19937 rng(11);
     const std::string alphabet = "aAbB@`[{\xE9 ";
@@ -98,7 +125,7 @@ TEST(TextString, FindAgreesWithNaiveSearchOnRandomText)
 
 // The count steps past sixteen positions at a time; lengths around that, bytes that differ from a
 // letter only in bit 5 ('@' and '`', '[' and '{'), and a zero byte inside the text all test it.
-TEST(TextString, CountAgreesWithNaiveSearchOnRandomText)
+TEST_P(TextStringOnEveryProcessor, CountAgreesWithNaiveSearchOnRandomText)
 {
     std::mt19937 rng(12);
     const std::string alphabet = "aA@`[{\xE9 ";
@@ -168,7 +195,7 @@ TEST(TextString, ReserveGrowsAndKeepsText)
     EXPECT_EQ(b.Reserve(-1), nullptr);
 }
 
-TEST(TextString, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
+TEST_P(TextStringOnEveryProcessor, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
 {
     for (std::size_t size : {1u, 15u, 16u, 33u, 100u, 300u}) {
         std::string text(size, 'a');
@@ -192,7 +219,7 @@ TEST(TextString, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
 
 // Text enciphered by adding a stream of shifts is counted and searched as the deciphered text is:
 // through the blocks, the last block taken again and the bytes after it, with and without case.
-TEST(TextString, CountAndFindShiftedAgreeWithTheDecipheredText)
+TEST_P(TextStringOnEveryProcessor, CountAndFindShiftedAgreeWithTheDecipheredText)
 {
     std::mt19937 rng(31);
     const std::string alphabet = "aAbB@`[{ e";
