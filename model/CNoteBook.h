@@ -2,6 +2,7 @@
 
 #include "model/CFilePath.h"
 #include "model/CNote.h"
+#include "model/CReleasedNotes.h"
 #include "model/CTextCodec.h"
 #include "model/CTitleSorter.h"
 #include "model/CViewSettings.h"
@@ -145,9 +146,9 @@ private:
     INoteBookFrame* m_mainFrame = nullptr;
     bool m_mainFrameLooked = false;
     // A million notes' lists are fresh memory filled at once: they take huge pages.
-    std::vector<std::unique_ptr<CNote>, HugePageAllocator<std::unique_ptr<CNote>>> m_notes;
+    CReleasedNotes::Notes m_notes;
     // Indexed by serial number; null where a note was removed or belongs to another notebook.
-    std::vector<CNote*, HugePageAllocator<CNote*>> m_bySerial;
+    CReleasedNotes::BySerial m_bySerial;
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
     std::shared_ptr<CMappedFile> m_storedFile;
