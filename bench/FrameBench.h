@@ -21,9 +21,20 @@
 #include <cstring>
 #include <memory>
 
+// The icons the program loads at its start, so that the frames timed paint what the user's do.
+inline void LoadProgramResources()
+{
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(pelmora);
+        return true;
+    }();
+    (void)loaded;
+}
+
 // The real main frame on the offscreen platform, shown at a usual size with a new notebook.
 inline std::unique_ptr<CMainFrame> MakeBenchFrame()
 {
+    LoadProgramResources();
     auto frame = std::make_unique<CMainFrame>();
     frame->Create();
     frame->resize(1000, 800);

@@ -1,4 +1,5 @@
 // The note list of a mass notebook: a refill through the real panel, and scrolling it.
+#include "FrameBench.h"
 #include "MassNoteBook.h"
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
@@ -19,6 +20,7 @@ namespace {
 CMainFrame& Frame()
 {
     static const std::unique_ptr<CMainFrame> frame = [] {
+        LoadProgramResources();
         auto made = std::make_unique<CMainFrame>();
         made->Create();
         made->resize(1000, 800);
