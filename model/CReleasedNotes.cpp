@@ -14,6 +14,7 @@ CReleasedNotes::~CReleasedNotes()
     Arrange(m_notes, m_order);
     for (CNote* note : m_order)
         delete note;
+    // The notes without a place of their own go with the list.
 }
 
 void CReleasedNotes::Arrange(Notes& notes, BySerial& order)
@@ -25,8 +26,5 @@ void CReleasedNotes::Arrange(Notes& notes, BySerial& order)
         if (serial < places && !order[serial])
             order[serial] = note.release();
     }
-    for (std::unique_ptr<CNote>& note : notes)
-        if (note)
-            order.push_back(note.release());
-    notes.clear();
+    notes.erase(std::remove(notes.begin(), notes.end(), nullptr), notes.end());
 }

@@ -26,9 +26,9 @@ public:
     CReleasedNotes& operator=(const CReleasedNotes&) = delete;
     CReleasedNotes& operator=(CReleasedNotes&&) = delete;
 
-    // Moves the notes out of notes into order, which is emptied first: each at its serial number,
-    // and after those any whose serial has no place of its own. Null where no note has the serial.
-    // What order held is not trusted.
+    // Moves each note out of notes to its serial number's place in order, which is emptied first;
+    // null where no note has the serial. A note whose serial has no place of its own, past the end
+    // or taken by another, stays in notes. What order held is not trusted.
     static void Arrange(Notes& notes, BySerial& order);
 
 private:
