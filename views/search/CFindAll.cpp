@@ -18,12 +18,21 @@ constexpr std::size_t kRun = 128;
 constexpr std::size_t kClockEvery = 16;
 constexpr std::size_t kNoteWorth = 4096;
 
-// What a tally of one string adds to a note's result, the first occurrence on the line given.
-void Add(const CTextMatcher::Tally& tally, std::uint32_t line, FindAllResult& result)
+// Adds count occurrences to a note's result. The first of them, from start to end, becomes the
+// note's first when it has none yet, on the line lineOf gives: asked only then.
+template <typename LineOf>
+void Add(FindAllResult& result, std::size_t count, std::size_t start, std::size_t end, const LineOf& lineOf)
 {
-    if (tally.count > 0 && result.count == 0)
-        result.first = {static_cast<std::uint32_t>(tally.start), static_cast<std::uint32_t>(tally.end), line};
-    result.count += static_cast<std::int32_t>(tally.count);
+    if (count > 0 && result.count == 0)
+        result.first = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
+                        static_cast<std::uint32_t>(lineOf())};
+    result.count += static_cast<std::int32_t>(count);
+}
+
+// A title's occurrences stand on line 0.
+int TitleLine()
+{
+    return 0;
 }
 
 } // namespace
@@ -205,24 +214,21 @@ bool CFindAll::MatchNote(CTextMatcher& matcher, const CNote& note, std::int32_t 
     CTextMatcher::Tally tally;
     bool inTitle = true;
     if (matcher.TallyAscii(note.GetTitle(), tally))
-        Add(tally, 0, result);
+        Add(result, tally.count, tally.start, tally.end, TitleLine);
     else
         inTitle = matcher.ForEachMatch(note.GetTitle(), [&](std::size_t start, std::size_t end) {
-            if (result.count++ == 0)
-                result.first = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), 0};
+            Add(result, 1, start, end, TitleLine);
             return true;
         });
     if (matcher.TallyStored(note, tally)) {
-        Add(tally, static_cast<std::uint32_t>(tally.line), result);
+        Add(result, tally.count, tally.start, tally.end, [&] { return tally.line; });
         return inTitle;
     }
     // A text still in the file is read for the search only; each thread has its own place for it.
     thread_local std::string scratch;
     const std::string_view text = TextOf(note, scratch);
     const bool inText = inTitle && matcher.ForEachMatch(text, [&](std::size_t start, std::size_t end) {
-        if (result.count++ == 0)
-            result.first = {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
-                            static_cast<std::uint32_t>(LineNumberAt(text, start))};
+        Add(result, 1, start, end, [&] { return LineNumberAt(text, start); });
         return true;
     });
     return inTitle && inText;
