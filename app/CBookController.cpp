@@ -7,6 +7,7 @@
 #include "app/CPasswordDlg.h"
 #include "app/CRecoveryKeeper.h"
 #include "model/CEncryptedFile.h"
+#include "model/CNote.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteBookWriter.h"
@@ -36,8 +37,9 @@
 namespace {
 
 const char* const kTextsGone =
-    "Another program changed the notebook \"%1\" while it was open: the notes not "
-    "yet read from it are gone from this window, and it cannot be saved or merged.";
+    "Another program changed the notebook \"%1\" while it was open: the texts of notes not yet read from it "
+    "are gone from this window, and it cannot be merged. Saving names those notes first and keeps every "
+    "other note and every title.";
 const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
 const char* const kRecoverChanged =
     "Pelmora was closed without saving \"%1\", and the notebook's file was changed since, by another "
@@ -63,22 +65,10 @@ bool AskAbout(const char* question, const std::string& path, unsigned buttons = 
     return AfxMessageBox(Format(question, ShownName(path)), buttons | MB_ICONQUESTION) == IDYES;
 }
 
-// Keeps the file at path in the store and returns what the file is then: keeping it links it, which
-// moves its inode's time. When it changed meanwhile, what it was before, so that the change is seen.
-CFileIdentity KeepVersion(CAncestorStore& store, const std::string& path)
-{
-    const CFileIdentity before = CFileIdentity::Of(path);
-    if (!store.Keep(path))
-        return before;
-    const CFileIdentity after = CFileIdentity::Of(path);
-    return after.HasSameContents(before) ? after : before;
-}
-
 } // namespace
 
 // Before any notebook, plain, locked or encrypted: its notes must never land in a core file.
-CBookController::CBookController(CMainFrame& frame)
-    : m_frame(frame), m_ancestor(std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder()))
+CBookController::CBookController(CMainFrame& frame) : m_frame(frame)
 {
     ForbidCoreDumps();
     m_recent.ReadList();
@@ -94,9 +84,7 @@ void CBookController::CreateBook(std::unique_ptr<CRecoverySlot> slot)
     m_pNotePanel->Create(m_frame.GetHost());
     m_frame.GetHost()->SetContent(m_pNotePanel.get());
     m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
-    SetOnDisk(CFileIdentity());
-    m_noticed = CFileIdentity();
-    m_ancestor->Drop();
+    m_file.Forget();
     m_mergedCopies.clear();
     m_oldPassphraseOnDisk = false;
     m_frame.UpdateCommandStates();
@@ -112,7 +100,7 @@ void CBookController::Close()
     m_pNotePanel.reset();
     m_pNoteBook.reset();
     m_slot.reset();
-    m_ancestor->Drop();
+    m_file.Forget();
     m_mergedCopies.clear();
     m_frame.UpdateTitle();
     m_frame.UpdateCommandStates();
@@ -175,6 +163,7 @@ std::unique_ptr<CRecoverySlot> CBookController::TakeSlot(const std::string& path
 bool CBookController::ReadInto(const std::string& path)
 {
     m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
+    m_file.BeginRead(path);
     bool read = false;
     {
         WaitCursor wait;
@@ -189,11 +178,10 @@ bool CBookController::ReadInto(const std::string& path)
     return read;
 }
 
-void CBookController::SetOnDisk(const CFileIdentity& identity)
+void CBookController::UpdateRecoveryBase()
 {
-    m_onDisk = identity;
     if (m_recovery)
-        m_recovery->SetBase(identity);
+        m_recovery->SetBase(m_file.BaseSource());
 }
 
 bool CBookController::ConfirmPlainUnderEncryptedName(const std::string& path)
@@ -228,7 +216,8 @@ void CBookController::OpenFile(const std::string& path)
         m_frame.UpdateCommandStates();
         return;
     }
-    SetOnDisk(KeepVersion(*m_ancestor, path));
+    m_file.Read(path, *m_pNoteBook);
+    UpdateRecoveryBase();
     Remember(path);
     m_frame.UpdateCommandStates();
     OfferConflictCopies(path);
@@ -257,21 +246,24 @@ void CBookController::OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const s
         m_pNoteBook->GetPath().SetPath(path);
     m_pNoteBook->SetModified();
     m_recovery->AdoptCopy();
-    SetOnDisk(path.empty() ? CFileIdentity() : base.Exists() ? base : CFileIdentity::Of(path));
+    if (path.empty())
+        m_file.Forget();
+    else
+        m_file.Recovered(path, base);
+    UpdateRecoveryBase();
     m_frame.UpdateTitle();
     m_frame.UpdateCommandStates();
 }
 
-// Whether the notebook's file is no longer the one the changes in the copy began from; the links
-// made to it and removed since (the kept version, backups) move only its inode's time. A copy
+// Whether the notebook's file no longer holds the bytes the changes in the copy began from. A copy
 // from before the file was recorded beside it goes by the times.
 bool CBookController::ChangedSince(const LeftCopy& left)
 {
     if (left.path.empty())
         return false;
-    const CFileIdentity now = CFileIdentity::Of(left.path);
     if (left.base.Exists())
-        return !now.HasSameContents(left.base);
+        return !CNoteBookFile::StillHolds(left.path, left.base);
+    const CFileIdentity now = CFileIdentity::Of(left.path);
     return now.Exists() && !IsNewer(CFileIdentity::Of(left.copy), now);
 }
 
@@ -305,8 +297,8 @@ bool CBookController::ApplyRecovery(LeftCopy& left, RecoveryChoice choice)
     case RecoveryChoice::Merge: {
         // Only the very version the changes began from is their ancestor; any other could take a
         // note of theirs as deleted, so without it every note of both stays.
-        const std::string ancestor =
-            CBackupStore::FindVersion(left.path, CBackupStore::DefaultFolder(), left.base);
+        const std::string ancestor = CNoteBookFile::FindVersion(
+            left.path, left.base, CAncestorStore::DefaultFolder(), CBackupStore::DefaultFolder());
         OpenRecovered(std::move(left.slot), left.copy, left.path, left.base);
         if (IsOpen())
             MergeDiskAgainst(ancestor);
@@ -347,8 +339,7 @@ void CBookController::OfferLeftBehind()
 
 bool CBookController::ChangedOnDisk() const
 {
-    const CFileIdentity now = CFileIdentity::Of(m_pNoteBook->GetPath().GetPath());
-    return m_onDisk.Exists() && now.Exists() && now != m_onDisk;
+    return m_file.ChangedOnDisk();
 }
 
 bool CBookController::Save()
@@ -441,18 +432,19 @@ void CBookController::ChangePassphrase()
         return;
     WaitCursor wait;
     if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
-        // The copy under the old key goes; the next one is written with the new.
         const bool hadCopy = !m_slot->FindCopy().empty();
-        m_recovery->Discard();
         m_pNoteBook->SetSecret(std::move(secret));
         // Not on disk until saved: the notebook counts as changed.
         m_pNoteBook->SetModified();
         m_frame.UpdateCommandStates();
-        ForgetOldPassphrase(hadCopy && m_slot->FindCopy().empty());
+        // The copy under the new key replaces the one under the old in one step: no moment
+        // passes without a copy of the changes on disk.
+        const bool copied = m_recovery->Flush();
+        ForgetOldPassphrase(hadCopy, copied);
     }
 }
 
-void CBookController::ForgetOldPassphrase(bool hadCopy)
+void CBookController::ForgetOldPassphrase(bool hadCopy, bool copied)
 {
     m_oldPassphraseOnDisk = true;
     std::vector<std::string> removed;
@@ -468,8 +460,10 @@ void CBookController::ForgetOldPassphrase(bool hadCopy)
         else if (backups > 0)
             removed.push_back(std::to_string(backups) + (backups == 1 ? " backup" : " backups"));
     }
-    if (hadCopy)
+    if (hadCopy && copied)
         removed.push_back("the recovery copy");
+    if (hadCopy && !copied)
+        kept += " The recovery copy under the old passphrase stays until one under the new can be written.";
     const std::string list = removed.empty()       ? std::string("nothing")
                              : removed.size() == 1 ? removed[0]
                                                    : removed[0] + " and " + removed[1];
@@ -500,7 +494,7 @@ bool CBookController::ConfirmCodePage()
 bool CBookController::Write(const std::string& path)
 {
     m_pNotePanel->StoreActiveText();
-    if (!ConfirmCodePage())
+    if (!ConfirmLostTexts() || !ConfirmCodePage())
         return false;
     m_frame.ShowBusyMessage(tr("Saving NoteBook..."));
     const std::string before = m_pNoteBook->GetPath().GetPath();
@@ -516,8 +510,8 @@ bool CBookController::Write(const std::string& path)
     QString status = tr("Ready");
     if (written) {
         m_recovery->Discard();
-        SetOnDisk(KeepVersion(*m_ancestor, path));
-        m_noticed = CFileIdentity();
+        m_file.Written(path);
+        UpdateRecoveryBase();
         m_oldPassphraseOnDisk = false;
         if (path != before || !m_slot->IsTaken())
             MoveSlotTo(path);
@@ -525,9 +519,6 @@ bool CBookController::Write(const std::string& path)
         PutAwayMergedCopies();
         if (found.Exists() && keepBackup && !writer.BackupKept())
             status = tr("Saved, but the previous version could not be kept as a backup.");
-    } else if (found.Exists() && found == m_onDisk) {
-        // Setting the old file aside touched it; that is no change by another program.
-        SetOnDisk(CFileIdentity::Of(path));
     }
     m_frame.SetMessageText(status);
     m_frame.UpdateCommandStates();
@@ -546,10 +537,8 @@ void CBookController::CheckDisk()
     if (!IsOpen() || m_checkingDisk || !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
-    const CFileIdentity now = CFileIdentity::Of(path);
-    if (!m_onDisk.Exists() || !now.Exists() || now == m_onDisk || now == m_noticed)
+    if (!m_file.TakeNewChange())
         return;
-    m_noticed = now;
     m_checkingDisk = true;
     const bool gone = TellTextsGone();
     m_checkingDisk = false;
@@ -585,6 +574,30 @@ bool CBookController::TellTextsGone()
         return false;
     AfxMessageBox(Format(kTextsGone, ShownName(m_pNoteBook->GetPath().GetPath())),
                   MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+bool CBookController::ConfirmLostTexts()
+{
+    const std::vector<const CNote*> lost = m_pNoteBook->FindLostTexts();
+    if (lost.empty())
+        return true;
+    constexpr std::size_t kNamed = 10;
+    std::string names;
+    for (std::size_t i = 0; i < lost.size() && i < kNamed; ++i)
+        names += "\n\"" + lost[i]->GetTitle() + "\"";
+    if (lost.size() > kNamed)
+        names += "\n... and " + std::to_string(lost.size() - kNamed) + " more";
+    const std::string question =
+        "Another program changed the notebook's file while it was open. The texts of these notes were not "
+        "yet "
+        "read from it and are gone from this window:" +
+        names +
+        "\n\nSave every note, these with empty texts? Every other note and every title is saved as you see "
+        "it. No: nothing is saved now.";
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    m_pNoteBook->GiveUpLostTexts();
     return true;
 }
 
@@ -653,7 +666,7 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
 
 bool CBookController::MergeFromDisk()
 {
-    return IsOpen() && MergeDiskAgainst(m_ancestor->GetPath());
+    return IsOpen() && MergeDiskAgainst(m_file.GetKeptPath());
 }
 
 bool CBookController::MergeDiskAgainst(const std::string& ancestor)
@@ -662,15 +675,12 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
         return false;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
-    auto next = std::make_unique<CAncestorStore>(CAncestorStore::DefaultFolder());
-    const CFileIdentity disk = KeepVersion(*next, path);
-    const std::string kept = next->GetPath();
-    const std::string theirs = kept.empty() ? path : kept;
-    if (!MergeFile(theirs, ancestor))
+    CNoteBookFile::Snapshot disk = m_file.TakeSnapshot(path);
+    const std::string kept = disk.kept->GetPath();
+    if (!MergeFile(kept.empty() ? path : kept, ancestor))
         return false;
-    m_ancestor = std::move(next);
-    SetOnDisk(disk);
-    m_noticed = CFileIdentity();
+    m_file.Adopt(std::move(disk));
+    UpdateRecoveryBase();
     return true;
 }
 
@@ -688,7 +698,7 @@ void CBookController::AdoptMerged(std::unique_ptr<CNoteBook> merged)
     m_frame.GetHost()->SetContent(m_pNotePanel.get());
     m_frame.SetPaneShares(first, second);
     m_recovery = std::make_unique<CRecoveryKeeper>(m_frame, *m_pNoteBook, *m_pNotePanel, *m_slot);
-    m_recovery->SetBase(m_onDisk);
+    UpdateRecoveryBase();
     m_pNoteBook->SetModified();
     m_pNotePanel->ReloadNoteList();
     m_frame.UpdateTitle();

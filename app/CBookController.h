@@ -3,6 +3,7 @@
 #include "model/CNoteBookMerge.h"
 #include "platform/CFileIdentity.h"
 #include "platform/desktop/CRecentFileList.h"
+#include "storage/CNoteBookFile.h"
 
 #include <QObject>
 
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-class CAncestorStore;
 class CMainFrame;
 class CNoteBook;
 class CNotePanel;
@@ -75,6 +75,9 @@ public:
     bool MergeFromDisk();
     // Tells the user when another program took texts not yet read from under the notebook.
     bool TellTextsGone();
+    // Before a write: where texts are gone, names their notes and, when the user agrees, lets them
+    // be written with empty texts; false when the user goes back.
+    bool ConfirmLostTexts();
 
 private:
     // What the user does with unsaved changes that a Pelmora which ended without saving left in a
@@ -100,10 +103,11 @@ private:
     bool ApplyRecovery(LeftCopy& left, RecoveryChoice choice);
     // A plain notebook under an encrypted name opens only when the user says so.
     static bool ConfirmPlainUnderEncryptedName(const std::string& path);
-    // Removes the backups the old passphrase opens and says what went, the recovery copy that
-    // went before it included.
-    void ForgetOldPassphrase(bool removedCopy);
-    void SetOnDisk(const CFileIdentity& identity);
+    // Removes the backups the old passphrase opens and says what went, the recovery copy that a
+    // copy under the new one replaced included.
+    void ForgetOldPassphrase(bool hadCopy, bool copied);
+    // The recovery copies record the version of the file the changes began from.
+    void UpdateRecoveryBase();
 
     void CreateBook(std::unique_ptr<CRecoverySlot> slot);
     // Asks before a Windows-1252 notebook that holds a character the code page lacks is saved as
@@ -136,10 +140,8 @@ private:
     std::unique_ptr<CNotePanel> m_pNotePanel;
     std::unique_ptr<CNoteBook> m_pNoteBook;
     std::unique_ptr<CRecoveryKeeper> m_recovery;
-    std::unique_ptr<CAncestorStore> m_ancestor;
+    CNoteBookFile m_file;
     std::vector<std::string> m_mergedCopies;
-    CFileIdentity m_onDisk;
-    CFileIdentity m_noticed;
     bool m_checkingDisk = false;
     CRecentFileList m_recent;
     // The passphrase changed since the file was written: its file is no backup to keep.

@@ -88,7 +88,7 @@ void CRecoveryKeeper::StartWrite()
     const std::shared_ptr<const CNoteBookSecret> secret = m_book.GetSecret();
     m_writer.Start(slot.GetCopyPath(secret != nullptr),
                    [&slot, secret, base = m_base](CFile& plain, CFile& out) {
-                       if (!slot.WriteRecords(base))
+                       if (!slot.WriteRecords(base ? base() : CFileIdentity()))
                            throw CFileException(CFileException::genericException);
                        if (secret)
                            CEncryptedFile::Seal(plain, out, secret->GetKey());

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class CMainFrame;
 class CNoteBook;
@@ -36,9 +37,9 @@ public:
 
     // The copy in the slot holds this notebook's unsaved changes (a recovered notebook).
     void AdoptCopy() { m_ownsCopy = true; }
-    // What the notebook's file was when it was read or saved; kept beside every copy, so that a
-    // recovery can tell whether the file changed since.
-    void SetBase(const CFileIdentity& base) { m_base = base; }
+    // What the notebook's file was when it was read or saved, asked on the worker that writes each
+    // copy and kept beside it, so that a recovery can tell whether the file changed since.
+    void SetBase(std::function<CFileIdentity()> base) { m_base = std::move(base); }
     // Stops writing and removes the copy this notebook wrote or began to write: after a save, or
     // when the changes are given up.
     void Discard();
@@ -68,7 +69,7 @@ private:
     CMainFrame& m_frame;
     CNoteBook& m_book;
     const CRecoverySlot& m_slot;
-    CFileIdentity m_base;
+    std::function<CFileIdentity()> m_base;
     CRecoveryWriter m_writer;
     QTimer m_tick;
     QTimer m_slice;

@@ -63,7 +63,8 @@ void CNote::SetTitle(std::string title)
 
 void CNote::SetText(std::string text)
 {
-    if (text == GetText())
+    // A lost text given a text, even an empty one, is no longer lost.
+    if (text == GetText() && !m_textLost)
         return;
     m_text.swap(text);
     m_textCodePage.reset();

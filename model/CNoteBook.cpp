@@ -210,6 +210,27 @@ const CNote* CNoteBook::FindLostText() const
     return nullptr;
 }
 
+std::vector<const CNote*> CNoteBook::FindLostTexts() const
+{
+    std::vector<const CNote*> lost;
+    const bool intact = StoredTextsIntact();
+    for (const auto& note : m_notes)
+        if (note->IsTextLost() || (!intact && note->HasStoredText()))
+            lost.push_back(note.get());
+    return lost;
+}
+
+void CNoteBook::GiveUpLostTexts()
+{
+    if (StoredTextsIntact())
+        return;
+    for (const auto& note : m_notes)
+        if (note->IsTextLost() || note->HasStoredText())
+            note->SetText(std::string());
+    m_storedFile.reset();
+    SetModified();
+}
+
 void CNoteBook::SetEncoding(TextEncoding encoding)
 {
     m_encoding = encoding;

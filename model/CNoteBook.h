@@ -94,6 +94,11 @@ public:
     void RenewStoredFile();
     // A note whose text was lost that way, or null.
     const CNote* FindLostText() const;
+    // Every note whose text was still in the file when another program changed the file.
+    std::vector<const CNote*> FindLostTexts() const;
+    // Those notes keep their titles with empty texts, and the changed file is let go: the notebook
+    // can be written again. Counts as a change.
+    void GiveUpLostTexts();
 
     CFilePath& GetPath() { return m_path; }
     const CFilePath& GetPath() const { return m_path; }

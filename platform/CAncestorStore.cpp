@@ -2,32 +2,107 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/CBackupStore.h"
+#include "platform/CRecoverySlot.h"
+#include "platform/CSystemCalls.h"
 #include "platform/PathKey.h"
 #include "platform/PathNames.h"
 #include "platform/XdgPaths.h"
 
+#include <cctype>
 #include <cerrno>
-#include <csignal>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <sys/file.h>
 #include <unistd.h>
+#include <vector>
 
+// The folder holds kept versions, named KEY-PID-N-NAME (a link of one store) or KEY-shared-HASH-NAME
+// (a copy the stores share), and one lock file of each live store, lock-PID-N.lock, which names what
+// it keeps.
 namespace {
 
-// The process that kept a version, from its name (KEY-PID-N-NAME); 0 when the name is not ours.
-pid_t KeeperOf(const std::string& name)
+const char kLockPrefix[] = "lock-";
+constexpr std::size_t kKeyLength = 16;
+
+bool IsLockName(const char* name)
 {
-    const auto first = name.find('-');
-    const auto second = first == std::string::npos ? first : name.find('-', first + 1);
-    if (second == std::string::npos || second == first + 1 || second - first > 10)
-        return 0;
-    pid_t pid = 0;
-    for (std::size_t i = first + 1; i < second; ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
-        pid = pid * 10 + (name[i] - '0');
+    return std::strncmp(name, kLockPrefix, sizeof kLockPrefix - 1) == 0;
+}
+
+bool IsKeptName(const std::string& name)
+{
+    if (name.size() <= kKeyLength + 1 || name[kKeyLength] != '-')
+        return false;
+    for (std::size_t i = 0; i < kKeyLength; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_name[0] != '.')
+                names.emplace_back(entry->d_name);
+        ::closedir(dir);
     }
-    return pid;
+    return names;
+}
+
+// The folder locked against other stores for one change of it.
+class FolderLock
+{
+public:
+    explicit FolderLock(const std::string& folder)
+        : m_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX);
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+// What a live store keeps, read from its lock; empty when the store is gone, whose lock then goes.
+std::string HeldBy(const std::string& lockPath)
+{
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    std::string kept;
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        CSystemCalls::Get().Unlink(lockPath.c_str());
+    } else {
+        char name[512];
+        const ssize_t got = ::pread(fd, name, sizeof name, 0);
+        if (got > 0)
+            kept.assign(name, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return kept;
+}
+
+bool SameFileSystem(const std::string& a, const std::string& b)
+{
+    struct stat sa
+    {
+    };
+    struct stat sb
+    {
+    };
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
 } // namespace
@@ -38,60 +113,161 @@ std::string CAncestorStore::DefaultFolder()
     return state.empty() ? state : state + "/pelmora/ancestors";
 }
 
-CAncestorStore::CAncestorStore(std::string folder) : m_folder(std::move(folder)) {}
+std::string CAncestorStore::KeyOf(const std::string& path)
+{
+    return PathKey(CanonicalPath(path)).substr(0, kKeyLength);
+}
+
+CAncestorStore::CAncestorStore(std::string folder, std::string recoveryFolder)
+    : m_folder(std::move(folder)), m_recoveryFolder(std::move(recoveryFolder))
+{
+}
+
+std::set<std::string> CAncestorStore::KeysWithCopiesLeft(const std::string& recoveryFolder)
+{
+    std::set<std::string> keys;
+    if (!recoveryFolder.empty())
+        for (const CRecoverySlot::LeftBehind& left : CRecoverySlot::FindLeftBehind(recoveryFolder))
+            if (!left.notebookPath.empty())
+                keys.insert(KeyOf(left.notebookPath));
+    return keys;
+}
+
+void CAncestorStore::RemoveLeftBehind() const
+{
+    RemoveLeftBehind(m_folder, KeysWithCopiesLeft(m_recoveryFolder));
+}
 
 CAncestorStore::~CAncestorStore()
 {
     Drop();
 }
 
-bool CAncestorStore::Keep(const std::string& path)
+// The lock is the store's for its whole life; its text names what it keeps.
+bool CAncestorStore::HoldLock()
+{
+    if (m_lock >= 0)
+        return true;
+    static unsigned s_locks = 0;
+    m_lockPath =
+        m_folder + "/" + kLockPrefix + std::to_string(::getpid()) + "-" + std::to_string(++s_locks) + ".lock";
+    m_lock = CSystemCalls::Get().Open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (m_lock >= 0 && ::flock(m_lock, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    if (m_lock >= 0)
+        CSystemCalls::Get().Close(m_lock);
+    m_lock = -1;
+    return false;
+}
+
+bool CAncestorStore::Keep(const std::shared_ptr<CFileVersion>& version, const std::string& path)
 {
     Drop();
-    if (m_folder.empty() || !MakeFolders(m_folder))
+    if (!version || m_folder.empty() || !MakePrivateFolder(m_folder))
         return false;
-    RemoveLeftBehind(m_folder);
+    const FolderLock folderLock(m_folder);
+    RemoveLeftBehind();
+    if (!HoldLock())
+        return false;
+    m_version = version;
     const std::string source = CanonicalPath(path);
-    // Its own name in every store: two windows on one notebook keep their own, and a new version
-    // can be kept before the one it follows is dropped.
-    static unsigned s_stores = 0;
-    const std::string kept = m_folder + "/" + PathKey(source).substr(0, 16) + "-" +
-                             std::to_string(::getpid()) + "-" + std::to_string(++s_stores) + "-" +
-                             FileNameOf(source).substr(0, 100);
-    ::unlink(kept.c_str());
-    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, kept.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-        !CBackupStore::Copy(source, kept))
+    if (!LinkOrShare(source)) {
+        m_version.reset();
         return false;
-    m_kept = kept;
-    m_identity = CFileIdentity::Of(kept);
+    }
+    CSystemCalls& system = CSystemCalls::Get();
+    const std::string name = FileNameOf(m_kept);
+    return system.Truncate(m_lock, 0) == 0 &&
+           system.Write(m_lock, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+}
+
+// A link to the very version read, through the descriptor that holds it; where no link can be
+// made, one copy per version's bytes for every store.
+bool CAncestorStore::LinkOrShare(const std::string& source)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    const std::string key = KeyOf(source);
+    const std::string name = FileNameOf(source).substr(0, 100);
+    static unsigned s_kept = 0;
+    const std::string own =
+        m_folder + "/" + key + "-" + std::to_string(::getpid()) + "-" + std::to_string(++s_kept) + "-" + name;
+    const std::string held = "/proc/self/fd/" + std::to_string(m_version->GetDescriptor());
+    system.Unlink(own.c_str());
+    m_shared = false;
+    if (SameFileSystem(source, m_folder) && system.Link(held.c_str(), own.c_str()) == 0) {
+        m_kept = own;
+        return true;
+    }
+    const CContentHash hash = m_version->GetHash();
+    if (!hash.IsKnown())
+        return false;
+    const std::string shared = m_folder + "/" + key + "-shared-" + hash.ToText() + "-" + name;
+    if (!m_version->IsHeldAt(shared)) {
+        const std::string part = own + ".part";
+        if (!CBackupStore::Copy(held, part) || !m_version->IsHeldAt(part) ||
+            system.Rename(part.c_str(), shared.c_str()) != 0) {
+            system.Unlink(part.c_str());
+            return false;
+        }
+    }
+    m_kept = shared;
+    m_shared = true;
     return true;
 }
 
-void CAncestorStore::RemoveLeftBehind(const std::string& folder)
+void CAncestorStore::RemoveLeftBehind(const std::string& folder, const std::set<std::string>& spared)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t pid = KeeperOf(entry->d_name);
-        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    std::set<std::string> held;
+    const std::vector<std::string> names = Entries(folder);
+    for (const std::string& name : names)
+        if (IsLockName(name.c_str()))
+            held.insert(HeldBy(folder + "/" + name));
+    for (const std::string& name : names) {
+        if (!IsKeptName(name) || held.count(name) || spared.count(name.substr(0, kKeyLength)))
+            continue;
+        CSystemCalls::Get().Unlink((folder + "/" + name).c_str());
     }
-    ::closedir(dir);
 }
 
+std::string CAncestorStore::FindVersion(const std::string& folder, const std::string& path,
+                                        const CContentHash& hash)
+{
+    if (!hash.IsKnown())
+        return {};
+    const std::string key = KeyOf(path);
+    for (const std::string& name : Entries(folder)) {
+        if (name.compare(0, kKeyLength, key) != 0 || !IsKeptName(name))
+            continue;
+        CContentHash kept;
+        if (CContentHash::OfPath(folder + "/" + name, kept) && kept == hash)
+            return folder + "/" + name;
+    }
+    return {};
+}
+
+// A shared copy goes with the last store that keeps it.
 void CAncestorStore::Drop()
 {
-    if (!m_kept.empty())
-        ::unlink(m_kept.c_str());
+    CSystemCalls& system = CSystemCalls::Get();
+    if (!m_kept.empty() && !m_shared)
+        system.Unlink(m_kept.c_str());
+    if (m_lock >= 0) {
+        system.Unlink(m_lockPath.c_str());
+        system.Close(m_lock);
+        if (m_shared) {
+            const FolderLock folderLock(m_folder);
+            RemoveLeftBehind();
+        }
+    }
+    m_lock = -1;
+    m_shared = false;
     m_kept.clear();
-    m_identity = CFileIdentity();
+    m_version.reset();
 }
 
 std::string CAncestorStore::GetPath() const
 {
-    // The notebook's own name going away changes the kept inode's time: only its contents count.
-    if (m_kept.empty() || !CFileIdentity::Of(m_kept).HasSameContents(m_identity))
+    if (m_kept.empty() || !m_version || !m_version->IsHeldAt(m_kept))
         return {};
     return m_kept;
 }

@@ -1,37 +1,59 @@
 #pragma once
 
-#include "platform/CFileIdentity.h"
+#include "platform/CFileVersion.h"
 
+#include <memory>
+#include <set>
 #include <string>
 
 // The version of an open notebook that was last read or saved, kept on disk for as long as the
 // notebook is open, so that a change another program makes can be merged against it: a hard link
 // in the state folder where the file system allows (costing no copy, and encrypted as the notebook
-// is), otherwise a copy. Removed when it is replaced or the store goes.
+// is), otherwise a copy that every window keeping the same bytes shares. Each store holds a lock
+// for what it keeps, so that a store of a process that died is known by the lock it no longer
+// holds and removed; removing it is no change of the notebook, whose bytes stay as they were.
 class CAncestorStore
 {
 public:
     // $XDG_STATE_HOME/pelmora/ancestors; empty when there is no home folder.
     static std::string DefaultFolder();
 
-    explicit CAncestorStore(std::string folder);
+    // What notebooks with recovery copies left behind in recoveryFolder kept stays for their merges.
+    explicit CAncestorStore(std::string folder, std::string recoveryFolder = {});
     ~CAncestorStore();
     CAncestorStore(const CAncestorStore&) = delete;
     CAncestorStore& operator=(const CAncestorStore&) = delete;
 
-    // Keeps the file at path as it is now, in place of what was kept; false (and nothing kept)
-    // when it cannot be linked or copied.
-    bool Keep(const std::string& path);
+    // Keeps the version, which the file at path was read as, in place of what was kept; false (and
+    // nothing kept) when it cannot be linked or copied.
+    bool Keep(const std::shared_ptr<CFileVersion>& version, const std::string& path);
     void Drop();
-    // The kept version; empty when none is, or when it changed since it was kept (a program that
-    // writes the notebook in place writes the link too), for then it is no ancestor.
+    // The kept version; empty when none is, or when its bytes changed since it was kept (a program
+    // that writes the notebook in place writes the link too), for then it is no ancestor.
     std::string GetPath() const;
 
-    // Removes the versions that Pelmoras which ended without closing their notebooks left behind.
-    static void RemoveLeftBehind(const std::string& folder);
+    // Removes what stores of processes that ended left behind, but for the versions of the
+    // notebooks whose path keys are named: their recovery copies may still want them merged.
+    static void RemoveLeftBehind(const std::string& folder, const std::set<std::string>& spared = {});
+    // The keys of the notebooks whose recovery copies in recoveryFolder no process holds.
+    static std::set<std::string> KeysWithCopiesLeft(const std::string& recoveryFolder);
+    // A kept version of the notebook at path whose bytes have the hash, live or left behind;
+    // empty when there is none.
+    static std::string FindVersion(const std::string& folder, const std::string& path,
+                                   const CContentHash& hash);
+    // The key that begins the names of what is kept of the notebook at path.
+    static std::string KeyOf(const std::string& path);
 
 private:
+    bool LinkOrShare(const std::string& source);
+    bool HoldLock();
+    void RemoveLeftBehind() const;
+
     std::string m_folder;
+    std::string m_recoveryFolder;
     std::string m_kept;
-    CFileIdentity m_identity;
+    bool m_shared = false;
+    std::string m_lockPath;
+    int m_lock = -1;
+    std::shared_ptr<CFileVersion> m_version;
 };

@@ -86,6 +86,11 @@ bool CFileIdentity::operator==(const CFileIdentity& other) const
     return HasSameContents(other) && (SameInodeTime(other) || linksChanged);
 }
 
+bool CFileIdentity::IsExactly(const CFileIdentity& other) const
+{
+    return HasSameContents(other) && SameInodeTime(other) && m_links == other.m_links;
+}
+
 bool CFileIdentity::SameInodeTime(const CFileIdentity& other) const
 {
     return m_ctimeSec == other.m_ctimeSec && m_ctimeNsec == other.m_ctimeNsec;
@@ -102,9 +107,10 @@ bool CFileIdentity::HasSameContents(const CFileIdentity& other) const
         return false;
     if (!m_exists)
         return true;
+    // An identity taken from a descriptor has no hash: the rest decides then.
     return m_device == other.m_device && m_inode == other.m_inode && m_size == other.m_size &&
-           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec && m_hashed == other.m_hashed &&
-           m_hash == other.m_hash;
+           m_mtimeSec == other.m_mtimeSec && m_mtimeNsec == other.m_mtimeNsec &&
+           (!m_hashed || !other.m_hashed || m_hash == other.m_hash);
 }
 
 std::string CFileIdentity::ToText() const
@@ -116,7 +122,8 @@ std::string CFileIdentity::ToText() const
         sodium_bin2hex(hash, sizeof hash, m_hash.data(), m_hash.size());
     return std::to_string(m_device) + ' ' + std::to_string(m_inode) + ' ' + std::to_string(m_size) + ' ' +
            std::to_string(m_mtimeSec) + ' ' + std::to_string(m_mtimeNsec) + ' ' + std::to_string(m_ctimeSec) +
-           ' ' + std::to_string(m_ctimeNsec) + ' ' + hash + ' ' + std::to_string(m_links);
+           ' ' + std::to_string(m_ctimeNsec) + ' ' + hash + ' ' + std::to_string(m_links) +
+           (m_contentHash.IsKnown() ? ' ' + m_contentHash.ToText() : std::string());
 }
 
 CFileIdentity CFileIdentity::Parse(const std::string& text)
@@ -135,6 +142,9 @@ CFileIdentity CFileIdentity::Parse(const std::string& text)
     // The count of names came later; without it the inode's time alone decides.
     if (!(in >> identity.m_links))
         identity.m_links = 0;
+    std::string contentHash;
+    if (in >> contentHash)
+        identity.m_contentHash = CContentHash::Parse(contentHash);
     identity.m_exists = true;
     return identity;
 }

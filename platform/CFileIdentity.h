@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CContentHash.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -25,8 +27,15 @@ public:
     // a hard link made or removed changes the inode's time, not the file.
     bool HasSameContents(const CFileIdentity& other) const;
     bool operator!=(const CFileIdentity& other) const { return !(*this == other); }
+    // True when nothing the system says of the two differs, the time of the inode and the count of
+    // names included: the only sameness that needs no look at the bytes.
+    bool IsExactly(const CFileIdentity& other) const;
     // For a file held open: as ==, where its last name removed (no link left) is a change of names too.
     bool IsStillOpenAs(const CFileIdentity& later) const;
+
+    // The hash of the bytes, where whoever took the identity knew it; unknown otherwise.
+    void SetContentHash(const CContentHash& hash) { m_contentHash = hash; }
+    const CContentHash& GetContentHash() const { return m_contentHash; }
 
     std::int64_t GetModifiedSeconds() const { return m_mtimeSec; }
     std::int64_t GetModifiedNanoseconds() const { return m_mtimeNsec; }
@@ -51,6 +60,7 @@ private:
     std::uint64_t m_links = 0;
     bool m_hashed = false;
     std::array<unsigned char, 32> m_hash{};
+    CContentHash m_contentHash;
 };
 
 // True when a is later than b, to the nanosecond.

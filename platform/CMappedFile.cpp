@@ -127,7 +127,8 @@ std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
 
 CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size)
     : m_descriptor(descriptor), m_data(data), m_size(size), m_serial(NextSerial()),
-      m_identity(CFileIdentity::OfDescriptor(descriptor))
+      m_identity(CFileIdentity::OfDescriptor(descriptor)),
+      m_version(CFileVersion::Start(descriptor, m_identity))
 {
 }
 
@@ -169,7 +170,12 @@ bool CMappedFile::IsIntact() const
         return false;
     const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
     std::lock_guard<std::mutex> lock(m_identityLock);
-    if (!m_identity.IsStillOpenAs(now))
+    if (m_identity.IsExactly(now))
+        return true;
+    // Only the bytes tell a link or a touch from a write in place.
+    if (m_version && m_version->IsHeldBy(m_descriptor))
+        m_identity = now;
+    else
         m_changed.store(true);
     return !m_changed.load(std::memory_order_relaxed);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CFileIdentity.h"
+#include "platform/CFileVersion.h"
 
 #include <atomic>
 #include <cstdint>
@@ -9,8 +10,8 @@
 
 // A file mapped read-only, for reading a notebook's texts only when they are first needed. It
 // holds its own descriptor, so a file replaced by a rename keeps the bytes it had. A file written
-// in place is told by its identity; one cut short reads as zeros past its new end instead of
-// ending the process, and is told the same way.
+// in place is told by its bytes, once the system says anything of it changed; one cut short reads
+// as zeros past its new end instead of ending the process, and is told the same way.
 class CMappedFile
 {
 public:
@@ -42,11 +43,14 @@ public:
     bool IsMappedWhole() const { return m_wholeHolders.load(std::memory_order_relaxed) > 0; }
 
     // False once the file was changed or cut short since it was mapped: its bytes are then not
-    // the ones that were read. Asks the system each time; stays false once false.
+    // the ones that were read. Asks the system each time, and hashes the bytes when it says
+    // something changed (a link, a touch); stays false once false.
     bool IsIntact() const;
     // Takes the file as it is now for the one mapped when only its names changed: after a save of
     // our own moved it aside, which changes the time of its inode.
     void Renew();
+    // The version mapped, whose hash tells whether the file at its path still holds it.
+    const std::shared_ptr<CFileVersion>& GetVersion() const { return m_version; }
     // The last answer of IsIntact, without asking again: for loops over many texts.
     bool WasIntact() const { return !m_changed.load(std::memory_order_relaxed); }
 
@@ -58,7 +62,8 @@ private:
     std::uint64_t m_size;
     std::uint64_t m_serial;
     mutable std::mutex m_identityLock;
-    CFileIdentity m_identity;
+    mutable CFileIdentity m_identity;
+    std::shared_ptr<CFileVersion> m_version;
     mutable std::atomic<bool> m_changed{false};
     mutable std::atomic<int> m_wholeHolders{0};
 };

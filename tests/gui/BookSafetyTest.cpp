@@ -1,10 +1,12 @@
 #include "app/CRecoveryKeeper.h"
+#include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 
+#include <QProcess>
 #include <QStatusBar>
 
 #include <filesystem>
@@ -42,6 +44,26 @@ std::vector<std::string> TitlesOnDisk(const std::string& path)
     CNoteBook book;
     EXPECT_TRUE(book.ReadFile(path));
     return Titles(book);
+}
+
+// Two notes whose texts stay in the file until first read.
+void WriteUnread(const std::string& path)
+{
+    NoteBookBytes::Header header;
+    header.count = 2;
+    NoteBookBytes bytes;
+    bytes.Head(header).Note(1, "Unread", std::string(100, 'u')).Note(2, "Also unread", std::string(100, 'a'));
+    bytes.Save(path);
+}
+
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ino_t Inode(const std::string& path)
@@ -160,13 +182,9 @@ TEST_F(BookSafetyTest, ReloadIsOfferedWhenTheWindowComesBackAndUnsavedChangesAre
     EXPECT_EQ(frame->GetNoteBook()->GetCount(), 3u);
 }
 
-TEST_F(BookSafetyTest, TextsNotYetReadWhenAnotherProgramWritesInPlaceAreSaidGoneAndNothingIsSaved)
+TEST_F(BookSafetyTest, TextsNotYetReadWhenAnotherProgramWritesInPlaceAreNamedAndTheRestSavedWhenTheUserSays)
 {
-    NoteBookBytes::Header header;
-    header.count = 2;
-    NoteBookBytes bytes;
-    bytes.Head(header).Note(1, "Unread", std::string(100, 'u')).Note(2, "Also unread", std::string(100, 'a'));
-    bytes.Save(path);
+    WriteUnread(path);
     frame->OpenBook(path);
     ASSERT_TRUE(frame->IsBookOpen());
     Run(ID_NEW_NOTE);
@@ -175,17 +193,69 @@ TEST_F(BookSafetyTest, TextsNotYetReadWhenAnotherProgramWritesInPlaceAreSaidGone
     Reactivate();
     ASSERT_EQ(boxes.boxes.size(), 1u) << "no Merge: the notebook in the window is not whole";
     EXPECT_EQ(boxes.boxes[0].text,
-              "Another program changed the notebook \"book.pelm\" while it was open: the "
-              "notes not yet read from it are gone from this window, and it cannot be "
-              "saved or merged.");
+              "Another program changed the notebook \"book.pelm\" while it was open: the texts of notes not "
+              "yet read from it are gone from this window, and it cannot be merged. Saving names those notes "
+              "first and keeps every other note and every title.");
 
-    boxes.answers = {IDYES};
-    Run(ID_FILE_SAVE);
-    ASSERT_EQ(boxes.boxes.size(), 3u);
-    EXPECT_EQ(boxes.boxes[1].text, kChanged);
-    EXPECT_EQ(boxes.boxes[2].text.rfind("ERROR: Could not write file.\nAnother program changed", 0), 0u);
-    EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"Theirs"}));
-    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    // Going back saves nothing; saving keeps every note the window holds.
+    for (const int answer : {IDNO, IDYES}) {
+        boxes.boxes.clear();
+        boxes.answers = {IDYES, answer};
+        Run(ID_FILE_SAVE);
+        ASSERT_EQ(boxes.boxes.size(), 2u);
+        EXPECT_EQ(boxes.boxes[0].text, kChanged);
+        const std::string& named = boxes.boxes[1].text;
+        EXPECT_NE(named.find("\n\"Unread\"\n\"Also unread\"\n"), std::string::npos) << named;
+        EXPECT_EQ(frame->GetNoteBook()->IsModified(), answer == IDNO);
+    }
+    EXPECT_EQ(TitlesOnDisk(path), (std::vector<std::string>{"New Note 3", "Unread", "Also unread"}));
+}
+
+// A Pelmora killed with the notebook open leaves what it kept behind; the next window takes that for
+// no change of the notebook, saves, and leaves only its own behind.
+TEST_F(BookSafetyTest, AWindowKilledWithTheNotebookOpenStopsNoLaterSave)
+{
+    WriteUnread(path);
+    const std::string ancestors = CAncestorStore::DefaultFolder();
+    QProcess killed;
+    killed.start(PELMORA_PROGRAM, {QString::fromStdString(path)});
+    ASSERT_TRUE(killed.waitForStarted());
+    for (int wait = 0; wait < 600 && Entries(ancestors).size() < 2; ++wait)
+        QTest::qWait(50);
+    ASSERT_EQ(Entries(ancestors).size(), 2u) << "the other window keeps its version";
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished());
+
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    Run(ID_NEW_NOTE);
+    ASSERT_TRUE(Run(ID_FILE_SAVE));
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text;
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(path));
+    ASSERT_EQ(Titles(saved), Titles(*frame->GetNoteBook()));
+    EXPECT_EQ(saved.GetNoteAtIndex(2)->GetText(), std::string(100, 'a'));
+    EXPECT_EQ(Entries(ancestors).size(), 2u) << "the dead window's version went";
+}
+
+// A sync tool renames a new version over the open notebook: the texts not yet read are still the
+// old file's, and the recovery copies go on.
+TEST_F(BookSafetyTest, ASyncToolsRenameKeepsTheTextsAndTheRecoveryCopies)
+{
+    WriteUnread(path);
+    frame->OpenBook(path);
+    ASSERT_TRUE(frame->IsBookOpen());
+    const std::string synced = dir.File(".syncthing.book.pelm.tmp");
+    OtherProgramWrites(synced, {"Theirs"});
+    fs::rename(synced, path);
+    Run(ID_NEW_NOTE);
+    EXPECT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+    const std::vector<std::string> state = Entries(recovery);
+    EXPECT_EQ(std::count_if(state.begin(), state.end(),
+                            [](const std::string& name) { return fs::path(name).extension() == ".pelm"; }),
+              1);
+    EXPECT_EQ(frame->GetNoteBook()->FindLostText(), nullptr);
+    EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(2)->GetText(), std::string(100, 'a'));
 }
 
 TEST_F(BookSafetyTest, ASecondPelmoraIsWarnedAndOpensOnlyWhenTold)

@@ -92,8 +92,10 @@ protected:
         for (int generation = setAsideToo ? 0 : 1; generation <= CBackupStore::kKept; ++generation)
             if (full == CBackupStore::BackupPath(path, Backups(), generation))
                 return true;
+        // A kept version and the lock of its store, this process's own.
         if (full.compare(0, Ancestors().size() + 1, Ancestors() + "/") == 0)
-            return FileNameOf(full).find("-" + std::to_string(::getpid()) + "-") == 16;
+            return FileNameOf(full).find("-" + std::to_string(::getpid()) + "-") == 16 ||
+                   FileNameOf(full).rfind("lock-" + std::to_string(::getpid()) + "-", 0) == 0;
         if (full.compare(0, Recovery().size() + 1, Recovery() + "/") != 0 || FileNameOf(full)[0] == '.')
             return false;
         for (const std::string suffix : {".lock", ".path", ".base", ".pelm", ".pelmx"})
