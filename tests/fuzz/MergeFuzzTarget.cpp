@@ -41,14 +41,14 @@ struct Merged
 };
 
 Merged MergeAgain(const std::vector<NoteFingerprint>* ancestor, const std::string& ours,
-                  const std::string& theirs)
+                  const std::string& theirs, CNoteBookMerge::Ancestor kind = CNoteBookMerge::Ancestor::exact)
 {
     CNoteBook mine;
     CNoteBook other;
     FuzzCheck(mine.ReadFile(ours) && other.ReadFile(theirs), "a side that opened once opens again");
     CNoteBook merged;
     Merged m;
-    m.result = ancestor ? CNoteBookMerge::Merge(*ancestor, mine, other, merged)
+    m.result = ancestor ? CNoteBookMerge::Merge(*ancestor, mine, other, merged, kind)
                         : CNoteBookMerge::MergeTwoWay(mine, other, merged);
     m.notes = NotesOf(merged);
     return m;
@@ -116,6 +116,19 @@ void CheckIdentities(const MergeFiles& files, const std::vector<NoteFingerprint>
               "theirs against an unchanged ours is theirs");
 }
 
+// With an ancestor only guessed, a note theirs lacks is not taken as deleted there: the merge keeps
+// what the merge with the exact ancestor keeps, and perhaps more, with the same conflicts.
+void CheckGuessed(const MergeFiles& files, const std::vector<NoteFingerprint>& ancestor, const Merged& exact)
+{
+    const Merged guessed = MergeAgain(&ancestor, files.ours, files.theirs, CNoteBookMerge::Ancestor::guessed);
+    const std::set<FuzzNotes::value_type> kept(guessed.notes.begin(), guessed.notes.end());
+    for (const auto& note : exact.notes)
+        FuzzCheck(kept.count(note) == 1, "a guessed ancestor keeps what the exact one keeps");
+    FuzzCheck(guessed.notes.size() >= exact.notes.size() &&
+                  guessed.result.conflicts == exact.result.conflicts,
+              "a guessed ancestor finds the same conflicts");
+}
+
 } // namespace
 
 bool FuzzNoteBookMerge(const std::uint8_t* data, std::size_t size)
@@ -143,12 +156,14 @@ bool FuzzNoteBookMerge(const std::uint8_t* data, std::size_t size)
     const FuzzNotes theirNotes = NotesOf(theirs);
     const std::vector<NoteFingerprint> oursPrints = CNoteMatcher::Fingerprints(ours);
     CNoteBook merged;
-    if (files.base.empty())
-        CNoteBookMerge::MergeTwoWay(ours, theirs, merged);
-    else
-        CNoteBookMerge::Merge(ancestor, ours, theirs, merged);
-    CheckNothingLost(base, ourNotes, theirNotes, NotesOf(merged));
+    Merged exact;
+    exact.result = files.base.empty() ? CNoteBookMerge::MergeTwoWay(ours, theirs, merged)
+                                      : CNoteBookMerge::Merge(ancestor, ours, theirs, merged);
+    exact.notes = NotesOf(merged);
+    CheckNothingLost(base, ourNotes, theirNotes, exact.notes);
     CheckSaved(merged, scratch);
     CheckIdentities(files, ancestor, oursPrints, ourNotes, theirNotes);
+    if (!files.base.empty())
+        CheckGuessed(files, ancestor, exact);
     return true;
 }
