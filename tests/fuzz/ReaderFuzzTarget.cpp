@@ -1,67 +1,30 @@
 #include "fuzz/ReaderFuzzTarget.h"
 
+#include "fuzz/FuzzChecks.h"
+#include "fuzz/FuzzScratch.h"
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
-#include "model/PasswordPrompt.h"
 #include "platform/CFile.h"
-#include "platform/MessageBox.h"
 #include "support/NoteBookBytes.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <unistd.h>
+#include <string_view>
 
 namespace {
 
-// A folder of our own for the input and its copy, removed at exit. In memory where there is a
-// tmpfs, so that the saves' fsync costs nothing.
-class Scratch
-{
-public:
-    Scratch()
-    {
-        char shm[] = "/dev/shm/pelmora-fuzz-XXXXXX";
-        char tmp[] = "/tmp/pelmora-fuzz-XXXXXX";
-        m_dir = ::mkdtemp(shm) ? shm : ::mkdtemp(tmp) ? tmp : "/tmp";
-        input = m_dir + "/input.pelm";
-        copy = m_dir + "/copy.pelm";
-    }
-    ~Scratch()
-    {
-        ::unlink(input.c_str());
-        ::unlink(copy.c_str());
-        ::rmdir(m_dir.c_str());
-    }
-    std::string input;
-    std::string copy;
-
-private:
-    std::string m_dir;
-};
-
 std::string Sealed(const std::string& plainBytes)
 {
-    static Scratch scratch;
-    std::ofstream(scratch.input, std::ios::binary | std::ios::trunc) << plainBytes;
+    static const FuzzScratch scratch;
     CFile plain;
     CFile sealed;
-    if (!plain.Open(scratch.input, CFile::modeRead) ||
-        !sealed.Open(scratch.copy, CFile::modeCreate | CFile::modeWrite))
+    if (!plain.Open(scratch.Write("plain.pelm", plainBytes), CFile::modeRead) ||
+        !sealed.Open(scratch.File("sealed.pelm"), CFile::modeCreate | CFile::modeWrite))
         std::abort();
     CEncryptedFile::Seal(plain, sealed, *CSealKey::Derive(CSecureBytes(kFuzzPassword), {1, 8192}));
     sealed.Close();
-    return NoteBookBytes::Load(scratch.copy);
-}
-
-void Check(bool kept, const char* promise)
-{
-    if (!kept) {
-        std::fprintf(stderr, "notebook reader broke its promise: %s\n", promise);
-        std::abort();
-    }
+    return NoteBookBytes::Load(scratch.File("sealed.pelm"));
 }
 
 bool SameView(const CViewSettings& a, const CViewSettings& b)
@@ -72,52 +35,33 @@ bool SameView(const CViewSettings& a, const CViewSettings& b)
            std::memcmp(&a.m_font, &b.m_font, sizeof a.m_font) == 0;
 }
 
-bool SameNotes(const CNoteBook& a, const CNoteBook& b)
-{
-    if (a.GetCount() != b.GetCount())
-        return false;
-    for (std::size_t i = 0; i < a.GetCount(); ++i)
-        if (a.GetNoteAtIndex(i)->GetTitle() != b.GetNoteAtIndex(i)->GetTitle() ||
-            a.GetNoteAtIndex(i)->GetText() != b.GetNoteAtIndex(i)->GetText())
-            return false;
-    return true;
-}
-
 void CheckRead(const CNoteBook& book, std::size_t size)
 {
-    Check(book.GetCount() <= size / 8 + CNoteBookReader::kMissingNotesAllowed, "the bound on the note count");
+    FuzzCheck(book.GetCount() <= size / 8 + CNoteBookReader::kMissingNotesAllowed,
+              "the bound on the note count");
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < book.GetCount(); ++i) {
         const CNote* note = book.GetNoteAtIndex(i);
-        Check(note->GetSerial() == static_cast<std::int32_t>(i + 1), "serials 1 to N");
+        FuzzCheck(note->GetSerial() == static_cast<std::int32_t>(i + 1), "serials 1 to N");
         bytes += note->GetTitle().size() + note->GetText().size();
     }
     // Windows-1252 takes up to three bytes a character in UTF-8; default titles are short.
-    Check(bytes <= 3 * size + 24 * book.GetCount(), "memory in proportion to the file");
+    FuzzCheck(bytes <= 3 * size + 24 * book.GetCount(), "memory in proportion to the file");
 }
 
 } // namespace
 
 bool FuzzNoteBookReader(const std::uint8_t* data, std::size_t size)
 {
-    static Scratch scratch;
-    static const bool quiet = [] {
-        SetMessageBoxHandler(
-            [](const std::string&, unsigned, const std::string&) { return static_cast<int>(IDOK); });
-        SetPasswordHandler([](const std::string&, std::string& password) {
-            password = kFuzzPassword;
-            return true;
-        });
-        return true;
-    }();
-    (void)quiet;
-
-    std::ofstream(scratch.input, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    static const FuzzScratch scratch;
+    AnswerPromptsForFuzzing();
+    const std::string input =
+        scratch.Write("input.pelm", std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string copy = scratch.File("copy.pelm");
     CNoteBook book;
-    if (!book.ReadFile(scratch.input)) {
-        Check(book.GetCount() == 0 && book.GetPassword().empty() && !book.GetPath().HasPath(),
-              "a failed read leaves the notebook empty");
+    if (!book.ReadFile(input)) {
+        FuzzCheck(book.GetCount() == 0 && book.GetPassword().empty() && !book.GetPath().HasPath(),
+                  "a failed read leaves the notebook empty");
         return false;
     }
     CheckRead(book, size);
@@ -125,13 +69,13 @@ bool FuzzNoteBookReader(const std::uint8_t* data, std::size_t size)
     // at full cost.
     book.SetSecret(nullptr);
 
-    Check(book.WriteFile(scratch.copy), "what was read can be saved");
+    FuzzCheck(book.WriteFile(copy), "what was read can be saved");
     CNoteBook again;
-    Check(again.ReadFile(scratch.copy), "what was saved can be read");
-    Check(SameNotes(book, again), "notes survive a save");
-    Check(book.GetPassword() == again.GetPassword(), "the password survives a save");
-    Check(book.GetEncoding() == again.GetEncoding(), "the encoding survives a save");
-    Check(SameView(book.GetViewSettings(), again.GetViewSettings()), "the view survives a save");
+    FuzzCheck(again.ReadFile(copy), "what was saved can be read");
+    FuzzCheck(SameNotes(book, again), "notes survive a save");
+    FuzzCheck(book.GetPassword() == again.GetPassword(), "the password survives a save");
+    FuzzCheck(book.GetEncoding() == again.GetEncoding(), "the encoding survives a save");
+    FuzzCheck(SameView(book.GetViewSettings(), again.GetViewSettings()), "the view survives a save");
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fuzz/FuzzChecks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -11,8 +13,6 @@
 // it read comes back unchanged through a save and a second read. Locked inputs open with
 // kFuzzPassword, encrypted ones with it as their passphrase. Returns whether the input opened.
 bool FuzzNoteBookReader(const std::uint8_t* data, std::size_t size);
-
-inline constexpr const char* kFuzzPassword = "pass";
 
 // Well-formed notebooks of every layout, plain and encrypted (at libsodium's least cost), the
 // starting points for mutation.
