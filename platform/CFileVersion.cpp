@@ -87,12 +87,24 @@ bool CFileVersion::Holds(const CFileIdentity& now, const std::function<bool(CCon
     CContentHash hash;
     if (!read(hash) || !HasBytes(hash))
         return false;
+    Remember(now);
+    return true;
+}
+
+void CFileVersion::Remember(const CFileIdentity& holder) const
+{
     constexpr std::size_t kRemembered = 8;
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_holders.size() == kRemembered)
         m_holders.erase(m_holders.begin());
-    m_holders.push_back(now);
-    return true;
+    m_holders.push_back(holder);
+}
+
+void CFileVersion::TrustNamesChangedAt(const std::string& path)
+{
+    const CFileIdentity now = CFileIdentity::Of(path);
+    if (now.Exists() && now.HasSameContents(m_identity))
+        Remember(now);
 }
 
 bool CFileVersion::IsHeldAt(const std::string& path) const

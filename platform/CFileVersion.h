@@ -41,6 +41,10 @@ public:
     bool IsHeldAt(const std::string& path) const;
     // The same for a file open on descriptor.
     bool IsHeldBy(int descriptor) const;
+    // The file at path still has this version's contents as far as the system says, after the
+    // caller itself only gave it another name: what it is now is taken to hold the bytes without
+    // hashing them again.
+    void TrustNamesChangedAt(const std::string& path);
 
 private:
     CFileVersion(int descriptor, const CFileIdentity& identity);
@@ -49,6 +53,7 @@ private:
     // Whether a file the system describes as now holds the bytes; hashes what read gives only when
     // no file so described was seen to hold them.
     bool Holds(const CFileIdentity& now, const std::function<bool(CContentHash&)>& read) const;
+    void Remember(const CFileIdentity& holder) const;
 
     int m_descriptor;
     CFileIdentity m_identity;

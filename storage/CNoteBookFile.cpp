@@ -46,7 +46,9 @@ void CNoteBookFile::Take(const std::string& path, std::shared_ptr<CFileVersion> 
         return;
     m_base = m_version->GetIdentity();
     m_kept = std::make_unique<CAncestorStore>(m_ancestorFolder, m_recoveryFolder);
-    m_kept->Keep(m_version, path);
+    // The link kept moves the time of the file's inode: no reason to hash it at the next look.
+    if (m_kept->Keep(m_version, path))
+        m_version->TrustNamesChangedAt(path);
 }
 
 void CNoteBookFile::Recovered(const std::string& path, const CFileIdentity& base)
@@ -61,7 +63,8 @@ CNoteBookFile::Snapshot CNoteBookFile::TakeSnapshot(const std::string& path) con
     Snapshot snapshot;
     snapshot.version = CFileVersion::StartAt(path, CFileIdentity::Of(path));
     snapshot.kept = std::make_unique<CAncestorStore>(m_ancestorFolder, m_recoveryFolder);
-    snapshot.kept->Keep(snapshot.version, path);
+    if (snapshot.kept->Keep(snapshot.version, path))
+        snapshot.version->TrustNamesChangedAt(path);
     return snapshot;
 }
 
