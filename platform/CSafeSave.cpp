@@ -1,5 +1,6 @@
 #include "platform/CSafeSave.h"
 
+#include "platform/CSaveFaults.h"
 #include "platform/CSystemCalls.h"
 #include "platform/PathNames.h"
 #include "platform/Sodium.h"
@@ -66,17 +67,6 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-// Makes the rename itself durable; a folder that cannot be synced still holds the new file.
-void SyncDirectory(const std::string& directory)
-{
-    CSystemCalls& system = CSystemCalls::Get();
-    const int fd = system.Open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd >= 0) {
-        system.Fsync(fd);
-        system.Close(fd);
-    }
-}
-
 } // namespace
 
 CSafeSave::CSafeSave(const std::string& path) : m_target(ResolveLinks(path)) {}
@@ -86,6 +76,20 @@ CSafeSave::~CSafeSave()
     m_file.Abort();
     if (!m_tempPath.empty())
         CSystemCalls::Get().Unlink(m_tempPath.c_str());
+}
+
+// A file system that syncs no folders (EINVAL) makes a rename as durable as it can by itself.
+bool CSafeSave::SyncFolder(const std::string& folder)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    const int fd = system.Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool synced = system.Fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    system.Close(fd);
+    errno = error;
+    return synced;
 }
 
 bool CSafeSave::Fail()
@@ -190,8 +194,11 @@ bool CSafeSave::Commit()
     if (CSystemCalls::Get().Rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return Fail();
     m_tempPath.clear();
-    SyncDirectory(FolderOf(m_target));
+    // Until the folder is synced a crash may still bring the old file back: not saved yet.
+    const bool durable = !m_syncFolder || CSaveFaults::Has(CSaveFaults::skipFolderSync) ||
+                         SyncFolder(FolderOf(m_target)) || Fail();
+    // The new file is in place all the same, so what follows replacing still does.
     if (m_afterReplacing)
         m_afterReplacing(m_target);
-    return true;
+    return durable;
 }

@@ -27,7 +27,8 @@ public:
     {
         m_beforeReplacing = std::move(step);
     }
-    // Runs once the new file is in the target's place, and only then.
+    // Runs once the new file is in the target's place, and only then; also when the folder could
+    // not be synced after it.
     void AfterReplacing(std::function<void(const std::string& target)> step)
     {
         m_afterReplacing = std::move(step);
@@ -39,11 +40,15 @@ public:
     // Where the contents go; a failed write raises CFileException.
     CFile& GetFile() { return m_file; }
     // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
-    // target's place; false when that fails.
+    // target's place and syncs the folder; false when either fails.
     bool Commit();
+    // For many files of one folder: Commit leaves the folder to one SyncFolder after the last.
+    void LeaveFolderUnsynced() { m_syncFolder = false; }
     // The system's error number of the last Begin or Commit that returned false.
     int GetError() const { return m_error; }
 
+    // Makes the names given in the folder durable; false, with errno, when the system could not.
+    static bool SyncFolder(const std::string& folder);
     // Temporary files beside the target that a killed save of it left behind.
     static void RemoveStaleTemporaries(const std::string& target);
 
@@ -59,5 +64,6 @@ private:
     std::function<void(const std::string& target)> m_afterReplacing;
     int m_error = 0;
     bool m_unnamed = false;
+    bool m_syncFolder = true;
     CFile m_file;
 };
