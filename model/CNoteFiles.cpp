@@ -10,7 +10,6 @@
 #include "platform/CSafeSave.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -68,21 +67,23 @@ bool TextToWrite(const CNote& note, std::string& scratch, std::string_view& text
     return true;
 }
 
-std::string WhyNot(int osError)
+// "cannot write PATH: reason", where the system said why.
+std::string CannotWrite(const std::string& path, int osError)
 {
     const std::string reason = CFileException::Reason(osError);
-    return reason.empty() ? std::strerror(osError) : reason;
+    return "cannot write " + path + (reason.empty() ? reason : ": " + reason);
 }
 
 // Replaces the file at path with what write puts in it, through a temporary file and a rename, so
 // that a full disk or a crash leaves an earlier file whole. False, with the reason in error, when
-// write returns false (having said why) or the file cannot be written.
-bool ReplaceFile(const std::string& path, bool syncFolder, std::string& error,
+// write returns false (having said why) or the file cannot be written. One of a batch is left to
+// the caller to finish (CSafeSave::PartOfBatch).
+bool ReplaceFile(const std::string& path, bool batch, std::string& error,
                  const std::function<bool(CFile&)>& write)
 {
     CSafeSave save(path);
-    if (!syncFolder)
-        save.LeaveFolderUnsynced();
+    if (batch)
+        save.PartOfBatch();
     int osError = 0;
     try {
         const bool begun = save.Begin();
@@ -94,7 +95,7 @@ bool ReplaceFile(const std::string& path, bool syncFolder, std::string& error,
     } catch (const CFileException& failed) {
         osError = static_cast<int>(failed.m_lOsError);
     }
-    error = "cannot write " + path + ": " + WhyNot(osError);
+    error = CannotWrite(path, osError);
     return false;
 }
 
@@ -104,19 +105,21 @@ bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::
                              std::string& error)
 {
     if (!MakeFolders(directory)) {
-        error = "cannot create " + directory + ": " + std::strerror(errno);
+        error = "cannot create " + directory + ": " + CFileException::Reason(errno);
         return false;
     }
     if (!TextFilesIntact(notes, error))
         return false;
-    std::size_t position = 0;
+    std::vector<std::string> targets;
+    for (const CNote* note : notes)
+        targets.push_back(
+            (fs::path(directory) / ExportName(targets.size() + 1, notes.size(), note->GetTitle())).string());
+    CSafeSave::RemoveStaleTemporaries(targets);
     std::string scratch;
-    for (const CNote* note : notes) {
-        const std::string target =
-            (fs::path(directory) / ExportName(++position, notes.size(), note->GetTitle())).string();
-        const bool written = ReplaceFile(target, false, error, [&](CFile& out) {
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const bool written = ReplaceFile(targets[i], true, error, [&](CFile& out) {
             std::string_view text;
-            if (!TextToWrite(*note, scratch, text, error))
+            if (!TextToWrite(*notes[i], scratch, text, error))
                 return false;
             out.Write(text.data(), text.size());
             return true;
@@ -125,7 +128,7 @@ bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::
             return false;
     }
     if (!CSafeSave::SyncFolder(directory)) {
-        error = "cannot write " + directory + ": " + WhyNot(errno);
+        error = CannotWrite(directory, errno);
         return false;
     }
     // Changed in place meanwhile: what was read may not be the notes.
@@ -138,7 +141,7 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
     if (!TextFilesIntact(notes, error))
         return false;
     std::string scratch;
-    const bool written = ReplaceFile(path, true, error, [&](CFile& file) {
+    const bool written = ReplaceFile(path, false, error, [&](CFile& file) {
         CBufferedFile out(file);
         for (std::size_t i = 0; i < notes.size(); ++i) {
             std::string_view text;

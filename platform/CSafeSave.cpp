@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace {
 
@@ -100,14 +101,25 @@ bool CSafeSave::Fail()
 
 void CSafeSave::RemoveStaleTemporaries(const std::string& target)
 {
-    const std::string folder = FolderOf(target);
-    const std::string prefix = TempPrefix(target);
+    RemoveStaleTemporaries(std::vector<std::string>{target});
+}
+
+void CSafeSave::RemoveStaleTemporaries(const std::vector<std::string>& targets)
+{
+    if (targets.empty())
+        return;
+    const std::string folder = FolderOf(targets.front());
+    std::unordered_set<std::string> prefixes;
+    for (const std::string& target : targets)
+        prefixes.insert(TempPrefix(target));
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
+    const std::size_t suffix = 6;
     while (const dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strncmp(name, prefix.c_str(), prefix.size()) == 0 && IsTempSuffix(name + prefix.size()))
+        const std::string name = entry->d_name;
+        if (name.size() > suffix && name[0] == '.' && IsTempSuffix(name.c_str() + name.size() - suffix) &&
+            prefixes.count(name.substr(0, name.size() - suffix)))
             CSystemCalls::Get().Unlink((folder + "/" + name).c_str());
     }
     ::closedir(dir);
@@ -148,7 +160,8 @@ bool CSafeSave::Begin()
         errno = EINVAL;
     if (exists ? !S_ISREG(existing.st_mode) : errno != ENOENT)
         return Fail();
-    RemoveStaleTemporaries(m_target);
+    if (!m_batch)
+        RemoveStaleTemporaries(m_target);
     const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     if (!CreateUnnamed(mode) && !CreateNamed())
         return Fail();
@@ -195,8 +208,8 @@ bool CSafeSave::Commit()
         return Fail();
     m_tempPath.clear();
     // Until the folder is synced a crash may still bring the old file back: not saved yet.
-    const bool durable = !m_syncFolder || CSaveFaults::Has(CSaveFaults::skipFolderSync) ||
-                         SyncFolder(FolderOf(m_target)) || Fail();
+    const bool durable =
+        m_batch || CSaveFaults::Has(CSaveFaults::skipFolderSync) || SyncFolder(FolderOf(m_target)) || Fail();
     // The new file is in place all the same, so what follows replacing still does.
     if (m_afterReplacing)
         m_afterReplacing(m_target);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Replaces a file in one step. The new contents go to a file in the target's folder that has no
 // name while it is written (O_TMPFILE; a hidden temporary name where the file system lacks it),
@@ -42,8 +43,9 @@ public:
     // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
     // target's place and syncs the folder; false when either fails.
     bool Commit();
-    // For many files of one folder: Commit leaves the folder to one SyncFolder after the last.
-    void LeaveFolderUnsynced() { m_syncFolder = false; }
+    // One of many files of one folder: Begin leaves the stale temporaries and Commit the folder's
+    // sync to the caller, who removes them once before the first and syncs once after the last.
+    void PartOfBatch() { m_batch = true; }
     // The system's error number of the last Begin or Commit that returned false.
     int GetError() const { return m_error; }
 
@@ -51,6 +53,8 @@ public:
     static bool SyncFolder(const std::string& folder);
     // Temporary files beside the target that a killed save of it left behind.
     static void RemoveStaleTemporaries(const std::string& target);
+    // Those of each target, all in one folder, in one pass over it.
+    static void RemoveStaleTemporaries(const std::vector<std::string>& targets);
 
 private:
     bool CreateUnnamed(mode_t mode);
@@ -64,6 +68,6 @@ private:
     std::function<void(const std::string& target)> m_afterReplacing;
     int m_error = 0;
     bool m_unnamed = false;
-    bool m_syncFolder = true;
+    bool m_batch = false;
     CFile m_file;
 };
