@@ -235,8 +235,10 @@ protected:
         ASSERT_TRUE(frame->SaveBookAs());
         book = frame->GetNoteBook();
         secrets.push_back(book->GetSecret());
-        // Two backups before the save: it keeps one and lets the oldest go.
-        for (const char* version : {"v2", "v3"}) {
+        // Two backups before the save: it keeps one and lets the oldest go. One where every save
+        // derives a key, to keep the run short.
+        using Versions = std::vector<const char*>;
+        for (const char* version : encrypted ? Versions{"v2"} : Versions{"v2", "v3"}) {
             book->GetNoteAtIndex(0)->SetText(version);
             book->SetModified();
             ASSERT_TRUE(frame->SaveBook());
