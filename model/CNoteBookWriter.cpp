@@ -10,6 +10,7 @@
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CSafeSave.h"
+#include "platform/CSaveFaults.h"
 #include "platform/MessageBox.h"
 
 #include <cerrno>
@@ -134,13 +135,23 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
     m_backupKept = false;
     CSafeSave save(path);
     bool setAside = false;
-    if (!backupFolder.empty()) {
-        save.BeforeReplacing(
-            [&](const std::string& target) { setAside = CBackupStore::SetAside(target, backupFolder); });
-        save.AfterReplacing([&](const std::string& target) {
-            m_backupKept = setAside && CBackupStore::Rotate(target, backupFolder);
+    bool rotated = false;
+    bool replaced = false;
+    const auto rotate = [&](const std::string& target) {
+        rotated = true;
+        m_backupKept = setAside && CBackupStore::Rotate(target, backupFolder);
+    };
+    save.AfterReplacing([&](const std::string& target) {
+        replaced = true;
+        if (!rotated && !backupFolder.empty())
+            rotate(target);
+    });
+    if (!backupFolder.empty())
+        save.BeforeReplacing([&](const std::string& target) {
+            setAside = CBackupStore::SetAside(target, backupFolder);
+            if (CSaveFaults::Has(CSaveFaults::rotateBeforeReplacing))
+                rotate(target);
         });
-    }
     CFile lock;
     CFileException lockError;
     // A name that says encrypted is never given plain notes.
@@ -190,7 +201,8 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
             ReportLostTexts();
     }
     if (!committed) {
-        if (setAside)
+        // Replaced but not made durable: what was set aside is the backup of the file replaced.
+        if (setAside && !replaced)
             CBackupStore::DropSetAside(save.GetTarget(), backupFolder);
         return false;
     }

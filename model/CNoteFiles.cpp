@@ -1,13 +1,19 @@
 #include "model/CNoteFiles.h"
 
+#include "model/CBufferedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CTextCodec.h"
 #include "model/ExportName.h"
 #include "model/ImportedText.h"
+#include "platform/AtomicFile.h"
 #include "platform/CMappedFile.h"
+#include "platform/CSafeSave.h"
+
+#include <cerrno>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
@@ -61,33 +67,69 @@ bool TextToWrite(const CNote& note, std::string& scratch, std::string_view& text
     return true;
 }
 
+// "cannot write PATH: reason", where the system said why.
+std::string CannotWrite(const std::string& path, int osError)
+{
+    const std::string reason = CFileException::Reason(osError);
+    return "cannot write " + path + (reason.empty() ? reason : ": " + reason);
+}
+
+// Replaces the file at path with what write puts in it, through a temporary file and a rename, so
+// that a full disk or a crash leaves an earlier file whole. False, with the reason in error, when
+// write returns false (having said why) or the file cannot be written. One of a batch is left to
+// the caller to finish (CSafeSave::PartOfBatch).
+bool ReplaceFile(const std::string& path, bool batch, std::string& error,
+                 const std::function<bool(CFile&)>& write)
+{
+    CSafeSave save(path);
+    if (batch)
+        save.PartOfBatch();
+    int osError = 0;
+    try {
+        const bool begun = save.Begin();
+        if (begun && !write(save.GetFile()))
+            return false;
+        if (begun && save.Commit())
+            return true;
+        osError = save.GetError();
+    } catch (const CFileException& failed) {
+        osError = static_cast<int>(failed.m_lOsError);
+    }
+    error = CannotWrite(path, osError);
+    return false;
+}
+
 } // namespace
 
 bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::string& directory,
                              std::string& error)
 {
-    std::error_code made;
-    fs::create_directories(directory, made);
-    if (made) {
-        error = "cannot create " + directory + ": " + made.message();
+    if (!MakeFolders(directory)) {
+        error = "cannot create " + directory + ": " + CFileException::Reason(errno);
         return false;
     }
     if (!TextFilesIntact(notes, error))
         return false;
-    std::size_t position = 0;
+    std::vector<std::string> targets;
+    for (const CNote* note : notes)
+        targets.push_back(
+            (fs::path(directory) / ExportName(targets.size() + 1, notes.size(), note->GetTitle())).string());
+    CSafeSave::RemoveStaleTemporaries(targets);
     std::string scratch;
-    for (const CNote* note : notes) {
-        std::string_view text;
-        if (!TextToWrite(*note, scratch, text, error))
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const bool written = ReplaceFile(targets[i], true, error, [&](CFile& out) {
+            std::string_view text;
+            if (!TextToWrite(*notes[i], scratch, text, error))
+                return false;
+            out.Write(text.data(), text.size());
+            return true;
+        });
+        if (!written)
             return false;
-        const fs::path target = fs::path(directory) / ExportName(++position, notes.size(), note->GetTitle());
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            error = "cannot write " + target.string();
-            return false;
-        }
+    }
+    if (!CSafeSave::SyncFolder(directory)) {
+        error = CannotWrite(directory, errno);
+        return false;
     }
     // Changed in place meanwhile: what was read may not be the notes.
     return TextFilesIntact(notes, error);
@@ -98,22 +140,23 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
 {
     if (!TextFilesIntact(notes, error))
         return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::string scratch;
-    for (std::size_t i = 0; i < notes.size() && out; ++i) {
-        std::string_view text;
-        if (!TextToWrite(*notes[i], scratch, text, error))
-            return false;
-        out << (i > 0 ? "\n" : "") << "# " << notes[i]->GetTitle() << "\n\n" << text;
-        if (!text.empty() && text.back() != '\n')
-            out << '\n';
-    }
-    out.close();
-    if (!out) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return TextFilesIntact(notes, error);
+    const bool written = ReplaceFile(path, false, error, [&](CFile& file) {
+        CBufferedFile out(file);
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            std::string_view text;
+            if (!TextToWrite(*notes[i], scratch, text, error))
+                return false;
+            const std::string head = (i > 0 ? "\n# " : "# ") + notes[i]->GetTitle() + "\n\n";
+            out.Write(head.data(), head.size());
+            out.Write(text.data(), text.size());
+            if (!text.empty() && text.back() != '\n')
+                out.Write("\n", 1);
+        }
+        out.FlushBuffer();
+        return true;
+    });
+    return written && TextFilesIntact(notes, error);
 }
 
 CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths)

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,13 +28,6 @@ bool ReadWholeFile(const std::string& path, std::string& contents)
     }
 }
 
-bool MakeFolders(const std::string& path)
-{
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return std::filesystem::is_directory(path, error);
-}
-
 namespace {
 
 bool IsFolder(const std::string& path)
@@ -46,21 +38,29 @@ bool IsFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool MakeFoldersPrivately(const std::string& path)
+// Makes the missing folders on the way with the mode, each one durable in the folder above it.
+bool MakeMissingFolders(const std::string& path, mode_t mode)
 {
     if (path.empty() || IsFolder(path))
         return !path.empty();
     const std::string parent = FolderOf(path);
-    if (parent != path && !MakeFoldersPrivately(parent))
+    if (parent != path && !MakeMissingFolders(parent, mode))
         return false;
-    return CSystemCalls::Get().MakeFolder(path.c_str(), 0700) == 0 || errno == EEXIST;
+    if (CSystemCalls::Get().MakeFolder(path.c_str(), mode) != 0)
+        return errno == EEXIST && IsFolder(path);
+    return CSafeSave::SyncFolder(parent);
 }
 
 } // namespace
 
+bool MakeFolders(const std::string& path)
+{
+    return MakeMissingFolders(path, 0777) && IsFolder(path);
+}
+
 bool MakePrivateFolder(const std::string& path)
 {
-    if (!MakeFoldersPrivately(path) || !IsFolder(path))
+    if (!MakeMissingFolders(path, 0700) || !IsFolder(path))
         return false;
     CSystemCalls& system = CSystemCalls::Get();
     const std::string parent = FolderOf(path);

@@ -8,6 +8,7 @@
 #include "platform/XdgPaths.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,30 @@ bool CopyBytes(int from, int to)
             done += n;
         }
     }
+}
+
+// Whether two files hold the same bytes: one file under two names, or a copy of it.
+bool SameBytes(const std::string& a, const std::string& b)
+{
+    const int first = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    const int second = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat one
+    {
+    }, two{};
+    bool same = first >= 0 && second >= 0 && ::fstat(first, &one) == 0 && ::fstat(second, &two) == 0 &&
+                one.st_size == two.st_size;
+    if (same && (one.st_dev != two.st_dev || one.st_ino != two.st_ino)) {
+        char blockA[1 << 15], blockB[1 << 15];
+        for (ssize_t got = 1; same && got > 0;) {
+            got = ::read(first, blockA, sizeof blockA);
+            same = got >= 0 && ::read(second, blockB, sizeof blockB) == got &&
+                   std::memcmp(blockA, blockB, static_cast<std::size_t>(got > 0 ? got : 0)) == 0;
+        }
+    }
+    for (const int fd : {first, second})
+        if (fd >= 0)
+            ::close(fd);
+    return same;
 }
 
 bool CopyRanges(int from, int to)
@@ -113,20 +138,30 @@ bool CBackupStore::SetAside(const std::string& target, const std::string& folder
     const std::string aside = BackupPath(target, folder, 0);
     // What a save killed before its end left here.
     CSafeSave::RemoveStaleTemporaries(aside);
+    // A save killed once its new file was in place left the file it replaced: the newest backup.
+    if (::access(aside.c_str(), F_OK) == 0 && !SameBytes(aside, target) && !Rotate(target, folder))
+        return false;
     CSystemCalls& system = CSystemCalls::Get();
     if (system.Unlink(aside.c_str()) != 0 && errno != ENOENT)
         return false;
-    return system.Link(target.c_str(), aside.c_str()) == 0 || Copy(target, aside);
+    // On the disk before the target is replaced, or a crash could keep the new file and lose the old.
+    return (system.Link(target.c_str(), aside.c_str()) == 0 || Copy(target, aside)) &&
+           CSafeSave::SyncFolder(folder);
 }
 
+// Each move is made durable before the next, so that no crash finds a generation moved over
+// another that had not moved on yet.
 bool CBackupStore::Rotate(const std::string& target, const std::string& folder)
 {
     CSystemCalls& system = CSystemCalls::Get();
     for (int generation = kKept; generation > 0; --generation) {
         const std::string older = BackupPath(target, folder, generation - 1);
-        if (system.Rename(older.c_str(), BackupPath(target, folder, generation).c_str()) != 0 &&
-            errno != ENOENT)
+        if (system.Rename(older.c_str(), BackupPath(target, folder, generation).c_str()) != 0) {
+            if (errno != ENOENT)
+                return false;
+        } else if (!CSafeSave::SyncFolder(folder)) {
             return false;
+        }
     }
     return true;
 }

@@ -8,7 +8,8 @@
 // NAME-KEY.1.EXT is the file the last save replaced, NAME-KEY.2.EXT the one before. A save sets
 // the old file aside as NAME-KEY.0.EXT before it replaces it: a hard link, so keeping it costs no
 // copy, or a copy where the folder is on another file system. Only once the new file is in place
-// does that become .1, so a save that fails changes no backup.
+// does that become .1, so a save that fails changes no backup. A set-aside file that differs from
+// the notebook was left by a save killed after replacing it, and the next save makes it .1.
 class CBackupStore
 {
 public:

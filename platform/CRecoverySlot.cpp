@@ -29,12 +29,13 @@ constexpr int kHeldElsewhere = -2;
 // the lock file cannot be had.
 int LockKey(const std::string& lockPath)
 {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    CSystemCalls& system = CSystemCalls::Get();
+    const int fd = system.Open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return -1;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        ::close(fd);
+        system.Close(fd);
         return error == EWOULDBLOCK ? kHeldElsewhere : -1;
     }
     return fd;
@@ -67,7 +68,7 @@ std::vector<CRecoverySlot::LeftBehind> CRecoverySlot::FindLeftBehind(const std::
         const int lock = LockKey(folder + "/" + left.key + ".lock");
         if (lock < 0)
             continue;
-        ::close(lock);
+        CSystemCalls::Get().Close(lock);
         ReadWholeFile(folder + "/" + left.key + ".path", left.notebookPath);
         std::string base;
         if (ReadWholeFile(folder + "/" + left.key + ".base", base))
@@ -129,9 +130,10 @@ void CRecoverySlot::Release()
 {
     if (m_lock < 0)
         return;
+    CSystemCalls& system = CSystemCalls::Get();
     if (m_unique)
-        ::unlink(File(".lock").c_str());
-    ::close(m_lock);
+        system.Unlink(File(".lock").c_str());
+    system.Close(m_lock);
     m_lock = -1;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/CSafeSave.h"
 
+#include "platform/CSaveFaults.h"
 #include "platform/CSystemCalls.h"
 #include "platform/PathNames.h"
 #include "platform/Sodium.h"
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace {
 
@@ -66,17 +68,6 @@ mode_t NewFileMode()
     return 0666 & ~mask;
 }
 
-// Makes the rename itself durable; a folder that cannot be synced still holds the new file.
-void SyncDirectory(const std::string& directory)
-{
-    CSystemCalls& system = CSystemCalls::Get();
-    const int fd = system.Open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd >= 0) {
-        system.Fsync(fd);
-        system.Close(fd);
-    }
-}
-
 } // namespace
 
 CSafeSave::CSafeSave(const std::string& path) : m_target(ResolveLinks(path)) {}
@@ -88,6 +79,20 @@ CSafeSave::~CSafeSave()
         CSystemCalls::Get().Unlink(m_tempPath.c_str());
 }
 
+// A file system that syncs no folders (EINVAL) makes a rename as durable as it can by itself.
+bool CSafeSave::SyncFolder(const std::string& folder)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    const int fd = system.Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool synced = system.Fsync(fd) == 0 || errno == EINVAL;
+    const int error = errno;
+    system.Close(fd);
+    errno = error;
+    return synced;
+}
+
 bool CSafeSave::Fail()
 {
     m_error = errno;
@@ -96,14 +101,25 @@ bool CSafeSave::Fail()
 
 void CSafeSave::RemoveStaleTemporaries(const std::string& target)
 {
-    const std::string folder = FolderOf(target);
-    const std::string prefix = TempPrefix(target);
+    RemoveStaleTemporaries(std::vector<std::string>{target});
+}
+
+void CSafeSave::RemoveStaleTemporaries(const std::vector<std::string>& targets)
+{
+    if (targets.empty())
+        return;
+    const std::string folder = FolderOf(targets.front());
+    std::unordered_set<std::string> prefixes;
+    for (const std::string& target : targets)
+        prefixes.insert(TempPrefix(target));
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
+    const std::size_t suffix = 6;
     while (const dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (std::strncmp(name, prefix.c_str(), prefix.size()) == 0 && IsTempSuffix(name + prefix.size()))
+        const std::string name = entry->d_name;
+        if (name.size() > suffix && name[0] == '.' && IsTempSuffix(name.c_str() + name.size() - suffix) &&
+            prefixes.count(name.substr(0, name.size() - suffix)))
             CSystemCalls::Get().Unlink((folder + "/" + name).c_str());
     }
     ::closedir(dir);
@@ -144,7 +160,8 @@ bool CSafeSave::Begin()
         errno = EINVAL;
     if (exists ? !S_ISREG(existing.st_mode) : errno != ENOENT)
         return Fail();
-    RemoveStaleTemporaries(m_target);
+    if (!m_batch)
+        RemoveStaleTemporaries(m_target);
     const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     if (!CreateUnnamed(mode) && !CreateNamed())
         return Fail();
@@ -190,8 +207,11 @@ bool CSafeSave::Commit()
     if (CSystemCalls::Get().Rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return Fail();
     m_tempPath.clear();
-    SyncDirectory(FolderOf(m_target));
+    // Until the folder is synced a crash may still bring the old file back: not saved yet.
+    const bool durable =
+        m_batch || CSaveFaults::Has(CSaveFaults::skipFolderSync) || SyncFolder(FolderOf(m_target)) || Fail();
+    // The new file is in place all the same, so what follows replacing still does.
     if (m_afterReplacing)
         m_afterReplacing(m_target);
-    return true;
+    return durable;
 }

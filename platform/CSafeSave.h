@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Replaces a file in one step. The new contents go to a file in the target's folder that has no
 // name while it is written (O_TMPFILE; a hidden temporary name where the file system lacks it),
@@ -27,7 +28,8 @@ public:
     {
         m_beforeReplacing = std::move(step);
     }
-    // Runs once the new file is in the target's place, and only then.
+    // Runs once the new file is in the target's place, and only then; also when the folder could
+    // not be synced after it.
     void AfterReplacing(std::function<void(const std::string& target)> step)
     {
         m_afterReplacing = std::move(step);
@@ -39,13 +41,20 @@ public:
     // Where the contents go; a failed write raises CFileException.
     CFile& GetFile() { return m_file; }
     // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
-    // target's place; false when that fails.
+    // target's place and syncs the folder; false when either fails.
     bool Commit();
+    // One of many files of one folder: Begin leaves the stale temporaries and Commit the folder's
+    // sync to the caller, who removes them once before the first and syncs once after the last.
+    void PartOfBatch() { m_batch = true; }
     // The system's error number of the last Begin or Commit that returned false.
     int GetError() const { return m_error; }
 
+    // Makes the names given in the folder durable; false, with errno, when the system could not.
+    static bool SyncFolder(const std::string& folder);
     // Temporary files beside the target that a killed save of it left behind.
     static void RemoveStaleTemporaries(const std::string& target);
+    // Those of each target, all in one folder, in one pass over it.
+    static void RemoveStaleTemporaries(const std::vector<std::string>& targets);
 
 private:
     bool CreateUnnamed(mode_t mode);
@@ -59,5 +68,6 @@ private:
     std::function<void(const std::string& target)> m_afterReplacing;
     int m_error = 0;
     bool m_unnamed = false;
+    bool m_batch = false;
     CFile m_file;
 };

@@ -12,10 +12,13 @@
 #include "model/CNoteBookReader.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteBookWriter.h"
+#include "model/CNoteFiles.h"
+#include "model/ExportName.h"
 #include "platform/AtomicFile.h"
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSaveFaults.h"
 #include "platform/PathNames.h"
 #include "support/PaneFixture.h"
 #include "support/PasswordAnswer.h"
@@ -24,6 +27,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <gtest/gtest-spi.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -114,30 +118,57 @@ protected:
         return names;
     }
 
-    // Checks every state of the recorded run; nextSave is the save that follows a restart.
-    std::size_t CheckStates(const RecordingCalls::Snapshot& start, const std::vector<RecordingCalls::Op>& ops,
-                            const std::function<void()>& nextSave)
+    std::string Relative(const std::string& full) const { return full.substr(root.size() + 1); }
+
+    // The versions a save with backups must keep, newest first: the notebook and its backups
+    // before it. None where it keeps no backups (their folder is not there).
+    std::vector<std::string> Generations(const RecordingCalls::Snapshot& start) const
     {
-        const std::string notebook = path.substr(root.size() + 1);
+        std::vector<std::string> generations;
+        if (!start.folders.count(Relative(Backups())))
+            return generations;
+        for (int generation = 0; generation <= CBackupStore::kKept; ++generation) {
+            const auto name = start.names.find(
+                Relative(generation == 0 ? path : CBackupStore::BackupPath(path, Backups(), generation)));
+            if (name != start.names.end())
+                generations.push_back(start.contents.at(name->second));
+        }
+        return generations;
+    }
+
+    // Checks every state of the recorded run; nextSave is the save that follows a restart. A crash
+    // after copyKept calls must find the recovery copy or the notebook that holds its changes, and
+    // after the whole run (the save said it succeeded) the new notebook.
+    std::size_t CheckStates(const RecordingCalls::Snapshot& start, const std::vector<RecordingCalls::Op>& ops,
+                            const std::function<void()>& nextSave, std::size_t copyKept = SIZE_MAX)
+    {
+        const std::string notebook = Relative(path);
         const CrashStates crashes(start, ops);
         const std::set<std::string> versions = crashes.WholeVersions();
-        const std::set<std::string> notebookVersions{Load(path), start.contents.at(start.names.at(notebook))};
+        const std::string newBook = Load(path);
+        const std::vector<std::string> generations = Generations(start);
+        const std::set<std::string> notebookVersions{newBook, start.contents.at(start.names.at(notebook))};
         std::size_t explored = 0;
-        const std::set<CrashStates::State> states = crashes.Enumerate(explored);
+        const std::map<CrashStates::State, std::size_t> states = crashes.Enumerate(explored);
         std::map<std::string, bool> opened;
         std::set<std::vector<std::string>> straysRemoved;
-        for (const CrashStates::State& state : states) {
+        for (const auto& [state, after] : states) {
             CrashStates::Materialize(state, root);
             std::vector<std::string> strays;
+            std::set<std::string> kept;
+            bool copyThere = false;
+            bool saved = false;
             bool notebookThere = false;
             for (const std::string& name : FilesNow()) {
                 SCOPED_TRACE(name);
                 const std::string full = root + "/" + name;
                 const std::string bytes = Load(full);
-                const bool copyOrBackup = full.compare(0, Backups().size(), Backups()) == 0 ||
-                                          fs::path(full).extension().string().rfind(".pelm", 0) == 0;
+                const bool backup = full.compare(0, Backups().size(), Backups()) == 0;
+                const bool copyOrBackup =
+                    backup || fs::path(full).extension().string().rfind(".pelm", 0) == 0;
                 if (name == notebook) {
                     notebookThere = true;
+                    saved = bytes == newBook;
                     EXPECT_EQ(notebookVersions.count(bytes), 1u)
                         << "the notebook is neither the old nor the new";
                 } else if (!Belongs(name, true)) {
@@ -146,6 +177,10 @@ protected:
                 } else if (FileNameOf(name).find(".lock") != std::string::npos) {
                     continue;
                 }
+                if (name == notebook || backup)
+                    kept.insert(bytes);
+                copyThere =
+                    copyThere || (copyOrBackup && full.compare(0, Recovery().size(), Recovery()) == 0);
                 EXPECT_EQ(versions.count(bytes), 1u) << "not whole: " << bytes.size() << " bytes";
                 if (!copyOrBackup)
                     continue;
@@ -154,6 +189,13 @@ protected:
                 EXPECT_TRUE(opened[bytes]) << "does not open";
             }
             EXPECT_TRUE(notebookThere) << "the notebook is gone";
+            EXPECT_TRUE(saved || after < ops.size())
+                << "the save said it succeeded, yet a crash brings the old notebook back";
+            EXPECT_TRUE(saved || copyThere || after < copyKept)
+                << "the recovery copy is gone before the notebook that holds its changes is on the disk";
+            // Only a save in place lets the oldest backup go.
+            for (std::size_t g = 0; g < generations.size() && (!saved || g < CBackupStore::kKept); ++g)
+                EXPECT_EQ(kept.count(generations[g]), 1u) << "a crash loses backup generation " << g;
             if (strays.empty() || !straysRemoved.insert(strays).second)
                 continue;
             // The names decide what the next save removes: once for each set of them.
@@ -195,17 +237,24 @@ protected:
         ASSERT_TRUE(frame->SaveBookAs());
         book = frame->GetNoteBook();
         secrets.push_back(book->GetSecret());
-        book->GetNoteAtIndex(0)->SetText("v2");
-        book->SetModified();
-        ASSERT_TRUE(frame->SaveBook());
-        secrets.push_back(book->GetSecret());
+        // Two backups before the save: it keeps one and lets the oldest go. One where every save
+        // derives a key, to keep the run short.
+        using Versions = std::vector<const char*>;
+        for (const char* version : encrypted ? Versions{"v2"} : Versions{"v2", "v3"}) {
+            book->GetNoteAtIndex(0)->SetText(version);
+            book->SetModified();
+            ASSERT_TRUE(frame->SaveBook());
+            secrets.push_back(book->GetSecret());
+        }
         Activate(0);
         QTest::keyClicks(Text(), "typed ");
         RecordingCalls::Snapshot start;
         std::vector<RecordingCalls::Op> ops;
+        std::size_t copyKept = 0;
         {
             RecordingCalls recording(root, unnamedFiles);
             ASSERT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+            copyKept = recording.GetOps().size();
             ASSERT_TRUE(frame->SaveBook());
             start = recording.GetStart();
             ops = recording.GetOps();
@@ -213,7 +262,9 @@ protected:
         secrets.push_back(book->GetSecret());
         book->SetModifiedFlag(false);
         frame->CloseBook();
-        EXPECT_GE(CheckStates(start, ops, [&] { NextWindowSave(encrypted); }), 40u);
+        EXPECT_GE(CheckStates(
+                      start, ops, [&] { NextWindowSave(encrypted); }, copyKept),
+                  40u);
     }
 
     // The tool's save: the notebook alone.
@@ -241,6 +292,23 @@ protected:
                                   ASSERT_TRUE(next.WriteFile(path));
                               }),
                   10u);
+    }
+
+    // Runs a recorded save and its check with the fault made, and returns what the check reported.
+    static std::string FailuresWith(CSaveFaults::Fault fault, const std::function<void()>& recordedSave)
+    {
+        ::testing::TestPartResultArray results;
+        {
+            ::testing::ScopedFakeTestPartResultReporter intercept(
+                ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+            CSaveFaults::Set(fault);
+            recordedSave();
+            CSaveFaults::Set(CSaveFaults::none);
+        }
+        std::string messages;
+        for (int i = 0; i < results.size(); ++i)
+            messages += std::string(results.GetTestPartResult(i).message()) + "\n";
+        return messages;
     }
 
     ScopedEnv env;
@@ -280,4 +348,50 @@ TEST_F(CrashStatesTest, TheWindowsEncryptedSaveWithBackupsAndRecoveryCopy)
 TEST_F(CrashStatesTest, TheWindowsPlainSaveWhereTheFileSystemHasNoUnnamedFiles)
 {
     RecordWindowSave(false, false);
+}
+
+// The check is only as good as what it catches: a save that leaves the rename to chance and one
+// that moves the backups on before the new notebook is in place each fail it.
+TEST_F(CrashStatesTest, SavesThatCutCornersFailTheCheck)
+{
+    std::string failures = FailuresWith(CSaveFaults::skipFolderSync, [&] { RecordToolSave(nullptr); });
+    EXPECT_NE(failures.find("the save said it succeeded, yet a crash brings the old notebook back"),
+              std::string::npos)
+        << failures;
+    failures = FailuresWith(CSaveFaults::rotateBeforeReplacing, [&] { RecordWindowSave(false); });
+    EXPECT_NE(failures.find("a crash loses backup generation 2"), std::string::npos) << failures;
+}
+
+TEST_F(CrashStatesTest, ExportLeavesEachFileItsEarlierTextOrItsNewOne)
+{
+    CNoteBook exported;
+    const std::vector<std::string> titles{"one", "two", "three"};
+    for (const std::string& title : titles)
+        exported.AddNote(true, true)->SetTitle(title);
+    const std::string folder = root + "/notes/export";
+    std::string error;
+    const auto exportAs = [&](const std::string& text) {
+        for (std::size_t i = 0; i < titles.size(); ++i)
+            exported.GetNoteAtIndex(i)->SetText(text + titles[i]);
+        return CNoteFiles::WriteFolder(CNoteFiles::AllNotes(exported), folder, error);
+    };
+    ASSERT_TRUE(exportAs("earlier ")) << error;
+    RecordingCalls::Snapshot start;
+    std::vector<RecordingCalls::Op> ops;
+    {
+        RecordingCalls recording(root);
+        ASSERT_TRUE(exportAs("new ")) << error;
+        start = recording.GetStart();
+        ops = recording.GetOps();
+    }
+    std::size_t explored = 0;
+    for (const auto& [state, after] : CrashStates(start, ops).Enumerate(explored))
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            const auto file = state.files.find("notes/export/" + ExportName(i + 1, titles.size(), titles[i]));
+            ASSERT_NE(file, state.files.end()) << "an earlier file is gone";
+            const bool earlier = file->second == "earlier " + titles[i];
+            EXPECT_TRUE(file->second == "new " + titles[i] || (earlier && after < ops.size()))
+                << file->second;
+        }
+    EXPECT_GE(explored, 30u);
 }

@@ -130,7 +130,8 @@ TEST_F(ExchangeTest, ExportWritesWhatTheToolWritesOrOneMarkdownFile)
     CFileDialog::SetNextFileName(QString::fromStdString(dir.File("no/such/folder/x.md")));
     ASSERT_TRUE(Run(ID_EXPORT));
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "ERROR: cannot write " + dir.File("no/such/folder/x.md"));
+    EXPECT_EQ(boxes.boxes[0].text,
+              "ERROR: cannot write " + dir.File("no/such/folder/x.md") + ": No such file or directory.");
 }
 
 TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)

@@ -2,6 +2,7 @@
 
 #include "support/RecordingCalls.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,16 +63,18 @@ public:
         return versions;
     }
 
-    // Every distinct state, each once; explored counts the states before the same ones were merged.
-    std::set<State> Enumerate(std::size_t& explored) const
+    // Every distinct state, each once, with the longest prefix of the operations it comes from (a
+    // crash after that many calls can leave it); explored counts the states before they were merged.
+    std::map<State, std::size_t> Enumerate(std::size_t& explored) const
     {
-        std::set<State> states;
+        std::map<State, std::size_t> states;
         explored = 0;
         const auto add = [&](const std::vector<bool>& kept, std::size_t torn, std::size_t tornAt) {
             State state;
             if (Apply(kept, torn, tornAt, state)) {
                 ++explored;
-                states.insert(std::move(state));
+                std::size_t& after = states[std::move(state)];
+                after = std::max(after, torn == SIZE_MAX ? kept.size() : torn);
             }
         };
         for (std::size_t prefix = 0; prefix <= m_ops.size(); ++prefix) {

@@ -1,6 +1,7 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookWriter.h"
+#include "model/CNoteFiles.h"
 #include "platform/CBackupStore.h"
 #include "platform/CFileIdentity.h"
 #include "platform/CRecoverySlot.h"
@@ -174,6 +175,81 @@ TEST_F(SaveEdges, SaveErrorsSayWhyOnASecondLine)
     EXPECT_EQ(boxes.boxes[0].text, "ERROR: Could not write file.\nThe disk is full.");
     EXPECT_EQ(boxes.boxes[1].text, "ERROR: Could not create/modify specified file.\nPermission denied.");
     EXPECT_EQ(TitleOn(path), "v1");
+}
+
+// Until its folder is synced the rename may not survive a crash: the save is not done, though the
+// file it replaced is kept as a backup all the same.
+TEST_F(SaveEdges, ASaveWhoseFolderCannotBeSyncedFailsAndKeepsTheReplacedFile)
+{
+    ASSERT_TRUE(SaveVersion("v0"));
+    ASSERT_TRUE(SaveVersion("v1"));
+    {
+        FaultyCalls syncFails([&](const std::string& call, const std::string& at) {
+            return call == "Fsync" && at == fs::canonical(dir.Path()).string() ? EIO : 0;
+        });
+        bool kept = false;
+        EXPECT_FALSE(SaveVersion("v2", &kept));
+        EXPECT_TRUE(kept);
+        EXPECT_FALSE(book.WriteFile(path)) << "the tool's save too";
+    }
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "ERROR: Could not create/modify specified file.\nThe disk reported an input/output error.");
+    EXPECT_TRUE(book.IsModified());
+    EXPECT_EQ(TitleOn(Backup(1)), "v1");
+    EXPECT_FALSE(fs::exists(Backup(0)));
+}
+
+// Killed between replacing the notebook and moving its backups on, a save leaves the file it
+// replaced set aside; the next save keeps it as the newest backup instead of dropping it.
+TEST_F(SaveEdges, AFileSetAsideByAKilledSaveBecomesTheNewestBackup)
+{
+    for (const char* version : {"v1", "v2", "v3"})
+        ASSERT_TRUE(SaveVersion(version));
+    fs::rename(Backup(1), Backup(0));
+    ASSERT_TRUE(SaveVersion("v4"));
+    EXPECT_EQ(TitleOn(Backup(1)), "v3");
+    EXPECT_EQ(TitleOn(Backup(2)), "v2");
+    EXPECT_FALSE(fs::exists(Backup(0)));
+    fs::create_hard_link(path, Backup(0));
+    ASSERT_TRUE(SaveVersion("v5"));
+    EXPECT_EQ(TitleOn(Backup(1)), "v4")
+        << "one set aside before a kill is the notebook: no backup of its own";
+    EXPECT_EQ(TitleOn(Backup(2)), "v3");
+}
+
+// A full disk midway through an export leaves the files it did not finish as they were and names
+// the first of them.
+TEST_F(SaveEdges, AnExportThatRunsOutOfDiskLeavesEveryEarlierFileWhole)
+{
+    for (const char* title : {"first", "second", "third"})
+        book.AddNote(true, true)->SetTitle(title);
+    const auto texts = [&](char fill) {
+        for (std::size_t i = 0; i < book.GetCount(); ++i)
+            book.GetNoteAtIndex(i)->SetText(std::string(300000, fill));
+        return CNoteFiles::AllNotes(book);
+    };
+    std::string error;
+    ASSERT_TRUE(CNoteFiles::WriteFolder(texts('a'), dir.File("out"), error)) << error;
+    ASSERT_TRUE(CNoteFiles::WriteMarkdown(texts('a'), dir.File("out.md"), error)) << error;
+    const std::string earlier = NoteBookBytes::Load(dir.File("out.md"));
+    {
+        int writes = 0;
+        FaultyCalls full([&](const std::string& call, const std::string&) {
+            return call == "Write" && ++writes % 2 == 0 ? ENOSPC : 0;
+        });
+        EXPECT_FALSE(CNoteFiles::WriteFolder(texts('b'), dir.File("out"), error));
+        EXPECT_EQ(error, "cannot write " + dir.File("out/2 second.txt") + ": The disk is full.");
+        writes = 0;
+        EXPECT_FALSE(CNoteFiles::WriteMarkdown(texts('b'), dir.File("out.md"), error));
+        EXPECT_EQ(error, "cannot write " + dir.File("out.md") + ": The disk is full.");
+    }
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/1 first.txt")), std::string(300000, 'b'));
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/2 second.txt")), std::string(300000, 'a'));
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/3 third.txt")), std::string(300000, 'a'));
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out.md")), earlier) << "cut in its second write";
+    for (const auto& entry : fs::directory_iterator(dir.File("out")))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary stays";
 }
 
 TEST_F(SaveEdges, AFifoIsRefusedBeforeAnythingIsReadEvenWithAWriterThatNeverWrites)

@@ -210,6 +210,25 @@ TEST_F(Tool, ExportNamesAreSafeForAnyTitle)
     EXPECT_EQ(NoteBookBytes::Load(dir.File("out/notes/08 caf\xC3\xA9.txt")), "text of caf\xC3\xA9");
 }
 
+// A file the disk has no room for fails the export by name, and its earlier export stays whole.
+TEST_F(Tool, AnExportWithoutRoomExitsOneAndLeavesTheEarlierFileWhole)
+{
+    CNoteBook book;
+    book.AddNote(true, true)->SetTitle("long");
+    for (const char fill : {'a', 'b'}) {
+        book.GetNoteAt(1)->SetText(std::string(20000, fill));
+        ASSERT_TRUE(book.WriteFile(dir.File("book.pelm")));
+        // Past 4 KiB a write fails (EFBIG) instead of killing the tool.
+        const Result result = Run({"export", dir.File("book.pelm"), dir.File("out")}, {}, {},
+                                  fill == 'a' ? "" : "trap '' XFSZ; ulimit -f 8; ");
+        EXPECT_EQ(result.status, fill == 'a' ? 0 : 1) << result.err;
+    }
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("stderr")),
+              "pelmora-tool: cannot write " + dir.File("out/1 long.txt") +
+                  ": The file is larger than the disk or the system allows.\n");
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/1 long.txt")), std::string(20000, 'a'));
+}
+
 TEST_F(Tool, ImportCreatesOrExtendsTheNotebook)
 {
     std::ofstream(dir.File("shopping.list.txt")) << "milk\n";
