@@ -241,6 +241,10 @@ TEST_F(MergeTool, HelpManPageAndReadmeAgree)
         EXPECT_NE(readme.find("pelmora-tool " + command + " "), std::string::npos) << command;
     }
     EXPECT_NE(Tool({"merge", "--help"}).out.find("-o,--output"), std::string::npos);
+    // The exit status 2 of a merge, in all three.
+    EXPECT_NE(help.find("2 nothing written (a file unreadable or damaged)"), std::string::npos);
+    for (const std::string* text : {&man, &readme})
+        EXPECT_NE(text->find("2 when nothing was written: a notebook could not be read"), std::string::npos);
     EXPECT_NE(man.find("\\-o"), std::string::npos);
     EXPECT_NE(readme.find("merge.pelmora.driver"), std::string::npos);
     EXPECT_NE(readme.find("diff.pelmora.textconv"), std::string::npos);
