@@ -210,6 +210,12 @@ TEST_F(BookMergeTest, ADamagedVersionIsNamedAndNoNoteMissingThereIsTakenAsDelete
     // Their edit comes in; C, cut off there, stays.
     EXPECT_EQ(Contents(*frame->GetNoteBook()),
               (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"New Note 3", ""}, {"C", "c"}}));
+    // A note added to the merge is told from the merged ones by its serial.
+    ASSERT_TRUE(Run(ID_NEW_NOTE));
+    const CNoteBook& merged = *frame->GetNoteBook();
+    ASSERT_EQ(merged.GetCount(), 5u);
+    for (std::size_t i = 0; i < merged.GetCount(); ++i)
+        EXPECT_EQ(merged.FindNote(merged.GetNoteAtIndex(i)->GetSerial()), merged.GetNoteAtIndex(i)) << i;
 
     // Opened from a damaged file, the notebook itself cannot tell what it lost: every note of
     // both stays.
