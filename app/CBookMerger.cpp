@@ -4,8 +4,11 @@
 #include "model/CNoteBookSecret.h"
 #include "model/INoteBookFrame.h"
 #include "model/PasswordPrompt.h"
+#include "platform/CAncestorStore.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/WaitCursor.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -118,7 +121,32 @@ CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& thei
     if (!other)
         return outcome;
     outcome.merged = std::make_unique<CNoteBook>();
-    outcome.result = ancestor.empty() ? CNoteBookMerge::MergeTwoWay(open, *other, *outcome.merged)
-                                      : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged, kind);
+    // A damaged version's missing notes are not taken as deleted: every note the other holds stays.
+    if (open.WasFilledOut())
+        TellDamaged(open.GetPath().GetFileName());
+    if (other->WasFilledOut()) {
+        TellDamaged(ShownName(open, theirs));
+        kind = CNoteBookMerge::Ancestor::guessed;
+    }
+    const bool twoWay = ancestor.empty() || open.WasFilledOut();
+    outcome.result = twoWay ? CNoteBookMerge::MergeTwoWay(open, *other, *outcome.merged)
+                            : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged, kind);
     return outcome;
+}
+
+// The version kept of the open notebook's own file is that file to the user.
+std::string CBookMerger::ShownName(const CNoteBook& open, const std::string& path)
+{
+    const std::string kept = CAncestorStore::DefaultFolder();
+    if (!kept.empty() && path.compare(0, kept.size() + 1, kept + "/") == 0 && open.GetPath().HasPath())
+        return open.GetPath().GetFileName();
+    return std::filesystem::path(path).filename().string();
+}
+
+void CBookMerger::TellDamaged(const std::string& name)
+{
+    AfxMessageBox("The notebook \"" + name +
+                      "\" is damaged: it holds fewer notes than its header counts, or bytes after its last "
+                      "note. No note missing there was taken as deleted.",
+                  MB_ICONEXCLAMATION);
 }

@@ -20,11 +20,15 @@ public:
         CNoteBookMerge::Result result;
     };
 
-    // With an empty ancestor a two-way merge that keeps every note of both. The open notebook's
-    // notes move into the merged one, which takes its place; on failure it is left whole.
+    // With an empty ancestor a two-way merge that keeps every note of both. A version the reader
+    // had to fill out is named to the user, and no note missing from it counts as deleted: theirs
+    // merges as against a guessed ancestor, the open notebook two-way. The open notebook's notes
+    // move into the merged one, which takes its place; on failure it is left whole.
     static Outcome Merge(CNoteBook& open, const std::string& theirs, const std::string& ancestor,
                          CNoteBookMerge::Ancestor kind);
 
 private:
     static std::unique_ptr<CNoteBook> ReadLike(const CNoteBook& open, const std::string& path);
+    static std::string ShownName(const CNoteBook& open, const std::string& path);
+    static void TellDamaged(const std::string& name);
 };

@@ -32,6 +32,7 @@ std::size_t CBufferedFile::Read(void* target, std::size_t count)
         done += n;
         m_consumed += n;
     }
+    m_endedShort = m_endedShort || done < count;
     return done;
 }
 

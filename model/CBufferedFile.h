@@ -27,6 +27,8 @@ public:
     std::uint64_t GetPosition() const { return m_consumed; }
     // Bytes between the read position and the end of the file as it was when reading began.
     std::uint64_t GetRemaining() const { return m_consumed >= m_length ? 0 : m_length - m_consumed; }
+    // Reading: whether a read met the end of the file before it had all it asked for.
+    bool EndedShort() const { return m_endedShort; }
 
 private:
     // Writing: the buffer's bytes up to the next multiple of its size in the file.
@@ -38,4 +40,5 @@ private:
     std::size_t m_end = 0;   // reading: bytes in the buffer; writing: bytes waiting
     std::uint64_t m_length = 0;
     std::uint64_t m_consumed = 0; // writing: where the buffer's first byte goes in the file
+    bool m_endedShort = false;
 };

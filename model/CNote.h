@@ -2,6 +2,7 @@
 
 #include "model/CTextCodec.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -133,6 +134,8 @@ public:
     static std::optional<TextEncoding> DecodeField(std::string& field, CTextCodec& fromWindows1252);
 
     static void ResetSerials() { s_nextSerial = 1; }
+    // The next serial is above this one, so a notebook holding it gets no second note with it.
+    static void SerialsAbove(std::int32_t serial) { s_nextSerial = std::max(s_nextSerial, serial + 1); }
 
 private:
     enum : std::uint8_t

@@ -30,6 +30,9 @@ CNoteBook::~CNoteBook()
 
 CNote* CNoteBook::AddNote(bool atTail, bool markModified)
 {
+    // The count is the process's: another notebook closed since this one was filled restarted it.
+    if (!m_bySerial.empty())
+        CNote::SerialsAbove(static_cast<std::int32_t>(m_bySerial.size() - 1));
     CNote* raw = Adopt(std::make_unique<CNote>(), atTail);
     if (markModified)
         SetModified();

@@ -115,6 +115,11 @@ public:
     // What the last read found, and what the writer uses when there is no main window.
     CViewSettings& GetViewSettings() { return m_viewSettings; }
     const CViewSettings& GetViewSettings() const { return m_viewSettings; }
+    // Whether the last read had to fill the file out: it held fewer notes than its header counts,
+    // or bytes after its last note. Such a notebook opens, but cannot tell which notes it lost. A
+    // save clears it.
+    bool WasFilledOut() const { return m_filledOut; }
+    void SetFilledOut(bool filledOut) { m_filledOut = filledOut; }
     // The version field of the file read; 0 for a notebook never read.
     std::uint32_t GetFileVersion() const { return m_fileVersion; }
     void SetFileVersion(std::uint32_t version) { m_fileVersion = version; }
@@ -159,6 +164,7 @@ private:
     std::shared_ptr<CMappedFile> m_storedFile;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
+    bool m_filledOut = false;
     TextEncoding m_encoding = TextEncoding::utf8;
     bool m_recode = false;
     std::uint64_t m_identity;

@@ -259,6 +259,9 @@ private:
     void Fill(CNoteBook& merged)
     {
         CNoteBookMerge::CopySettings(m_ours, merged);
+        // Numbered 1 to N as a notebook read from its file is, so that a merge that takes one side
+        // whole writes that side's bytes.
+        CNote::ResetSerials();
         merged.Reserve(m_ours.GetCount() + m_theirs.GetCount());
         for (std::int32_t id = m_order.First(); id != kNone; id = m_order.At(id).next) {
             const MergedOrder::Item& item = m_order.At(id);

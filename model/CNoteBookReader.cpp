@@ -127,17 +127,18 @@ void CNoteBookReader::ApplyView(const Header& header)
 
 // The texts stay in the file, mapped, until they are needed; a file that cannot be mapped is read
 // whole.
-void CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count)
+bool CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count)
 {
     // The count was checked against the file's size before.
     m_book.Reserve(count);
     if (std::shared_ptr<CMappedFile> mapped = CMappedFile::Map(file.GetDescriptor())) {
-        m_windows1252 = CStoredNotes(*mapped, in.GetPosition()).Read(m_book, count, kMissingNotesAllowed) ||
-                        m_windows1252;
+        CStoredNotes notes(*mapped, in.GetPosition());
+        m_windows1252 = notes.Read(m_book, count, kMissingNotesAllowed) || m_windows1252;
         m_book.SetStoredFile(std::move(mapped));
-        return;
+        return notes.FilledOut();
     }
     ReadAllNotes(in, count);
+    return in.GetRemaining() != 0;
 }
 
 void CNoteBookReader::ReadAllNotes(CBufferedFile& in, std::uint32_t count)
@@ -160,6 +161,7 @@ void CNoteBookReader::Reset()
     m_book.Clear();
     m_book.GetViewSettings() = CViewSettings();
     m_book.SetFileVersion(0);
+    m_book.SetFilledOut(false);
     m_book.SetEncoding(TextEncoding::utf8);
     m_storedPassword.clear();
     m_enteredPassword.clear();
@@ -181,13 +183,15 @@ bool CNoteBookReader::Read(const std::string& path)
         CheckLengths(header, in.GetRemaining());
         if (header.passwordLength > 0)
             AskPassword(in, header.passwordLength);
-        ReadNotes(file, in, header.count);
+        // A header cut short counts too.
+        const bool filledOut = ReadNotes(file, in, header.count) || in.EndedShort();
         m_book.SetEncoding(m_windows1252 ? TextEncoding::windows1252 : TextEncoding::utf8);
         if (header.passwordLength > 0)
             CheckPassword();
         // Only a notebook that opens changes the window.
         ApplyView(header);
         m_book.SetFileVersion(header.version);
+        m_book.SetFilledOut(filledOut);
         m_book.GetPath().SetPath(path);
         if (m_frame)
             m_frame->UpdateTitle();

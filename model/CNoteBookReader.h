@@ -45,7 +45,8 @@ private:
     // Takes the password block and asks for the password. The comparison waits for the notes:
     // they decide the notebook's code page, which the password is stored in.
     void AskPassword(CBufferedFile& in, std::uint32_t length);
-    void ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count);
+    // Returns whether the records ended before the count did, or bytes follow them.
+    bool ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count);
     void ReadAllNotes(CBufferedFile& in, std::uint32_t count);
     void CheckPassword();
     void ApplyView(const Header& header);

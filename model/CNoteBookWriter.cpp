@@ -212,6 +212,7 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
     if (secret)
         m_book.SetSecret(std::move(secret));
     m_book.SetModifiedFlag(false);
+    m_book.SetFilledOut(false);
     m_book.GetPath().SetPath(path);
     m_book.SettleCodePages();
     if (INoteBookFrame* frame = m_book.GetMainFrame())

@@ -99,6 +99,7 @@ void CStoredNotes::Take(void* target, std::size_t count)
     if (n > 0)
         std::memcpy(target, CFileWindow::OfThisThread().View(m_file, m_at, n), n);
     m_at += n;
+    m_endedShort = m_endedShort || n < count;
 }
 
 bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CTextCodec& fromWindows1252, CBatchMemory* room)
@@ -285,4 +286,9 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     if (classFailure)
         std::rethrow_exception(classFailure);
     return titles1252 || windows1252;
+}
+
+bool CStoredNotes::FilledOut() const
+{
+    return m_endedShort || m_at != m_file.GetSize();
 }

@@ -24,6 +24,8 @@ public:
     // Adds count notes to book. Raises CFileException (invalidFile) on a damaged record, as the
     // reader of a whole file does. Returns whether any string is not UTF-8.
     bool Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed);
+    // After Read: whether the file ended before the records did, or went on after them.
+    bool FilledOut() const;
 
 private:
     class CBody;
@@ -40,4 +42,5 @@ private:
 
     const CMappedFile& m_file;
     std::uint64_t m_at;
+    bool m_endedShort = false;
 };

@@ -19,12 +19,14 @@ int Failure(const std::string& text)
     return kTrouble;
 }
 
-bool EmptyOrMissing(const std::string& path)
+// Git's ancestor of a file added on both branches. A base that is missing is an error: a merge
+// without one would keep notes either side deleted.
+bool IsEmptyFile(const std::string& path)
 {
     struct stat st
     {
     };
-    return ::stat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0);
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
 }
 
 // Titles as one line, whatever they hold.
@@ -52,21 +54,33 @@ bool CMergeTool::Read(CNoteBook& book, const std::string& file)
     return false;
 }
 
+// A side the reader filled out cannot tell its lost notes from deleted ones.
+bool CMergeTool::ReadSide(CNoteBook& book, const std::string& file)
+{
+    if (!Read(book, file))
+        return false;
+    if (!book.WasFilledOut())
+        return true;
+    Failure(file + " is damaged: it holds fewer notes than its header counts, or bytes after its last note. "
+                   "Its missing notes would be taken as deleted: nothing was merged");
+    return false;
+}
+
 int CMergeTool::Merge(const std::string& base, const std::string& ours, const std::string& theirs,
                       const std::string& out)
 {
     // The ancestor is needed only as fingerprints: it goes before the two sides are read.
     std::vector<NoteFingerprint> ancestor;
-    const bool twoWay = EmptyOrMissing(base);
+    const bool twoWay = IsEmptyFile(base);
     if (!twoWay) {
         auto book = std::make_unique<CNoteBook>();
         if (!Read(*book, base))
-            return kTrouble;
+            return Failure("cannot read the base " + base + ": nothing was merged");
         ancestor = CNoteMatcher::Fingerprints(*book);
     }
     CNoteBook mine;
     CNoteBook other;
-    if (!Read(mine, ours) || !Read(other, theirs))
+    if (!ReadSide(mine, ours) || !ReadSide(other, theirs))
         return kTrouble;
     CNoteBook merged;
     const CNoteBookMerge::Result result = twoWay ? CNoteBookMerge::MergeTwoWay(mine, other, merged)

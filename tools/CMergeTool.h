@@ -14,7 +14,8 @@ public:
     CMergeTool(std::string passwordFile, std::string passphraseFile);
 
     // Writes the merge of ours and theirs against base into out (ours when out is empty). An empty
-    // or missing base merges two-way. 0 clean, 1 notes were kept twice, 2 nothing written.
+    // base merges two-way. 0 clean, 1 notes were kept twice, 2 nothing written: a file could not be
+    // read, or a side is damaged.
     int Merge(const std::string& base, const std::string& ours, const std::string& theirs,
               const std::string& out);
     // Notes added, removed, moved and changed from a to b, with the changed lines. 0 the same,
@@ -25,6 +26,7 @@ public:
 
 private:
     bool Read(CNoteBook& book, const std::string& file);
+    bool ReadSide(CNoteBook& book, const std::string& file);
 
     CPasswordSource m_password;
 };

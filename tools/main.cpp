@@ -85,8 +85,12 @@ int main(int argc, char** argv)
     std::string out;
     CLI::App* merge = app.add_subcommand(
         "merge",
-        "Three-way merge note by note, as a git merge driver: exit 0 clean, 1 notes kept twice, 2 error");
-    merge->add_option("BASE", base, "The common ancestor; an empty file merges two-way")->required();
+        "Three-way merge note by note, as a git merge driver: exit 0 clean, 1 notes kept twice, 2 nothing "
+        "written (a file unreadable or damaged)");
+    merge
+        ->add_option("BASE", base,
+                     "The common ancestor; an empty file merges two-way, a missing one is an error")
+        ->required();
     merge->add_option("OURS", file, "Our notebook; the result is written here unless -o is given")
         ->required();
     merge->add_option("THEIRS", theirs, "Their notebook")->required();

@@ -45,6 +45,21 @@ void OtherProgramReplaces(const std::string& path, const Notes& notes)
 
 const std::string kCopy = " (changed elsewhere)";
 
+// Bytes whose header counts a note more than they hold: the last record was cut off.
+NoteBookBytes CutShort(const Notes& notes)
+{
+    NoteBookBytes bytes = Bytes(notes);
+    bytes.bytes[4] = static_cast<char>(notes.size() + 1);
+    return bytes;
+}
+
+std::string Damaged(const std::string& name)
+{
+    return "The notebook \"" + name +
+           "\" is damaged: it holds fewer notes than its header counts, or bytes after its last note. No "
+           "note missing there was taken as deleted.";
+}
+
 } // namespace
 
 class BookMergeTest : public PaneTest
@@ -179,6 +194,45 @@ TEST_F(BookMergeTest, AFileWrittenInPlaceMergesWithoutAncestorAndKeepsEveryNote)
     boxes.answers = {IDMERGE};
     EXPECT_FALSE(frame->SaveBook());
     EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"B", "b"}, {"C", "c"}}));
+}
+
+TEST_F(BookMergeTest, ADamagedVersionIsNamedAndNoNoteMissingThereIsTakenAsDeleted)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}, {"C", "c"}});
+    Edit(1, "b mine");
+    CutShort({{"A", "a from the laptop"}, {"B", "b"}}).Save(path + ".tmp");
+    ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, Damaged("book.pelm")) << "the file, not the version kept of it";
+    EXPECT_EQ(boxes.boxes[1].style, unsigned(MB_ICONEXCLAMATION));
+    // Their edit comes in; C, cut off there, stays.
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"New Note 3", ""}, {"C", "c"}}));
+    // A note added to the merge is told from the merged ones by its serial.
+    ASSERT_TRUE(Run(ID_NEW_NOTE));
+    const CNoteBook& merged = *frame->GetNoteBook();
+    ASSERT_EQ(merged.GetCount(), 5u);
+    for (std::size_t i = 0; i < merged.GetCount(); ++i)
+        EXPECT_EQ(merged.FindNote(merged.GetNoteAtIndex(i)->GetSerial()), merged.GetNoteAtIndex(i)) << i;
+
+    // Opened from a damaged file, the notebook itself cannot tell what it lost: every note of
+    // both stays.
+    ASSERT_TRUE(frame->SaveBook());
+    CutShort({{"A", "a"}, {"B", "b"}}).Save(path);
+    frame->CloseBook();
+    frame->GetBookController().OpenFile(path);
+    ASSERT_TRUE(frame->GetNoteBook()->WasFilledOut());
+    Edit(0, "a mine");
+    OtherProgramReplaces(path, {{"A", "a"}, {"B", "b"}, {"C", "c"}});
+    boxes.boxes.clear();
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].text, Damaged("book.pelm"));
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a mine"}, {"A" + kCopy, "a"}, {"B", "b"}, {"C", "c"}, {"New Note 3", ""}}));
 }
 
 TEST_F(BookMergeTest, ASyncToolsConflictCopyIsOfferedAtOpenAndPutAwayAfterTheSave)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 
@@ -114,6 +115,51 @@ TEST_F(MergeTool, MergesIntoOursWithTheExitStatusOfAGitMergeDriver)
     EXPECT_EQ(Tool({"merge", base, mine}).status, 2);
 }
 
+// A side the reader had to fill out cannot tell its lost notes from deleted ones.
+TEST_F(MergeTool, ADamagedSideOrAMissingBaseMergesNothing)
+{
+    const std::string base = Write("base.pelm", kBase);
+    const std::string ours = Write("ours.pelm", {{"Plan", "mine\n"}, {"List", "eggs\n"}, {"Old", "x\n"}});
+    const std::string whole = NoteBookBytes::Load(base);
+    // The header counts one note more than the records hold: Old was cut off.
+    NoteBookBytes cut{whole};
+    cut.bytes[4] = 4;
+    cut.Save(dir.File("cut.pelm"));
+    NoteBookBytes{whole + "junk"}.Save(dir.File("trailing.pelm"));
+    const std::string before = NoteBookBytes::Load(ours);
+    for (const std::string damaged : {"cut.pelm", "trailing.pelm"}) {
+        SCOPED_TRACE(damaged);
+        for (const bool asTheirs : {true, false}) {
+            const std::string side = dir.File(damaged);
+            const Result r = Tool(
+                {"merge", base, asTheirs ? ours : side, asTheirs ? side : ours, "-o", dir.File("out.pelm")});
+            EXPECT_EQ(r.status, 2);
+            EXPECT_NE(r.err.find(side + " is damaged"), std::string::npos) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.File("out.pelm")));
+        }
+        EXPECT_EQ(Tool({"merge", base, ours, dir.File(damaged)}).status, 2);
+        EXPECT_EQ(NoteBookBytes::Load(ours), before);
+    }
+
+    // A base that is not there is no empty one: no two-way merge that keeps what a side deleted.
+    const Result r = Tool({"merge", dir.File("missing.pelm"), ours, base});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot read the base " + dir.File("missing.pelm")), std::string::npos) << r.err;
+    EXPECT_EQ(NoteBookBytes::Load(ours), before);
+}
+
+// The merged notes are numbered 1 to N as the reader numbers them: one side unchanged gives the
+// other's bytes.
+TEST_F(MergeTool, AMergeWithOneSideUnchangedWritesTheOtherSidesBytes)
+{
+    const std::string a = Write("a.pelm", kBase);
+    const std::string b = Write("b.pelm", {{"New", "n\n"}, {"Plan", "one\n2\nthree\n"}, {"Old", "x\n"}});
+    EXPECT_EQ(Tool({"merge", a, a, b, "-o", dir.File("ab.pelm")}).status, 0);
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("ab.pelm")), NoteBookBytes::Load(b));
+    EXPECT_EQ(Tool({"merge", a, b, a, "-o", dir.File("ba.pelm")}).status, 0);
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("ba.pelm")), NoteBookBytes::Load(b));
+}
+
 TEST_F(MergeTool, LockedAndEncryptedNotebooksMergeWithTheirSecretsAndStaySo)
 {
     const std::string base = Write("base.pelm", kBase, "pass1");
@@ -147,6 +193,19 @@ TEST_F(MergeTool, LockedAndEncryptedNotebooksMergeWithTheirSecretsAndStaySo)
     EXPECT_TRUE(CEncryptedFile::HasMagic(dir.File("ours.pelmx")));
     PasswordAnswer answer("correct horse");
     EXPECT_EQ(Read(dir.File("ours.pelmx")), (Notes{{"Plan", "secret plan\n"}}));
+
+    // Merged with theirs unchanged, the plain notebook inside is ours, byte for byte.
+    const std::string key = dir.File("phrase");
+    ASSERT_EQ(Tool({"--password-file", key, "decrypt", dir.File("ours.pelmx"), dir.File("ours.pelm")}).status,
+              0);
+    ASSERT_EQ(Tool({"--password-file", key, "merge", dir.File("base.pelmx"), dir.File("theirs.pelmx"),
+                    dir.File("ours.pelmx"), "-o", dir.File("merged.pelmx")})
+                  .status,
+              0);
+    ASSERT_EQ(
+        Tool({"--password-file", key, "decrypt", dir.File("merged.pelmx"), dir.File("merged.pelm")}).status,
+        0);
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("merged.pelm")), NoteBookBytes::Load(dir.File("ours.pelm")));
 }
 
 TEST_F(MergeTool, DiffListsNotesAddedRemovedMovedAndChangedWithTheChangedLines)
@@ -182,6 +241,10 @@ TEST_F(MergeTool, HelpManPageAndReadmeAgree)
         EXPECT_NE(readme.find("pelmora-tool " + command + " "), std::string::npos) << command;
     }
     EXPECT_NE(Tool({"merge", "--help"}).out.find("-o,--output"), std::string::npos);
+    // The exit status 2 of a merge, in all three.
+    EXPECT_NE(help.find("2 nothing written (a file unreadable or damaged)"), std::string::npos);
+    for (const std::string* text : {&man, &readme})
+        EXPECT_NE(text->find("2 when nothing was written: a notebook could not be read"), std::string::npos);
     EXPECT_NE(man.find("\\-o"), std::string::npos);
     EXPECT_NE(readme.find("merge.pelmora.driver"), std::string::npos);
     EXPECT_NE(readme.find("diff.pelmora.textconv"), std::string::npos);

@@ -295,6 +295,47 @@ TEST_F(NoteBookFile, FileEndingAtARecordOpensEndingInsideABodyFails)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// Files the reader opens leniently, and whether it owns up to having filled them out.
+TEST_F(NoteBookFile, AReadSaysWhenItFilledTheFileOut)
+{
+    const auto records = [](std::uint32_t count) {
+        Header h;
+        h.count = count;
+        NoteBookBytes file;
+        return file.Head(h).Note(1, "a", "x").Note(2, "b", "y");
+    };
+    NoteBookBytes headerOnly;
+    headerOnly.Head(Header());
+    const struct
+    {
+        const char* what;
+        std::string bytes;
+        std::size_t notes;
+        bool filledOut;
+    } cases[] = {
+        {"whole", records(2).bytes, 2, false},
+        {"no notes", headerOnly.bytes, 0, false},
+        {"a record missing", records(3).bytes, 3, true},
+        {"a record more than counted", records(1).bytes, 1, true},
+        {"bytes after the last record", records(2).Raw("junk").bytes, 2, true},
+        {"cut in the header", headerOnly.bytes.substr(0, 72), 0, true},
+    };
+    CNoteBook book;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NoteBookBytes{c.bytes}.Save(Path());
+        ASSERT_TRUE(book.ReadFile(Path()));
+        EXPECT_EQ(book.GetCount(), c.notes);
+        EXPECT_EQ(book.WasFilledOut(), c.filledOut);
+    }
+    // Saved, the file holds what the notebook does.
+    NoteBookBytes{records(3).bytes}.Save(Path());
+    ASSERT_TRUE(book.ReadFile(Path()));
+    ASSERT_TRUE(book.WriteFile(Path("saved.pelm")));
+    EXPECT_FALSE(book.WasFilledOut());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST_F(NoteBookFile, HeaderCutShortKeepsThePresetValues)
 {
     Header h;

@@ -43,6 +43,9 @@ Merged Merge3(const Notes& base, const Notes& ours, const Notes& theirs,
     Fill(o, ours);
     Fill(t, theirs);
     const CNoteBookMerge::Result result = CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b), o, t, m, kind);
+    // Numbered as a notebook read from its file, whatever the sides were.
+    for (std::size_t i = 0; i < m.GetCount(); ++i)
+        EXPECT_EQ(m.GetNoteAtIndex(i)->GetSerial(), static_cast<std::int32_t>(i + 1));
     return {Contents(m), result};
 }
 
