@@ -519,6 +519,10 @@ bool CBookController::Write(const std::string& path)
         PutAwayMergedCopies();
         if (found.Exists() && keepBackup && !writer.BackupKept())
             status = tr("Saved, but the previous version could not be kept as a backup.");
+    } else if (writer.ReplacedFile()) {
+        // In place but not durable: the file holds our bytes, not another program's change.
+        m_file.Written(path);
+        UpdateRecoveryBase();
     }
     m_frame.SetMessageText(status);
     m_frame.UpdateCommandStates();

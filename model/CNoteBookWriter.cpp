@@ -133,10 +133,11 @@ void CNoteBookWriter::ReportLostTexts()
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
 {
     m_backupKept = false;
+    m_replaced = false;
     CSafeSave save(path);
     bool setAside = false;
     bool rotated = false;
-    bool replaced = false;
+    bool& replaced = m_replaced;
     const auto rotate = [&](const std::string& target) {
         rotated = true;
         m_backupKept = setAside && CBackupStore::Rotate(target, backupFolder);

@@ -21,10 +21,13 @@ public:
     explicit CNoteBookWriter(CNoteBook& book);
 
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
-    // file on disk is unchanged. With a backup folder the replaced file is kept there.
+    // file on disk is unchanged unless it was replaced but could not be made durable (see
+    // ReplacedFile). With a backup folder the replaced file is kept there.
     bool Write(const std::string& path, const std::string& backupFolder = {});
     // Whether the last Write with a backup folder kept the file it replaced there.
     bool BackupKept() const { return m_backupKept; }
+    // Whether the last Write put the new file in the target's place, failed or not.
+    bool ReplacedFile() const { return m_replaced; }
 
     // The pieces of the file, for a copy written note by note (the recovery copy); each raises
     // CFileException. The header and the password block:
@@ -43,4 +46,5 @@ private:
 
     CNoteBook& m_book;
     bool m_backupKept = false;
+    bool m_replaced = false;
 };

@@ -2,6 +2,7 @@
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
+#include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
@@ -264,6 +265,28 @@ TEST_F(BookSafetyTest, ASyncToolsRenameKeepsTheTextsAndTheRecoveryCopies)
               1);
     EXPECT_EQ(frame->GetNoteBook()->FindLostText(), nullptr);
     EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(2)->GetText(), std::string(100, 'a'));
+}
+
+// A save whose folder could not be synced put our file in place all the same: the next save
+// takes it for ours, not for another program's change.
+TEST_F(BookSafetyTest, AFileReplacedButNotMadeDurableIsNoChangeByAnotherProgram)
+{
+    SaveNew({{"Base", ""}});
+    Run(ID_NEW_NOTE);
+    {
+        FaultyCalls syncFails([&](const std::string& call, const std::string& at) {
+            return call == "Fsync" && at == fs::canonical(dir.Path()).string() ? EIO : 0;
+        });
+        Run(ID_FILE_SAVE);
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.rfind("ERROR: Could not create/modify specified file.", 0), 0u);
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    boxes.boxes.clear();
+    Run(ID_FILE_SAVE);
+    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front().text;
+    EXPECT_FALSE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(TitlesOnDisk(path).size(), 2u);
 }
 
 TEST_F(BookSafetyTest, ASecondPelmoraIsWarnedAndOpensOnlyWhenTold)
