@@ -32,15 +32,24 @@ CFileVersion::CFileVersion(int descriptor, const CFileIdentity& identity)
 
 CFileVersion::~CFileVersion()
 {
-    m_cancel.store(true);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cancel.store(true);
+        m_hashed.notify_all();
+    }
     m_worker.join();
     ::close(m_descriptor);
 }
 
-// What the window or a reader does first comes first: the hash is wanted only later, if at all.
+// What the window or a reader does first comes first: the hash is wanted only later, if at all, so
+// it waits until the open is done or someone asks for it.
 void CFileVersion::Hash()
 {
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_hashed.wait_for(lock, kQuietStart, [this] { return m_wanted || m_cancel.load(); });
+    }
     CContentHash hash;
     // Bytes written in place while they were read are no version at all.
     if (!CContentHash::OfDescriptor(m_descriptor, hash, &m_cancel) ||
@@ -55,6 +64,8 @@ void CFileVersion::Hash()
 CContentHash CFileVersion::GetHash() const
 {
     std::unique_lock<std::mutex> lock(m_lock);
+    m_wanted = true;
+    m_hashed.notify_all();
     m_hashed.wait(lock, [this] { return m_done; });
     return m_hash;
 }

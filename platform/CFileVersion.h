@@ -4,6 +4,7 @@
 #include "platform/CFileIdentity.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -55,11 +56,15 @@ private:
     bool Holds(const CFileIdentity& now, const std::function<bool(CContentHash&)>& read) const;
     void Remember(const CFileIdentity& holder) const;
 
+    // How long the worker leaves the disk and the cores to the read it follows, unless asked sooner.
+    static constexpr std::chrono::milliseconds kQuietStart{1000};
+
     int m_descriptor;
     CFileIdentity m_identity;
     std::atomic<bool> m_cancel{false};
     mutable std::mutex m_lock;
     mutable std::condition_variable m_hashed;
+    mutable bool m_wanted = false;
     bool m_done = false;
     CContentHash m_hash;
     // The files seen to hold the bytes, as the system last described them: a link or a touch is
