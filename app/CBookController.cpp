@@ -54,6 +54,11 @@ std::string ShownName(const std::string& path)
     return QFile::decodeName(QByteArray::fromStdString(FileNameOf(path))).toStdString();
 }
 
+std::string ShownPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path)).toStdString();
+}
+
 std::string Format(const char* text, const std::string& name)
 {
     return QString::fromUtf8(text).arg(QString::fromStdString(name)).toStdString();
@@ -631,20 +636,25 @@ void CBookController::Remember(const std::string& path)
     m_frame.UpdateRecentMenu();
 }
 
-// The reader says why a notebook cannot be opened; one that is no longer there leaves the list.
+// A notebook that is no longer there leaves the list, and the open one stays open; the reader says
+// why any other cannot be opened.
 void CBookController::OpenRecent(std::size_t index)
 {
     if (index >= m_recent.GetPaths().size())
         return;
     const std::string path = m_recent.GetPaths()[index];
-    OpenDropped(path);
     std::error_code error;
-    if (IsOpen() || std::filesystem::exists(path, error) || error)
+    if (!std::filesystem::exists(path, error) && !error) {
+        AfxMessageBox("ERROR: Could not read specified file.\n\"" + ShownPath(path) +
+                          "\" is no longer there.",
+                      MB_ICONEXCLAMATION);
+        m_recent.ReadList();
+        m_recent.Remove(path);
+        m_recent.WriteList();
+        m_frame.UpdateRecentMenu();
         return;
-    m_recent.ReadList();
-    m_recent.Remove(path);
-    m_recent.WriteList();
-    m_frame.UpdateRecentMenu();
+    }
+    OpenDropped(path);
 }
 
 bool CBookController::MergeFile(const std::string& theirs, const std::string& ancestor,

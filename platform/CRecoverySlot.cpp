@@ -26,19 +26,32 @@ bool EndsWith(const std::string& text, const std::string& end)
 constexpr int kHeldElsewhere = -2;
 
 // The lock of a key, taken without waiting; kHeldElsewhere when another process holds it, -1 when
-// the lock file cannot be had.
+// the lock file cannot be had. A lock file is removed by the process that holds it, so a lock
+// taken on a file that lost its name meanwhile is no lock: it is taken again on the new one.
 int LockKey(const std::string& lockPath)
 {
     CSystemCalls& system = CSystemCalls::Get();
-    const int fd = system.Open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = system.Open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return -1;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            system.Close(fd);
+            return error == EWOULDBLOCK ? kHeldElsewhere : -1;
+        }
+        struct stat held
+        {
+        };
+        struct stat named
+        {
+        };
+        if (::fstat(fd, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            return fd;
         system.Close(fd);
-        return error == EWOULDBLOCK ? kHeldElsewhere : -1;
     }
-    return fd;
+    return -1;
 }
 
 } // namespace
@@ -124,14 +137,14 @@ CRecoverySlot::Result CRecoverySlot::TakeLeftBehind(const LeftBehind& left)
     return Take(left.key, left.notebookPath);
 }
 
-// A place of its own is nobody else's: its lock file goes too. The lock of a path stays, so that
-// two Pelmoras never lock two different files of one name.
+// The lock file goes with the last of the slot's files, while it is still held: a process that
+// locked it meanwhile sees it lost its name and takes the lock of the next file so named.
 void CRecoverySlot::Release()
 {
     if (m_lock < 0)
         return;
     CSystemCalls& system = CSystemCalls::Get();
-    if (m_unique)
+    if (m_unique || FindCopy().empty())
         system.Unlink(File(".lock").c_str());
     system.Close(m_lock);
     m_lock = -1;

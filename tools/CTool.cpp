@@ -6,6 +6,7 @@
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteFiles.h"
 #include "model/PassphraseText.h"
+#include "platform/CBackupStore.h"
 #include "platform/CSecureBytes.h"
 #include "tools/CNoteBookJson.h"
 #include "views/search/CReplaceAll.h"
@@ -297,7 +298,8 @@ int CTool::Write(CNoteBook& book, const std::string& target)
 {
     if (!Storable(book) || !EncryptFor(book, target))
         return 1;
-    return book.WriteFile(target) ? 0 : 1;
+    // A notebook the tool rewrites keeps its backups as the window's saves keep them.
+    return book.WriteFile(target, CBackupStore::DefaultFolder()) ? 0 : 1;
 }
 
 int CTool::Encrypt(const std::string& file, const std::string& target)

@@ -245,6 +245,9 @@ TEST_F(BookSafetyTest, AWindowKilledWithTheNotebookOpenStopsNoLaterSave)
     ASSERT_EQ(Titles(saved), Titles(*frame->GetNoteBook()));
     EXPECT_EQ(saved.GetNoteAtIndex(2)->GetText(), std::string(100, 'a'));
     EXPECT_EQ(KeptVersions(ancestors), 1u) << "the dead window's version went";
+    frame->CloseBook();
+    EXPECT_EQ(Entries(recovery), std::vector<std::string>{}) << "a notebook closed leaves no lock behind";
+    EXPECT_EQ(Entries(ancestors), std::vector<std::string>{});
 }
 
 // A sync tool renames a new version over the open notebook: the texts not yet read are still the

@@ -75,16 +75,20 @@ TEST_F(RecentBooksTest, SavedAndOpenedNotebooksAreListedNewestFirstAndOpenFromTh
     EXPECT_EQ(other.GetRecentMenu()->actions().at(0)->text(), "&1 first.pelm");
 }
 
-TEST_F(RecentBooksTest, AGoneNotebookLeavesTheListWithTheReadersMessage)
+// The open notebook stays open, unsaved changes and all, and the message names the file gone.
+TEST_F(RecentBooksTest, AGoneNotebookLeavesTheListNamedAndTheOpenOneStaysOpen)
 {
-    const std::string kept = SaveNew("kept.pelm");
     const std::string gone = SaveNew("gone.pelm");
-    frame->CloseBook();
+    const std::string kept = SaveNew("kept.pelm");
+    frame->GetNoteBook()->SetModified();
     std::filesystem::remove(gone);
-    Item(0)->trigger();
+    Item(1)->trigger();
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "ERROR: Could not read specified file.");
-    EXPECT_EQ(frame->GetNoteBook(), nullptr);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "ERROR: Could not read specified file.\n\"" + gone + "\" is no longer there.");
+    ASSERT_NE(frame->GetNoteBook(), nullptr);
+    EXPECT_EQ(frame->GetNoteBook()->GetPath().GetPath(), kept);
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
     EXPECT_EQ(Items(), QStringList{"&1 kept.pelm"});
 }
 

@@ -1,5 +1,6 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
+#include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "support/NoteBookBytes.h"
 #include "support/PasswordAnswer.h"
@@ -38,9 +39,11 @@ protected:
                const std::string& password = {}, const std::string& wrapper = {})
     {
         std::ofstream(dir.File("stdin"), std::ios::binary) << input;
+        // The backups of the notebooks the tool rewrites stay in the test's own folder.
         std::string command =
-            wrapper + (password.empty() ? "env -u PELMORA_PASSWORD "
-                                        : "env PELMORA_PASSWORD=" + ShellQuoted(password) + " ");
+            wrapper + "env " +
+            (password.empty() ? "-u PELMORA_PASSWORD " : "PELMORA_PASSWORD=" + ShellQuoted(password) + " ") +
+            "XDG_STATE_HOME=" + ShellQuoted(dir.File("state")) + " ";
         command += ShellQuoted(PELMORA_TOOL);
         for (const std::string& arg : args)
             command += " " + ShellQuoted(arg);
@@ -503,8 +506,13 @@ TEST_F(Tool, ReplaceChangesEveryNoteAsReplaceAllAndADryRunOnlyCounts)
 
     result = Run({"replace", "--words", "cat", "tiger", file});
     EXPECT_EQ(result.out, "replaced 3 occurrences in 1 notes\n") << result.err;
+    const std::string once = NoteBookBytes::Load(file);
     result = Run({"replace", "--regex", "--match-case", R"(([A-Z]\w+), (\w+))", "$2 $1", file});
     EXPECT_EQ(result.out, "replaced 2 occurrences in 1 notes\n") << result.err;
+    // The two versions before are kept, as the window's saves keep them.
+    const std::string backups = dir.File("state/pelmora/backups");
+    EXPECT_EQ(NoteBookBytes::Load(CBackupStore::BackupPath(file, backups, 1)), once);
+    EXPECT_EQ(NoteBookBytes::Load(CBackupStore::BackupPath(file, backups, 2)), before);
     const auto notes = nlohmann::json::parse(Run({"dump", file}).out)["notes"];
     EXPECT_EQ(notes[0]["title"], "tiger list");
     EXPECT_EQ(notes[0]["text"], "the tiger, the tiger, concat");
