@@ -7,9 +7,9 @@
 #include "model/CNoteFiles.h"
 #include "model/PassphraseText.h"
 #include "platform/CSecureBytes.h"
+#include "text/CReplaceAll.h"
+#include "text/TextLines.h"
 #include "tools/CNoteBookJson.h"
-#include "views/search/CReplaceAll.h"
-#include "views/search/TextLines.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "text/CTextMatcher.h"
 #include "tools/CPasswordSource.h"
-#include "views/search/CTextMatcher.h"
 
 #include <string>
 #include <vector>

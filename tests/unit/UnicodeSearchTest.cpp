@@ -1,8 +1,8 @@
 #include "model/CNoteBook.h"
 #include "support/TestSupport.h"
-#include "views/search/CFindAll.h"
-#include "views/search/CNoteFinder.h"
-#include "views/search/CNoteSearch.h"
+#include "text/CFindAll.h"
+#include "text/CNoteFinder.h"
+#include "text/CNoteSearch.h"
 
 #include <gtest/gtest.h>
 #include <unicode/utf8.h>

@@ -1,4 +1,4 @@
-#include "views/search/CNoteFinder.h"
+#include "text/CNoteFinder.h"
 
 #include "model/CTextCodec.h"
 #include "model/CTextString.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/CNote.h"
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include "model/CTextCodec.h"
 #include "model/CaseFold.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "views/search/CTextMatcher.h"
+#include "text/CTextMatcher.h"
 
 #include "model/CNote.h"
 #include "model/CTextCodec.h"
 #include "model/CTextString.h"
-#include "views/search/TextLines.h"
+#include "text/TextLines.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
