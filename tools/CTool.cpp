@@ -176,7 +176,7 @@ int CTool::Export(const std::string& file, const std::string& directory)
     return 0;
 }
 
-int CTool::Import(const std::string& file, const std::vector<std::string>& paths)
+int CTool::Import(const std::string& file, const std::vector<std::string>& paths, const std::string& encoding)
 {
     CNoteBook& book = NoteBook();
     std::error_code error;
@@ -185,7 +185,7 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
     // Every file is read before the notebook changes, so a bad path leaves it as it was.
     CNoteFiles::ReadOutcome read;
     try {
-        read = CNoteFiles::ReadFiles(paths);
+        read = CNoteFiles::ReadFiles(paths, encoding);
     } catch (const std::exception& e) {
         return Failure(e.what());
     }

@@ -271,6 +271,38 @@ TEST_F(Tool, ImportReadsMixedUtf8AndUnicodeMarksAndRefusesBinaryFiles)
     EXPECT_EQ(read.GetNoteAt(4)->GetText(), "\xE2\x82\xAC");
 }
 
+TEST_F(Tool, ImportNamesAGuessedEncodingAndTakesTheOneGiven)
+{
+    // "CAFÉ’s" in Windows-1252, whose two bytes happen to be valid UTF-8; "привет мир" in KOI8-R.
+    std::ofstream(dir.File("menu.txt"), std::ios::binary) << "CAF\xC9\x92s\n";
+    std::ofstream(dir.File("hello.txt"), std::ios::binary) << "\xD0\xD2\xC9\xD7\xC5\xD4 \xCD\xC9\xD2";
+    const std::string book = dir.File("book.pelm");
+    Result result = Run({"import", "--into", book, dir.File("menu.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find(dir.File("menu.txt") + ": read as windows-1252"), std::string::npos)
+        << result.err;
+    result = Run({"import", "--into", book, "--encoding", "KOI8-R", dir.File("hello.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "the user's choice needs no notice";
+
+    const std::string before = NoteBookBytes::Load(book);
+    result = Run({"import", "--into", book, "--encoding", "klingon-8", dir.File("hello.txt")});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("unknown encoding: klingon-8"), std::string::npos) << result.err;
+    result = Run({"import", "--into", book, "--encoding", "UTF-8", dir.File("hello.txt")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("hello.txt: is not text in UTF-8; not imported"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(NoteBookBytes::Load(book), before);
+
+    CNoteBook read;
+    ASSERT_TRUE(read.ReadFile(book));
+    ASSERT_EQ(read.GetCount(), 2u);
+    EXPECT_EQ(read.GetNoteAt(1)->GetText(), "CAF\xC3\x89\xE2\x80\x99s\n");
+    EXPECT_EQ(read.GetNoteAt(2)->GetText(),
+              "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80");
+}
+
 TEST_F(Tool, DumpThenLoadKeepsTheBytesOfAWindowsNotebook)
 {
     // Written on Windows, extended here in UTF-8, locked with the bytes of "été" in UTF-8.
