@@ -3,6 +3,7 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
+#include "model/CNoteBookRecords.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteFiles.h"
 #include "model/PassphraseText.h"
@@ -38,6 +39,21 @@ bool Storable(const CNoteBook& book)
     Failure((note ? "the note \"" + note->GetTitle() + "\"" : std::string("the password")) +
             " holds characters that Windows-1252 cannot store; the notebook keeps its code page");
     return false;
+}
+
+// What the reader forgave: records missing at the end, which it read as empty notes, and bytes
+// after the last record, which it did not read.
+void PrintRecords(const std::string& file)
+{
+    CNoteBookRecords records;
+    if (!records.Count(file))
+        return;
+    if (records.GetPresent() < records.GetCounted())
+        std::printf("records: the header counts %u, the file holds %u; the %u missing read as empty notes\n",
+                    records.GetCounted(), records.GetPresent(), records.GetCounted() - records.GetPresent());
+    if (records.GetTrailing() > 0)
+        std::printf("trailing bytes: %llu after the last record the header counts, not read\n",
+                    static_cast<unsigned long long>(records.GetTrailing()));
 }
 
 void PrintView(const CNoteBookReader::Header& header)
@@ -121,6 +137,8 @@ int CTool::Info(const std::string& file, bool headerOnly)
     std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
                 header.passwordLength > 0 ? "yes" : "no");
     PrintView(header);
+    if (!CEncryptedFile::HasMagic(file))
+        PrintRecords(file);
     return 0;
 }
 

@@ -172,6 +172,50 @@ TEST_F(Tool, InfoReadsTheWholeNotebookAndOnlyTheHeaderNeedsNoPassword)
     EXPECT_EQ(missing.err, "ERROR: Could not read specified file.\n");
 }
 
+// The reader opens a notebook whose header counts more or fewer records than it holds, or with
+// bytes after them; info opens it too and says what it found.
+TEST_F(Tool, InfoSaysWhatTheFileHoldsBesideWhatItsHeaderCounts)
+{
+    const auto write = [&](const std::string& name, std::uint32_t counted, int records,
+                           const std::string& after) {
+        NoteBookBytes::Header h;
+        h.count = counted;
+        NoteBookBytes file;
+        file.Head(h);
+        for (int i = 1; i <= records; ++i)
+            file.Note(i, "title", "text");
+        file.Save(dir.File(name));
+        std::ofstream(dir.File(name), std::ios::binary | std::ios::app) << after;
+        return dir.File(name);
+    };
+    const struct
+    {
+        std::uint32_t counted;
+        int records;
+        std::string after;
+        const char* said;
+    } cases[] = {
+        {2, 2, "", nullptr},
+        {3, 0, "", "records: the header counts 3, the file holds 0; the 3 missing read as empty notes\n"},
+        {4, 2, "", "records: the header counts 4, the file holds 2; the 2 missing read as empty notes\n"},
+        // A record of "title" and "text": serial, length, and two fields of a length and the bytes.
+        {1, 2, "", "trailing bytes: 27 after the last record the header counts, not read\n"},
+        {2, 2, "junk", "trailing bytes: 4 after the last record the header counts, not read\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.counted);
+        const Result info = Run({"info", write("book.pelm", c.counted, c.records, c.after)});
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("notes: " + std::to_string(c.counted) + "\n"), std::string::npos) << info.out;
+        EXPECT_EQ(info.out.find("records: ") == std::string::npos &&
+                      info.out.find("trailing") == std::string::npos,
+                  c.said == nullptr)
+            << info.out;
+        if (c.said)
+            EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
+    }
+}
+
 TEST_F(Tool, UsageErrorsExitWith2)
 {
     for (const std::vector<std::string>& args :
