@@ -17,9 +17,6 @@ namespace {
 
 // The detector reads this much; a file of many megabytes would tell it no more.
 constexpr std::size_t kDetectorSample = 64 * 1024;
-// ICU's confidence from which a code page reads the bytes better than UTF-16 without a mark
-// would: it gives the multi-byte code pages of East Asia 100 and single-byte ones far less.
-constexpr int32_t kConfident = 50;
 // ICU's UTF-8 detector is sure only from four characters beyond ASCII.
 constexpr int kFewCharacters = 3;
 
@@ -187,11 +184,10 @@ bool FromMixed(std::string_view bytes, ImportedText& result)
     return utf8Characters > 0 && utf8Characters >= result.windows1252Bytes;
 }
 
-// The code page ICU's detector finds likeliest among those that read every byte, with its
-// confidence. Unicode is decided before; the detector's EBCDIC guesses are no text file's.
-ImportedText Detected(std::string_view bytes, int32_t& confidence)
+// The code page ICU's detector finds likeliest among those that read every byte. Unicode is
+// decided before; the detector's EBCDIC guesses are no text file's.
+ImportedText Detected(std::string_view bytes)
 {
-    confidence = 0;
     UErrorCode error = U_ZERO_ERROR;
     const std::unique_ptr<UCharsetDetector, void (*)(UCharsetDetector*)> detector(ucsdet_open(&error),
                                                                                   &ucsdet_close);
@@ -207,10 +203,8 @@ ImportedText Detected(std::string_view bytes, int32_t& confidence)
         if (name == "ISO-8859-1")
             name = "windows-1252";
         ImportedText result = InCodePage(bytes, name, true);
-        if (result.Imported()) {
-            confidence = ucsdet_getConfidence(matches[i], &error);
+        if (result.Imported())
             return result;
-        }
     }
     return InCodePage(bytes, "windows-1252", true);
 }
@@ -246,10 +240,11 @@ ImportedText DecodeImportedText(std::string_view bytes, const std::string& encod
     }
     if (FromMixed(bytes, result))
         return result;
-    int32_t confidence = 0;
-    result = Detected(bytes, confidence);
+    result = Detected(bytes);
+    // UTF-16 of characters beyond ASCII alone has no NUL byte; read as a code page its bytes give
+    // control characters, which no text written in one has.
     ImportedText unicode;
-    if (confidence < kConfident && FromUnmarkedUnicode(bytes, unicode)) {
+    if (!WrittenText(result.text) && FromUnmarkedUnicode(bytes, unicode)) {
         unicode.guessed = true;
         return unicode;
     }
