@@ -257,5 +257,10 @@ bool CFoldedText::IsClusterBoundary(std::string_view text, std::size_t pos)
 {
     if (pos == 0 || pos >= text.size())
         return true;
+    // Between two ASCII characters only "\r\n" holds together, and most places are such.
+    const auto before = static_cast<unsigned char>(text[pos - 1]);
+    const auto at = static_cast<unsigned char>(text[pos]);
+    if (before < 0x80 && at < 0x80)
+        return before != '\r' || at != '\n';
     return Clusters(text).isBoundary(static_cast<int32_t>(pos));
 }

@@ -226,8 +226,6 @@ bool CTextMatcher::ForEachRegex(std::string_view text, const Found& found)
     if (!m_code || text.empty())
         return true;
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
-    // In ASCII only a line break of two characters is one cluster.
-    const bool ascii = CTextCodec::IsAscii(text);
     for (std::size_t from = 0; from < text.size();) {
         const int rc =
             pcre2_match(m_code, subject, text.size(), from, PCRE2_NOTEMPTY, m_matchData, m_matchContext);
@@ -243,9 +241,7 @@ bool CTextMatcher::ForEachRegex(std::string_view text, const Found& found)
             from = std::max(from, start) + 1;
             continue;
         }
-        const bool splits = ascii ? SplitsLineBreak(text, start) || SplitsLineBreak(text, end)
-                                  : !WholeClusters(text, start, end);
-        if (splits) {
+        if (!WholeClusters(text, start, end)) {
             from = start + 1;
             continue;
         }
