@@ -158,8 +158,9 @@ TEST(ImportedText, FilesInEveryEncodingReadAsIconvReadsThem)
         const std::string notice = read.Notice("a.txt");
         EXPECT_EQ(read.guessed, sample.told);
         EXPECT_EQ(notice.empty(), !sample.told) << notice;
-        if (sample.told)
+        if (sample.told) {
             EXPECT_NE(notice.find("read as " + read.encoding), std::string::npos) << notice;
+        }
     }
 }
 

@@ -211,8 +211,9 @@ TEST_F(Tool, InfoSaysWhatTheFileHoldsBesideWhatItsHeaderCounts)
                       info.out.find("trailing") == std::string::npos,
                   c.said == nullptr)
             << info.out;
-        if (c.said)
+        if (c.said) {
             EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
+        }
     }
 }
 

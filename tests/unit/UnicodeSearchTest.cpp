@@ -163,10 +163,11 @@ TEST(UnicodeSearch, NoMatchEndsInsideAGraphemeClusterOfUnicodesCases)
                 bool foundHere = false;
                 ForEveryOccurrence(pattern, text, [&](std::size_t start, std::size_t end, const char* how) {
                     foundHere = foundHere || (start == starts[i] && end == starts[j]);
-                    if (!marks)
+                    if (!marks) {
                         EXPECT_TRUE(boundaries.count(start) && boundaries.count(end))
                             << how << ": " << line << " [" << i << ", " << j << ") found at " << start << ".."
                             << end;
+                    }
                 });
                 if (whole) {
                     EXPECT_TRUE(foundHere) << line << " [" << i << ", " << j << ")";
