@@ -133,23 +133,30 @@ void CBookExchange::ImportFiles()
 {
     if (!m_frame.IsBookOpen())
         return;
-    const std::vector<std::string> paths =
-        CFileDialog(CFileDialog::OpenMany, &m_frame, QObject::tr("Import Files"),
-                    QObject::tr("Text and Markdown files (*.txt *.md *.markdown *.text);;All files (*)"),
-                    QString())
-            .DoModalMany();
+    CFileDialog dialog(CFileDialog::OpenMany, &m_frame, QObject::tr("Import Files"),
+                       QObject::tr("Text and Markdown files (*.txt *.md *.markdown *.text);;All files (*)"),
+                       QString());
+    // The names ICU knows; the first reads each file in the encoding found for it.
+    dialog.SetChoice(QObject::tr("Encoding:"),
+                     {QObject::tr("Found from each file"), "UTF-8", "UTF-16LE", "UTF-16BE", "windows-1250",
+                      "windows-1251", "windows-1252", "windows-1253", "ISO-8859-2", "KOI8-R", "Shift_JIS",
+                      "EUC-JP", "GB18030", "Big5"});
+    const std::vector<std::string> paths = dialog.DoModalMany();
     if (paths.empty())
         return;
+    const std::string encoding = dialog.GetChoice() == QObject::tr("Found from each file")
+                                     ? std::string()
+                                     : dialog.GetChoice().toStdString();
     CNoteFiles::ReadOutcome read;
     try {
         WaitCursor wait;
-        read = CNoteFiles::ReadFiles(paths);
+        read = CNoteFiles::ReadFiles(paths, encoding);
     } catch (const std::exception& e) {
         // The tool's own words; nothing was added.
         AfxMessageBox(std::string("ERROR: ") + e.what(), MB_ICONEXCLAMATION);
         return;
     }
-    // The tool's words again, for files read in part as Windows-1252 or refused as no text.
+    // The tool's words again, for files whose encoding was guessed or that were refused.
     std::string notices;
     for (const std::string& notice : read.notices)
         notices += (notices.empty() ? "" : "\n") + notice;

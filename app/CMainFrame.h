@@ -6,8 +6,8 @@
 #include "platform/LogFont.h"
 #include "platform/qt/CCommandRouter.h"
 #include "platform/qt/QtWindowPlacement.h"
+#include "text/CNoteSearch.h"
 #include "views/INotePanelOwner.h"
-#include "views/search/CNoteSearch.h"
 
 #include <QFont>
 #include <QMainWindow>

@@ -2,7 +2,7 @@
 // Prints "notes,megabytes,read_ms,write_ms,search_ms" lines; each figure is the best of three runs.
 #include "MassNoteBook.h"
 #include "platform/MessageBox.h"
-#include "views/search/CNoteSearch.h"
+#include "text/CNoteSearch.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 // text.
 #include "MassNoteBook.h"
 #include "platform/MessageBox.h"
-#include "views/search/CNoteSearch.h"
+#include "text/CNoteSearch.h"
 
 #include <benchmark/benchmark.h>
 

@@ -56,7 +56,8 @@ public:
     // never, so that the Windows program never meets an encrypted notebook.
     static bool HasEncryptedName(const std::string& path);
     // Reads and checks the header: the version, the cost of the key and the chunk size are refused
-    // here, before any work, when they are beyond what Pelmora would ever write or accept.
+    // here, before any work, when they are beyond what Pelmora would ever write or accept, and so is
+    // a file whose length no chunks can fill.
     static Result ReadHeader(CFile& in, Header& header);
     // Seals the whole of plain, from its current position, into out; raises CFileException.
     static void Seal(CFile& plain, CFile& out, const CSealKey& key);
@@ -66,4 +67,9 @@ public:
 
     // The message the user sees for a result other than Ok.
     static const char* Message(Result result);
+
+private:
+    // Whether the file after the header can be whole chunks: something, and a last one of at
+    // least a tag.
+    static bool EndsInAChunk(CFile& in, const Header& header);
 };

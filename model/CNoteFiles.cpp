@@ -159,20 +159,14 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
     return written && TextFilesIntact(notes, error);
 }
 
-CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths)
+CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths,
+                                              const std::string& encoding)
 {
     ReadOutcome outcome;
     for (const std::string& path : paths) {
-        ImportedText text = DecodeImportedText(ReadText(path));
-        if (text.kind == ImportedText::mixed)
-            outcome.notices.push_back(path + ": read as UTF-8; " + std::to_string(text.windows1252Bytes) +
-                                      " byte(s) that are not UTF-8 were read as Windows-1252");
-        else if (text.kind == ImportedText::binary)
-            outcome.notices.push_back(
-                path + ": holds NUL bytes and no UTF-16 or UTF-32 byte-order mark; not imported");
-        else if (text.kind == ImportedText::badUnicode)
-            outcome.notices.push_back(
-                path + ": its byte-order mark promises UTF-16 or UTF-32, but the text is not; not imported");
+        ImportedText text = DecodeImportedText(ReadText(path), encoding);
+        if (std::string notice = text.Notice(path); !notice.empty())
+            outcome.notices.push_back(std::move(notice));
         outcome.refused = outcome.refused || !text.Imported();
         if (text.Imported())
             // Names from elsewhere may be in the Windows code page; the notebook holds UTF-8.

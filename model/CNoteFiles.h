@@ -24,8 +24,8 @@ public:
     static bool WriteMarkdown(const std::vector<const CNote*>& notes, const std::string& path,
                               std::string& error);
 
-    // What reading text files in gave: the notes, and a line for each file that was not plain
-    // UTF-8 or was refused as no text.
+    // What reading text files in gave: the notes, and a line for each file whose encoding was
+    // guessed or that was refused.
     struct ReadOutcome
     {
         std::vector<FileNote> notes;
@@ -33,9 +33,9 @@ public:
         bool refused = false;
     };
     // Every file read before any note is made, so a bad path changes nothing. Each file name
-    // without its extension is a title; the bytes are decoded as DecodeImportedText says. Throws
-    // std::runtime_error naming a file that cannot be read.
-    static ReadOutcome ReadFiles(const std::vector<std::string>& paths);
+    // without its extension is a title; the bytes are decoded as DecodeImportedText says, in the
+    // encoding named when one is. Throws std::runtime_error naming a file that cannot be read.
+    static ReadOutcome ReadFiles(const std::vector<std::string>& paths, const std::string& encoding = {});
     // The notes at the notebook's end, marking it modified.
     static void AddTo(CNoteBook& book, std::vector<FileNote> notes);
 

@@ -3,14 +3,15 @@
 #include "model/CEncryptedFile.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookReader.h"
+#include "model/CNoteBookRecords.h"
 #include "model/CNoteBookSecret.h"
 #include "model/CNoteFiles.h"
 #include "model/PassphraseText.h"
 #include "platform/CBackupStore.h"
 #include "platform/CSecureBytes.h"
+#include "text/CReplaceAll.h"
+#include "text/TextLines.h"
 #include "tools/CNoteBookJson.h"
-#include "views/search/CReplaceAll.h"
-#include "views/search/TextLines.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -39,6 +40,21 @@ bool Storable(const CNoteBook& book)
     Failure((note ? "the note \"" + note->GetTitle() + "\"" : std::string("the password")) +
             " holds characters that Windows-1252 cannot store; the notebook keeps its code page");
     return false;
+}
+
+// What the reader forgave: records missing at the end, which it read as empty notes, and bytes
+// after the last record, which it did not read.
+void PrintRecords(const std::string& file)
+{
+    CNoteBookRecords records;
+    if (!records.Count(file))
+        return;
+    if (records.GetPresent() < records.GetCounted())
+        std::printf("records: the header counts %u, the file holds %u; the %u missing read as empty notes\n",
+                    records.GetCounted(), records.GetPresent(), records.GetCounted() - records.GetPresent());
+    if (records.GetTrailing() > 0)
+        std::printf("trailing bytes: %llu after the last record the header counts, not read\n",
+                    static_cast<unsigned long long>(records.GetTrailing()));
 }
 
 void PrintView(const CNoteBookReader::Header& header)
@@ -122,6 +138,8 @@ int CTool::Info(const std::string& file, bool headerOnly)
     std::printf("version: %u\nnotes: %u\nlocked: %s\n", header.version, header.count,
                 header.passwordLength > 0 ? "yes" : "no");
     PrintView(header);
+    if (!CEncryptedFile::HasMagic(file))
+        PrintRecords(file);
     return 0;
 }
 
@@ -177,7 +195,7 @@ int CTool::Export(const std::string& file, const std::string& directory)
     return 0;
 }
 
-int CTool::Import(const std::string& file, const std::vector<std::string>& paths)
+int CTool::Import(const std::string& file, const std::vector<std::string>& paths, const std::string& encoding)
 {
     CNoteBook& book = NoteBook();
     std::error_code error;
@@ -186,7 +204,7 @@ int CTool::Import(const std::string& file, const std::vector<std::string>& paths
     // Every file is read before the notebook changes, so a bad path leaves it as it was.
     CNoteFiles::ReadOutcome read;
     try {
-        read = CNoteFiles::ReadFiles(paths);
+        read = CNoteFiles::ReadFiles(paths, encoding);
     } catch (const std::exception& e) {
         return Failure(e.what());
     }

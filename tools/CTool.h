@@ -1,7 +1,7 @@
 #pragma once
 
+#include "text/CTextMatcher.h"
 #include "tools/CPasswordSource.h"
-#include "views/search/CTextMatcher.h"
 
 #include <string>
 #include <vector>
@@ -20,7 +20,8 @@ public:
     int Dump(const std::string& file);
     int Load(const std::string& file);
     int Export(const std::string& file, const std::string& directory);
-    int Import(const std::string& file, const std::vector<std::string>& paths);
+    // The files in the encoding named, or each in the one found when none is.
+    int Import(const std::string& file, const std::vector<std::string>& paths, const std::string& encoding);
     int Grep(const std::string& pattern, const std::string& file, const CTextMatcher::Options& options);
     // Replaces in every title and text as the window's Replace All does; exits as grep for a bad
     // pattern. A dry run only counts.

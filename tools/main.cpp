@@ -1,4 +1,5 @@
 #include "model/CTextString.h"
+#include "model/ImportedText.h"
 #include "platform/desktop/ModuleVersion.h"
 #include "tools/CMergeTool.h"
 #include "tools/CTool.h"
@@ -7,6 +8,16 @@
 
 #include <exception>
 #include <iostream>
+
+namespace {
+
+// Any name ICU knows: windows-1251, Shift_JIS, UTF-16LE...
+std::string EncodingName(const std::string& name)
+{
+    return KnownTextEncoding(name) ? std::string() : "unknown encoding: " + name;
+}
+
+} // namespace
 
 // pelmora-tool: notebook files from the command line. Exit status 0 done, 1 failed, 2 usage;
 // grep's are grep's own.
@@ -48,6 +59,9 @@ int main(int argc, char** argv)
     exportCommand->add_option("DIR", directory)->required();
     CLI::App* import = app.add_subcommand("import", "Adds text files as notes at the end");
     import->add_option("--into", file, "The notebook, created when it does not exist")->required();
+    std::string encoding;
+    import->add_option("--encoding", encoding, "Read the files in this encoding rather than the one found")
+        ->check(EncodingName);
     import->add_option("PATH", paths, "Text files; each file name without extension is a title")->required();
     std::string pattern;
     CTextMatcher::Options grepOptions;
@@ -133,7 +147,7 @@ int main(int argc, char** argv)
             return tool.Encrypt(file, target);
         if (*decrypt)
             return tool.Decrypt(file, target);
-        return tool.Import(file, paths);
+        return tool.Import(file, paths, encoding);
     } catch (const std::exception& e) {
         std::cerr << "pelmora-tool: " << e.what() << '\n';
         // For git, 1 from a merge means conflicts: a failure must not look like one.

@@ -1,7 +1,7 @@
 #include "views/CFindAllModel.h"
 
 #include "model/CNoteBook.h"
-#include "views/search/TextLines.h"
+#include "text/TextLines.h"
 
 #include <QPoint>
 

@@ -1,6 +1,7 @@
 #include "views/CFindAllPane.h"
 
 #include "model/CNoteBook.h"
+#include "text/TextPositions.h"
 #include "views/CFindAllDelegate.h"
 #include "views/CFindAllModel.h"
 #include "views/CListCtrlEx.h"
@@ -9,7 +10,6 @@
 #include "views/CNotePanel.h"
 #include "views/CReplaceRow.h"
 #include "views/CRichEditCtrlEx.h"
-#include "views/search/TextPositions.h"
 
 #include <QApplication>
 #include <QBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/search/CFindAll.h"
+#include "text/CFindAll.h"
 
 #include <QPointer>
 #include <QTimer>

@@ -4,13 +4,13 @@
 #include "platform/DebugTrace.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CCmdUI.h"
+#include "text/CNoteSearch.h"
+#include "text/TextPositions.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNoteListCtrl.h"
 #include "views/CRichEditCtrlEx.h"
 #include "views/INotePanelOwner.h"
-#include "views/search/CNoteSearch.h"
-#include "views/search/TextPositions.h"
 
 namespace {
 

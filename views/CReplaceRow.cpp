@@ -2,6 +2,7 @@
 
 #include "model/CNoteBook.h"
 #include "platform/MessageBox.h"
+#include "text/TextPositions.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CListCtrlEx.h"
@@ -9,7 +10,6 @@
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CRichEditCtrlEx.h"
-#include "views/search/TextPositions.h"
 
 #include <QBoxLayout>
 #include <QLabel>

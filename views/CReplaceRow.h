@@ -1,7 +1,7 @@
 #pragma once
 
-#include "views/search/CFindAll.h"
-#include "views/search/CReplaceAll.h"
+#include "text/CFindAll.h"
+#include "text/CReplaceAll.h"
 
 #include <QWidget>
 

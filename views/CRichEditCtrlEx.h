@@ -1,9 +1,9 @@
 #pragma once
 
+#include "text/SpellWords.h"
 #include "views/CTextDocument.h"
 #include "views/CTextLayouter.h"
 #include "views/CTextUndoStack.h"
-#include "views/search/SpellWords.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

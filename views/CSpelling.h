@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/desktop/CSpellSettings.h"
-#include "views/search/CSpellChecker.h"
+#include "text/CSpellChecker.h"
 
 #include <QObject>
 #include <QStringList>

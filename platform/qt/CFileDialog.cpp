@@ -1,7 +1,10 @@
 #include "platform/qt/CFileDialog.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 
 #include <algorithm>
 #include <deque>
@@ -11,6 +14,12 @@ namespace {
 std::deque<std::string>& Queue()
 {
     static std::deque<std::string> queue;
+    return queue;
+}
+
+std::deque<QString>& ChoiceQueue()
+{
+    static std::deque<QString> queue;
     return queue;
 }
 
@@ -38,8 +47,24 @@ std::string CFileDialog::DoModal()
     return paths.empty() ? std::string() : paths.front();
 }
 
+void CFileDialog::SetChoice(const QString& label, const QStringList& items)
+{
+    m_choiceLabel = label;
+    m_choices = items;
+    m_choice = items.value(0);
+}
+
+void CFileDialog::SetNextChoice(const QString& item)
+{
+    ChoiceQueue().push_back(item);
+}
+
 std::vector<std::string> CFileDialog::DoModalMany()
 {
+    if (!m_choices.isEmpty() && !ChoiceQueue().empty()) {
+        m_choice = ChoiceQueue().front();
+        ChoiceQueue().pop_front();
+    }
     if (!Queue().empty()) {
         std::string answer = Queue().front();
         Queue().pop_front();
@@ -67,12 +92,34 @@ std::vector<std::string> CFileDialog::DoModalMany()
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
     }
+    QComboBox* choices = AddChoice(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return {};
+    if (choices)
+        m_choice = choices->currentText();
     std::vector<std::string> paths;
     for (const QString& file : dialog.selectedFiles())
         paths.push_back(QFile::encodeName(file).toStdString());
     return paths;
+}
+
+// The system's own dialog takes no widgets of ours: Qt's takes them in a row of its grid.
+QComboBox* CFileDialog::AddChoice(QFileDialog& dialog) const
+{
+    if (m_choices.isEmpty())
+        return nullptr;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!grid)
+        return nullptr;
+    auto* choices = new QComboBox(&dialog);
+    choices->addItems(m_choices);
+    auto* label = new QLabel(m_choiceLabel, &dialog);
+    label->setBuddy(choices);
+    const int row = grid->rowCount();
+    grid->addWidget(label, row, 0);
+    grid->addWidget(choices, row, 1);
+    return choices;
 }
 
 void CFileDialog::SetNextFileName(const QString& path)
@@ -87,10 +134,11 @@ void CFileDialog::SetNextFilePath(const std::string& path)
 
 bool CFileDialog::HasQueuedAnswers()
 {
-    return !Queue().empty();
+    return !Queue().empty() || !ChoiceQueue().empty();
 }
 
 void CFileDialog::ClearQueuedAnswers()
 {
     Queue().clear();
+    ChoiceQueue().clear();
 }

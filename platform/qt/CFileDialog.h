@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <vector>
 
+class QComboBox;
+class QFileDialog;
 class QWidget;
 
 // The notebook open and save dialogs. A path is bytes, as the system has it: names that are not
@@ -31,6 +34,13 @@ public:
     // The files chosen in an OpenMany dialog; a queued answer holds them one to a line.
     std::vector<std::string> DoModalMany();
 
+    // A list beside the file names to choose one item of (the Import dialog's encoding), the
+    // first chosen at the start.
+    void SetChoice(const QString& label, const QStringList& items);
+    // The item chosen in the last run: a queued choice when there is one, else the first.
+    const QString& GetChoice() const { return m_choice; }
+    static void SetNextChoice(const QString& item);
+
     static void SetNextFileName(const QString& path);
     // A name as bytes, which need not be UTF-8.
     static void SetNextFilePath(const std::string& path);
@@ -42,9 +52,14 @@ public:
     static QString Filter();
 
 private:
+    QComboBox* AddChoice(QFileDialog& dialog) const;
+
     Mode m_mode;
     QWidget* m_parent;
     QString m_title;
     QString m_filter;
     QString m_defaultSuffix;
+    QString m_choiceLabel;
+    QStringList m_choices;
+    QString m_choice;
 };

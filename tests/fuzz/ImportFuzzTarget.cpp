@@ -34,19 +34,6 @@ std::string Encoded(const std::string& utf8, const char* encoding)
     return out;
 }
 
-const char* UnicodeEncoding(const ImportedText& text, std::string_view bytes)
-{
-    const bool little = bytes[0] == '\xFF';
-    if (text.kind == ImportedText::utf16)
-        return little ? "UTF-16LE" : "UTF-16BE";
-    return little ? "UTF-32LE" : "UTF-32BE";
-}
-
-std::string_view WithoutUtf8Mark(std::string_view bytes)
-{
-    return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? bytes.substr(3) : bytes;
-}
-
 // The decoded text against the bytes it came from.
 void CheckDecoded(std::string_view bytes, const ImportedText& text)
 {
@@ -54,33 +41,35 @@ void CheckDecoded(std::string_view bytes, const ImportedText& text)
         FuzzCheck(CTextCodec::IsValidUtf8(text.text), "imported text is UTF-8");
         FuzzCheck(text.text.find('\0') == std::string::npos, "imported text holds no NUL");
     }
-    const std::string_view body = WithoutUtf8Mark(bytes);
     std::string back;
     switch (text.kind) {
     case ImportedText::utf8:
-        FuzzCheck(text.text == body, "UTF-8 is imported as it is");
+        FuzzCheck(text.text == bytes, "UTF-8 is imported as it is, its byte-order mark too");
         break;
     case ImportedText::utf16:
-    case ImportedText::utf32: {
-        const std::size_t mark = text.kind == ImportedText::utf16 ? 2 : 4;
-        FuzzCheck(Encoded(text.text, UnicodeEncoding(text, bytes)) == bytes.substr(mark),
+    case ImportedText::utf32:
+        FuzzCheck(Encoded(text.text, text.encoding.c_str()) == bytes.substr(text.mark),
                   "UTF-16 and UTF-32 encode back to the file's bytes");
         break;
-    }
     case ImportedText::windows1252:
-        FuzzCheck(CTextCodec(CTextCodec::toWindows1252).Convert(text.text, back) && back == body,
+        FuzzCheck(CTextCodec(CTextCodec::toWindows1252).Convert(text.text, back) && back == bytes,
                   "Windows-1252 encodes back to the file's bytes");
         [[fallthrough]];
     case ImportedText::mixed:
         // Each byte read as Windows-1252 is a character of two or three bytes in UTF-8.
-        FuzzCheck(text.windows1252Bytes > 0 && text.text.size() >= body.size() + text.windows1252Bytes &&
-                      text.text.size() <= body.size() + 2 * text.windows1252Bytes,
+        FuzzCheck(text.windows1252Bytes > 0 && text.text.size() >= bytes.size() + text.windows1252Bytes &&
+                      text.text.size() <= bytes.size() + 2 * text.windows1252Bytes,
                   "a byte read as Windows-1252 is one character");
+        break;
+    case ImportedText::legacy:
+        FuzzCheck(text.guessed && DecodeImportedText(bytes, text.encoding).text == text.text,
+                  "a guessed code page reads the file as that code page named does");
         break;
     case ImportedText::binary:
         FuzzCheck(bytes.find('\0') != std::string_view::npos, "only a file with NUL bytes is no text");
         break;
     case ImportedText::badUnicode:
+    case ImportedText::badEncoding:
         break;
     }
 }

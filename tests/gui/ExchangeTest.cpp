@@ -158,6 +158,26 @@ TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)
     EXPECT_EQ(book->GetNoteAtIndex(3)->GetText(), "caf\xC3\xA9");
     EXPECT_EQ(ItemText(3), "latin");
     EXPECT_TRUE(book->IsModified());
+    EXPECT_NE(boxes.boxes.back().text.find("latin.txt: read as windows-1252"), std::string::npos)
+        << "a guess is named";
+
+    // "привет" in KOI8-R, read in the encoding chosen in the dialog; one it is not in adds nothing.
+    std::ofstream(dir.File("hello.txt"), std::ios::binary) << "\xD0\xD2\xC9\xD7\xC5\xD4";
+    boxes.boxes.clear();
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("hello.txt")));
+    CFileDialog::SetNextChoice("KOI8-R");
+    ASSERT_TRUE(Run(ID_IMPORT_FILES));
+    ASSERT_EQ(book->GetCount(), 5u);
+    EXPECT_EQ(book->GetNoteAtIndex(4)->GetText(), "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
+    EXPECT_TRUE(boxes.boxes.empty()) << "the user's choice needs no notice";
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("hello.txt")));
+    CFileDialog::SetNextChoice("UTF-8");
+    ASSERT_TRUE(Run(ID_IMPORT_FILES));
+    EXPECT_EQ(book->GetCount(), 5u);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "ERROR: " + dir.File("hello.txt") + ": is not text in UTF-8; not imported");
+    EXPECT_FALSE(CFileDialog::HasQueuedAnswers());
 }
 
 TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)

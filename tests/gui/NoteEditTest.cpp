@@ -1,7 +1,7 @@
 #include "model/CNoteBook.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
-#include "views/search/TextPositions.h"
+#include "text/TextPositions.h"
 
 #include <QClipboard>
 #include <QMimeData>

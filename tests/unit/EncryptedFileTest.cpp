@@ -126,6 +126,13 @@ TEST_F(EncryptedFile, TruncationAtEveryChunkAndADroppedFinalChunkFail)
     const std::string truncated = CEncryptedFile::Message(CEncryptedFile::Result::Truncated);
     for (std::size_t end = CEncryptedFile::kHeaderSize; end < sealed.size(); end += chunk)
         EXPECT_EQ(Open(sealed.substr(0, end)), truncated) << end;
+    // No chunk ends where the file does: told from the length, before the key is made.
+    for (const std::size_t end :
+         {CEncryptedFile::kHeaderSize, CEncryptedFile::kHeaderSize + 1, CEncryptedFile::kHeaderSize + 16,
+          CEncryptedFile::kHeaderSize + chunk + 9}) {
+        EXPECT_EQ(Open(sealed.substr(0, end)), truncated) << end;
+        EXPECT_FALSE(asked) << end;
+    }
     EXPECT_EQ(Open(sealed.substr(0, 40)), truncated) << "inside the header";
     EXPECT_NE(Open(sealed.substr(0, sealed.size() - 1)), "") << "inside the final chunk";
     EXPECT_EQ(Open(sealed + "x"), CEncryptedFile::Message(CEncryptedFile::Result::Damaged))

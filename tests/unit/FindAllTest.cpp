@@ -2,8 +2,8 @@
 #include "platform/CMappedFile.h"
 #include "support/NoteFill.h"
 #include "support/TempDir.h"
-#include "views/search/CFindAll.h"
-#include "views/search/TextLines.h"
+#include "text/CFindAll.h"
+#include "text/TextLines.h"
 
 #include <gtest/gtest.h>
 

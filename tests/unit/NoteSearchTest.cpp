@@ -4,8 +4,8 @@
 #include "support/NoteFill.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
-#include "views/search/CFindAll.h"
-#include "views/search/CNoteSearch.h"
+#include "text/CFindAll.h"
+#include "text/CNoteSearch.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
 #include "support/TempDir.h"
-#include "views/search/CReplaceAll.h"
-#include "views/search/CTextReplacer.h"
+#include "text/CReplaceAll.h"
+#include "text/CTextReplacer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
-#include "views/search/CSpellChecker.h"
-#include "views/search/SpellWords.h"
+#include "text/CSpellChecker.h"
+#include "text/SpellWords.h"
 
 #include <gtest/gtest.h>
 

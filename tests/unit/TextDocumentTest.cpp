@@ -1,5 +1,5 @@
+#include "text/TextPositions.h"
 #include "views/CTextDocument.h"
-#include "views/search/TextPositions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "views/search/CTextMatcher.h"
+#include "text/CTextMatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "views/search/TextPositions.h"
+#include "text/TextPositions.h"
 
 #include <gtest/gtest.h>
 

@@ -98,6 +98,7 @@ TEST(ToolHelp, EveryCommandAndOptionIsInTheManPageAndTheCompletion)
     ASSERT_GE(commands.size(), 8u) << help;
     const std::string man = Load(std::string(PELMORA_SOURCE_DIR) + "/docs/pelmora-tool.1");
     ASSERT_FALSE(man.empty());
+    const std::string readme = Load(std::string(PELMORA_SOURCE_DIR) + "/README.md");
     TempDir dir;
     for (const char* name : {"a.pelm", "b.pelmx", "c.txt"})
         std::ofstream(dir.File(name)) << "";
@@ -115,6 +116,8 @@ TEST(ToolHelp, EveryCommandAndOptionIsInTheManPageAndTheCompletion)
         const std::set<std::string> options = Complete(command + " --", dir.Path().string());
         for (const std::string& option : Section(Help(command), "Options")) {
             EXPECT_NE(man.find(Roff(option)), std::string::npos) << command << " " << option;
+            EXPECT_NE(readme.find(option), std::string::npos)
+                << command << " " << option << " is not in the README";
             EXPECT_EQ(options.count(option), 1u) << command << " " << option << " is not completed";
         }
     }
@@ -122,4 +125,8 @@ TEST(ToolHelp, EveryCommandAndOptionIsInTheManPageAndTheCompletion)
     EXPECT_EQ(Complete("info \"\"", dir.Path().string()), (std::set<std::string>{"a.pelm", "b.pelmx"}));
     EXPECT_EQ(Complete("decrypt b.pelmx \"\"", dir.Path().string()),
               (std::set<std::string>{"a.pelm", "b.pelmx"}));
+    // An encoding's name after --encoding, not a file's.
+    const std::set<std::string> encodings = Complete("import --encoding windows-125", dir.Path().string());
+    EXPECT_EQ(encodings.count("windows-1251"), 1u);
+    EXPECT_EQ(encodings.count("c.txt"), 0u);
 }

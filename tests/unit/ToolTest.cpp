@@ -175,6 +175,51 @@ TEST_F(Tool, InfoReadsTheWholeNotebookAndOnlyTheHeaderNeedsNoPassword)
     EXPECT_EQ(missing.err, "ERROR: Could not read specified file.\n");
 }
 
+// The reader opens a notebook whose header counts more or fewer records than it holds, or with
+// bytes after them; info opens it too and says what it found.
+TEST_F(Tool, InfoSaysWhatTheFileHoldsBesideWhatItsHeaderCounts)
+{
+    const auto write = [&](const std::string& name, std::uint32_t counted, int records,
+                           const std::string& after) {
+        NoteBookBytes::Header h;
+        h.count = counted;
+        NoteBookBytes file;
+        file.Head(h);
+        for (int i = 1; i <= records; ++i)
+            file.Note(i, "title", "text");
+        file.Save(dir.File(name));
+        std::ofstream(dir.File(name), std::ios::binary | std::ios::app) << after;
+        return dir.File(name);
+    };
+    const struct
+    {
+        std::uint32_t counted;
+        int records;
+        std::string after;
+        const char* said;
+    } cases[] = {
+        {2, 2, "", nullptr},
+        {3, 0, "", "records: the header counts 3, the file holds 0; the 3 missing read as empty notes\n"},
+        {4, 2, "", "records: the header counts 4, the file holds 2; the 2 missing read as empty notes\n"},
+        // A record of "title" and "text": serial, length, and two fields of a length and the bytes.
+        {1, 2, "", "trailing bytes: 27 after the last record the header counts, not read\n"},
+        {2, 2, "junk", "trailing bytes: 4 after the last record the header counts, not read\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.counted);
+        const Result info = Run({"info", write("book.pelm", c.counted, c.records, c.after)});
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("notes: " + std::to_string(c.counted) + "\n"), std::string::npos) << info.out;
+        EXPECT_EQ(info.out.find("records: ") == std::string::npos &&
+                      info.out.find("trailing") == std::string::npos,
+                  c.said == nullptr)
+            << info.out;
+        if (c.said) {
+            EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
+        }
+    }
+}
+
 TEST_F(Tool, UsageErrorsExitWith2)
 {
     for (const std::vector<std::string>& args :
@@ -291,6 +336,38 @@ TEST_F(Tool, ImportReadsMixedUtf8AndUnicodeMarksAndRefusesBinaryFiles)
     EXPECT_EQ(read.GetNoteAt(2)->GetText(), "h\xC3\xA9\xF0\x9F\x98\x80");
     EXPECT_EQ(read.GetNoteAt(3)->GetText(), "hi");
     EXPECT_EQ(read.GetNoteAt(4)->GetText(), "\xE2\x82\xAC");
+}
+
+TEST_F(Tool, ImportNamesAGuessedEncodingAndTakesTheOneGiven)
+{
+    // "CAFÉ’s" in Windows-1252, whose two bytes happen to be valid UTF-8; "привет мир" in KOI8-R.
+    std::ofstream(dir.File("menu.txt"), std::ios::binary) << "CAF\xC9\x92s\n";
+    std::ofstream(dir.File("hello.txt"), std::ios::binary) << "\xD0\xD2\xC9\xD7\xC5\xD4 \xCD\xC9\xD2";
+    const std::string book = dir.File("book.pelm");
+    Result result = Run({"import", "--into", book, dir.File("menu.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find(dir.File("menu.txt") + ": read as windows-1252"), std::string::npos)
+        << result.err;
+    result = Run({"import", "--into", book, "--encoding", "KOI8-R", dir.File("hello.txt")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "the user's choice needs no notice";
+
+    const std::string before = NoteBookBytes::Load(book);
+    result = Run({"import", "--into", book, "--encoding", "klingon-8", dir.File("hello.txt")});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("unknown encoding: klingon-8"), std::string::npos) << result.err;
+    result = Run({"import", "--into", book, "--encoding", "UTF-8", dir.File("hello.txt")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("hello.txt: is not text in UTF-8; not imported"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(NoteBookBytes::Load(book), before);
+
+    CNoteBook read;
+    ASSERT_TRUE(read.ReadFile(book));
+    ASSERT_EQ(read.GetCount(), 2u);
+    EXPECT_EQ(read.GetNoteAt(1)->GetText(), "CAF\xC3\x89\xE2\x80\x99s\n");
+    EXPECT_EQ(read.GetNoteAt(2)->GetText(),
+              "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80");
 }
 
 TEST_F(Tool, DumpThenLoadKeepsTheBytesOfAWindowsNotebook)

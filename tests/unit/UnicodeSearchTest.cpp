@@ -1,13 +1,20 @@
 #include "model/CNoteBook.h"
 #include "support/TestSupport.h"
-#include "views/search/CFindAll.h"
-#include "views/search/CNoteFinder.h"
-#include "views/search/CNoteSearch.h"
+#include "text/CFindAll.h"
+#include "text/CNoteFinder.h"
+#include "text/CNoteSearch.h"
+#include "text/CTextMatcher.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <functional>
+#include <map>
+#include <set>
+
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,7 +81,166 @@ bool FindAllFinds(CFindAll& search, const std::string& pattern, const std::strin
     return search.FindFirst(note, first) && first.start == 0 && first.end == text.size();
 }
 
+// Every occurrence of the pattern in the text as Find All, grep and replace see them (folded,
+// with the case kept, and as a regular expression) and as Find Next sees them; calls found with
+// each one's bytes and the search that found it.
+void ForEveryOccurrence(const std::string& pattern, const std::string& text,
+                        const std::function<void(std::size_t, std::size_t, const char*)>& found)
+{
+    const struct
+    {
+        const char* name;
+        CTextMatcher::Options options;
+        std::string pattern;
+    } searches[] = {{"folded", {}, pattern},
+                    {"match case", {true, false, false}, pattern},
+                    {"regex", {false, false, true}, "\\Q" + pattern + "\\E"}};
+    for (const auto& search : searches) {
+        CTextMatcher matcher;
+        EXPECT_TRUE(matcher.Compile(search.pattern, search.options));
+        matcher.ForEachMatch(text, [&](std::size_t start, std::size_t end) {
+            found(start, end, search.name);
+            return true;
+        });
+    }
+    // The search box holds one line.
+    if (pattern.find_first_of("\r\n") != std::string::npos)
+        return;
+    CNoteFinder finder;
+    finder.SetPattern(pattern);
+    int length = 0;
+    for (int at = finder.Find(text, 0, length); at >= 0; at = finder.Find(text, at + 1, length))
+        found(static_cast<std::size_t>(at), static_cast<std::size_t>(at + length), "find next");
+}
+
+// A character that joins the one before it into one cluster, whatever that one is.
+bool Extends(std::string_view text, std::size_t pos)
+{
+    if (pos >= text.size())
+        return false;
+    UChar32 c = 0;
+    U8_NEXT(text.data(), pos, text.size(), c);
+    const int32_t kind = u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK);
+    return kind == U_GCB_EXTEND || kind == U_GCB_SPACING_MARK || kind == U_GCB_ZWJ;
+}
+
 } // namespace
+
+// Unicode's own cases of where characters as the user sees them end: every run of whole code
+// points of a case, searched in the case, is found only where clusters begin and end.
+TEST(UnicodeSearch, NoMatchEndsInsideAGraphemeClusterOfUnicodesCases)
+{
+    std::ifstream in(std::string(kUcd) + "auxiliary/GraphemeBreakTest.txt");
+    ASSERT_TRUE(in) << "install the unicode-data package (scripts/deps)";
+    int cases = 0;
+    int wholeClusters = 0;
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream fields(line);
+        std::string text;
+        std::vector<std::size_t> starts; // byte offsets of the code points
+        std::set<std::size_t> boundaries;
+        for (std::string field; fields >> field;) {
+            if (field == "\xC3\xB7") { // the division sign: a boundary
+                boundaries.insert(text.size());
+            } else if (field != "\xC3\x97") { // the multiplication sign: none
+                starts.push_back(text.size());
+                text += FromHex(field);
+            }
+        }
+        if (starts.empty())
+            continue;
+        ++cases;
+        starts.push_back(text.size());
+        // Every run of code points of every third case; the whole of every case.
+        for (std::size_t i = 0; i + 1 < starts.size(); ++i)
+            for (std::size_t j = i + 1; j < starts.size(); ++j) {
+                if (cases % 3 != 0 && !(i == 0 && j + 1 == starts.size()))
+                    continue;
+                const std::string pattern = text.substr(starts[i], starts[j] - starts[i]);
+                const bool marks = CFoldedText::OnlyMarks(pattern);
+                const bool whole = boundaries.count(starts[i]) && boundaries.count(starts[j]);
+                bool foundHere = false;
+                ForEveryOccurrence(pattern, text, [&](std::size_t start, std::size_t end, const char* how) {
+                    foundHere = foundHere || (start == starts[i] && end == starts[j]);
+                    if (!marks) {
+                        EXPECT_TRUE(boundaries.count(start) && boundaries.count(end))
+                            << how << ": " << line << " [" << i << ", " << j << ") found at " << start << ".."
+                            << end;
+                    }
+                });
+                if (whole) {
+                    EXPECT_TRUE(foundHere) << line << " [" << i << ", " << j << ")";
+                    ++wholeClusters;
+                }
+            }
+    }
+    EXPECT_GT(cases, 500);
+    EXPECT_GT(wholeClusters, 900);
+}
+
+// The first letter of Unicode's normalization cases, searched in the source, composed and
+// decomposed forms side by side: it is never found where a mark follows it.
+TEST(UnicodeSearch, NoLetterIsFoundWithoutTheMarksOnIt)
+{
+    int searched = 0;
+    const auto rows = ReadUcd("NormalizationTest.txt.bz2");
+    for (std::size_t r = 0; r < rows.size(); r += 37) {
+        ASSERT_GE(rows[r].size(), 5u);
+        const std::string decomposed = FromHex(rows[r][2]);
+        const std::string text = FromHex(rows[r][0]) + " " + FromHex(rows[r][1]) + " " + decomposed;
+        std::size_t next = 0;
+        U8_FWD_1(decomposed.data(), next, decomposed.size());
+        const std::string letter = decomposed.substr(0, next);
+        if (CFoldedText::OnlyMarks(letter))
+            continue;
+        ++searched;
+        ForEveryOccurrence(letter, text, [&](std::size_t start, std::size_t end, const char* how) {
+            EXPECT_FALSE(Extends(text, start) || Extends(text, end))
+                << how << ": " << rows[r][0] << " found at " << start << ".." << end;
+        });
+    }
+    EXPECT_GT(searched, 500);
+}
+
+// What a user sees as one character is found whole or not at all; a mark searched alone is found.
+TEST(UnicodeSearch, VowelSignsAndEnclosingMarksBelongToTheirLetter)
+{
+    const struct
+    {
+        const char* pattern;
+        const char* text;
+        std::size_t count;
+    } cases[] = {
+        {"\xE0\xA4\x95", "\xE0\xA4\x95\xE0\xA5\x81 \xE0\xA4\x95\xE0\xA4\xBF \xE0\xA4\x95\xE0\xA4\x82",
+         0}, // क: कु कि कं
+        {"\xE0\xA4\x95", "\xE0\xA4\x95 \xE0\xA4\x95\xE0\xA5\x81", 1},
+        {"\xE0\xB8\x81", "\xE0\xB8\x81\xE0\xB8\xB4", 0}, // ก: กิ
+        {"e", "e\xE2\x83\x9D", 0},                       // e: e⃝
+        {"\xCC\x81", " \xCC\x81 ", 1},                   // a lone acute
+        {"\xCC\x81", "e\xCC\x81 \xC3\xA9", 1},           // on e; in é, one character, it has no place
+        {"\xE0\xA5\x81", "\xE0\xA4\x95\xE0\xA5\x81", 1}, // the vowel sign u alone
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::map<std::string, std::size_t> counts;
+        ForEveryOccurrence(c.pattern, c.text,
+                           [&](std::size_t, std::size_t, const char* how) { ++counts[how]; });
+        for (const char* how : {"folded", "match case", "regex", "find next"})
+            EXPECT_EQ(counts[how], c.count) << how;
+        CNoteFinder finder;
+        finder.SetPattern(c.pattern);
+        EXPECT_EQ(finder.Count(c.text), c.count) << "the count of a search press";
+    }
+    // "\r\n" is one character: half of it is not found, nor counted as bytes.
+    CTextMatcher matcher;
+    ASSERT_TRUE(matcher.Compile("a\r", {}));
+    CTextMatcher::Tally tally;
+    EXPECT_FALSE(matcher.TallyAscii("a\r\nb", tally));
+    std::size_t found = 0;
+    matcher.ForEachMatch("a\r\nb a\r", [&](std::size_t, std::size_t) { return ++found, true; });
+    EXPECT_EQ(found, 1u);
+}
 
 TEST(UnicodeSearch, EveryFullCaseFoldingMappingMatchesBothWays)
 {

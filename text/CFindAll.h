@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/CWholeMapping.h"
-#include "views/search/CTextMatcher.h"
+#include "text/CTextMatcher.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "views/search/CNoteSearch.h"
+#include "text/CNoteSearch.h"
 
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"

@@ -1,8 +1,8 @@
-#include "views/search/CFindAll.h"
+#include "text/CFindAll.h"
 
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
-#include "views/search/TextLines.h"
+#include "text/TextLines.h"
 
 #include <algorithm>
 #include <atomic>

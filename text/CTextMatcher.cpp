@@ -1,9 +1,9 @@
-#include "views/search/CTextMatcher.h"
+#include "text/CTextMatcher.h"
 
 #include "model/CNote.h"
 #include "model/CTextCodec.h"
 #include "model/CTextString.h"
-#include "views/search/TextLines.h"
+#include "text/TextLines.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -39,14 +39,28 @@ int CharactersIn(std::string_view text)
     return count;
 }
 
+// Whether pos falls between the two characters of a "\r\n", one character to the user.
+bool SplitsLineBreak(std::string_view text, std::size_t pos)
+{
+    return pos > 0 && pos < text.size() && text[pos - 1] == '\r' && text[pos] == '\n';
+}
+
+// Whether a match of a regular expression holds whole characters as the user sees them, or marks
+// alone, which it may find on whatever they are on.
+bool WholeClusters(std::string_view text, std::size_t start, std::size_t end)
+{
+    return (CFoldedText::IsClusterBoundary(text, start) && CFoldedText::IsClusterBoundary(text, end)) ||
+           CFoldedText::OnlyMarks(text.substr(start, end - start));
+}
+
 // Whether the bytes occur as themselves in ASCII text, one occurrence never overlapping the next:
-// ASCII, no zero byte, and no beginning of them that is also their end. Longer patterns are left
-// to the general search rather than checked.
+// ASCII, no zero byte, no beginning of them that is also their end, and no half of a "\r\n" at
+// either end. Longer patterns are left to the general search rather than checked.
 bool CountableAsBytes(std::string_view needle)
 {
     constexpr std::size_t kLongest = 256;
     if (needle.empty() || needle.size() > kLongest || !CTextCodec::IsAscii(needle) ||
-        needle.find('\0') != std::string_view::npos)
+        needle.find('\0') != std::string_view::npos || needle.front() == '\n' || needle.back() == '\r')
         return false;
     for (std::size_t k = 1; k < needle.size(); ++k)
         if (needle.substr(0, k) == needle.substr(needle.size() - k))
@@ -83,9 +97,11 @@ bool CTextMatcher::Compile(const std::string& pattern, const Options& options)
     m_errorOffset = 0;
     m_needle.clear();
     m_asciiBytes = false;
+    m_marks = false;
     if (!options.regex) {
         m_folded.Fold(pattern, TextCase());
         m_needle = m_folded.Get();
+        m_marks = CFoldedText::OnlyMarks(m_needle);
         m_asciiBytes = !options.wholeWords && CountableAsBytes(m_needle);
         return true;
     }
@@ -191,7 +207,9 @@ bool CTextMatcher::ForEachLiteral(std::string_view text, const Found& found)
         const std::size_t hitEnd = hitStart + m_needle.size();
         const std::size_t start = m_folded.ToOriginal(hitStart);
         const std::size_t end = m_folded.ToOriginal(hitEnd);
-        const bool wholeCharacters = m_folded.StartsCharacter(hitStart) && m_folded.StartsCharacter(hitEnd);
+        const bool wholeCharacters = m_folded.StartsCharacter(hitStart, m_marks) &&
+                                     m_folded.StartsCharacter(hitEnd, m_marks) &&
+                                     !SplitsLineBreak(text, start) && !SplitsLineBreak(text, end);
         if (!wholeCharacters || (m_options.wholeWords && !IsWholeWord(text, start, end))) {
             from = hitStart + 1;
             continue;
@@ -221,6 +239,10 @@ bool CTextMatcher::ForEachRegex(std::string_view text, const Found& found)
         // \K in a lookahead can report an end before the start; such a match selects nothing.
         if (end <= start) {
             from = std::max(from, start) + 1;
+            continue;
+        }
+        if (!WholeClusters(text, start, end)) {
+            from = start + 1;
             continue;
         }
         if (!found(start, end))

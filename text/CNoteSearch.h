@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/HugePageArray.h"
-#include "views/search/CNoteFinder.h"
+#include "text/CNoteFinder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/search/CTextMatcher.h"
+#include "text/CTextMatcher.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "views/search/SpellWords.h"
+#include "text/SpellWords.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>

@@ -1,4 +1,4 @@
-#include "views/search/CTextReplacer.h"
+#include "text/CTextReplacer.h"
 
 namespace {
 

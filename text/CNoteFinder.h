@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/CNote.h"
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include <cstddef>
 #include <string>
@@ -36,6 +36,7 @@ private:
 
     std::string m_key; // the pattern decomposed and folded
     bool m_keyAscii = true;
+    bool m_keyMarks = false; // marks alone, found on whatever they are on
     // An ASCII key has no more occurrences in a text beyond ASCII than the bytes show, unless it
     // holds a letter that a character decomposes to alone: the Kelvin sign, the Greek question
     // mark and varia are K, ";" and "`".

@@ -1,4 +1,4 @@
-#include "views/search/CReplaceAll.h"
+#include "text/CReplaceAll.h"
 
 #include "model/CFileOrder.h"
 #include "model/CNoteBook.h"

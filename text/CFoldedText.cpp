@@ -1,22 +1,41 @@
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include "model/CTextCodec.h"
 #include "model/CaseFold.h"
 
+#include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
+#include <unicode/utext.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <stdexcept>
 
 namespace {
 
 constexpr std::uint32_t kInside = 0xFFFFFFFFu;
+constexpr std::uint32_t kJoined = 0x80000000u;
+
+// One per thread: Find All searches on both cores.
+icu::BreakIterator& Clusters(std::string_view text)
+{
+    thread_local std::unique_ptr<icu::BreakIterator> clusters;
+    UErrorCode error = U_ZERO_ERROR;
+    if (!clusters)
+        clusters.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), error));
+    if (U_FAILURE(error) || !clusters)
+        throw std::runtime_error("the Unicode break data is missing");
+    UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &error);
+    clusters->setText(utext, error);
+    utext_close(utext); // the iterator keeps a clone
+    return *clusters;
+}
 
 const icu::Normalizer2& Instance(const icu::Normalizer2* (*get)(UErrorCode&))
 {
@@ -114,6 +133,19 @@ void CFoldedText::Fold(std::string_view text, Case how)
             AppendSegment(text, i);
         }
     }
+    MarkClusters(text);
+}
+
+// The characters that begin no cluster: marks of any combining class, vowel signs, the joiners.
+void CFoldedText::MarkClusters(std::string_view text)
+{
+    icu::BreakIterator& clusters = Clusters(text);
+    std::vector<bool> starts(text.size() + 1, false);
+    for (int32_t at = clusters.first(); at != icu::BreakIterator::DONE; at = clusters.next())
+        starts[static_cast<std::size_t>(at)] = true;
+    for (std::uint32_t& original : m_original)
+        if (original != kInside && !starts[original])
+            original |= kJoined;
 }
 
 // ASCII, most of any note, folds byte for byte; the loop has no branch, so the compiler does many
@@ -146,7 +178,6 @@ void CFoldedText::AppendSegment(std::string_view text, std::size_t& i)
         m_original.push_back(static_cast<std::uint32_t>(start));
         return;
     }
-    const bool boundary = before == 0 || Nfc().hasBoundaryBefore(static_cast<UChar32>(c));
     const std::size_t first = i;
     while (ContinuesSequence(text, i)) {
     }
@@ -158,7 +189,8 @@ void CFoldedText::AppendSegment(std::string_view text, std::size_t& i)
     } else {
         AppendNormalized(text.substr(start, i - start));
     }
-    m_original.push_back(boundary ? static_cast<std::uint32_t>(start) : kInside);
+    // A mark that stands apart keeps its place: a search for the mark alone finds it.
+    m_original.push_back(static_cast<std::uint32_t>(start));
     m_original.resize(m_original.size() + (m_folded.size() - before - 1), kInside);
 }
 
@@ -183,16 +215,19 @@ void CFoldedText::AppendNormalized(std::string_view segment)
         m_folded.back() = static_cast<char>(FoldCase(static_cast<unsigned char>(m_folded.back())));
 }
 
-bool CFoldedText::StartsCharacter(std::size_t foldedPos) const
+bool CFoldedText::StartsCharacter(std::size_t foldedPos, bool marks) const
 {
-    return m_original.empty() || foldedPos >= m_original.size() || m_original[foldedPos] != kInside;
+    if (m_original.empty() || foldedPos >= m_original.size())
+        return true;
+    const std::uint32_t original = m_original[foldedPos];
+    return original != kInside && (marks || (original & kJoined) == 0);
 }
 
 std::size_t CFoldedText::ToOriginal(std::size_t foldedPos) const
 {
     if (foldedPos >= Get().size())
         return m_source.size();
-    return m_original.empty() ? foldedPos : m_original[foldedPos];
+    return m_original.empty() ? foldedPos : m_original[foldedPos] & ~kJoined;
 }
 
 std::size_t CFoldedText::ToFolded(std::size_t originalPos) const
@@ -200,7 +235,32 @@ std::size_t CFoldedText::ToFolded(std::size_t originalPos) const
     if (m_original.empty())
         return std::min(originalPos, Get().size());
     std::size_t pos = 0;
-    while (pos < m_original.size() && (m_original[pos] == kInside || m_original[pos] < originalPos))
+    while (pos < m_original.size() &&
+           (m_original[pos] == kInside || (m_original[pos] & ~kJoined) < originalPos))
         ++pos;
     return pos;
+}
+
+bool CFoldedText::OnlyMarks(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        UChar32 c = 0;
+        U8_NEXT(text.data(), i, text.size(), c);
+        const int32_t kind = u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK);
+        if (c < 0 || (kind != U_GCB_EXTEND && kind != U_GCB_SPACING_MARK && kind != U_GCB_ZWJ))
+            return false;
+    }
+    return !text.empty();
+}
+
+bool CFoldedText::IsClusterBoundary(std::string_view text, std::size_t pos)
+{
+    if (pos == 0 || pos >= text.size())
+        return true;
+    // Between two ASCII characters only "\r\n" holds together, and most places are such.
+    const auto before = static_cast<unsigned char>(text[pos - 1]);
+    const auto at = static_cast<unsigned char>(text[pos]);
+    if (before < 0x80 && at < 0x80)
+        return before != '\r' || at != '\n';
+    return Clusters(text).isBoundary(static_cast<int32_t>(pos));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/search/CFoldedText.h"
+#include "text/CFoldedText.h"
 
 #include <cstddef>
 #include <functional>
@@ -87,6 +87,7 @@ private:
     Options m_options;
     std::string m_needle;      // the plain pattern, decomposed, and folded unless the case matters
     bool m_asciiBytes = false; // the needle's occurrences in ASCII are its bytes'
+    bool m_marks = false;      // the pattern is marks alone, found on whatever they are on
     CFoldedText m_folded;
     pcre2_real_code_8* m_code = nullptr;
     pcre2_real_match_data_8* m_matchData = nullptr;

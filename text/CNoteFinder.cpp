@@ -1,4 +1,4 @@
-#include "views/search/CNoteFinder.h"
+#include "text/CNoteFinder.h"
 
 #include "model/CTextCodec.h"
 #include "model/CTextString.h"
@@ -37,6 +37,7 @@ void CNoteFinder::SetPattern(const std::string& pattern)
     m_folded.Fold(pattern, CFoldedText::Case::asciiLetters);
     m_key = m_folded.Get();
     m_keyAscii = CTextCodec::IsAscii(m_key);
+    m_keyMarks = CFoldedText::OnlyMarks(m_key);
     m_keyNeedsNormalizing = m_key.find_first_of("k;`") != std::string::npos;
     m_foldedData = nullptr;
     m_foldedSize = 0;
@@ -106,7 +107,7 @@ int CNoteFinder::Find(std::string_view text, int from, int& length)
             return -1;
         at = static_cast<std::size_t>(static_cast<const char*>(hit) - haystack.data());
         const std::size_t end = at + m_key.size();
-        if (m_folded.StartsCharacter(at) && m_folded.StartsCharacter(end)) {
+        if (m_folded.StartsCharacter(at, m_keyMarks) && m_folded.StartsCharacter(end, m_keyMarks)) {
             m_lastOriginal = m_folded.ToOriginal(at);
             m_lastFolded = at;
             length = static_cast<int>(m_folded.ToOriginal(end) - m_lastOriginal);

@@ -1,4 +1,4 @@
-#include "views/search/TextLines.h"
+#include "text/TextLines.h"
 
 #include <algorithm>
 

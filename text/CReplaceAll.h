@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/search/CTextReplacer.h"
+#include "text/CTextReplacer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "views/search/CSpellChecker.h"
+#include "text/CSpellChecker.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/XdgPaths.h"
