@@ -215,6 +215,9 @@ void CMainFrame::CreateNoteCommands()
                 if (IsBookOpen())
                     GetNotePanel()->OnUpdateMoveSelected(&ui);
             });
+    // Keys beside the toolbar's buttons; the menu keeps its texts.
+    m_router->AddKey(ID_MOVE_UP, QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up));
+    m_router->AddKey(ID_MOVE_DOWN, QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down));
     m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
                   [this] { OnFindNext(); });
     m_router->Add(ID_FIND_ALL, tr("&Find All\tCtrl+Shift+F"),
@@ -222,6 +225,10 @@ void CMainFrame::CreateNoteCommands()
                   [this] { m_wndFindAllDock->FindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
                   tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
+    m_router->Add(
+        ID_GO_TO_NOTE, tr("&Go to Note...\tCtrl+G"),
+        tr("Open a note by typing part of its title.\nGo to Note"), [this] { GetNotePanel()->GoToNote(); },
+        [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
     CreateReplaceCommands();
     m_router->Add(
         ID_SORT_NOTES, tr("Sort &Alphabetically"), tr("Sort all Notes Alphabetically\nSort Alphabetically"),
@@ -365,6 +372,7 @@ void CMainFrame::CreateMenus()
                           ID_FIND_NEXT,
                           ID_FIND_ALL,
                           ID_JUMP_TO_SEARCH,
+                          ID_GO_TO_NOTE,
                           0,
                           ID_REPLACE,
                           ID_UNDO_REPLACE_ALL});

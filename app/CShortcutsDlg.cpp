@@ -55,13 +55,13 @@ void CShortcutsDlg::Fill(const QMenuBar& menus, const CCommandRouter& router)
                 continue;
             listed.insert(id);
             AddRow(Plain(top->text()), Plain(action->text()),
-                   action->shortcut().toString(QKeySequence::NativeText));
+                   router.Key(id).toString(QKeySequence::NativeText));
         }
     }
     for (const int id : router.Ids())
         if (!listed.contains(id))
             AddRow(QString(), Plain(router.Action(id)->text()),
-                   router.Action(id)->shortcut().toString(QKeySequence::NativeText));
+                   router.Key(id).toString(QKeySequence::NativeText));
 }
 
 void CShortcutsDlg::AddRow(const QString& menu, const QString& command, const QString& keys)

@@ -4,6 +4,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CCmdUI.h"
+#include "views/CGoToNoteBox.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNoteListCtrl.h"
@@ -131,6 +132,19 @@ void CNotePanel::SortNotes()
 {
     m_book.SortByTitle();
     ReloadNoteList();
+}
+
+void CNotePanel::GoToNote()
+{
+    if (!m_goToBox) {
+        m_goToBox = new CGoToNoteBox(m_book, this);
+        connect(m_goToBox, &CGoToNoteBox::NoteChosen, this, [this](int serial) {
+            SetActiveNote(serial, true);
+            if (m_pActiveNote)
+                m_editPane->GetTextCtrl()->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    m_goToBox->Open(QRect(m_listPane->mapTo(this, QPoint(0, 0)), m_listPane->size()));
 }
 
 void CNotePanel::UndoChanges()

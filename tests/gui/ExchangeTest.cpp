@@ -173,7 +173,8 @@ TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
                         .toStdString());
     for (const char* row : {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
                             "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3",
-                            "Format|Bold|", "Help|Keyboard Shortcuts|"})
+                            "Format|Bold|", "Help|Keyboard Shortcuts|", "Note|Go to Note...|Ctrl+G",
+                            "Note|Move Up|Alt+Shift+Up", "Note|Move Down|Alt+Shift+Down"})
         EXPECT_EQ(rows.count(row), 1u) << row;
     EXPECT_EQ(table->rowCount(), frame->GetRouter().Ids().size()) << "every command, once";
 }

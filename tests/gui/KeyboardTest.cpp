@@ -1,8 +1,10 @@
 #include "support/PaneFixture.h"
+#include "views/CGoToNoteBox.h"
 #include "views/CSearchBar.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMenu>
 
 #include <utility>
@@ -111,4 +113,55 @@ TEST_F(KeyboardTest, AltAndALetterOpensTheMenuAndTypesNothing)
     Press(Text(), Qt::Key_Q, Qt::AltModifier);
     EXPECT_EQ(Text()->toPlainText(), "aaaa") << "no menu has Q, and still nothing is typed";
     EXPECT_FALSE(Text()->IsModified());
+}
+
+TEST_F(KeyboardTest, CtrlGNarrowsTheTitlesArrowsChooseEnterOpensEscapeGoesBack)
+{
+    EXPECT_FALSE(frame->GetRouter().Run(ID_GO_TO_NOTE)) << "no notebook, nothing to go to";
+    OpenNotes({{"Shopping list", "milk"}, {"signal", "s"}, {"Garden notes", "roses"}, {"Gin", "g"}});
+    Activate(0);
+    Press(Text(), Qt::Key_G);
+    CGoToNoteBox* box = frame->GetNotePanel()->GetGoToBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->GetEdit()->hasFocus());
+    auto rows = [box] {
+        QStringList titles;
+        for (int row = 0; row < box->GetResults()->count(); ++row)
+            titles << box->GetResults()->item(row)->text();
+        return titles;
+    };
+    EXPECT_EQ(rows(), (QStringList{"Shopping list", "signal", "Garden notes", "Gin"})) << "the list's order";
+    QTest::keyClicks(box->GetEdit(), "GN");
+    EXPECT_EQ(rows(), (QStringList{"Garden notes", "Gin", "signal"})) << "word starts, then close letters";
+    EXPECT_EQ(box->GetResults()->currentRow(), 0);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up})
+        QTest::keyClick(box->GetEdit(), key);
+    EXPECT_EQ(box->GetResults()->currentRow(), 1) << "Down stops at the last match";
+    QTest::keyClick(box->GetEdit(), Qt::Key_Return);
+    EXPECT_FALSE(box->isVisible());
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
+    EXPECT_EQ(List()->GetSelectionMark(), 3);
+    EXPECT_TRUE(Text()->hasFocus()) << "the keys go on in the note opened";
+    EXPECT_FALSE(book->IsModified());
+
+    // Escape leaves the open note and the keys where they were.
+    Press(List(), Qt::Key_G);
+    ASSERT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->GetEdit()->text().isEmpty()) << "each time a new start";
+    QTest::keyClicks(box->GetEdit(), "shop");
+    EXPECT_EQ(rows(), QStringList{"Shopping list"});
+    QTest::keyClick(box->GetEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
+    EXPECT_TRUE(List()->hasFocus());
+
+    // With no match Enter opens nothing.
+    Press(List(), Qt::Key_G);
+    QTest::keyClicks(box->GetEdit(), "zq");
+    EXPECT_EQ(box->GetResults()->count(), 0);
+    QTest::keyClick(box->GetEdit(), Qt::Key_Return);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
 }

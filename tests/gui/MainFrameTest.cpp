@@ -81,13 +81,30 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
     EXPECT_EQ(MenuTexts(encoding), (QStringList{"&Unicode (UTF-8)", "&Western (Windows-1252)"}));
     ASSERT_NE(Action(ID_ENCODING_UTF8)->actionGroup(), nullptr);
     EXPECT_TRUE(Action(ID_ENCODING_UTF8)->actionGroup()->isExclusive()) << "radio items";
-    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)),
-              (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                           "&Paste\tCtrl+V", "-", "&New Note\tCtrl+N", "&Rename", "&Delete Note\tCtrl+Del",
-                           "-", "Move Up", "Move Down", "-", "Sort &Alphabetically", "-", "Find Next\tF3",
-                           "&Find All\tCtrl+Shift+F", "Jump to Search Bar\tCtrl+F", "-", "Replac&e...\tCtrl+H",
-                           "Undo Replace A&ll"}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)), (QStringList{"&Undo Changes\tCtrl+Alt+Z",
+                                                           "-",
+                                                           "Cu&t\tCtrl+X",
+                                                           "&Copy\tCtrl+C",
+                                                           "&Paste\tCtrl+V",
+                                                           "-",
+                                                           "&New Note\tCtrl+N",
+                                                           "&Rename",
+                                                           "&Delete Note\tCtrl+Del",
+                                                           "-",
+                                                           "Move Up",
+                                                           "Move Down",
+                                                           "-",
+                                                           "Sort &Alphabetically",
+                                                           "-",
+                                                           "Find Next\tF3",
+                                                           "&Find All\tCtrl+Shift+F",
+                                                           "Jump to Search Bar\tCtrl+F",
+                                                           "&Go to Note...\tCtrl+G",
+                                                           "-",
+                                                           "Replac&e...\tCtrl+H",
+                                                           "Undo Replace A&ll"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)),
+              (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
     EXPECT_EQ(
         MenuTexts(MenuOf(ID_BOLD)),
         (QStringList{"&Times New Roman", "Ta&homa", "&Verdana", "&Lucida Console", "&Courier New", "&Arial",
