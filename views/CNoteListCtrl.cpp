@@ -27,6 +27,8 @@ void CNoteListCtrl::CreateList()
     m_list->setGeometry(contentsRect());
     connect(m_list.get(), &CListCtrlEx::itemActivated, this, &CNoteListCtrl::OnItemActivated);
     connect(m_list.get(), &CListCtrlEx::contextMenuRequested, this, &CNoteListCtrl::OnContextMenu);
+    connect(m_list.get(), &CListCtrlEx::rowDragged, this,
+            [this](int from, int to) { m_panel.MoveRow(from, to); });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
     m_list->show();

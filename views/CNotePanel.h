@@ -51,6 +51,9 @@ public:
     void RenameSelected();
     void DeleteSelected();
     void MoveSelected(bool up);
+    // Moves the note at a row to another one place at a time, as that many Move Up or Move Down
+    // would, with one refill of the list; it stays selected.
+    void MoveRow(int from, int to);
     void OnUpdateMoveSelected(CCmdUI* cmdUI) const;
     void SortNotes();
     // Opens the Go to Note box over the list.

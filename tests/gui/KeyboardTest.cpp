@@ -165,3 +165,27 @@ TEST_F(KeyboardTest, CtrlGNarrowsTheTitlesArrowsChooseEnterOpensEscapeGoesBack)
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(Active()->GetSerial(), serials[3]);
 }
+
+// The keys run the Move Up and Move Down commands, from the list and from the note's text alike.
+TEST_F(KeyboardTest, AltShiftUpAndDownMoveTheSelectedNoteAsTheCommandsDo)
+{
+    OpenNotes({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    Click(1);
+    const Qt::KeyboardModifiers altShift = Qt::AltModifier | Qt::ShiftModifier;
+    Press(List(), Qt::Key_Up, altShift);
+    EXPECT_EQ(ItemText(0), "b");
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+    EXPECT_TRUE(book->IsModified());
+    book->SetModifiedFlag(false);
+    Press(List(), Qt::Key_Up, altShift);
+    EXPECT_EQ(ItemText(0), "b") << "nothing above the first row";
+    EXPECT_TRUE(book->IsModified()) << "but marked modified, as the command does";
+    Press(List(), Qt::Key_Down, altShift);
+    Press(List(), Qt::Key_Down, altShift);
+    EXPECT_EQ(ItemText(2), "b");
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    Activate(0);
+    Press(Text(), Qt::Key_Down, altShift);
+    EXPECT_EQ(ItemText(1), "a") << "the open note's row moves down";
+    EXPECT_FALSE(frame->GetActiveNote()) << "the refill leaves no note open, as Move Down does";
+}
