@@ -21,6 +21,7 @@
 #include "views/CFindAllDock.h"
 #include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
+#include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CReplaceRow.h"
 #include "views/CSearchBar.h"
@@ -38,6 +39,9 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QStatusBar>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -67,6 +71,7 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     setWindowIcon(QIcon(":/icons/pelmora.svg"));
+    m_userSettings = CUserSettings::Read();
     SetNoteFont("Verdana");
     CreateCommands();
     CreateContextMenus();
@@ -103,6 +108,7 @@ void CMainFrame::CreateCommands()
     CreateEncodingCommands();
     CreateNoteCommands();
     CreateFormatCommands();
+    CreateViewCommands();
     m_router->Add(ID_APP_ABOUT, tr("&About Pelmora..."),
                   tr("Display program information, version number and copyright\nAbout"),
                   [this] { OnAbout(); });
@@ -323,6 +329,28 @@ void CMainFrame::CreateFormatCommands()
     m_router->SetCheckable(ID_CHECK_SPELLING);
 }
 
+// The user's own choices, kept for the user and never in the notebook.
+void CMainFrame::CreateViewCommands()
+{
+    m_router->Add(ID_ZOOM_IN, tr("Zoom &In\tCtrl++"), tr("Show the note and the list larger.\nZoom In"),
+                  [this] { SetZoom(m_userSettings.m_zoom + 1); });
+    m_router->AddKey(ID_ZOOM_IN, QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    m_router->Add(ID_ZOOM_OUT, tr("Zoom &Out\tCtrl+-"), tr("Show the note and the list smaller.\nZoom Out"),
+                  [this] { SetZoom(m_userSettings.m_zoom - 1); });
+    m_router->Add(ID_ZOOM_RESET, tr("&Normal Size\tCtrl+0"),
+                  tr("Show the note and the list at the notebook's own size.\nNormal Size"),
+                  [this] { SetZoom(0); });
+    m_router->Add(
+        ID_REOPEN_LAST, tr("Reopen &Last NoteBook at Start"),
+        tr("Open the notebook used last when Pelmora starts without a file.\nReopen Last NoteBook"),
+        [this] {
+            m_userSettings.m_bReopenLast = !m_userSettings.m_bReopenLast;
+            m_userSettings.Write();
+        },
+        [this](CCmdUI& ui) { ui.SetCheck(m_userSettings.m_bReopenLast); });
+    m_router->SetCheckable(ID_REOPEN_LAST);
+}
+
 // --- menus and bars ---------------------------------------------------------------------------
 
 QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
@@ -343,7 +371,7 @@ void CMainFrame::CreateMenus()
     QMenu* book =
         AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_IMPORT_FILES,
                               ID_EXPORT, ID_EXPORT_PDF, ID_PRINT, 0, ID_SET_PASSWORD, ID_CHANGE_PASSPHRASE, 0,
-                              ID_ASSOCIATE, 0, ID_APP_EXIT});
+                              ID_ASSOCIATE, ID_REOPEN_LAST, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
     auto* encoding = new QMenu(tr("En&coding"), book);
     auto* choice = new QActionGroup(encoding);
@@ -376,8 +404,9 @@ void CMainFrame::CreateMenus()
                           0,
                           ID_REPLACE,
                           ID_UNDO_REPLACE_ALL});
-    AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
-                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_CHECK_SPELLING})
+    AddMenu(tr("&Format"),
+            {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER, ID_FONT_ARIAL,
+             0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, 0, ID_CHECK_SPELLING})
         ->addMenu(new CSpellLanguageMenu(this));
     AddMenu(tr("&Help"), {ID_KEYBOARD_SHORTCUTS, 0, ID_APP_ABOUT});
 }
@@ -502,6 +531,18 @@ void CMainFrame::UpdateTitle()
         setWindowTitle(QStringLiteral("Pelmora"));
 }
 
+void CMainFrame::StartWithoutFile()
+{
+    OfferRecovery();
+    if (IsBookOpen() || !m_userSettings.m_bReopenLast || m_book->GetRecentPaths().empty())
+        return;
+    // A notebook gone since is no error at start: the Recent menu still tells of it.
+    const std::string last = m_book->GetRecentPaths().front();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(last, error))
+        OpenBook(last);
+}
+
 void CMainFrame::OnAssociate()
 {
     const QString program = QCoreApplication::applicationFilePath();
@@ -532,15 +573,38 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::SetNoteFont(const char* face)
 {
-    LogFont title;
     FillLogFont(m_textLogFont, face, Trunc(18 * g_scaleX), m_bBold ? kFontWeightBold : -1);
-    FillLogFont(title, face, Trunc(18 * g_scaleY), kFontWeightBold);
-    m_textFont = MakeQFont(m_textLogFont);
-    m_titleFont = MakeQFont(title);
-    if (GetActiveNote()) {
-        GetNotePanel()->UpdateEditorFont();
+    FillLogFont(m_titleLogFont, face, Trunc(18 * g_scaleY), kFontWeightBold);
+    ApplyZoom();
+    if (GetActiveNote())
         GetNoteBook()->SetModified();
-    }
+}
+
+// The zoom changes what is shown only: the notebook keeps its face and height, and is not modified.
+void CMainFrame::SetZoom(int zoom)
+{
+    zoom = std::clamp(zoom, CUserSettings::kMinZoom, CUserSettings::kMaxZoom);
+    if (zoom == m_userSettings.m_zoom)
+        return;
+    m_userSettings.m_zoom = zoom;
+    m_userSettings.Write();
+    ApplyZoom();
+}
+
+void CMainFrame::ApplyZoom()
+{
+    m_textFont = ScaledFont(MakeQFont(m_textLogFont), m_userSettings.ZoomFactor());
+    m_titleFont = ScaledFont(MakeQFont(m_titleLogFont), m_userSettings.ZoomFactor());
+    if (!IsBookOpen())
+        return;
+    if (GetActiveNote())
+        GetNotePanel()->UpdateEditorFont();
+    GetNotePanel()->GetListPane()->ApplyFont();
+}
+
+QFont CMainFrame::GetListFont() const
+{
+    return ScaledFont(QApplication::font(), m_userSettings.ZoomFactor());
 }
 
 void CMainFrame::OnFont(int id)

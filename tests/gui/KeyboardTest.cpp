@@ -1,3 +1,4 @@
+#include "platform/desktop/CUserSettings.h"
 #include "support/PaneFixture.h"
 #include "views/CGoToNoteBox.h"
 #include "views/CSearchBar.h"
@@ -7,6 +8,7 @@
 #include <QListWidget>
 #include <QMenu>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -188,4 +190,46 @@ TEST_F(KeyboardTest, AltShiftUpAndDownMoveTheSelectedNoteAsTheCommandsDo)
     Press(Text(), Qt::Key_Down, altShift);
     EXPECT_EQ(ItemText(1), "a") << "the open note's row moves down";
     EXPECT_FALSE(frame->GetActiveNote()) << "the refill leaves no note open, as Move Down does";
+}
+
+// The zoom is the user's: kept in the per-user store, never in the notebook, which stays unmodified
+// and keeps the face and height it stores.
+TEST_F(KeyboardTest, CtrlPlusMinusAndZeroZoomTheNoteAndTheListForThisUser)
+{
+    OpenNotes({{"a", "text"}});
+    Activate(0);
+    const int text = Text()->font().pixelSize();
+    const int title = TitleBox()->font().pixelSize();
+    const double list = List()->font().pointSizeF();
+    LogFont stored{};
+    frame->GetTextFont(stored);
+    ASSERT_GT(text, 0);
+
+    Press(Text(), Qt::Key_Plus);
+    Press(List(), Qt::Key_Plus);
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 1.2));
+    EXPECT_EQ(TitleBox()->font().pixelSize(), std::lround(title * 1.2));
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list * 1.2);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, 2);
+    EXPECT_FALSE(book->IsModified());
+    LogFont after{};
+    frame->GetTextFont(after);
+    EXPECT_EQ(after.lfHeight, stored.lfHeight) << "the notebook's height is not the zoom's";
+
+    // A new notebook's list and a note opened later take the zoom too.
+    ASSERT_TRUE(frame->GetRouter().Run(ID_FILE_NEW));
+    OpenNotes({{"b", "more"}});
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list * 1.2);
+    Activate(0);
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 1.2));
+
+    for (int i = 0; i < 20; ++i)
+        Press(Text(), Qt::Key_Minus);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, CUserSettings::kMinZoom) << "half the size at most";
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 0.5));
+    Press(Text(), Qt::Key_0);
+    EXPECT_EQ(Text()->font().pixelSize(), text);
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, 0);
+    EXPECT_FALSE(book->IsModified());
 }
