@@ -18,6 +18,7 @@
 #include "platform/qt/QtFont.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CCodePagePane.h"
+#include "views/CCountsPane.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
@@ -435,6 +436,8 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::CreateStatusBar()
 {
+    m_wndCounts = new CCountsPane(this);
+    statusBar()->addPermanentWidget(m_wndCounts);
     m_wndCodePage = new CCodePagePane(this);
     statusBar()->addPermanentWidget(m_wndCodePage);
     statusBar()->addPermanentWidget(new CLockIndicators(this));
@@ -502,6 +505,8 @@ void CMainFrame::UpdateCommandStates()
     m_router->UpdateAll();
     if (m_wndCodePage)
         m_wndCodePage->Show(GetNoteBook());
+    if (m_wndCounts)
+        m_wndCounts->Watch(GetActiveNote() ? GetNotePanel()->GetEditPane()->GetTextCtrl() : nullptr);
 }
 
 // --- notebook and active note -----------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include <string>
 
 class CCodePagePane;
+class CCountsPane;
 class CFindAllDock;
 class CHostWnd;
 class CNote;
@@ -154,6 +155,7 @@ private:
     CHostWnd* m_wndHost = nullptr;
     CMainToolBar* m_wndToolBar = nullptr;
     CCodePagePane* m_wndCodePage = nullptr;
+    CCountsPane* m_wndCounts = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
     QMenu* m_recentMenu = nullptr;
     CShortcutsDlg* m_shortcutsDlg = nullptr;
