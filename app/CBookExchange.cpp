@@ -108,7 +108,7 @@ void CBookExchange::Export()
     if (!m_frame.IsBookOpen())
         return;
     const std::string path =
-        CFileDialog(CFileDialog::Save, &m_frame, QObject::tr("Export NoteBook"),
+        CFileDialog(CFileDialog::SaveFileOrFolder, &m_frame, QObject::tr("Export NoteBook"),
                     QObject::tr("Folder of text files (*);;Markdown file (*.md)"), QString())
             .DoModal();
     if (path.empty())

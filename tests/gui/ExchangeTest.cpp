@@ -3,10 +3,13 @@
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -131,6 +134,36 @@ TEST_F(ExchangeTest, ExportWritesWhatTheToolWritesOrOneMarkdownFile)
     ASSERT_TRUE(Run(ID_EXPORT));
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "ERROR: cannot write " + dir.File("no/such/folder/x.md"));
+}
+
+// Typed into the dialog, an existing folder, even an empty one, is the answer, as for the tool.
+TEST_F(ExchangeTest, ExportGoesIntoAnExistingFolderTypedInTheDialog)
+{
+    OpenNotes({{"First", "one"}, {"Second", "two"}});
+    const fs::path folder = dir.Path() / "empty";
+    fs::create_directory(folder);
+    CFileDialog::ClearQueuedAnswers();
+    bool typed = false;
+    bool stayedOpen = false;
+    QTimer typist;
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!name || typed)
+            return;
+        typed = true;
+        name->setText(QString::fromStdString(folder.string()));
+        QTest::keyClick(name, Qt::Key_Return);
+        stayedOpen = dialog->isVisible();
+        if (stayedOpen)
+            dialog->reject();
+    });
+    typist.start(10);
+    ASSERT_TRUE(Run(ID_EXPORT));
+    EXPECT_TRUE(typed);
+    EXPECT_FALSE(stayedOpen) << "the dialog walked into the folder";
+    EXPECT_EQ(Folder(folder).size(), 2u);
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)
