@@ -35,7 +35,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -418,9 +417,11 @@ void CMainFrame::UpdateRecentMenu()
         return;
     m_recentMenu->clear();
     const std::vector<std::string>& paths = m_book->GetRecentPaths();
+    const std::vector<std::string> names = CRecentFileList::ShortNames(paths);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(paths[i]));
-        const QString name = QFileInfo(path).fileName().replace('&', QStringLiteral("&&"));
+        const QString name =
+            QFile::decodeName(QByteArray::fromStdString(names[i])).replace('&', QStringLiteral("&&"));
         QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
         action->setStatusTip(path);
         connect(action, &QAction::triggered, this, [this, i] { m_book->OpenRecent(i); });

@@ -130,3 +130,14 @@ TEST_F(RecentBooksTest, ReopenLastNoteBookAtStartIsTheUsersChoiceAndOffByDefault
     ASSERT_TRUE(frame->GetRouter().Run(ID_REOPEN_LAST));
     EXPECT_FALSE(CUserSettings::Read().m_bReopenLast);
 }
+
+TEST_F(RecentBooksTest, NotebooksOfOneNameShowTheirFolders)
+{
+    for (const char* folder : {"work", "home"}) {
+        std::filesystem::create_directory(dir.Path() / folder);
+        SaveNew(std::string(folder) + "/notes.pelm");
+    }
+    frame->CloseBook();
+    EXPECT_EQ(Items(), (QStringList{"&1 notes.pelm (home)", "&2 notes.pelm (work)"}));
+    EXPECT_EQ(Item(1)->statusTip(), QString::fromStdString(dir.File("work/notes.pelm")));
+}
