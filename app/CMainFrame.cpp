@@ -380,6 +380,8 @@ void CMainFrame::CreateMenus()
     m_router->WatchMenu(encoding);
     book->insertMenu(m_router->Action(ID_SET_PASSWORD), encoding);
     m_recentMenu = new QMenu(tr("&Recent NoteBooks"), book);
+    // The shortcut list tells of its entries by their numbers.
+    m_recentMenu->setProperty("numbered", static_cast<int>(CRecentFileList::kSize));
     book->insertMenu(book->actions().at(2), m_recentMenu);
     UpdateRecentMenu();
     AddMenu(tr("&Note"), {ID_UNDO_CHANGES,
@@ -564,6 +566,8 @@ void CMainFrame::OnKeyboardShortcuts()
 {
     if (!m_shortcutsDlg)
         m_shortcutsDlg = new CShortcutsDlg(*menuBar(), *m_router, this);
+    else
+        m_shortcutsDlg->Fill(*menuBar(), *m_router);
     m_shortcutsDlg->show();
     m_shortcutsDlg->raise();
     m_shortcutsDlg->activateWindow();

@@ -200,14 +200,36 @@ TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
     EXPECT_TRUE(dialog->isVisible());
     QTableWidget* table = dialog->GetTable();
     std::set<std::string> rows;
-    for (int row = 0; row < table->rowCount(); ++row)
+    int textBoxRows = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
         rows.insert((table->item(row, 0)->text() + "|" + table->item(row, 1)->text() + "|" +
                      table->item(row, 2)->text())
                         .toStdString());
-    for (const char* row : {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
-                            "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3",
-                            "Format|Bold|", "Help|Keyboard Shortcuts|", "Note|Go to Note...|Ctrl+G",
-                            "Note|Move Up|Alt+Shift+Up", "Note|Move Down|Alt+Shift+Down"})
+        textBoxRows += table->item(row, 0)->text() == "Text box";
+    }
+    for (const char* row :
+         {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
+          "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3", "Format|Bold|",
+          "Help|Keyboard Shortcuts|", "Note|Go to Note...|Ctrl+G", "Note|Move Up|Alt+Shift+Up",
+          "Note|Move Down|Alt+Shift+Down", "Format|Zoom In|Ctrl++", "Format|Normal Size|Ctrl+0",
+          "Book|Reopen Last NoteBook at Start|",
+          // Submenus: their commands by the menus' access keys, the others in one row.
+          "Book > Encoding|Unicode (UTF-8)|Alt+B, C, U", "Book > Encoding|Western (Windows-1252)|Alt+B, C, W",
+          "Book|Recent NoteBooks|Alt+B, R, 1 to 8", "Format|Spelling Language|Alt+F, G",
+          "Text box|Select All|Ctrl+A", "Text box|Next Word|Ctrl+Right"})
         EXPECT_EQ(rows.count(row), 1u) << row;
-    EXPECT_EQ(table->rowCount(), frame->GetRouter().Ids().size()) << "every command, once";
+    EXPECT_EQ(rows.count("Text box|Undo|" +
+                         QKeySequence::listToString(QKeySequence::keyBindings(QKeySequence::Undo),
+                                                    QKeySequence::NativeText)
+                             .toStdString()),
+              1u);
+    EXPECT_EQ(textBoxRows, 11);
+    EXPECT_EQ(table->rowCount() - textBoxRows, frame->GetRouter().Ids().size() + 2)
+        << "every command once, and the rows of Recent NoteBooks and Spelling Language";
+
+    // Shown again, the list is made again, not added to.
+    const int count = table->rowCount();
+    dialog->close();
+    ASSERT_TRUE(Run(ID_KEYBOARD_SHORTCUTS));
+    EXPECT_EQ(table->rowCount(), count);
 }
