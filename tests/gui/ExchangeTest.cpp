@@ -166,6 +166,43 @@ TEST_F(ExchangeTest, ExportGoesIntoAnExistingFolderTypedInTheDialog)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// The README's table of keys and the man page's KEYS are the window's keys, every one and no other.
+TEST_F(ExchangeTest, ReadmeAndManPageListTheWindowsKeys)
+{
+    const std::string readme = NoteBookBytes::Load(PELMORA_SOURCE "/README.md");
+    const std::string man = NoteBookBytes::Load(PELMORA_SOURCE "/docs/pelmora.1");
+    const std::string manKeys =
+        man.substr(man.find(".SH KEYS"), man.find(".SH FILES") - man.find(".SH KEYS"));
+    std::size_t keys = 0;
+    for (const int id : frame->GetRouter().Ids()) {
+        const std::string key = frame->GetRouter().Key(id).toString(QKeySequence::NativeText).toStdString();
+        if (key.empty())
+            continue;
+        ++keys;
+        QString name = frame->GetRouter().Action(id)->text().remove('&');
+        name.remove(QStringLiteral("..."));
+        const std::string command = name.toStdString();
+        const std::size_t row = readme.find("| `" + key + "` | ");
+        ASSERT_NE(row, std::string::npos) << key;
+        const std::string line = readme.substr(row, readme.find('\n', row) - row);
+        EXPECT_EQ(line.substr(line.size() - command.size() - 2), command + " |") << line;
+        std::string manKey = key;
+        if (manKey.back() == '-')
+            manKey.insert(manKey.size() - 1, "\\");
+        EXPECT_NE(manKeys.find(".B " + manKey + "\n" + command + "\n"), std::string::npos) << key;
+    }
+    auto count = [](const std::string& text, const std::string& what) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++found;
+        return found;
+    };
+    const std::size_t table = readme.find("## Keys");
+    EXPECT_EQ(count(readme.substr(table, readme.find("\n## ", table) - table), "\n| `"), keys)
+        << "the README lists no key the window lacks";
+    EXPECT_EQ(count(manKeys, "\n.B "), keys) << "nor does the man page";
+}
+
 TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)
 {
     OpenNotes({{"kept", "x"}});
