@@ -31,10 +31,25 @@ void CCountsPane::Watch(CRichEditCtrlEx* textBox)
         hide();
         return;
     }
-    connect(textBox, &CRichEditCtrlEx::textChanged, this, &CCountsPane::Restart);
-    connect(textBox, &CRichEditCtrlEx::selectionChanged, this, &CCountsPane::Restart);
+    connect(textBox, &CRichEditCtrlEx::textChanged, this, &CCountsPane::OnTextChanged);
+    connect(textBox, &CRichEditCtrlEx::selectionChanged, this, &CCountsPane::OnSelectionChanged);
+    m_textChanged = true;
     Restart();
     show();
+}
+
+void CCountsPane::OnTextChanged()
+{
+    m_textChanged = true;
+    Restart();
+}
+
+// A caret moved without a selection, before or after, leaves the text's count as it is.
+void CCountsPane::OnSelectionChanged()
+{
+    if (m_textBox && !m_selection && !m_textBox->HasSelection() && !m_textChanged)
+        return;
+    Restart();
 }
 
 void CCountsPane::Restart()
@@ -46,6 +61,7 @@ void CCountsPane::Restart()
     m_to = m_selection ? m_textBox->SelectionEnd() : m_textBox->GetTextLength();
     m_next = m_from;
     m_counter = CWordCounter();
+    m_textChanged = false;
     m_timer.start(m_to - m_from > kSliceChars ? kPauseMs : 0);
 }
 

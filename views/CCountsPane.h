@@ -22,6 +22,8 @@ public:
     void Watch(CRichEditCtrlEx* textBox);
 
 private:
+    void OnTextChanged();
+    void OnSelectionChanged();
     void Restart();
     void CountSlice();
     void ShowCounts();
@@ -33,4 +35,5 @@ private:
     int m_to = 0;
     int m_next = 0;
     bool m_selection = false;
+    bool m_textChanged = true; // since the count began
 };
