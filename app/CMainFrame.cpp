@@ -371,7 +371,7 @@ void CMainFrame::CreateMenus()
     QMenu* book =
         AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_IMPORT_FILES,
                               ID_EXPORT, ID_EXPORT_PDF, ID_PRINT, 0, ID_SET_PASSWORD, ID_CHANGE_PASSPHRASE, 0,
-                              ID_ASSOCIATE, ID_REOPEN_LAST, 0, ID_APP_EXIT});
+                              ID_ASSOCIATE, 0, ID_REOPEN_LAST, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
     auto* encoding = new QMenu(tr("En&coding"), book);
     auto* choice = new QActionGroup(encoding);

@@ -88,6 +88,7 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
                                                            "C&hange Passphrase...",
                                                            "-",
                                                            "Associa&te Pelmora Files",
+                                                           "-",
                                                            "Reopen &Last NoteBook at Start",
                                                            "-",
                                                            "E&xit"}));
