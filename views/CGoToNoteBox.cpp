@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -46,6 +47,8 @@ void CGoToNoteBox::Open(const QRect& over)
     m_finder.Load(m_book);
     show();
     raise();
+    // The rows the box shows are the matches it keeps: its list takes its height first.
+    layout()->activate();
     Narrow(QString());
     m_edit->setFocus(Qt::ShortcutFocusReason);
 }
