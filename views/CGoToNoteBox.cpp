@@ -45,6 +45,7 @@ void CGoToNoteBox::Open(const QRect& over)
     setGeometry(over.x(), over.y(), std::max(over.width(), kMinimumWidth), over.height());
     m_edit->clear();
     m_finder.Load(m_book);
+    m_loadedAt = m_book.GetChangeCount();
     show();
     raise();
     // The rows the box shows are the matches it keeps: its list takes its height first.
@@ -62,6 +63,11 @@ std::size_t CGoToNoteBox::VisibleRows() const
 
 void CGoToNoteBox::Narrow(const QString& text)
 {
+    // A command run by its key while the box is open may have changed the notes.
+    if (m_book.GetChangeCount() != m_loadedAt) {
+        m_finder.Load(m_book);
+        m_loadedAt = m_book.GetChangeCount();
+    }
     const std::vector<TitleMatch> matches = m_finder.Find(text.toStdString(), VisibleRows());
     m_results->clear();
     for (const TitleMatch& match : matches) {

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QPointer>
 
+#include <cstdint>
+
 class CNoteBook;
 class QLineEdit;
 class QListWidget;
@@ -43,4 +45,5 @@ private:
     QLineEdit* m_edit;
     QListWidget* m_results;
     QPointer<QWidget> m_returnFocus;
+    std::uint64_t m_loadedAt = 0; // the notebook's change count when its titles were taken
 };

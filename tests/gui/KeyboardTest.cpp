@@ -159,6 +159,13 @@ TEST_F(KeyboardTest, CtrlGNarrowsTheTitlesArrowsChooseEnterOpensEscapeGoesBack)
     EXPECT_EQ(Active()->GetSerial(), serials[3]);
     EXPECT_TRUE(List()->hasFocus());
 
+    // Notes changed while the box is open are what it finds.
+    Press(List(), Qt::Key_G);
+    book->AddNote(false, false)->SetTitle("Zebra crossing");
+    QTest::keyClicks(box->GetEdit(), "zc");
+    EXPECT_EQ(rows(), QStringList{"Zebra crossing"});
+    QTest::keyClick(box->GetEdit(), Qt::Key_Escape);
+
     // With no match Enter opens nothing.
     Press(List(), Qt::Key_G);
     QTest::keyClicks(box->GetEdit(), "zq");
