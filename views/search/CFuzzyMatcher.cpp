@@ -69,6 +69,14 @@ std::uint64_t MaskBit(std::uint64_t unit)
     return std::uint64_t{1} << (36 + unit % 28);
 }
 
+// The mask bit of every byte, folded first, looked up rather than worked out for each title.
+const std::array<std::uint64_t, 256> kByteMask = [] {
+    std::array<std::uint64_t, 256> masks{};
+    for (int c = 0; c < 256; ++c)
+        masks[c] = MaskBit(kAsciiFold[c]);
+    return masks;
+}();
+
 template <typename Title> bool IsWordStart(const Title& units, std::size_t i)
 {
     if (i == 0)
@@ -95,7 +103,7 @@ std::uint64_t CFuzzyMatcher::CharacterMask(std::string_view text)
 {
     std::uint64_t mask = 0;
     for (const char c : text)
-        mask |= MaskBit(kAsciiFold[static_cast<unsigned char>(c)]);
+        mask |= kByteMask[static_cast<unsigned char>(c)];
     return mask;
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 // Below this many notes a second thread costs more than it saves.
 constexpr std::size_t kTwoCoresFrom = 20000;
+constexpr std::size_t kReservedPerTitle = 48;
 
 // Better first: the higher score, then the earlier note.
 bool Better(const TitleMatch& a, const TitleMatch& b)
@@ -77,6 +78,8 @@ void CTitleFinder::Fill(Block& block, const CNoteBook& book, std::size_t from, s
     block.titles.clear();
     block.ends.clear();
     block.masks.clear();
+    // Room for titles of a usual length at once: what is not written takes no memory.
+    block.titles.reserve((to - from) * kReservedPerTitle);
     block.ends.reserve(to - from);
     block.masks.reserve(to - from);
     for (std::size_t i = from; i < to; ++i) {
