@@ -23,19 +23,27 @@ void CCountsPane::Watch(CRichEditCtrlEx* textBox)
 {
     if (textBox == m_textBox)
         return;
-    if (m_textBox)
-        disconnect(m_textBox, nullptr, this, nullptr);
-    m_textBox = textBox;
-    if (!textBox) {
-        m_timer.stop();
-        hide();
+    Forget();
+    if (!textBox)
         return;
-    }
-    connect(textBox, &CRichEditCtrlEx::textChanged, this, &CCountsPane::OnTextChanged);
-    connect(textBox, &CRichEditCtrlEx::selectionChanged, this, &CCountsPane::OnSelectionChanged);
+    m_textBox = textBox;
+    m_connections = {
+        connect(textBox, &CRichEditCtrlEx::textChanged, this, &CCountsPane::OnTextChanged),
+        connect(textBox, &CRichEditCtrlEx::selectionChanged, this, &CCountsPane::OnSelectionChanged),
+        connect(textBox, &QObject::destroyed, this, &CCountsPane::Forget)};
     m_textChanged = true;
     Restart();
     show();
+}
+
+void CCountsPane::Forget()
+{
+    for (const QMetaObject::Connection& connection : m_connections)
+        disconnect(connection);
+    m_connections.clear();
+    m_textBox = nullptr;
+    m_timer.stop();
+    hide();
 }
 
 void CCountsPane::OnTextChanged()

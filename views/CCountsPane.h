@@ -3,8 +3,9 @@
 #include "views/search/CWordCounter.h"
 
 #include <QLabel>
-#include <QPointer>
 #include <QTimer>
+
+#include <vector>
 
 class CRichEditCtrlEx;
 
@@ -28,7 +29,11 @@ private:
     void CountSlice();
     void ShowCounts();
 
-    QPointer<CRichEditCtrlEx> m_textBox;
+    void Forget();
+
+    // Dropped when the text box goes: it may go while the focus moves, before this hears of it.
+    CRichEditCtrlEx* m_textBox = nullptr;
+    std::vector<QMetaObject::Connection> m_connections;
     QTimer m_timer;
     CWordCounter m_counter;
     int m_from = 0; // the characters counted: the selection, or the whole text
