@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/CPrintDlg.h"
+#include "platform/qt/CountText.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteListCtrl.h"
@@ -107,7 +108,7 @@ void CBookExchange::Export()
     if (!m_frame.IsBookOpen())
         return;
     const std::string path =
-        CFileDialog(CFileDialog::Save, &m_frame, QObject::tr("Export NoteBook"),
+        CFileDialog(CFileDialog::SaveFileOrFolder, &m_frame, QObject::tr("Export NoteBook"),
                     QObject::tr("Folder of text files (*);;Markdown file (*.md)"), QString())
             .DoModal();
     if (path.empty())
@@ -126,7 +127,8 @@ void CBookExchange::Export()
         AfxMessageBox("ERROR: " + error, MB_ICONEXCLAMATION);
         return;
     }
-    m_frame.SetMessageText(QObject::tr("Exported %1 notes.").arg(notes.size()));
+    m_frame.SetMessageText(
+        CountText(notes.size(), QObject::tr("Exported 1 note."), QObject::tr("Exported %1 notes.")));
 }
 
 void CBookExchange::ImportFiles()
@@ -168,5 +170,6 @@ void CBookExchange::ImportFiles()
     const std::size_t count = read.notes.size();
     CNoteFiles::AddTo(*m_frame.GetNoteBook(), std::move(read.notes));
     m_frame.GetNotePanel()->ReloadNoteList();
-    m_frame.SetMessageText(QObject::tr("Imported %1 notes.").arg(count));
+    m_frame.SetMessageText(
+        CountText(count, QObject::tr("Imported 1 note."), QObject::tr("Imported %1 notes.")));
 }

@@ -25,7 +25,8 @@ std::string CCommandLineInfo::SwitchAnswer() const
 {
     if (m_bShowHelp)
         return "Usage: pelmora [NOTEBOOK]\n"
-               "Mass note taking: opens the notebook file NOTEBOOK (.pelm or .pelmx), or starts with none.\n"
+               "Mass note taking: opens the notebook file NOTEBOOK (.pelm or .pelmx), or starts with none\n"
+               "(with the notebook used last when Book > Reopen Last NoteBook at Start is chosen).\n"
                "\n"
                "  --help     print this text and exit\n"
                "  --version  print the version and exit\n"

@@ -18,9 +18,11 @@
 #include "platform/qt/QtFont.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CCodePagePane.h"
+#include "views/CCountsPane.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllPane.h"
 #include "views/CNoteEditCtrl.h"
+#include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 #include "views/CReplaceRow.h"
 #include "views/CSearchBar.h"
@@ -33,11 +35,13 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QStatusBar>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -67,6 +71,7 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     setWindowIcon(QIcon(":/icons/pelmora.svg"));
+    m_userSettings = CUserSettings::Read();
     SetNoteFont("Verdana");
     CreateCommands();
     CreateContextMenus();
@@ -103,6 +108,7 @@ void CMainFrame::CreateCommands()
     CreateEncodingCommands();
     CreateNoteCommands();
     CreateFormatCommands();
+    CreateViewCommands();
     m_router->Add(ID_APP_ABOUT, tr("&About Pelmora..."),
                   tr("Display program information, version number and copyright\nAbout"),
                   [this] { OnAbout(); });
@@ -215,6 +221,9 @@ void CMainFrame::CreateNoteCommands()
                 if (IsBookOpen())
                     GetNotePanel()->OnUpdateMoveSelected(&ui);
             });
+    // Keys beside the toolbar's buttons; the menu keeps its texts.
+    m_router->AddKey(ID_MOVE_UP, QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up));
+    m_router->AddKey(ID_MOVE_DOWN, QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down));
     m_router->Add(ID_FIND_NEXT, tr("Find Next\tF3"), tr("Find next search result.\nFind Next"),
                   [this] { OnFindNext(); });
     m_router->Add(ID_FIND_ALL, tr("&Find All\tCtrl+Shift+F"),
@@ -222,6 +231,10 @@ void CMainFrame::CreateNoteCommands()
                   [this] { m_wndFindAllDock->FindAll(); });
     m_router->Add(ID_JUMP_TO_SEARCH, tr("Jump to Search Bar\tCtrl+F"),
                   tr("Jump to the Search Bar.\nGo To Search"), [this] { OnJumpToSearch(); });
+    m_router->Add(
+        ID_GO_TO_NOTE, tr("&Go to Note...\tCtrl+G"),
+        tr("Open a note by typing part of its title.\nGo to Note"), [this] { GetNotePanel()->GoToNote(); },
+        [this](CCmdUI& ui) { ui.Enable(IsBookOpen()); });
     CreateReplaceCommands();
     m_router->Add(
         ID_SORT_NOTES, tr("Sort &Alphabetically"), tr("Sort all Notes Alphabetically\nSort Alphabetically"),
@@ -316,6 +329,28 @@ void CMainFrame::CreateFormatCommands()
     m_router->SetCheckable(ID_CHECK_SPELLING);
 }
 
+// The user's own choices, kept for the user and never in the notebook.
+void CMainFrame::CreateViewCommands()
+{
+    m_router->Add(ID_ZOOM_IN, tr("Zoom &In\tCtrl++"), tr("Show the note and the list larger.\nZoom In"),
+                  [this] { SetZoom(m_userSettings.m_zoom + 1); });
+    m_router->AddKey(ID_ZOOM_IN, QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    m_router->Add(ID_ZOOM_OUT, tr("Zoom &Out\tCtrl+-"), tr("Show the note and the list smaller.\nZoom Out"),
+                  [this] { SetZoom(m_userSettings.m_zoom - 1); });
+    m_router->Add(ID_ZOOM_RESET, tr("&Normal Size\tCtrl+0"),
+                  tr("Show the note and the list at the notebook's own size.\nNormal Size"),
+                  [this] { SetZoom(0); });
+    m_router->Add(
+        ID_REOPEN_LAST, tr("Reopen &Last NoteBook at Start"),
+        tr("Open the notebook used last when Pelmora starts without a file.\nReopen Last NoteBook"),
+        [this] {
+            m_userSettings.m_bReopenLast = !m_userSettings.m_bReopenLast;
+            m_userSettings.Write();
+        },
+        [this](CCmdUI& ui) { ui.SetCheck(m_userSettings.m_bReopenLast); });
+    m_router->SetCheckable(ID_REOPEN_LAST);
+}
+
 // --- menus and bars ---------------------------------------------------------------------------
 
 QMenu* CMainFrame::AddMenu(const QString& title, std::initializer_list<int> ids)
@@ -336,7 +371,7 @@ void CMainFrame::CreateMenus()
     QMenu* book =
         AddMenu(tr("&Book"), {ID_FILE_NEW, ID_FILE_OPEN, 0, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0, ID_IMPORT_FILES,
                               ID_EXPORT, ID_EXPORT_PDF, ID_PRINT, 0, ID_SET_PASSWORD, ID_CHANGE_PASSPHRASE, 0,
-                              ID_ASSOCIATE, 0, ID_APP_EXIT});
+                              ID_ASSOCIATE, 0, ID_REOPEN_LAST, 0, ID_APP_EXIT});
     // The two code pages are radio items of a submenu in front of Set Password.
     auto* encoding = new QMenu(tr("En&coding"), book);
     auto* choice = new QActionGroup(encoding);
@@ -345,6 +380,8 @@ void CMainFrame::CreateMenus()
     m_router->WatchMenu(encoding);
     book->insertMenu(m_router->Action(ID_SET_PASSWORD), encoding);
     m_recentMenu = new QMenu(tr("&Recent NoteBooks"), book);
+    // The shortcut list tells of its entries by their numbers.
+    m_recentMenu->setProperty("numbered", static_cast<int>(CRecentFileList::kSize));
     book->insertMenu(book->actions().at(2), m_recentMenu);
     UpdateRecentMenu();
     AddMenu(tr("&Note"), {ID_UNDO_CHANGES,
@@ -365,11 +402,13 @@ void CMainFrame::CreateMenus()
                           ID_FIND_NEXT,
                           ID_FIND_ALL,
                           ID_JUMP_TO_SEARCH,
+                          ID_GO_TO_NOTE,
                           0,
                           ID_REPLACE,
                           ID_UNDO_REPLACE_ALL});
-    AddMenu(tr("&Format"), {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER,
-                            ID_FONT_ARIAL, 0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_CHECK_SPELLING})
+    AddMenu(tr("&Format"),
+            {ID_FONT_TIMES, ID_FONT_TAHOMA, ID_FONT_VERDANA, ID_FONT_LUCIDA, ID_FONT_COURIER, ID_FONT_ARIAL,
+             0, ID_BOLD, 0, ID_WORD_WRAP, 0, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, 0, ID_CHECK_SPELLING})
         ->addMenu(new CSpellLanguageMenu(this));
     AddMenu(tr("&Help"), {ID_KEYBOARD_SHORTCUTS, 0, ID_APP_ABOUT});
 }
@@ -380,9 +419,11 @@ void CMainFrame::UpdateRecentMenu()
         return;
     m_recentMenu->clear();
     const std::vector<std::string>& paths = m_book->GetRecentPaths();
+    const std::vector<std::string> names = CRecentFileList::ShortNames(paths);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(paths[i]));
-        const QString name = QFileInfo(path).fileName().replace('&', QStringLiteral("&&"));
+        const QString name =
+            QFile::decodeName(QByteArray::fromStdString(names[i])).replace('&', QStringLiteral("&&"));
         QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name));
         action->setStatusTip(path);
         connect(action, &QAction::triggered, this, [this, i] { m_book->OpenRecent(i); });
@@ -398,6 +439,8 @@ void CMainFrame::CreateToolBar()
 
 void CMainFrame::CreateStatusBar()
 {
+    m_wndCounts = new CCountsPane(this);
+    statusBar()->addPermanentWidget(m_wndCounts);
     m_wndCodePage = new CCodePagePane(this);
     statusBar()->addPermanentWidget(m_wndCodePage);
     statusBar()->addPermanentWidget(new CLockIndicators(this));
@@ -465,6 +508,8 @@ void CMainFrame::UpdateCommandStates()
     m_router->UpdateAll();
     if (m_wndCodePage)
         m_wndCodePage->Show(GetNoteBook());
+    if (m_wndCounts)
+        m_wndCounts->Watch(GetActiveNote() ? GetNotePanel()->GetEditPane()->GetTextCtrl() : nullptr);
 }
 
 // --- notebook and active note -----------------------------------------------------------------
@@ -494,6 +539,18 @@ void CMainFrame::UpdateTitle()
         setWindowTitle(QStringLiteral("Pelmora"));
 }
 
+void CMainFrame::StartWithoutFile()
+{
+    OfferRecovery();
+    if (IsBookOpen() || !m_userSettings.m_bReopenLast || m_book->GetRecentPaths().empty())
+        return;
+    // A notebook gone since is no error at start: the Recent menu still tells of it.
+    const std::string last = m_book->GetRecentPaths().front();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(last, error))
+        OpenBook(last);
+}
+
 void CMainFrame::OnAssociate()
 {
     const QString program = QCoreApplication::applicationFilePath();
@@ -509,6 +566,8 @@ void CMainFrame::OnKeyboardShortcuts()
 {
     if (!m_shortcutsDlg)
         m_shortcutsDlg = new CShortcutsDlg(*menuBar(), *m_router, this);
+    else
+        m_shortcutsDlg->Fill(*menuBar(), *m_router);
     m_shortcutsDlg->show();
     m_shortcutsDlg->raise();
     m_shortcutsDlg->activateWindow();
@@ -524,15 +583,38 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::SetNoteFont(const char* face)
 {
-    LogFont title;
     FillLogFont(m_textLogFont, face, Trunc(18 * g_scaleX), m_bBold ? kFontWeightBold : -1);
-    FillLogFont(title, face, Trunc(18 * g_scaleY), kFontWeightBold);
-    m_textFont = MakeQFont(m_textLogFont);
-    m_titleFont = MakeQFont(title);
-    if (GetActiveNote()) {
-        GetNotePanel()->UpdateEditorFont();
+    FillLogFont(m_titleLogFont, face, Trunc(18 * g_scaleY), kFontWeightBold);
+    ApplyZoom();
+    if (GetActiveNote())
         GetNoteBook()->SetModified();
-    }
+}
+
+// The zoom changes what is shown only: the notebook keeps its face and height, and is not modified.
+void CMainFrame::SetZoom(int zoom)
+{
+    zoom = std::clamp(zoom, CUserSettings::kMinZoom, CUserSettings::kMaxZoom);
+    if (zoom == m_userSettings.m_zoom)
+        return;
+    m_userSettings.m_zoom = zoom;
+    m_userSettings.Write();
+    ApplyZoom();
+}
+
+void CMainFrame::ApplyZoom()
+{
+    m_textFont = ScaledFont(MakeQFont(m_textLogFont), m_userSettings.ZoomFactor());
+    m_titleFont = ScaledFont(MakeQFont(m_titleLogFont), m_userSettings.ZoomFactor());
+    if (!IsBookOpen())
+        return;
+    if (GetActiveNote())
+        GetNotePanel()->UpdateEditorFont();
+    GetNotePanel()->GetListPane()->ApplyFont();
+}
+
+QFont CMainFrame::GetListFont() const
+{
+    return ScaledFont(QApplication::font(), m_userSettings.ZoomFactor());
 }
 
 void CMainFrame::OnFont(int id)

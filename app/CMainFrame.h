@@ -4,6 +4,7 @@
 #include "app/CPasswordDlg.h"
 #include "model/INoteBookFrame.h"
 #include "platform/LogFont.h"
+#include "platform/desktop/CUserSettings.h"
 #include "platform/qt/CCommandRouter.h"
 #include "platform/qt/QtWindowPlacement.h"
 #include "text/CNoteSearch.h"
@@ -16,6 +17,7 @@
 #include <string>
 
 class CCodePagePane;
+class CCountsPane;
 class CFindAllDock;
 class CHostWnd;
 class CNote;
@@ -58,6 +60,9 @@ public:
     void CloseBook() { m_book->Close(); }
     // At a start without a notebook: the unsaved changes that an ended Pelmora left behind.
     void OfferRecovery() { m_book->OfferLeftBehind(); }
+    // A start without a file: what an ended Pelmora left behind, then the notebook used last when
+    // the user asked for it.
+    void StartWithoutFile();
     CBookController& GetBookController() { return *m_book; }
     // Book > Recent NoteBooks, numbered 1 to 8, from the book controller's list.
     void UpdateRecentMenu();
@@ -66,6 +71,7 @@ public:
     // INotePanelOwner
     const QFont& GetTitleFont() const override { return m_titleFont; }
     const QFont& GetTextFont() const override { return m_textFont; }
+    QFont GetListFont() const override;
     QMenu* GetContextSubMenu(int position) const override;
     void SetMessageText(const QString& text) override;
     // The message of a long operation, painted at once: the window has no events until it ends.
@@ -134,6 +140,10 @@ private:
     void OnAssociate();
     void OnAbout();
     void OnKeyboardShortcuts();
+    void CreateViewCommands();
+    void SetZoom(int zoom);
+    // The note fonts at the user's zoom, given to the panes.
+    void ApplyZoom();
     void OnFont(int id);
     void OnBold();
     void OnWordWrap();
@@ -145,8 +155,11 @@ private:
     CHostWnd* m_wndHost = nullptr;
     CMainToolBar* m_wndToolBar = nullptr;
     CCodePagePane* m_wndCodePage = nullptr;
+    CCountsPane* m_wndCounts = nullptr;
     std::unique_ptr<QMenu> m_contextMenu;
     QMenu* m_recentMenu = nullptr;
     CShortcutsDlg* m_shortcutsDlg = nullptr;
     LogFont m_textLogFont{};
+    LogFont m_titleLogFont{};
+    CUserSettings m_userSettings;
 };

@@ -32,7 +32,7 @@ CPelmoraApp::~CPelmoraApp() = default;
 
 bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
 {
-    // Names only: the program keeps no settings outside its notebooks.
+    // The per-user store's names; the notebooks keep their own view settings.
     QApplication::setOrganizationName("Orlathwick");
     QApplication::setApplicationName("Pelmora");
     // Lets the desktop match the window with its menu entry and icon.
@@ -54,6 +54,6 @@ bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
     if (!command.m_strFileName.empty())
         m_pMainWnd->OpenBook(command.m_strFileName);
     else
-        m_pMainWnd->OfferRecovery();
+        m_pMainWnd->StartWithoutFile();
     return true;
 }

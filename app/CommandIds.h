@@ -39,6 +39,12 @@ enum CommandId : int
     ID_IMPORT_FILES = 32915,
     ID_KEYBOARD_SHORTCUTS = 32916,
     ID_CHECK_SPELLING = 32920,
+    // Moving around a large notebook, the text's size and the start-up choice.
+    ID_GO_TO_NOTE = 32921,
+    ID_ZOOM_IN = 32922,
+    ID_ZOOM_OUT = 32923,
+    ID_ZOOM_RESET = 32924,
+    ID_REOPEN_LAST = 32925,
 
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,

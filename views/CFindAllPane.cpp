@@ -2,6 +2,7 @@
 
 #include "model/CNoteBook.h"
 #include "text/TextPositions.h"
+#include "platform/qt/CountText.h"
 #include "views/CFindAllDelegate.h"
 #include "views/CFindAllModel.h"
 #include "views/CListCtrlEx.h"
@@ -264,8 +265,10 @@ void CFindAllPane::ShowReplace()
     m_replaceRow->show();
     if (m_model->rowCount() == 0)
         Search();
-    m_replaceRow->GetReplaceBox()->setFocus(Qt::ShortcutFocusReason);
-    m_replaceRow->GetReplaceBox()->selectAll();
+    // Nothing to find yet: the search text comes first, as it does in other editors.
+    QLineEdit* first = m_searchBox.text().isEmpty() ? &m_searchBox : m_replaceRow->GetReplaceBox();
+    first->setFocus(Qt::ShortcutFocusReason);
+    first->selectAll();
 }
 
 void CFindAllPane::RunSlice()
@@ -303,10 +306,12 @@ void CFindAllPane::ShowOutcome()
     QString summary;
     switch (search.GetState()) {
     case CFindAll::State::Finished:
-        summary = search.GetResults().empty() ? tr("Nothing found.")
-                                              : tr("%1 occurrences in %2 notes.")
-                                                    .arg(search.GetOccurrenceCount())
-                                                    .arg(search.GetResults().size());
+        summary =
+            search.GetResults().empty()
+                ? tr("Nothing found.")
+                : tr("%1 in %2.")
+                      .arg(CountText(search.GetOccurrenceCount(), tr("1 occurrence"), tr("%1 occurrences")),
+                           CountText(search.GetResults().size(), tr("1 note"), tr("%1 notes")));
         break;
     case CFindAll::State::LimitReached: {
         const CNote* note = m_panel ? m_panel->GetNoteBook().FindNote(search.GetStoppedAt()) : nullptr;

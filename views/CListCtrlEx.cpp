@@ -2,8 +2,10 @@
 
 #include "views/CNoteItemDelegate.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <cmath>
 
@@ -163,4 +165,47 @@ void CListCtrlEx::contextMenuEvent(QContextMenuEvent* event)
 {
     emit contextMenuRequested(event->globalPos());
     event->accept();
+}
+
+void CListCtrlEx::mousePressEvent(QMouseEvent* event)
+{
+    m_dragging = false;
+    m_pressRow = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()).row() : -1;
+    m_pressPos = event->position().toPoint();
+    QListView::mousePressEvent(event);
+}
+
+// While a row is dragged the selection stays on it; the list shows where it would go.
+void CListCtrlEx::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (m_pressRow != -1 && state() != QAbstractItemView::EditingState &&
+        (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        m_dragging = true;
+        viewport()->setCursor(Qt::DragMoveCursor);
+        scrollTo(model()->index(DropRow(pos), 0));
+        event->accept();
+        return;
+    }
+    QListView::mouseMoveEvent(event);
+}
+
+void CListCtrlEx::mouseReleaseEvent(QMouseEvent* event)
+{
+    const int from = m_pressRow;
+    const int to = m_dragging ? DropRow(event->position().toPoint()) : -1;
+    m_pressRow = -1;
+    m_dragging = false;
+    viewport()->unsetCursor();
+    QListView::mouseReleaseEvent(event);
+    if (to != -1 && to != from)
+        emit rowDragged(from, to);
+}
+
+int CListCtrlEx::DropRow(const QPoint& pos) const
+{
+    const int row = indexAt(pos).row();
+    if (row != -1 || GetItemCount() == 0)
+        return row;
+    return pos.y() < 0 ? 0 : GetItemCount() - 1;
 }

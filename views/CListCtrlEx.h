@@ -5,6 +5,7 @@
 // The note list control: one full-width column without a header, single selection of whole
 // rows, the hot row underlined and the selection kept visible when the list has no focus.
 // Enter and a double click activate a row; F2 or a click on the selected row edits its label.
+// A row dragged onto another asks for the note to be moved there.
 class CListCtrlEx : public QListView
 {
     Q_OBJECT
@@ -27,10 +28,14 @@ public:
 signals:
     void itemActivated(int row);
     void contextMenuRequested(const QPoint& globalPos);
+    void rowDragged(int from, int to);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 protected slots:
@@ -43,4 +48,10 @@ private:
     // The rows stand in a grid of their one height, the height QListView takes from the last row,
     // so that laying a million of them out asks no row its size: the same places, sooner.
     void FitGridToRows();
+    // The row a drag would land on: the one under the point, or the last one below the rows.
+    int DropRow(const QPoint& pos) const;
+
+    int m_pressRow = -1;
+    QPoint m_pressPos;
+    bool m_dragging = false;
 };

@@ -25,11 +25,20 @@ void CNoteListCtrl::CreateList()
     m_list->setModel(m_model.get());
     m_list->setAccessibleName(tr("Notes"));
     m_list->setGeometry(contentsRect());
+    ApplyFont();
     connect(m_list.get(), &CListCtrlEx::itemActivated, this, &CNoteListCtrl::OnItemActivated);
     connect(m_list.get(), &CListCtrlEx::contextMenuRequested, this, &CNoteListCtrl::OnContextMenu);
+    connect(m_list.get(), &CListCtrlEx::rowDragged, this,
+            [this](int from, int to) { m_panel.MoveRow(from, to); });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { m_panel.GetOwner().UpdateCommandStates(); });
     m_list->show();
+}
+
+void CNoteListCtrl::ApplyFont()
+{
+    if (m_list)
+        m_list->setFont(m_panel.GetOwner().GetListFont());
 }
 
 void CNoteListCtrl::Reload()

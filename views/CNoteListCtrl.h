@@ -22,6 +22,8 @@ public:
 
     // Makes the list control; does nothing when it exists.
     void CreateList();
+    // Takes the owner's list font.
+    void ApplyFont();
     // Refills the list from the notebook; every item is new, none is selected.
     void Reload();
     CListCtrlEx* GetListCtrl() const { return m_list.get(); }

@@ -6,11 +6,14 @@
 #include "platform/qt/CCmdUI.h"
 #include "text/CNoteSearch.h"
 #include "text/TextPositions.h"
+#include "views/CGoToNoteBox.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNoteListCtrl.h"
 #include "views/CRichEditCtrlEx.h"
 #include "views/INotePanelOwner.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -113,13 +116,25 @@ void CNotePanel::DeleteSelected()
 // keeps the moved note selected.
 void CNotePanel::MoveSelected(bool up)
 {
-    m_book.SetModified();
     const int row = m_listPane->GetSelectionMark();
-    if (row == -1 || (up ? row == 0 : row >= m_listPane->GetListCtrl()->GetItemCount() - 1))
+    MoveRow(row, up ? row - 1 : row + 1);
+}
+
+// The notebook is marked modified even when nothing can move, as by the commands.
+void CNotePanel::MoveRow(int from, int to)
+{
+    m_book.SetModified();
+    const int count = m_listPane->GetListCtrl()->GetItemCount();
+    if (from < 0 || from >= count)
         return;
-    m_book.MoveNote(m_listPane->GetItemSerial(row), up);
+    to = std::clamp(to, 0, count - 1);
+    if (to == from)
+        return;
+    const int serial = m_listPane->GetItemSerial(from);
+    for (int row = from; row != to; row += to > from ? 1 : -1)
+        m_book.MoveNote(serial, to < from);
     ReloadNoteList();
-    m_listPane->GetListCtrl()->SelectItem(up ? row - 1 : row + 1);
+    m_listPane->GetListCtrl()->SelectItem(to);
 }
 
 void CNotePanel::OnUpdateMoveSelected(CCmdUI* cmdUI) const
@@ -131,6 +146,19 @@ void CNotePanel::SortNotes()
 {
     m_book.SortByTitle();
     ReloadNoteList();
+}
+
+void CNotePanel::GoToNote()
+{
+    if (!m_goToBox) {
+        m_goToBox = new CGoToNoteBox(m_book, this);
+        connect(m_goToBox, &CGoToNoteBox::NoteChosen, this, [this](int serial) {
+            SetActiveNote(serial, true);
+            if (m_pActiveNote)
+                m_editPane->GetTextCtrl()->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    m_goToBox->Open(QRect(m_listPane->mapTo(this, QPoint(0, 0)), m_listPane->size()));
 }
 
 void CNotePanel::UndoChanges()

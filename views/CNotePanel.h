@@ -6,6 +6,7 @@
 #include <string>
 
 class CCmdUI;
+class CGoToNoteBox;
 class CNote;
 class CNoteBook;
 class CNoteEditCtrl;
@@ -50,8 +51,14 @@ public:
     void RenameSelected();
     void DeleteSelected();
     void MoveSelected(bool up);
+    // Moves the note at a row to another one place at a time, as that many Move Up or Move Down
+    // would, with one refill of the list; it stays selected.
+    void MoveRow(int from, int to);
     void OnUpdateMoveSelected(CCmdUI* cmdUI) const;
     void SortNotes();
+    // Opens the Go to Note box over the list.
+    void GoToNote();
+    CGoToNoteBox* GetGoToBox() const { return m_goToBox; }
     void UndoChanges();
     // One press of Find Next: counts the occurrences of the text in every title and text, typing
     // included, says how many and shows the next one.
@@ -66,4 +73,5 @@ private:
     CNote* m_pActiveNote = nullptr;
     std::unique_ptr<CNoteListCtrl> m_listPane;
     std::unique_ptr<CNoteEditCtrl> m_editPane;
+    CGoToNoteBox* m_goToBox = nullptr; // a child, made when first asked for
 };

@@ -3,6 +3,7 @@
 #include "model/CNoteBook.h"
 #include "platform/MessageBox.h"
 #include "text/TextPositions.h"
+#include "platform/qt/CountText.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CListCtrlEx.h"
@@ -107,9 +108,10 @@ void CReplaceRow::ReplaceAll()
     const CFindAll& search = m_pane.GetModel()->GetSearch();
     if (search.GetResults().empty())
         return;
-    const QString question = tr("Replace %1 occurrences in %2 notes?")
-                                 .arg(search.GetOccurrenceCount())
-                                 .arg(search.GetResults().size());
+    const QString question =
+        tr("Replace %1 in %2?")
+            .arg(CountText(search.GetOccurrenceCount(), tr("1 occurrence"), tr("%1 occurrences")),
+                 CountText(search.GetResults().size(), tr("1 note"), tr("%1 notes")));
     if (AfxMessageBox(question.toStdString(), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     std::vector<std::int32_t> serials;
@@ -130,7 +132,9 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
     CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
     const CReplaceAll::Outcome outcome = m_step.Run(panel->GetNoteBook(), replacer, serials);
     ShowChanged(serials);
-    QString said = tr("Replaced %1 occurrences in %2 notes.").arg(outcome.occurrences).arg(outcome.notes);
+    QString said = tr("Replaced %1 in %2.")
+                       .arg(CountText(outcome.occurrences, tr("1 occurrence"), tr("%1 occurrences")),
+                            CountText(outcome.notes, tr("1 note"), tr("%1 notes")));
     if (outcome.stoppedAt >= 0)
         said += ' ' + tr("The regular expression ran away on a note and hit the match limit; the notes "
                          "after it were left as they were.");
@@ -147,9 +151,11 @@ void CReplaceRow::UndoReplaceAll()
     std::size_t skipped = 0;
     const std::vector<std::int32_t> restored = m_step.Undo(panel->GetNoteBook(), skipped);
     ShowChanged(restored);
-    QString said = tr("Replace All taken back in %1 notes.").arg(restored.size());
+    QString said =
+        tr("Replace All taken back in %1.").arg(CountText(restored.size(), tr("1 note"), tr("%1 notes")));
     if (skipped > 0)
-        said += ' ' + tr("%1 notes changed since were left as they are.").arg(skipped);
+        said += ' ' + CountText(skipped, tr("1 note changed since was left as it is."),
+                                tr("%1 notes changed since were left as they are."));
     m_pane.Report(said);
     emit UndoChanged();
 }

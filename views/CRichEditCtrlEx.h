@@ -48,6 +48,7 @@ public:
     QString toPlainText() const { return m_document.Text(0, m_document.Length()); }
     // Characters in the text; a line end counts one.
     int GetTextLength() const { return m_document.Length(); }
+    const CTextDocument& GetDocument() const { return m_document; }
     bool IsModified() const { return m_modified; }
     void SetModified(bool modified) { m_modified = modified; }
 

@@ -45,6 +45,11 @@ public:
     {
         m_buffer.ForEachPiece(0, m_buffer.Size(), visit);
     }
+    // The bytes of the characters from..to, in at most two pieces.
+    template <class Visit> void ForEachPieceBetween(int from, int to, Visit visit) const
+    {
+        m_buffer.ForEachPiece(ByteOf(from), ByteOf(to), visit);
+    }
     QString Text(int from, int to) const;
 
     std::size_t UnitCount() const { return m_units.size(); }

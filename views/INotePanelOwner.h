@@ -15,7 +15,7 @@ enum class ContextCommand
     Paste
 };
 
-// What the note panel and its panes ask of the window that holds them: the note fonts and word
+// What the note panel and its panes ask of the window that holds them: the fonts and word
 // wrap, the shared context menus, the status line, and a word whenever the state behind the
 // commands changed.
 class INotePanelOwner
@@ -25,6 +25,8 @@ public:
 
     virtual const QFont& GetTitleFont() const = 0;
     virtual const QFont& GetTextFont() const = 0;
+    // The list's font: the desktop's, at the user's zoom.
+    virtual QFont GetListFont() const = 0;
     virtual bool GetWordWrap() const = 0;
     // Position 0 is the list's menu, 1 the editor's; null when there is none.
     virtual QMenu* GetContextSubMenu(int position) const = 0;

@@ -22,6 +22,10 @@ public:
 
     const std::vector<std::string>& GetPaths() const { return m_paths; }
 
+    // What a menu shows of each path: its file name, and where two share a name, as many of the
+    // last folders as tell them apart ("notes.pelm (work)", "notes.pelm (home)").
+    static std::vector<std::string> ShortNames(const std::vector<std::string>& paths);
+
 private:
     std::vector<std::string> m_paths;
 };

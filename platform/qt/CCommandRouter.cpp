@@ -67,7 +67,7 @@ QAction* CCommandRouter::Add(int id, const QString& menuText, const QString& pro
     action->setToolTip(lineBreak < 0 ? QString(name).remove('&') : prompt.mid(lineBreak + 1));
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { Run(id); });
-    m_commands.insert(id, Command{action, std::move(handler), std::move(rule)});
+    m_commands.insert(id, Command{action, std::move(handler), std::move(rule), {}});
     return action;
 }
 
@@ -82,6 +82,23 @@ void CCommandRouter::SetCheckable(int id)
 {
     if (QAction* action = Action(id))
         action->setCheckable(true);
+}
+
+void CCommandRouter::AddKey(int id, const QKeySequence& key)
+{
+    const auto it = m_commands.find(id);
+    if (it == m_commands.end())
+        return;
+    it->unshownKey = key;
+    AddShortcut(id, key);
+}
+
+QKeySequence CCommandRouter::Key(int id) const
+{
+    const auto it = m_commands.constFind(id);
+    if (it == m_commands.constEnd())
+        return {};
+    return it->action->shortcut().isEmpty() ? it->unshownKey : it->action->shortcut();
 }
 
 QAction* CCommandRouter::Action(int id) const

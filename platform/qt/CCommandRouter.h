@@ -32,8 +32,12 @@ public:
     QAction* Add(int id, const QString& menuText, const QString& prompt, Handler handler,
                  UpdateRule rule = {});
     void SetCheckable(int id);
+    // A window-wide key the menu does not show beside the command's text.
+    void AddKey(int id, const QKeySequence& key);
 
     QAction* Action(int id) const;
+    // The command's key, shown in its menu or not; empty when it has none.
+    QKeySequence Key(int id) const;
     // Every command's id, in increasing order.
     QList<int> Ids() const;
     CCmdUI Query(int id) const;
@@ -64,6 +68,7 @@ private:
         QAction* action = nullptr;
         Handler handler;
         UpdateRule rule;
+        QKeySequence unshownKey;
     };
 
     bool ShowIdleText(QObject* watched, QEvent* event);

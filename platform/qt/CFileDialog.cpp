@@ -5,9 +5,12 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QFileInfo>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 namespace {
 
@@ -22,6 +25,22 @@ std::deque<QString>& ChoiceQueue()
     static std::deque<QString> queue;
     return queue;
 }
+// Qt's save dialog walks into a folder whose path is typed; this one takes it as the answer.
+class CFolderOrFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QStringList files = selectedFiles();
+        if (name && !name->text().isEmpty() && files.size() == 1 && QFileInfo(files.first()).isDir())
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
 
 } // namespace
 
@@ -77,7 +96,13 @@ std::vector<std::string> CFileDialog::DoModalMany()
         return paths;
     }
 
-    QFileDialog dialog(m_parent, m_title, QString(), m_filter);
+    const std::unique_ptr<QFileDialog> owned =
+        m_mode == SaveFileOrFolder
+            ? std::make_unique<CFolderOrFileDialog>(m_parent, m_title, QString(), m_filter)
+            : std::make_unique<QFileDialog>(m_parent, m_title, QString(), m_filter);
+    QFileDialog& dialog = *owned;
+    if (m_mode == SaveFileOrFolder)
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setDefaultSuffix(m_defaultSuffix);
     if (m_filter == Filter())
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {

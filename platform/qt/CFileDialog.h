@@ -20,7 +20,9 @@ public:
     {
         Open,
         Save,
-        OpenMany
+        OpenMany,
+        // A new file, or an existing folder to write into: typing a folder's path chooses it.
+        SaveFileOrFolder
     };
 
     CFileDialog(Mode mode, QWidget* parent, const QString& title = {});

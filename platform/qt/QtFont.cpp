@@ -1,5 +1,8 @@
 #include "platform/qt/QtFont.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFontMetrics>
 
 #include <cstdlib>
@@ -26,5 +29,14 @@ QFont MakeQFont(const LogFont& description)
             break;
     }
     font.setPixelSize(size);
+    return font;
+}
+
+QFont ScaledFont(QFont font, double factor)
+{
+    if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * factor))));
+    else if (font.pointSizeF() > 0)
+        font.setPointSizeF(std::max(1.0, font.pointSizeF() * factor));
     return font;
 }

@@ -219,5 +219,7 @@ TEST(CommandLine, SwitchesAreNeverOpenedAndTheFirstPathIs)
     EXPECT_EQ(parse({"bad\xFFname.pelm"}).m_strFileName, "bad\xFFname.pelm") << "names are bytes";
     EXPECT_TRUE(parse({"a.pelm"}).SwitchAnswer().empty());
     EXPECT_EQ(parse({"--help"}).SwitchAnswer().rfind("Usage: pelmora [NOTEBOOK]", 0), 0u);
+    EXPECT_NE(parse({"--help"}).SwitchAnswer().find("Reopen Last NoteBook at Start"), std::string::npos)
+        << "a start without a file may open one";
     EXPECT_EQ(parse({"--version"}).SwitchAnswer(), "Pelmora 1.2.0.1\n");
 }

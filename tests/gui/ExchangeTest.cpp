@@ -3,10 +3,13 @@
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -134,6 +137,73 @@ TEST_F(ExchangeTest, ExportWritesWhatTheToolWritesOrOneMarkdownFile)
               "ERROR: cannot write " + dir.File("no/such/folder/x.md") + ": No such file or directory.");
 }
 
+// Typed into the dialog, an existing folder, even an empty one, is the answer, as for the tool.
+TEST_F(ExchangeTest, ExportGoesIntoAnExistingFolderTypedInTheDialog)
+{
+    OpenNotes({{"First", "one"}, {"Second", "two"}});
+    const fs::path folder = dir.Path() / "empty";
+    fs::create_directory(folder);
+    CFileDialog::ClearQueuedAnswers();
+    bool typed = false;
+    bool stayedOpen = false;
+    QTimer typist;
+    QObject::connect(&typist, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!name || typed)
+            return;
+        typed = true;
+        name->setText(QString::fromStdString(folder.string()));
+        QTest::keyClick(name, Qt::Key_Return);
+        stayedOpen = dialog->isVisible();
+        if (stayedOpen)
+            dialog->reject();
+    });
+    typist.start(10);
+    ASSERT_TRUE(Run(ID_EXPORT));
+    EXPECT_TRUE(typed);
+    EXPECT_FALSE(stayedOpen) << "the dialog walked into the folder";
+    EXPECT_EQ(Folder(folder).size(), 2u);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// The README's table of keys and the man page's KEYS are the window's keys, every one and no other.
+TEST_F(ExchangeTest, ReadmeAndManPageListTheWindowsKeys)
+{
+    const std::string readme = NoteBookBytes::Load(PELMORA_SOURCE "/README.md");
+    const std::string man = NoteBookBytes::Load(PELMORA_SOURCE "/docs/pelmora.1");
+    const std::string manKeys =
+        man.substr(man.find(".SH KEYS"), man.find(".SH FILES") - man.find(".SH KEYS"));
+    std::size_t keys = 0;
+    for (const int id : frame->GetRouter().Ids()) {
+        const std::string key = frame->GetRouter().Key(id).toString(QKeySequence::NativeText).toStdString();
+        if (key.empty())
+            continue;
+        ++keys;
+        QString name = frame->GetRouter().Action(id)->text().remove('&');
+        name.remove(QStringLiteral("..."));
+        const std::string command = name.toStdString();
+        const std::size_t row = readme.find("| `" + key + "` | ");
+        ASSERT_NE(row, std::string::npos) << key;
+        const std::string line = readme.substr(row, readme.find('\n', row) - row);
+        EXPECT_EQ(line.substr(line.size() - command.size() - 2), command + " |") << line;
+        std::string manKey = key;
+        if (manKey.back() == '-')
+            manKey.insert(manKey.size() - 1, "\\");
+        EXPECT_NE(manKeys.find(".B " + manKey + "\n" + command + "\n"), std::string::npos) << key;
+    }
+    auto count = [](const std::string& text, const std::string& what) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++found;
+        return found;
+    };
+    const std::size_t table = readme.find("## Keys");
+    EXPECT_EQ(count(readme.substr(table, readme.find("\n## ", table) - table), "\n| `"), keys)
+        << "the README lists no key the window lacks";
+    EXPECT_EQ(count(manKeys, "\n.B "), keys) << "nor does the man page";
+}
+
 TEST_F(ExchangeTest, ImportAddsFilesAtTheEndOrNothingWithTheToolsMessage)
 {
     OpenNotes({{"kept", "x"}});
@@ -188,13 +258,36 @@ TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
     EXPECT_TRUE(dialog->isVisible());
     QTableWidget* table = dialog->GetTable();
     std::set<std::string> rows;
-    for (int row = 0; row < table->rowCount(); ++row)
+    int textBoxRows = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
         rows.insert((table->item(row, 0)->text() + "|" + table->item(row, 1)->text() + "|" +
                      table->item(row, 2)->text())
                         .toStdString());
-    for (const char* row : {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
-                            "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3",
-                            "Format|Bold|", "Help|Keyboard Shortcuts|"})
+        textBoxRows += table->item(row, 0)->text() == "Text box";
+    }
+    for (const char* row :
+         {"Book|Save|Ctrl+S", "Book|Print...|Ctrl+P", "Note|Replace...|Ctrl+H",
+          "Note|Undo Changes|Ctrl+Alt+Z", "Note|Find All|Ctrl+Shift+F", "Note|Find Next|F3", "Format|Bold|",
+          "Help|Keyboard Shortcuts|", "Note|Go to Note...|Ctrl+G", "Note|Move Up|Alt+Shift+Up",
+          "Note|Move Down|Alt+Shift+Down", "Format|Zoom In|Ctrl++", "Format|Normal Size|Ctrl+0",
+          "Book|Reopen Last NoteBook at Start|",
+          // Submenus: their commands by the menus' access keys, the others in one row.
+          "Book > Encoding|Unicode (UTF-8)|Alt+B, C, U", "Book > Encoding|Western (Windows-1252)|Alt+B, C, W",
+          "Book|Recent NoteBooks|Alt+B, R, 1 to 8", "Format|Spelling Language|Alt+F, G",
+          "Text box|Select All|Ctrl+A", "Text box|Next Word|Ctrl+Right"})
         EXPECT_EQ(rows.count(row), 1u) << row;
-    EXPECT_EQ(table->rowCount(), frame->GetRouter().Ids().size()) << "every command, once";
+    EXPECT_EQ(rows.count("Text box|Undo|" +
+                         QKeySequence::listToString(QKeySequence::keyBindings(QKeySequence::Undo),
+                                                    QKeySequence::NativeText)
+                             .toStdString()),
+              1u);
+    EXPECT_EQ(textBoxRows, 11);
+    EXPECT_EQ(table->rowCount() - textBoxRows, frame->GetRouter().Ids().size() + 2)
+        << "every command once, and the rows of Recent NoteBooks and Spelling Language";
+
+    // Shown again, the list is made again, not added to.
+    const int count = table->rowCount();
+    dialog->close();
+    ASSERT_TRUE(Run(ID_KEYBOARD_SHORTCUTS));
+    EXPECT_EQ(table->rowCount(), count);
 }

@@ -118,7 +118,7 @@ TEST_F(FindAllTest, ListsMatchingNotesOfEveryScriptAndJumpsToTheRightCharacters)
     EXPECT_EQ(Marked(0), "[ΚΑΦΈΣ] και καφές");
     EXPECT_EQ(Cell(0, CFindAllModel::PlaceColumn), "Line 2");
     FindAll("😀");
-    EXPECT_EQ(Status(), "1 occurrences in 1 notes.");
+    EXPECT_EQ(Status(), "1 occurrence in 1 note.");
 }
 
 TEST_F(FindAllTest, CheckBoxesFoldCaseMatchWholeWordsAndRegularExpressions)
@@ -178,7 +178,7 @@ TEST_F(FindAllTest, ResultsFollowTypingEditsRenamesAndDeletions)
     QTest::keyClicks(Text(), " gamut");
     EXPECT_EQ(Active()->GetText(), "beta gamma");
     ASSERT_TRUE(WaitUntil([&] { return Cell(0, CFindAllModel::CountColumn) == "2"; }));
-    EXPECT_EQ(Status(), "2 occurrences in 1 notes.");
+    EXPECT_EQ(Status(), "2 occurrences in 1 note.");
 
     // A renamed title and a deleted note.
     Box()->setText("o");

@@ -1,10 +1,14 @@
+#include "platform/desktop/CUserSettings.h"
 #include "support/PaneFixture.h"
+#include "views/CGoToNoteBox.h"
 #include "views/CSearchBar.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMenu>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -111,4 +115,128 @@ TEST_F(KeyboardTest, AltAndALetterOpensTheMenuAndTypesNothing)
     Press(Text(), Qt::Key_Q, Qt::AltModifier);
     EXPECT_EQ(Text()->toPlainText(), "aaaa") << "no menu has Q, and still nothing is typed";
     EXPECT_FALSE(Text()->IsModified());
+}
+
+TEST_F(KeyboardTest, CtrlGNarrowsTheTitlesArrowsChooseEnterOpensEscapeGoesBack)
+{
+    EXPECT_FALSE(frame->GetRouter().Run(ID_GO_TO_NOTE)) << "no notebook, nothing to go to";
+    OpenNotes({{"Shopping list", "milk"}, {"signal", "s"}, {"Garden notes", "roses"}, {"Gin", "g"}});
+    Activate(0);
+    Press(Text(), Qt::Key_G);
+    CGoToNoteBox* box = frame->GetNotePanel()->GetGoToBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->GetEdit()->hasFocus());
+    auto rows = [box] {
+        QStringList titles;
+        for (int row = 0; row < box->GetResults()->count(); ++row)
+            titles << box->GetResults()->item(row)->text();
+        return titles;
+    };
+    EXPECT_EQ(rows(), (QStringList{"Shopping list", "signal", "Garden notes", "Gin"})) << "the list's order";
+    QTest::keyClicks(box->GetEdit(), "GN");
+    EXPECT_EQ(rows(), (QStringList{"Garden notes", "Gin", "signal"})) << "word starts, then close letters";
+    EXPECT_EQ(box->GetResults()->currentRow(), 0);
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up})
+        QTest::keyClick(box->GetEdit(), key);
+    EXPECT_EQ(box->GetResults()->currentRow(), 1) << "Down stops at the last match";
+    QTest::keyClick(box->GetEdit(), Qt::Key_Return);
+    EXPECT_FALSE(box->isVisible());
+    ASSERT_NE(Active(), nullptr);
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
+    EXPECT_EQ(List()->GetSelectionMark(), 3);
+    EXPECT_TRUE(Text()->hasFocus()) << "the keys go on in the note opened";
+    EXPECT_FALSE(book->IsModified());
+
+    // Escape leaves the open note and the keys where they were.
+    Press(List(), Qt::Key_G);
+    ASSERT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->GetEdit()->text().isEmpty()) << "each time a new start";
+    QTest::keyClicks(box->GetEdit(), "shop");
+    EXPECT_EQ(rows(), QStringList{"Shopping list"});
+    QTest::keyClick(box->GetEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
+    EXPECT_TRUE(List()->hasFocus());
+
+    // Notes changed while the box is open are what it finds.
+    Press(List(), Qt::Key_G);
+    book->AddNote(false, false)->SetTitle("Zebra crossing");
+    QTest::keyClicks(box->GetEdit(), "zc");
+    EXPECT_EQ(rows(), QStringList{"Zebra crossing"});
+    QTest::keyClick(box->GetEdit(), Qt::Key_Escape);
+
+    // With no match Enter opens nothing.
+    Press(List(), Qt::Key_G);
+    QTest::keyClicks(box->GetEdit(), "zq");
+    EXPECT_EQ(box->GetResults()->count(), 0);
+    QTest::keyClick(box->GetEdit(), Qt::Key_Return);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(Active()->GetSerial(), serials[3]);
+}
+
+// The keys run the Move Up and Move Down commands, from the list and from the note's text alike.
+TEST_F(KeyboardTest, AltShiftUpAndDownMoveTheSelectedNoteAsTheCommandsDo)
+{
+    OpenNotes({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    Click(1);
+    const Qt::KeyboardModifiers altShift = Qt::AltModifier | Qt::ShiftModifier;
+    Press(List(), Qt::Key_Up, altShift);
+    EXPECT_EQ(ItemText(0), "b");
+    EXPECT_EQ(List()->GetSelectionMark(), 0);
+    EXPECT_TRUE(book->IsModified());
+    book->SetModifiedFlag(false);
+    Press(List(), Qt::Key_Up, altShift);
+    EXPECT_EQ(ItemText(0), "b") << "nothing above the first row";
+    EXPECT_TRUE(book->IsModified()) << "but marked modified, as the command does";
+    Press(List(), Qt::Key_Down, altShift);
+    Press(List(), Qt::Key_Down, altShift);
+    EXPECT_EQ(ItemText(2), "b");
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    Activate(0);
+    Press(Text(), Qt::Key_Down, altShift);
+    EXPECT_EQ(ItemText(1), "a") << "the open note's row moves down";
+    EXPECT_FALSE(frame->GetActiveNote()) << "the refill leaves no note open, as Move Down does";
+}
+
+// The zoom is the user's: kept in the per-user store, never in the notebook, which stays unmodified
+// and keeps the face and height it stores.
+TEST_F(KeyboardTest, CtrlPlusMinusAndZeroZoomTheNoteAndTheListForThisUser)
+{
+    OpenNotes({{"a", "text"}});
+    Activate(0);
+    const int text = Text()->font().pixelSize();
+    const int title = TitleBox()->font().pixelSize();
+    const double list = List()->font().pointSizeF();
+    LogFont stored{};
+    frame->GetTextFont(stored);
+    ASSERT_GT(text, 0);
+
+    Press(Text(), Qt::Key_Plus);
+    Press(List(), Qt::Key_Plus);
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 1.2));
+    EXPECT_EQ(TitleBox()->font().pixelSize(), std::lround(title * 1.2));
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list * 1.2);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, 2);
+    EXPECT_FALSE(book->IsModified());
+    LogFont after{};
+    frame->GetTextFont(after);
+    EXPECT_EQ(after.lfHeight, stored.lfHeight) << "the notebook's height is not the zoom's";
+
+    // A new notebook's list and a note opened later take the zoom too.
+    ASSERT_TRUE(frame->GetRouter().Run(ID_FILE_NEW));
+    OpenNotes({{"b", "more"}});
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list * 1.2);
+    Activate(0);
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 1.2));
+
+    for (int i = 0; i < 20; ++i)
+        Press(Text(), Qt::Key_Minus);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, CUserSettings::kMinZoom) << "half the size at most";
+    EXPECT_EQ(Text()->font().pixelSize(), std::lround(text * 0.5));
+    Press(Text(), Qt::Key_0);
+    EXPECT_EQ(Text()->font().pixelSize(), text);
+    EXPECT_DOUBLE_EQ(List()->font().pointSizeF(), list);
+    EXPECT_EQ(CUserSettings::Read().m_zoom, 0);
+    EXPECT_FALSE(book->IsModified());
 }

@@ -71,27 +71,61 @@ TEST_F(FrameTest, MenusHoldEveryItemInOrder)
     for (QAction* top : frame->menuBar()->actions())
         tops << top->text();
     EXPECT_EQ(tops, (QStringList{"&Book", "&Note", "&Format", "&Help"}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)),
-              (QStringList{"&New", "&Open", "&Recent NoteBooks", "-", "&Save\tCtrl+S", "Save &As...", "-",
-                           "Import &Files...", "&Export...", "Export as P&DF...", "Pr&int...\tCtrl+P", "-",
-                           "En&coding", "Set &Password...", "C&hange Passphrase...", "-",
-                           "Associa&te Pelmora Files", "-", "E&xit"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_FILE_NEW)), (QStringList{"&New",
+                                                           "&Open",
+                                                           "&Recent NoteBooks",
+                                                           "-",
+                                                           "&Save\tCtrl+S",
+                                                           "Save &As...",
+                                                           "-",
+                                                           "Import &Files...",
+                                                           "&Export...",
+                                                           "Export as P&DF...",
+                                                           "Pr&int...\tCtrl+P",
+                                                           "-",
+                                                           "En&coding",
+                                                           "Set &Password...",
+                                                           "C&hange Passphrase...",
+                                                           "-",
+                                                           "Associa&te Pelmora Files",
+                                                           "-",
+                                                           "Reopen &Last NoteBook at Start",
+                                                           "-",
+                                                           "E&xit"}));
     QMenu* encoding = MenuOf(ID_FILE_NEW)->actions().at(12)->menu();
     ASSERT_NE(encoding, nullptr);
     EXPECT_EQ(MenuTexts(encoding), (QStringList{"&Unicode (UTF-8)", "&Western (Windows-1252)"}));
     ASSERT_NE(Action(ID_ENCODING_UTF8)->actionGroup(), nullptr);
     EXPECT_TRUE(Action(ID_ENCODING_UTF8)->actionGroup()->isExclusive()) << "radio items";
-    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)),
-              (QStringList{"&Undo Changes\tCtrl+Alt+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                           "&Paste\tCtrl+V", "-", "&New Note\tCtrl+N", "&Rename", "&Delete Note\tCtrl+Del",
-                           "-", "Move Up", "Move Down", "-", "Sort &Alphabetically", "-", "Find Next\tF3",
-                           "&Find All\tCtrl+Shift+F", "Jump to Search Bar\tCtrl+F", "-", "Replac&e...\tCtrl+H",
-                           "Undo Replace A&ll"}));
-    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)), (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_NEW_NOTE)), (QStringList{"&Undo Changes\tCtrl+Alt+Z",
+                                                           "-",
+                                                           "Cu&t\tCtrl+X",
+                                                           "&Copy\tCtrl+C",
+                                                           "&Paste\tCtrl+V",
+                                                           "-",
+                                                           "&New Note\tCtrl+N",
+                                                           "&Rename",
+                                                           "&Delete Note\tCtrl+Del",
+                                                           "-",
+                                                           "Move Up",
+                                                           "Move Down",
+                                                           "-",
+                                                           "Sort &Alphabetically",
+                                                           "-",
+                                                           "Find Next\tF3",
+                                                           "&Find All\tCtrl+Shift+F",
+                                                           "Jump to Search Bar\tCtrl+F",
+                                                           "&Go to Note...\tCtrl+G",
+                                                           "-",
+                                                           "Replac&e...\tCtrl+H",
+                                                           "Undo Replace A&ll"}));
+    EXPECT_EQ(MenuTexts(MenuOf(ID_APP_ABOUT)),
+              (QStringList{"&Keyboard Shortcuts", "-", "&About Pelmora..."}));
     EXPECT_EQ(
         MenuTexts(MenuOf(ID_BOLD)),
         (QStringList{"&Times New Roman", "Ta&homa", "&Verdana", "&Lucida Console", "&Courier New", "&Arial",
-                     "-", "&Bold", "-", "&Word Wrap", "-", "Check &Spelling", "Spelling Lan&guage"}));
+                     "-", "&Bold", "-", "&Word Wrap", "-", "Zoom &In\tCtrl++", "Zoom &Out\tCtrl+-",
+                     "&Normal Size\tCtrl+0", "-", "Check &Spelling", "Spelling Lan&guage"}));
     EXPECT_EQ(Action(ID_FILE_SAVE)->statusTip(), "Save the current note book.");
     EXPECT_EQ(Action(ID_FILE_SAVE)->toolTip(), "Save");
     EXPECT_EQ(Action(ID_NEW_NOTE)->toolTip(), "New Note");

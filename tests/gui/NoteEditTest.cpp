@@ -2,6 +2,7 @@
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 #include "text/TextPositions.h"
+#include "views/CCountsPane.h"
 
 #include <QClipboard>
 #include <QMimeData>
@@ -343,4 +344,34 @@ TEST_F(NoteEditTest, ALongTextWithWindowsLineEndsComesOutWholeAndInPieces)
     EXPECT_EQ(pieces, windows + "end");
     EXPECT_GT(count, 1);
     EXPECT_EQ(Editor()->GetText(), windows + "end");
+}
+
+// The status bar counts the open note, or the selection; a large text is counted between events,
+// never on the key's way, and a count a key made stale starts again.
+TEST_F(NoteEditTest, StatusBarCountsTheNoteOrTheSelectionOffTheKeysWay)
+{
+    auto* counts = frame->findChild<CCountsPane*>();
+    ASSERT_NE(counts, nullptr);
+    OpenNotes({{"small", "one two three"}, {"large", std::string(3 << 20, 'x') + " last"}});
+    EXPECT_FALSE(counts->isVisible()) << "no note open";
+    Activate(0);
+    QTRY_COMPARE(counts->text(), QString("3 words, 13 characters"));
+    EXPECT_TRUE(counts->isVisible());
+    CaretToEnd();
+    QTest::keyClicks(Text(), " 4");
+    QTRY_COMPARE(counts->text(), QString("4 words, 15 characters"));
+    Text()->SetSelection(4, 7);
+    QTRY_COMPARE(counts->text(), QString("1 word, 3 characters selected"));
+    Text()->SetSelection(3, 4);
+    QTRY_COMPARE(counts->text(), QString("0 words, 1 character selected"));
+
+    Activate(1);
+    QTRY_COMPARE(counts->text(), QString("2 words, 3,145,733 characters"));
+    CaretToEnd();
+    QTest::keyClicks(Text(), " more");
+    EXPECT_EQ(counts->text(), QString("2 words, 3,145,733 characters")) << "not counted on the key's way";
+    QTRY_COMPARE(counts->text(), QString("3 words, 3,145,738 characters"));
+
+    frame->SetActiveNote(-1, true);
+    EXPECT_FALSE(counts->isVisible());
 }

@@ -336,3 +336,49 @@ TEST_F(NoteListTest, RowsStandWhereQtsOwnListOfUniformRowsPutsThem)
     frame->GetNotePanel()->ReloadNoteList();
     expectSamePlaces("a spacing, after a refill");
 }
+
+// A drag is that many Move Up or Move Down in one refill; a short one or a click moves nothing.
+TEST_F(NoteListTest, DraggingARowMovesItsNoteAsManyPlacesInOneStep)
+{
+    OpenNotes({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}});
+    QWidget* viewport = List()->viewport();
+    auto drag = [&](int from, QPoint to) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, RowCenter(from));
+        QTest::mouseMove(viewport, RowCenter(from) + QPoint(0, 2 * QApplication::startDragDistance()));
+        QTest::mouseMove(viewport, to);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        QApplication::processEvents();
+    };
+    auto titles = [&] {
+        QStringList all;
+        for (int row = 0; row < List()->GetItemCount(); ++row)
+            all << ItemText(row);
+        return all;
+    };
+    int resets = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(List()->model(), &QAbstractItemModel::modelReset, List(), [&] { ++resets; });
+    drag(0, RowCenter(2));
+    EXPECT_EQ(titles(), (QStringList{"b", "c", "a", "d"}));
+    EXPECT_EQ(resets, 1) << "one step of the list";
+    EXPECT_EQ(List()->GetSelectionMark(), 2);
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_EQ(book->IndexOf(serials[0]), 2);
+
+    // Up past the first row lands on the first row; below the last, on the last.
+    drag(3, QPoint(RowCenter(0).x(), -5));
+    EXPECT_EQ(titles(), (QStringList{"d", "b", "c", "a"}));
+    drag(0, QPoint(RowCenter(0).x(), viewport->height() - 2));
+    EXPECT_EQ(titles(), (QStringList{"b", "c", "a", "d"}));
+    EXPECT_EQ(List()->GetSelectionMark(), 3);
+
+    // A click, and a drag that comes back to its row, move nothing and change nothing.
+    book->SetModifiedFlag(false);
+    resets = 0;
+    Click(1);
+    drag(1, RowCenter(1));
+    EXPECT_EQ(titles(), (QStringList{"b", "c", "a", "d"}));
+    EXPECT_EQ(resets, 0);
+    EXPECT_FALSE(book->IsModified());
+    QObject::disconnect(counting);
+}

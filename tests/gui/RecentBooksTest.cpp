@@ -1,4 +1,5 @@
 #include "platform/desktop/CRecentlyUsed.h"
+#include "platform/desktop/CUserSettings.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 
@@ -100,4 +101,47 @@ TEST_F(RecentBooksTest, EightAreKeptNumberedOneToEight)
     ASSERT_EQ(items.size(), 8);
     EXPECT_EQ(items.front(), "&1 book9.pelm");
     EXPECT_EQ(items.back(), "&8 book2.pelm");
+}
+
+// Off by default, so that a start without a file opens nothing; once chosen, the notebook used
+// last opens, unless it is gone.
+TEST_F(RecentBooksTest, ReopenLastNoteBookAtStartIsTheUsersChoiceAndOffByDefault)
+{
+    SaveNew("first.pelm");
+    const std::string last = SaveNew("last.pelm");
+    frame->CloseBook();
+    EXPECT_FALSE(CUserSettings::Read().m_bReopenLast);
+    frame->StartWithoutFile();
+    EXPECT_FALSE(frame->IsBookOpen());
+
+    ASSERT_TRUE(frame->GetRouter().Run(ID_REOPEN_LAST));
+    EXPECT_TRUE(frame->GetRouter().Action(ID_REOPEN_LAST)->isChecked());
+    EXPECT_TRUE(CUserSettings::Read().m_bReopenLast) << "kept for the user";
+    frame = std::make_unique<CMainFrame>();
+    ASSERT_TRUE(frame->Create());
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->GetRouter().Action(ID_REOPEN_LAST)->isChecked()) << "read again at start";
+    frame->StartWithoutFile();
+    ASSERT_TRUE(frame->IsBookOpen());
+    EXPECT_EQ(frame->GetNoteBook()->GetPath().GetPath(), last);
+
+    frame->CloseBook();
+    std::filesystem::remove(last);
+    frame->StartWithoutFile();
+    EXPECT_FALSE(frame->IsBookOpen()) << "a notebook gone since: nothing opens, not even the one before";
+    EXPECT_TRUE(boxes.boxes.empty()) << "and nothing is said at start";
+
+    ASSERT_TRUE(frame->GetRouter().Run(ID_REOPEN_LAST));
+    EXPECT_FALSE(CUserSettings::Read().m_bReopenLast);
+}
+
+TEST_F(RecentBooksTest, NotebooksOfOneNameShowTheirFolders)
+{
+    for (const char* folder : {"work", "home"}) {
+        std::filesystem::create_directory(dir.Path() / folder);
+        SaveNew(std::string(folder) + "/notes.pelm");
+    }
+    frame->CloseBook();
+    EXPECT_EQ(Items(), (QStringList{"&1 notes.pelm (home)", "&2 notes.pelm (work)"}));
+    EXPECT_EQ(Item(1)->statusTip(), QString::fromStdString(dir.File("work/notes.pelm")));
 }

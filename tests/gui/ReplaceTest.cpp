@@ -101,3 +101,27 @@ TEST_F(ReplaceTest, RegularExpressionGroupsInOneNote)
     ASSERT_TRUE(frame->GetRouter().Run(ID_UNDO_REPLACE_ALL));
     EXPECT_EQ(TextOf(0), "Smith, John\nDoe, Jane");
 }
+
+// With nothing to find yet Ctrl+H starts in the search text; one of a thing is said in the singular.
+TEST_F(ReplaceTest, EmptySearchBoxTakesTheKeysFirstAndOneIsSingular)
+{
+    OpenNotes({{"one", "a cat"}, {"two", "a dog"}});
+    frame->m_wndSearchBar->Edit()->clear();
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_H, Qt::ControlModifier);
+    ASSERT_TRUE(Row()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), frame->m_wndSearchBar->Edit());
+    QTest::keyClicks(frame->m_wndSearchBar->Edit(), "cat");
+    Row()->GetReplaceBox()->setFocus();
+    QTest::keyClicks(Row()->GetReplaceBox(), "cow");
+
+    boxes.answers.push_back(IDYES);
+    QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Replace 1 occurrence in 1 note?");
+    EXPECT_EQ(Message(), "Replaced 1 occurrence in 1 note.");
+    book->FindNote(serials[0])->SetText("a cow, changed since");
+    ASSERT_TRUE(frame->GetRouter().Run(ID_UNDO_REPLACE_ALL));
+    EXPECT_EQ(TextOf(0), "a cow, changed since");
+    EXPECT_EQ(Message(), "Replace All taken back in 0 notes. 1 note changed since was left as it is.");
+}

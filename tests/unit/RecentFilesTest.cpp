@@ -104,3 +104,16 @@ TEST_F(RecentFiles, ListKeepsTheEightNewestOnceEachAcrossRuns)
     EXPECT_EQ(list.GetPaths().size(), 6u) << "a shorter list leaves no old names behind";
     EXPECT_EQ(list.GetPaths().front(), "/n/5.pelm");
 }
+
+// Two notebooks of one name are told apart by as many of their last folders as it takes.
+TEST(RecentFileNames, SameNamesShowTheFoldersThatTellThemApart)
+{
+    EXPECT_EQ(CRecentFileList::ShortNames(
+                  {"/home/ann/work/notes.pelm", "/home/ann/diary.pelm", "/home/ann/home/notes.pelm"}),
+              (std::vector<std::string>{"notes.pelm (work)", "diary.pelm", "notes.pelm (home)"}));
+    EXPECT_EQ(CRecentFileList::ShortNames({"/a/x/notes.pelm", "/b/x/notes.pelm", "/b/y/notes.pelm"}),
+              (std::vector<std::string>{"notes.pelm (a/x)", "notes.pelm (b/x)", "notes.pelm (b/y)"}));
+    EXPECT_EQ(CRecentFileList::ShortNames({"/notes.pelm", "/d/notes.pelm", "/d/other.pelm"}),
+              (std::vector<std::string>{"notes.pelm (/)", "notes.pelm (d)", "other.pelm"}));
+    EXPECT_TRUE(CRecentFileList::ShortNames({}).empty());
+}
