@@ -101,6 +101,7 @@ class Window:
         self.open_boxes = 0
         self.busy = False
         self.last_event = 0.0
+        self.copy_failed = 0.0  # when a full disk stopped the recovery copy
 
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
@@ -115,7 +116,8 @@ class World:
         self.nb = os.path.join(self.work, "nb")
         self.book = os.path.join(self.nb, "book.pelm")
         self.state = os.path.join(self.work, "state")
-        self.log = EventLog(os.path.join(self.work, "events.log"))
+        # Beside the run's folder, which a full disk fills.
+        self.log = EventLog(self.work + ".events.log")
         self.windows = [Window(i) for i in range(WINDOWS)]
         self.typed = []
         self.gave_up = set()
@@ -133,20 +135,21 @@ class World:
     # --- set-up -------------------------------------------------------------------------------
 
     def setup(self):
+        """The notebook, the recovery copies and the kept versions on one disk, as for most users:
+        a small tmpfs of the run's own, which can be filled."""
+        if os.path.ismount(self.work):
+            run(["umount", "-l", self.work])
         if os.path.exists(self.work):
-            self.teardown_mount()
             shutil.rmtree(self.work)
-        os.makedirs(self.nb)
-        for sub in ("state", "data"):
-            os.makedirs(os.path.join(self.work, sub))
+        for path in (self.log.path, self.work + ".out"):
+            if os.path.exists(path):
+                os.remove(path)
+        os.makedirs(self.work)
         if self.opts.full_disk:
-            self.mounted = run(["mount", "-t", "tmpfs", "-o", "size=2m", "tmpfs", self.nb]).returncode == 0
+            self.mounted = run(["mount", "-t", "tmpfs", "-o", "size=4m", "tmpfs", self.work]).returncode == 0
+        for sub in ("nb", "state", "data"):
+            os.makedirs(os.path.join(self.work, sub))
         self.load(self.book, [{"title": "Diary", "text": ANCHOR}, {"title": "Other", "text": "o"}])
-
-    def teardown_mount(self):
-        nb = os.path.join(self.work, "nb")
-        if os.path.ismount(nb):
-            run(["umount", "-l", nb])
 
     def teardown(self):
         for w in self.windows:
@@ -154,7 +157,7 @@ class World:
                 w.proc.kill()
                 w.proc.wait()
         if self.mounted:
-            run(["umount", "-l", self.nb])
+            run(["umount", "-l", self.work])
             self.mounted = False
 
     def load(self, path, notes):
@@ -447,6 +450,12 @@ class World:
             self.handle_file_dialog(w, ctx)
         elif kind == "status":
             if text.startswith("Could not write the recovery copy"):
+                if self.full:
+                    # Tried again only after a while, with the disk full or not.
+                    w.copy_failed = time.time()
+                    return
+                if time.time() - w.copy_failed < 40:
+                    return
                 raise Failure("recovery-copy-failed", "window %d said %r" % (w.slot, text))
             if text in ("Reading NoteBook...", "Saving NoteBook..."):
                 w.busy = True
@@ -534,7 +543,7 @@ class World:
         if w.alive():
             return False
         w.proc = subprocess.Popen([self.opts.pelmora, self.book], env=self.env(),
-                                  stdout=open(os.path.join(self.work, "window%d.out" % w.slot), "ab"),
+                                  stdout=open(self.work + ".out", "ab"),
                                   stderr=subprocess.STDOUT)
         w.pid = w.proc.pid
         self.log.poll()
@@ -622,6 +631,13 @@ class World:
         wanted = w.unsaved - self.gave_up - self.uncertain
         if not wanted:
             return
+        if self.full or time.time() - w.copy_failed < 40:
+            # A crash with the disk full loses what no copy could keep.
+            risk = wanted - self.in_copies() - self.in_files()
+            if risk:
+                self.say("  at risk, the disk was full: %s" % " ".join(sorted(risk)))
+                self.uncertain |= risk
+            return
         end = time.time() + 12
         ctx = {}
         while time.time() < end:
@@ -655,6 +671,8 @@ class World:
         return notes
 
     def act_rename(self):
+        if self.full:
+            return False
         temp = os.path.join(self.nb, ".book.pelm.tmp")
         self.load(temp, self.new_version("Synced %d" % self.epoch))
         os.replace(temp, self.book)
@@ -662,6 +680,8 @@ class World:
         return True
 
     def act_inplace(self):
+        if self.full:
+            return False
         temp = os.path.join(self.work, "inplace.pelm")
         self.load(temp, self.new_version("Written %d" % self.epoch))
         with open(temp, "rb") as f:
@@ -706,6 +726,18 @@ class World:
         self.full = full
         return True
 
+    def act_pause(self):
+        """The user stops typing for a while: long enough for a recovery copy."""
+        end = time.time() + 5
+        while time.time() < end:
+            for w in self.windows:
+                if w.alive():
+                    ev = self.next_event(w, 0.1)
+                    if ev is not None:
+                        self.note_event(w, ev, {})
+            time.sleep(0.1)
+        return True
+
     def perform(self, op):
         name, slot, picks = op
         self.picks = list(picks)
@@ -718,6 +750,7 @@ class World:
             "close": lambda: self.act_close(w),
             "kill": lambda: self.act_kill(w, signal.SIGKILL),
             "term": lambda: self.act_kill(w, signal.SIGTERM),
+            "pause": self.act_pause,
             "rename": self.act_rename,
             "inplace": self.act_inplace,
             "touch": self.act_touch,
@@ -770,7 +803,7 @@ def generate(seed, length):
     rng = random.Random(seed)
     ops = [("start", 0, []), ("type", 0, [])]
     table = [("type", 30), ("save", 12), ("saveas", 2), ("close", 4), ("kill", 6), ("term", 3),
-             ("start", 14), ("rename", 5), ("inplace", 2), ("touch", 5), ("full", 2), ("free", 3)]
+             ("start", 14), ("rename", 5), ("inplace", 2), ("touch", 5), ("full", 2), ("free", 3), ("pause", 4)]
     names = [n for n, _ in table]
     weights = [w for _, w in table]
     while len(ops) < length:
@@ -894,6 +927,10 @@ def main():
         failed += 1
         report(label, seed, failure, history)
         if opts.minimise_into and isinstance(failure, Failure):
+            kept = [c for c in os.listdir(opts.minimise_into) if c.startswith(failure.kind + "-")]
+            if kept:
+                print("  already kept: %s" % kept[0], flush=True)
+                continue
             short = minimise(opts, performed, seed, failure.kind)
             path = os.path.join(opts.minimise_into, "%s-seed%d.txt" % (failure.kind, seed))
             with open(path, "w") as f:
