@@ -129,7 +129,7 @@ class World:
         self.next_marker = 1
         self.next_file = 1
         self.history = []
-        self.dead = []  # (markers, epoch) of windows that ended without saving
+        self.dead = []  # (markers, epoch, content) of windows that ended without saving
         self.picks = []
 
     # --- set-up -------------------------------------------------------------------------------
@@ -316,10 +316,15 @@ class World:
         return {"alt+y": YES, "alt+n": NO, "alt+m": MERGE}[key]
 
     def handle_box(self, w, text, ctx):
+        ctx["asked"] = True
         buttons, default = self.box_lines(w)
         keys = [k for k in ANSWER_KEYS if k in ("Return", "Escape") or
                 {"alt+y": YES, "alt+n": NO, "alt+m": MERGE}[k] in buttons]
         key = keys[self.pick() % len(keys)]
+        if ctx.get("keep") and "closed without saving" in text:
+            # Only looking: the copy stays where it is.
+            ctx["offered"] = True
+            key = "Escape" if CANCEL in buttons else "alt+y"
         answer = self.answer_of(key, buttons, default)
         short = text.split("\n")[0][:110]
         self.say("  window %d asked %r, answered %s (%s)" % (w.slot, short, key, answer))
@@ -360,7 +365,7 @@ class World:
         elif "Save your version over it?" in text and w.epoch is not None and not changed:
             raise Failure("false-change", "Save asked %r though the file is as this window read it" % text)
         elif "and the notebook's file was changed since" in text:
-            bases = {c for c, _ in self.dead_contents}
+            bases = {content for _, _, content in self.dead}
             if bases and bases == {self.content()}:
                 raise Failure("false-changed-since",
                               "the recovery question says the file changed since, though it holds "
@@ -378,25 +383,27 @@ class World:
                 ctx["cancelled"] = True
         elif "closed without saving" in text:
             changed = "and the notebook's file was changed since" in text
+            # The copies of the windows still open are theirs.
             recovered = before - self.in_files()
+            for other in self.windows:
+                if other is not w and other.alive():
+                    recovered -= other.unsaved
             if (not changed and answer == YES) or (changed and answer in (YES, MERGE)):
                 w.unsaved |= recovered
-                dead_epochs = {e for _, e in self.dead}
-                w.epoch = dead_epochs.pop() if len(dead_epochs) == 1 and not changed else None
+                epochs = {e for m, e, _ in self.dead if m & recovered}
+                w.epoch = epochs.pop() if len(epochs) == 1 and not changed else None
                 if changed and answer == MERGE:
                     w.epoch = self.epoch
                 if changed and answer == YES:
                     ctx["untitled"] = True
                     w.epoch = None
-                self.dead = []
-                self.dead_contents = []
+                self.dead = [d for d in self.dead if not d[0] & recovered]
             elif changed and answer == CANCEL:
                 pass
             else:
-                after = self.in_copies()
-                self.give_up(before - after - self.in_files(), "giving the recovery copy up")
-                self.dead = []
-                self.dead_contents = []
+                given = recovered - self.in_copies()
+                self.give_up(given, "giving the recovery copy up")
+                self.dead = [d for d in self.dead if not d[0] & given]
         elif "Save your version over it?" in text:
             # A merge is shown, not saved: this Save ends here.
             if answer == MERGE:
@@ -539,17 +546,17 @@ class World:
 
     # --- actions ------------------------------------------------------------------------------
 
-    def act_start(self, w):
+    def act_start(self, w, keep=False, book=True):
         if w.alive():
             return False
-        w.proc = subprocess.Popen([self.opts.pelmora, self.book], env=self.env(),
+        w.proc = subprocess.Popen([self.opts.pelmora] + ([self.book] if book else []), env=self.env(),
                                   stdout=open(self.work + ".out", "ab"),
                                   stderr=subprocess.STDOUT)
         w.pid = w.proc.pid
         self.log.poll()
         w.cursor = 0
         w.book, w.unsaved, w.inplace, w.busy, w.epoch = None, set(), False, False, self.epoch
-        ctx = {}
+        ctx = {"keep": keep}
         end = time.time() + 30
         while self.main_window(w)[0] is None:
             ev = self.next_event(w, 0.2)
@@ -562,6 +569,7 @@ class World:
         if w.book != self.book and w.book != UNTITLED:
             w.epoch = None
         self.say("  window %d shows %s" % (w.slot, self.shown(w)))
+        self.offered = ctx.get("offered", False)
         return True
 
     def shown(self, w):
@@ -598,11 +606,20 @@ class World:
         if self.activate(w) is None:
             return True
         ctx = {}
-        if how == "save":
-            self.keys("ctrl+s")
-        else:
-            self.keys("alt+b", "a")
-        self.pump(w, ctx, lambda c: c.get("saved") or c.get("error") or c.get("cancelled"), timeout=30)
+        ended = lambda c: c.get("saved") or c.get("error") or c.get("cancelled")
+        for attempt in range(2):
+            self.keys("ctrl+s") if how == "save" else self.keys("alt+b", "a")
+            try:
+                self.pump(w, ctx, ended, timeout=15)
+                break
+            except Stuck:
+                if not w.alive() or self.x_windows(w)[1:]:
+                    raise
+                # Keys that a box coming back to the window asked took are pressed again.
+                if attempt == 0 and ctx.get("asked") and not ctx.get("saving"):
+                    self.focus(self.main_window(w)[0])
+                    continue
+                raise Failure("silent-save", "window %d: %s neither wrote nor said why" % (w.slot, how))
         self.settle_title(w, ctx)
         return True
 
@@ -657,13 +674,9 @@ class World:
         w.proc.wait()
         w.proc = None
         if w.unsaved - self.gave_up:
-            self.dead.append((frozenset(w.unsaved), w.epoch))
-            self.dead_contents.append((self.content_at_epoch(w), w.epoch))
+            self.dead.append((frozenset(w.unsaved), w.epoch, self.epoch_content.get(w.epoch)))
         self.say("  window %d ended by %s" % (w.slot, signal.Signals(sig).name))
         return True
-
-    def content_at_epoch(self, w):
-        return self.epoch_content.get(w.epoch)
 
     def new_version(self, name):
         notes = self.dump(self.book) or []
@@ -774,9 +787,25 @@ class World:
         if lost:
             raise Failure("lost", "%s in no notebook, recovery copy or (changed elsewhere) note" %
                           " ".join(sorted(lost)))
+        if live - self.in_files():
+            self.check_offered(live - self.in_files())
+
+    def check_offered(self, kept):
+        """Typing kept only in a recovery copy is offered back by the next start, with the notebook
+        or without one."""
+        w = self.windows[0]
+        for book in (True, False):
+            self.say("start %s, to see the recovery copy offered" % ("with the notebook" if book else "alone"))
+            self.act_start(w, keep=True, book=book)
+            offered = self.offered
+            w.proc.kill()
+            w.proc.wait()
+            w.proc = None
+            if offered:
+                return
+        raise Failure("not-offered", "%s only in a recovery copy that no start offers" % " ".join(sorted(kept)))
 
     def play(self):
-        self.dead_contents = []
         self.epoch_content = {0: None}
         self.setup()
         self.epoch_content[0] = self.content()
@@ -784,8 +813,10 @@ class World:
         try:
             for op in self.ops:
                 self.say("%s %s" % (op[0], "" if op[1] is None else op[1]))
-                if self.perform(op):
-                    performed.append(op)
+                # The action that fails is kept with those done before it.
+                performed.append(op)
+                if not self.perform(op):
+                    performed.pop()
             self.say("end")
             self.check_end()
             return None, performed
@@ -882,8 +913,6 @@ def main():
     parser.add_argument("--cases", nargs="*", default=[], help="case files to replay first")
     parser.add_argument("--minutes", type=float, default=0, help="run seeds from the first for this long")
     parser.add_argument("--minimise-into", help="folder to keep failing seeds in, minimised")
-    parser.add_argument("--known", action="store_true",
-                        help="cases that fail as recorded are reported, not failures")
     parser.add_argument("--tries", type=int, default=2)
     parser.add_argument("--no-full-disk", dest="full_disk", action="store_false")
     parser.add_argument("-v", "--verbose", action="store_true")
@@ -927,12 +956,14 @@ def main():
         failed += 1
         report(label, seed, failure, history)
         if opts.minimise_into and isinstance(failure, Failure):
-            kept = [c for c in os.listdir(opts.minimise_into) if c.startswith(failure.kind + "-")]
-            if kept:
-                print("  already kept: %s" % kept[0], flush=True)
-                continue
             short = minimise(opts, performed, seed, failure.kind)
-            path = os.path.join(opts.minimise_into, "%s-seed%d.txt" % (failure.kind, seed))
+            # One case for each fault and the world's actions that show it.
+            name = "-".join([failure.kind] + sorted({n for n, _, _ in short} - {"start", "type", "save"}))
+            kept = [c for c in os.listdir(opts.minimise_into) if c.rsplit("-seed", 1)[0] == name]
+            if kept:
+                print("  already kept as %s" % kept[0], flush=True)
+                continue
+            path = os.path.join(opts.minimise_into, "%s-seed%d.txt" % (name, seed))
             with open(path, "w") as f:
                 f.write("# seed %d, minimised from %d actions\n# %s\n%s\n" %
                         (seed, len(ops), failure, format_ops(short)))
