@@ -231,7 +231,9 @@ class World:
                 return wid, name
         return None, None
 
-    def dialog_window(self, w, timeout=15):
+    def dialog_window(self, w, timeout=15, box=None):
+        """The dialog on screen; None when the process ended, or when the box that was written from
+        the log position box has already closed."""
         end = time.time() + timeout
         while time.time() < end:
             for wid, dialog, _ in self.x_windows(w):
@@ -239,6 +241,10 @@ class World:
                     return wid
             if not w.alive():
                 return None
+            if box is not None:
+                self.log.poll()
+                if any(e[0] == w.pid and e[1] == "box-end" for e in self.log.events[box:]):
+                    return None
             time.sleep(0.1)
         raise Stuck("window %d: no dialog on screen" % w.slot)
 
@@ -295,13 +301,18 @@ class World:
                     default = text
                     w.cursor += 1
                     continue
-                return buttons, default
+                if kind == "box-end":
+                    w.cursor += 1
+                    return buttons, default, True
+                return buttons, default, False
             # The lines come before the box is shown: once it is on screen they are all in.
-            if self.dialog_window(w, timeout=15) is None:
-                return buttons, default
+            if self.dialog_window(w, timeout=15, box=w.cursor) is None:
+                if w.alive():
+                    continue
+                return buttons, default, False
             self.log.poll()
             if w.cursor >= len(self.log.events):
-                return buttons, default
+                return buttons, default, False
 
     def answer_of(self, key, buttons, default):
         if key == "Return":
@@ -317,7 +328,12 @@ class World:
 
     def handle_box(self, w, text, ctx):
         ctx["asked"] = True
-        buttons, default = self.box_lines(w)
+        buttons, default, closed = self.box_lines(w)
+        if closed:
+            # Keys meant for the window reached a box that came up meanwhile.
+            self.say("  window %d asked %r, and keys meant for the window answered it" % (w.slot, text[:80]))
+            ctx["stray"] = True
+            return
         keys = [k for k in ANSWER_KEYS if k in ("Return", "Escape") or
                 {"alt+y": YES, "alt+n": NO, "alt+m": MERGE}[k] in buttons]
         key = keys[self.pick() % len(keys)]
@@ -362,8 +378,9 @@ class World:
                 raise Failure("save-refused", "Save said %r though nothing in the world stops it" % text)
         elif "the notes not yet read from it are gone" in text and not w.inplace:
             raise Failure("texts-gone", "said %r though no program wrote into the file" % text)
-        elif "Save your version over it?" in text and w.epoch is not None and not changed:
-            raise Failure("false-change", "Save asked %r though the file is as this window read it" % text)
+        elif ("Save your version over it?" in text or "Reload it?" in text or
+              "your changes are not saved. Merge its changes" in text) and w.epoch is not None and not changed:
+            raise Failure("false-change", "window %d asked %r though the file is as it read it" % (w.slot, text))
         elif "and the notebook's file was changed since" in text:
             bases = {content for _, _, content in self.dead}
             if bases and bases == {self.content()}:
@@ -457,8 +474,9 @@ class World:
             self.handle_file_dialog(w, ctx)
         elif kind == "status":
             if text.startswith("Could not write the recovery copy"):
-                if self.full:
-                    # Tried again only after a while, with the disk full or not.
+                if self.full or w.inplace:
+                    # Tried again only after a while, with the disk full or not. Texts another
+                    # program took away cannot be copied either.
                     w.copy_failed = time.time()
                     return
                 if time.time() - w.copy_failed < 40:
@@ -649,10 +667,11 @@ class World:
         if not wanted:
             return
         if self.full or time.time() - w.copy_failed < 40:
-            # A crash with the disk full loses what no copy could keep.
+            # A crash with the disk full, or after a program wrote into the notebook, loses what no
+            # copy could keep.
             risk = wanted - self.in_copies() - self.in_files()
             if risk:
-                self.say("  at risk, the disk was full: %s" % " ".join(sorted(risk)))
+                self.say("  at risk, no copy could be written: %s" % " ".join(sorted(risk)))
                 self.uncertain |= risk
             return
         end = time.time() + 12
@@ -922,7 +941,7 @@ def main():
     for case in opts.cases:
         with open(case) as f:
             text = f.read()
-        seed = re.search(r"^# seed (\S+)", text, re.M)
+        seed = re.search(r"^# seed (\d+)", text, re.M)
         seed = seed.group(1) if seed else "?"
         label = os.path.basename(case)
         print("--- case %s" % label, flush=True)
