@@ -95,13 +95,12 @@ class Window:
         self.pid = None
         self.cursor = 0
         self.book = None
-        self.unsaved = set()
+        self.unsaved = set()  # typed here and not saved
+        self.perhaps = set()  # from recovery copies, which of them is not told
         self.epoch = None  # the file's epoch this window's changes began from; None: unknown
         self.inplace = False  # a program wrote into the file this window maps
-        self.open_boxes = 0
         self.busy = False
-        self.last_event = 0.0
-        self.copy_failed = 0.0  # when a full disk stopped the recovery copy
+        self.copy_failed = 0.0  # when a full disk or a write into the file stopped the recovery copy
 
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
@@ -277,7 +276,6 @@ class World:
                 pid, kind, text = self.log.events[w.cursor]
                 w.cursor += 1
                 if pid == w.pid:
-                    w.last_event = time.time()
                     return kind, text
             if time.time() >= end or not w.alive():
                 return None
@@ -393,10 +391,8 @@ class World:
             if answer == NO:
                 self.give_up(w.unsaved, "No to the save prompt")
                 w.unsaved = set()
-                ctx["closing"] = True
-            elif answer == YES:
-                ctx["closing"] = True
-            else:
+                ctx["discarded"] = True
+            elif answer != YES:
                 ctx["cancelled"] = True
         elif "closed without saving" in text:
             changed = "and the notebook's file was changed since" in text
@@ -406,7 +402,8 @@ class World:
                 if other is not w and other.alive():
                     recovered -= other.unsaved
             if (not changed and answer == YES) or (changed and answer in (YES, MERGE)):
-                w.unsaved |= recovered
+                # Which copy a start offers is not told: those of all that ended are perhaps here.
+                w.perhaps |= recovered
                 epochs = {e for m, e, _ in self.dead if m & recovered}
                 w.epoch = epochs.pop() if len(epochs) == 1 and not changed else None
                 if changed and answer == MERGE:
@@ -510,6 +507,7 @@ class World:
         self.files.add(target)
         self.say("  window %d: saved %s" % (w.slot, os.path.basename(target)))
         w.unsaved = set()
+        w.perhaps = set()
         w.book = target
         w.epoch = self.epoch if target == self.book else None
         w.inplace = False
@@ -573,7 +571,7 @@ class World:
         w.pid = w.proc.pid
         self.log.poll()
         w.cursor = 0
-        w.book, w.unsaved, w.inplace, w.busy, w.epoch = None, set(), False, False, self.epoch
+        w.book, w.unsaved, w.perhaps, w.inplace, w.busy, w.epoch = None, set(), set(), False, False, self.epoch
         ctx = {"keep": keep}
         end = time.time() + 30
         while self.main_window(w)[0] is None:
@@ -598,25 +596,48 @@ class World:
             return False
         if self.activate(w) is None:
             return True
+        if not self.find_anchor(w):
+            return True
         marker = MARKER % self.next_marker
         self.next_marker += 1
         self.typed.append(marker)
         ctx = {}
-        self.keys("ctrl+f", "ctrl+a")
-        self.typed_text(ANCHOR)
-        self.keys("Return")
-        self.pump(w, ctx, lambda c: c.get("found"), timeout=10, quiet=0.2)
-        # A box on the way (the search starting over) took the keyboard with it.
-        self.focus(self.main_window(w)[0])
-        boxes = len([e for e in self.log.events if e[0] == w.pid and e[1] == "box"])
+        boxes = self.boxes(w)
         self.keys("End")
         self.typed_text(marker)
         self.pump(w, ctx, lambda c: True, quiet=0.3)
-        if len([e for e in self.log.events if e[0] == w.pid and e[1] == "box"]) != boxes:
+        if self.boxes(w) != boxes:
             self.uncertain.add(marker)
         w.unsaved.add(marker)
         self.say("  window %d: typed %s" % (w.slot, marker))
         return True
+
+    def boxes(self, w):
+        return [e[2] for e in self.log.events if e[0] == w.pid and e[1] == "box"]
+
+    def find_anchor(self, w):
+        """Puts the text cursor in a note with the search. A question on the way (coming back to
+        the window after the search started over may ask one) can take the keyboard or the notebook
+        away, so the search is done again after any other."""
+        for _ in range(3):
+            before = len(self.boxes(w))
+            ctx = {}
+            self.keys("ctrl+f", "ctrl+a")
+            self.typed_text(ANCHOR)
+            self.keys("Return")
+            self.pump(w, ctx, lambda c: c.get("found"), timeout=10, quiet=0.2)
+            if not w.alive():
+                return False
+            # A box on the way (the search starting over) took the keyboard with it.
+            self.focus(self.main_window(w)[0])
+            self.pump(w, ctx, lambda c: True, quiet=0.4)
+            self.settle_title(w, ctx)
+            if w.book is None or not w.alive():
+                return False
+            if all(b.startswith("End of search results") for b in self.boxes(w)[before:]):
+                return True
+            self.focus(self.main_window(w)[0])
+        raise Stuck("window %d: questions kept coming while searching" % w.slot)
 
     def act_save(self, w, how):
         if not w.alive() or w.book is None or (how == "saveas" and w.book == UNTITLED):
@@ -653,9 +674,11 @@ class World:
         if not w.alive():
             w.proc.wait()
             w.proc = None
-            if w.unsaved - self.gave_up:
-                raise Failure("close-lost", "window %d closed holding %s" %
-                              (w.slot, " ".join(sorted(w.unsaved - self.gave_up))))
+            if ctx.get("discarded"):
+                self.give_up(w.perhaps - self.in_copies() - self.in_files(), "No to the save prompt")
+            held = w.unsaved - self.gave_up - self.uncertain
+            if held:
+                raise Failure("close-lost", "window %d closed holding %s" % (w.slot, " ".join(sorted(held))))
             self.say("  window %d closed" % w.slot)
         else:
             self.settle_title(w, ctx)
@@ -666,7 +689,7 @@ class World:
         wanted = w.unsaved - self.gave_up - self.uncertain
         if not wanted:
             return
-        if self.full or time.time() - w.copy_failed < 40:
+        if self.full or w.inplace or time.time() - w.copy_failed < 40:
             # A crash with the disk full, or after a program wrote into the notebook, loses what no
             # copy could keep.
             risk = wanted - self.in_copies() - self.in_files()
@@ -692,8 +715,8 @@ class World:
         w.proc.send_signal(sig)
         w.proc.wait()
         w.proc = None
-        if w.unsaved - self.gave_up:
-            self.dead.append((frozenset(w.unsaved), w.epoch, self.epoch_content.get(w.epoch)))
+        if (w.unsaved | w.perhaps) - self.gave_up:
+            self.dead.append((frozenset(w.unsaved | w.perhaps), w.epoch, self.epoch_content.get(w.epoch)))
         self.say("  window %d ended by %s" % (w.slot, signal.Signals(sig).name))
         return True
 
@@ -879,7 +902,7 @@ def parse_ops(text):
     return ops
 
 
-def play(opts, ops, seed, label):
+def play(opts, ops, seed):
     world = World(opts, ops, seed)
     failure, performed = world.play()
     return failure, performed, world.history
@@ -889,7 +912,7 @@ def minimise(opts, ops, seed, kind):
     """The shortest sequence found that still fails the same way (ddmin over the actions)."""
     def fails(candidate):
         for _ in range(opts.tries):
-            failure, _, _ = play(opts, candidate, seed, "minimise")
+            failure, _, _ = play(opts, candidate, seed)
             if failure is not None and failure.kind == kind:
                 return True
         return False
@@ -913,12 +936,16 @@ def minimise(opts, ops, seed, kind):
     return ops
 
 
-def report(label, seed, failure, history):
+def report(label, seed, failure, history, performed):
     print("%s %s (seed %s): %s" % ("FAIL" if isinstance(failure, Failure) else "STUCK", label, seed, failure),
           flush=True)
     print("  action log:")
     for line in history:
         print("   ", line)
+    print("  as a case (tests/world/cases/NAME.txt) to replay:")
+    print("    # seed %s" % seed)
+    for line in format_ops(performed).splitlines():
+        print("    " + line, flush=True)
 
 
 def main():
@@ -945,11 +972,11 @@ def main():
         seed = seed.group(1) if seed else "?"
         label = os.path.basename(case)
         print("--- case %s" % label, flush=True)
-        failure, _, history = play(opts, parse_ops(text), seed, label)
+        failure, performed, history = play(opts, parse_ops(text), seed)
         if failure is None:
             print("PASS %s" % label)
         else:
-            report(label, seed, failure, history)
+            report(label, seed, failure, history, performed)
             failed += 1
 
     seeds = []
@@ -968,12 +995,12 @@ def main():
         label = "seed %d" % seed
         print("--- %s" % label, flush=True)
         ops = generate(seed, opts.length)
-        failure, performed, history = play(opts, ops, seed, label)
+        failure, performed, history = play(opts, ops, seed)
         if failure is None:
             print("PASS %s" % label, flush=True)
             continue
         failed += 1
-        report(label, seed, failure, history)
+        report(label, seed, failure, history, performed)
         if opts.minimise_into and isinstance(failure, Failure):
             short = minimise(opts, performed, seed, failure.kind)
             # One case for each fault and the world's actions that show it.
