@@ -625,9 +625,17 @@ class World:
             self.keys("ctrl+f", "ctrl+a")
             self.typed_text(ANCHOR)
             self.keys("Return")
-            self.pump(w, ctx, lambda c: c.get("found"), timeout=10, quiet=0.2)
+            self.pump(w, ctx, lambda c: c.get("found") or "Nothing found." in self.boxes(w)[before:],
+                      timeout=10, quiet=0.2)
             if not w.alive():
                 return False
+            if "Nothing found." in self.boxes(w)[before:]:
+                notes = self.dump(w.book) if w.book != UNTITLED else None
+                if w.inplace or not notes or not any(ANCHOR in n["text"] for n in notes):
+                    # The texts another program took away are not searched.
+                    return False
+                raise Failure("search-missed", "window %d: Find Next found no %r, though %s holds it"
+                              % (w.slot, ANCHOR, os.path.basename(w.book)))
             # A box on the way (the search starting over) took the keyboard with it.
             self.focus(self.main_window(w)[0])
             self.pump(w, ctx, lambda c: True, quiet=0.4)
