@@ -124,6 +124,7 @@ class World:
         self.files = {self.book}
         self.epoch = 0
         self.full = False
+        self.freed_at = 0.0
         self.mounted = False
         self.next_marker = 1
         self.next_file = 1
@@ -471,7 +472,7 @@ class World:
             self.handle_file_dialog(w, ctx)
         elif kind == "status":
             if text.startswith("Could not write the recovery copy"):
-                if self.full or w.inplace:
+                if self.full_lately() or w.inplace:
                     # Tried again only after a while, with the disk full or not. Texts another
                     # program took away cannot be copied either.
                     w.copy_failed = time.time()
@@ -697,7 +698,7 @@ class World:
         wanted = w.unsaved - self.gave_up - self.uncertain
         if not wanted:
             return
-        if self.full or w.inplace or time.time() - w.copy_failed < 40:
+        if self.full_lately() or w.inplace or time.time() - w.copy_failed < 40:
             # A crash with the disk full, or after a program wrote into the notebook, loses what no
             # copy could keep.
             risk = wanted - self.in_copies() - self.in_files()
@@ -769,6 +770,10 @@ class World:
         self.epoch_content[self.epoch] = self.content()
         self.say("  %s" % what)
 
+    def full_lately(self):
+        """The disk is full, or was so recently that a window may not have tried again since."""
+        return self.full or time.time() - self.freed_at < 40
+
     def act_disk(self, full):
         if not self.mounted or self.full == full:
             return False
@@ -785,6 +790,7 @@ class World:
             self.say("  the disk is full")
         else:
             os.remove(filler)
+            self.freed_at = time.time()
             self.say("  the disk has room again")
         self.full = full
         return True
@@ -867,6 +873,7 @@ class World:
                 performed.append(op)
                 if not self.perform(op):
                     performed.pop()
+                    self.history[-1] += " (nothing to do)"
             self.say("end")
             self.check_end()
             return None, performed
