@@ -86,15 +86,17 @@ void CRecoveryKeeper::StartWrite()
     // Sealed as the notebook is, with its key and a fresh stream of nonces.
     const CRecoverySlot& slot = m_slot;
     const std::shared_ptr<const CNoteBookSecret> secret = m_book.GetSecret();
-    m_writer.Start(slot.GetCopyPath(secret != nullptr),
-                   [&slot, secret, base = m_base](CFile& plain, CFile& out) {
-                       if (!slot.WriteRecords(base ? base() : CFileIdentity()))
-                           throw CFileException(CFileException::genericException);
-                       if (secret)
-                           CEncryptedFile::Seal(plain, out, secret->GetKey());
-                       else
-                           CRecoveryWriter::CopyPlain(plain, out);
-                   });
+    m_writer.Start(
+        slot.GetCopyPath(secret != nullptr),
+        [&slot, secret](CFile& plain, CFile& out) {
+            if (!slot.WritePath())
+                throw CFileException(CFileException::genericException);
+            if (secret)
+                CEncryptedFile::Seal(plain, out, secret->GetKey());
+            else
+                CRecoveryWriter::CopyPlain(plain, out);
+        },
+        [&slot, base = m_base] { return slot.WriteBase(base ? base() : CFileIdentity()); });
 }
 
 void CRecoveryKeeper::OnSlice()

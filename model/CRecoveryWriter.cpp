@@ -23,11 +23,12 @@ CRecoveryWriter::~CRecoveryWriter()
     Cancel();
 }
 
-void CRecoveryWriter::Start(const std::string& target, Sealer sealer)
+void CRecoveryWriter::Start(const std::string& target, Sealer sealer, Follower afterCommit)
 {
     Cancel();
     m_target = target;
     m_sealer = std::move(sealer);
+    m_afterCommit = std::move(afterCommit);
     // Memory, never the disk: a slow disk cannot hold up the window.
     if (!m_memory.IsOpen() && !m_memory.OpenInMemory("recovery copy")) {
         m_state = State::Failed;
@@ -178,7 +179,7 @@ void CRecoveryWriter::Commit()
             CSafeSave save(m_target);
             if (save.Begin() && ::lseek(m_memory.GetDescriptor(), 0, SEEK_SET) == 0) {
                 m_sealer(m_memory, save.GetFile());
-                written = save.Commit();
+                written = save.Commit() && (!m_afterCommit || m_afterCommit());
             }
         } catch (const CFileException&) {
         }

@@ -53,8 +53,11 @@ public:
     CRecoveryWriter(const CRecoveryWriter&) = delete;
     CRecoveryWriter& operator=(const CRecoveryWriter&) = delete;
 
+    // Runs on the worker once the copy is in place; false makes the copy count as failed.
+    using Follower = std::function<bool()>;
+
     // Begins a copy to target, dropping one in progress.
-    void Start(const std::string& target, Sealer sealer);
+    void Start(const std::string& target, Sealer sealer, Follower afterCommit = {});
     // Serializes notes until about budget bytes are done; after the last it hands over to the worker.
     void Step(std::size_t budget);
     // Committing turns into Written or Failed once the worker is done.
@@ -82,6 +85,7 @@ private:
     Editor m_editor;
     std::string m_target;
     Sealer m_sealer;
+    Follower m_afterCommit;
     State m_state = State::Idle;
     std::uint64_t m_changeCount = 0;
     const CNote* m_active = nullptr;

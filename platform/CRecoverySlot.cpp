@@ -165,8 +165,17 @@ std::string CRecoverySlot::FindCopy() const
 
 bool CRecoverySlot::WriteRecords(const CFileIdentity& base) const
 {
-    return WriteFileAtomically(File(".path"), m_notebookPath) &&
-           WriteFileAtomically(File(".base"), base.ToText());
+    return WritePath() && WriteBase(base);
+}
+
+bool CRecoverySlot::WritePath() const
+{
+    return WriteFileAtomically(File(".path"), m_notebookPath);
+}
+
+bool CRecoverySlot::WriteBase(const CFileIdentity& base) const
+{
+    return WriteFileAtomically(File(".base"), base.ToText());
 }
 
 CFileIdentity CRecoverySlot::ReadBase() const

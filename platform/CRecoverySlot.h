@@ -58,6 +58,10 @@ public:
     std::string FindCopy() const;
     // Records the notebook's path beside the copy, and what its file was when the changes began.
     bool WriteRecords(const CFileIdentity& base) const;
+    // The two records apart: the path before a copy is written, the base only once the copy it
+    // belongs to is in place, so that a copy that failed never stands beside a newer base.
+    bool WritePath() const;
+    bool WriteBase(const CFileIdentity& base) const;
     CFileIdentity ReadBase() const;
     // Moves the copy into another place; false when it stays here.
     bool MoveCopyTo(const CRecoverySlot& other) const;

@@ -2,6 +2,7 @@
 #include "model/CEncryptedFile.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/PathKey.h"
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteContents.h"
@@ -285,6 +286,31 @@ TEST_F(RecoveryEdgesTest, EveryFailureToKeepACopyIsShown)
     frame->SetMessageText("Ready");
     EXPECT_FALSE(frame->GetBookController().GetRecoveryKeeper()->Flush());
     EXPECT_NE(Status().find("Could not write the recovery copy"), std::string::npos);
+}
+
+// The version recorded beside a copy is that copy's: a copy that could not be written leaves the
+// one before with the version it began from, never with the newer one.
+TEST_F(RecoveryEdgesTest, ACopyThatFailsLeavesTheBaseOfTheCopyBefore)
+{
+    SaveNew("v1", path);
+    TypeInFirstNote("typed ");
+    ASSERT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+    const std::string record = recovery + "/" + PathKey(path) + ".base";
+    const std::string first = NoteBookBytes::Load(record);
+    OtherProgramWrites(path, "Synced");
+    ASSERT_TRUE(frame->GetBookController().MergeFromDisk());
+    {
+        FaultyCalls full([&](const std::string& call, const std::string& at) {
+            return call == "Rename" && at.compare(0, recovery.size(), recovery) == 0 &&
+                           at.find(".pelm", recovery.size()) != std::string::npos
+                       ? ENOSPC
+                       : 0;
+        });
+        EXPECT_FALSE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+    }
+    EXPECT_EQ(NoteBookBytes::Load(record), first);
+    EXPECT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+    EXPECT_NE(NoteBookBytes::Load(record), first) << "with the copy of the merge, the version it began from";
 }
 
 TEST_F(RecoveryEdgesTest, ABackupThatCannotBeKeptIsSaidOnTheStatusLine)
