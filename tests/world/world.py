@@ -694,10 +694,11 @@ class World:
         return True
 
     def wait_for_copy(self, w):
-        """Unsaved typing is safe from a crash once the recovery copy holds it."""
+        """Unsaved typing is safe from a crash once the recovery copy holds it. False when the
+        window's own copy may not have been written: the copy left is then an earlier one."""
         wanted = w.unsaved - self.gave_up - self.uncertain
         if not wanted:
-            return
+            return True
         if self.full_lately() or w.inplace or time.time() - w.copy_failed < 40:
             # A crash with the disk full, or after a program wrote into the notebook, loses what no
             # copy could keep.
@@ -705,7 +706,8 @@ class World:
             if risk:
                 self.say("  at risk, no copy could be written: %s" % " ".join(sorted(risk)))
                 self.uncertain |= risk
-            return
+                return False
+            return True
         end = time.time() + 12
         ctx = {}
         while time.time() < end:
@@ -713,19 +715,21 @@ class World:
             if ev is not None:
                 self.note_event(w, ev, ctx)
             if not (wanted - self.in_copies() - self.in_files()):
-                return
+                return True
         raise Failure("no-recovery-copy", "after 12 s no recovery copy holds %s of window %d" %
                       (" ".join(sorted(wanted - self.in_copies())), w.slot))
 
     def act_kill(self, w, sig):
         if not w.alive():
             return False
-        self.wait_for_copy(w)
+        copied = self.wait_for_copy(w)
         w.proc.send_signal(sig)
         w.proc.wait()
         w.proc = None
         if (w.unsaved | w.perhaps) - self.gave_up:
-            self.dead.append((frozenset(w.unsaved | w.perhaps), w.epoch, self.epoch_content.get(w.epoch)))
+            # A copy that could not be written leaves an earlier one, begun from what is not known here.
+            content = self.epoch_content.get(w.epoch) if copied else None
+            self.dead.append((frozenset(w.unsaved | w.perhaps), w.epoch, content))
         self.say("  window %d ended by %s" % (w.slot, signal.Signals(sig).name))
         return True
 
