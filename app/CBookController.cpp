@@ -40,7 +40,9 @@ const char* const kTextsGone =
     "Another program changed the notebook \"%1\" while it was open: the texts of notes not yet read from it "
     "are gone from this window, and it cannot be merged. Saving names those notes first and keeps every "
     "other note and every title.";
-const char* const kRecover = "Pelmora was closed without saving \"%1\". Recover the unsaved changes?";
+const char* const kRecover =
+    "Pelmora was closed without saving \"%1\". Recover the unsaved changes?\n\nNo: give "
+    "them up. Cancel: decide later; nothing is opened now.";
 const char* const kRecoverChanged =
     "Pelmora was closed without saving \"%1\", and the notebook's file was changed since, by another "
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "
@@ -275,8 +277,17 @@ bool CBookController::ChangedSince(const LeftCopy& left)
 CBookController::RecoveryChoice CBookController::AskRecovery(const LeftCopy& left)
 {
     const std::string shown = left.path.empty() ? "Untitled" : left.path;
-    if (!ChangedSince(left))
-        return AskAbout(kRecover, shown) ? RecoveryChoice::Recover : RecoveryChoice::GiveUp;
+    // Escape or the close box keeps the copy: only No gives the changes up.
+    if (!ChangedSince(left)) {
+        switch (AfxMessageBox(Format(kRecover, ShownName(shown)), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+        case IDYES:
+            return RecoveryChoice::Recover;
+        case IDNO:
+            return RecoveryChoice::GiveUp;
+        default:
+            return RecoveryChoice::Later;
+        }
+    }
     // A file that is gone has nothing to merge.
     const bool canMerge = CFileIdentity::Of(left.path).Exists();
     const std::string question = std::string(kRecoverChanged) + (canMerge ? kRecoverMerge : "");

@@ -3,14 +3,15 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
-#include <QFileInfo>
 #include <QLineEdit>
 
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -96,11 +97,14 @@ std::vector<std::string> CFileDialog::DoModalMany()
         return paths;
     }
 
-    const std::unique_ptr<QFileDialog> owned =
-        m_mode == SaveFileOrFolder
-            ? std::make_unique<CFolderOrFileDialog>(m_parent, m_title, QString(), m_filter)
-            : std::make_unique<QFileDialog>(m_parent, m_title, QString(), m_filter);
-    QFileDialog& dialog = *owned;
+    // On the stack, as the toolkit's dialogs are made: only the folder's takes a class of ours.
+    std::optional<CFolderOrFileDialog> folderDialog;
+    std::optional<QFileDialog> fileDialog;
+    if (m_mode == SaveFileOrFolder)
+        folderDialog.emplace(m_parent, m_title, QString(), m_filter);
+    else
+        fileDialog.emplace(m_parent, m_title, QString(), m_filter);
+    QFileDialog& dialog = folderDialog ? static_cast<QFileDialog&>(*folderDialog) : *fileDialog;
     if (m_mode == SaveFileOrFolder)
         dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setDefaultSuffix(m_defaultSuffix);

@@ -328,7 +328,8 @@ TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithou
     frame->OpenBook(path);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
-              "Pelmora was closed without saving \"book.pelm\". Recover the unsaved changes?");
+              "Pelmora was closed without saving \"book.pelm\". Recover the unsaved changes?\n\nNo: give "
+              "them up. Cancel: decide later; nothing is opened now.");
     ASSERT_TRUE(frame->IsBookOpen());
     EXPECT_EQ(frame->GetNoteBook()->GetNoteAtIndex(0)->GetText(), "typed saved");
     EXPECT_TRUE(frame->GetNoteBook()->IsModified());
@@ -340,17 +341,23 @@ TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithou
     EXPECT_TRUE(Copies().empty());
     EXPECT_EQ(TitlesOnDisk(path), std::vector<std::string>{"Base"});
 
-    // A new notebook that was never saved: No deletes the copy, Yes brings the notes back.
+    // A new notebook that was never saved: Cancel (Escape) keeps the copy for later, No deletes
+    // it, Yes brings the notes back.
     frame->show();
     OpenNotes({{"Unsaved", ""}});
     book->SetModified();
     LeaveCopyBehind();
+    boxes.answers = {IDCANCEL};
+    frame->OfferRecovery();
+    EXPECT_EQ(Copies(), std::vector<std::string>{""});
+    EXPECT_FALSE(frame->IsBookOpen());
     boxes.boxes.clear();
     boxes.answers = {IDNO};
     frame->OfferRecovery();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
-              "Pelmora was closed without saving \"Untitled\". Recover the unsaved changes?");
+              "Pelmora was closed without saving \"Untitled\". Recover the unsaved changes?\n\nNo: give them "
+              "up. Cancel: decide later; nothing is opened now.");
     EXPECT_TRUE(Copies().empty());
     EXPECT_FALSE(frame->IsBookOpen());
 

@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kRecover = "Pelmora was closed without saving \"book.pelm\". Recover the unsaved changes?";
+const char* const kRecover = "Pelmora was closed without saving \"book.pelm\". Recover the unsaved "
+                             "changes?\n\nNo: give them up. Cancel: decide later; nothing is opened now.";
 const char* const kRecoverChanged =
     "Pelmora was closed without saving \"book.pelm\", and the notebook's file was changed since, by another "
     "program or another Pelmora. Open the unsaved changes as a separate notebook, so that both versions "

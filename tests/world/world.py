@@ -413,7 +413,7 @@ class World:
                     ctx["untitled"] = True
                     w.epoch = None
                 self.dead = [d for d in self.dead if not d[0] & recovered]
-            elif changed and answer == CANCEL:
+            elif answer == CANCEL:
                 pass
             else:
                 given = recovered - self.in_copies()
