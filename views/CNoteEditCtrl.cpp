@@ -245,6 +245,12 @@ void CNoteEditCtrl::OnContextMenu(const QPoint& globalPos)
     QMenu* menu = m_panel.GetOwner().GetContextSubMenu(1);
     if (!menu)
         return;
+    // Cut and Copy want a selection, as the Note menu's do.
+    for (QAction* action : menu->actions()) {
+        const auto command = static_cast<ContextCommand>(action->data().toInt());
+        if (command == ContextCommand::Cut || command == ContextCommand::Copy)
+            action->setEnabled(m_textCtrl->HasSelection());
+    }
     // Over a misspelt word the spelling entries come first.
     int wordStart = 0;
     int wordEnd = 0;

@@ -152,11 +152,13 @@ TEST_F(NoteEditTest, ClipboardCommandsFollowSelectionAndClipboard)
     QApplication::clipboard()->clear();
     EXPECT_FALSE(Enabled(ID_EDIT_PASTE));
 
-    // The text's own context menu has all three entries enabled, whatever the state.
+    // The text's own context menu: Paste always, Cut and Copy only with a selection.
     QTest::keyClick(Text(), Qt::Key_End);
     SetClipboard("!");
     ASSERT_TRUE(ChooseFromContextMenu(Text()->viewport(), QPoint(5, 5), "&Paste"));
     EXPECT_EQ(Text()->toPlainText(), "some text!");
+    for (QAction* action : frame->GetContextSubMenu(1)->actions())
+        EXPECT_EQ(action->isEnabled(), action->text() == "&Paste") << action->text().toStdString();
     Text()->selectAll();
     ASSERT_TRUE(ChooseFromContextMenu(Text()->viewport(), QPoint(5, 5), "&Copy"));
     EXPECT_EQ(QApplication::clipboard()->text(), "some text!");
