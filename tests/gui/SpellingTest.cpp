@@ -98,13 +98,17 @@ TEST_F(SpellingTest, FormatMenuOffersTheToggleAndTheInstalledLanguages)
     ASSERT_NE(languages, nullptr);
     EXPECT_EQ(languages->title(), "Spelling Lan&guage");
     emit languages->aboutToShow();
-    QStringList names;
+    QStringList codes;
     for (QAction* item : languages->actions()) {
-        names << item->text();
-        EXPECT_EQ(item->isChecked(), item->text() == CSpelling::Instance().Language());
+        codes << item->data().toString();
+        EXPECT_EQ(item->isChecked(), item->data().toString() == CSpelling::Instance().Language());
     }
-    EXPECT_EQ(names, CSpelling::Languages());
-    EXPECT_TRUE(names.contains("en_US"));
+    EXPECT_EQ(codes, CSpelling::Languages());
+    // Each by its language's name, its code beside it, reachable by a key.
+    const int english = static_cast<int>(codes.indexOf("en_US"));
+    ASSERT_GE(english, 0);
+    EXPECT_EQ(languages->actions().at(english)->text(),
+              QStringLiteral("&%1 English (United States)\ten_US").arg(english + 1));
 }
 
 // In a process of its own, where the checker is made for the first time: the dictionary waits for
