@@ -706,8 +706,8 @@ class World:
             if risk:
                 self.say("  at risk, no copy could be written: %s" % " ".join(sorted(risk)))
                 self.uncertain |= risk
-                return False
-            return True
+            # The copy there may be one from before, which began from an earlier version.
+            return False
         end = time.time() + 12
         ctx = {}
         while time.time() < end:
