@@ -204,11 +204,21 @@ void CNoteBook::RenewStoredFile()
         m_storedFile->Renew();
 }
 
+namespace {
+
+// A text that could not be read, or one still in a file that changed under it.
+bool IsLost(const CNote& note, bool fileIntact)
+{
+    return note.IsTextLost() || (!fileIntact && note.HasStoredText());
+}
+
+} // namespace
+
 const CNote* CNoteBook::FindLostText() const
 {
     const bool intact = StoredTextsIntact();
     for (const auto& note : m_notes)
-        if (note->IsTextLost() || (!intact && note->HasStoredText()))
+        if (IsLost(*note, intact))
             return note.get();
     return nullptr;
 }
@@ -218,7 +228,7 @@ std::vector<const CNote*> CNoteBook::FindLostTexts() const
     std::vector<const CNote*> lost;
     const bool intact = StoredTextsIntact();
     for (const auto& note : m_notes)
-        if (note->IsTextLost() || (!intact && note->HasStoredText()))
+        if (IsLost(*note, intact))
             lost.push_back(note.get());
     return lost;
 }
@@ -228,7 +238,7 @@ void CNoteBook::GiveUpLostTexts()
     if (StoredTextsIntact())
         return;
     for (const auto& note : m_notes)
-        if (note->IsTextLost() || note->HasStoredText())
+        if (IsLost(*note, false))
             note->SetText(std::string());
     m_storedFile.reset();
     SetModified();

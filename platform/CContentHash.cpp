@@ -18,12 +18,10 @@ struct StateDeleter
 
 } // namespace
 
-bool CContentHash::OfDescriptor(int descriptor, CContentHash& hash, const std::atomic<bool>* cancel)
+bool CContentHash::ReadBlocks(int descriptor,
+                              const std::function<void(const unsigned char*, std::size_t)>& take,
+                              const std::atomic<bool>* cancel)
 {
-    hash = CContentHash();
-    std::unique_ptr<XXH3_state_t, StateDeleter> state(XXH3_createState());
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
-        return false;
     std::vector<unsigned char> block(kBlock);
     off_t offset = 0;
     for (;;) {
@@ -35,11 +33,27 @@ bool CContentHash::OfDescriptor(int descriptor, CContentHash& hash, const std::a
         if (got < 0)
             return false;
         if (got == 0)
-            break;
-        XXH3_128bits_update(state.get(), block.data(), static_cast<std::size_t>(got));
+            return true;
+        take(block.data(), static_cast<std::size_t>(got));
         offset += got;
     }
-    const XXH128_hash_t digest = XXH3_128bits_digest(state.get());
+}
+
+bool CContentHash::OfDescriptor(int descriptor, CContentHash& hash, const std::atomic<bool>* cancel)
+{
+    hash = CContentHash();
+    std::unique_ptr<XXH3_state_t, StateDeleter> state(XXH3_createState());
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return false;
+    XXH3_state_t* const running = state.get();
+    if (!ReadBlocks(
+            descriptor,
+            [running](const unsigned char* bytes, std::size_t size) {
+                XXH3_128bits_update(running, bytes, size);
+            },
+            cancel))
+        return false;
+    const XXH128_hash_t digest = XXH3_128bits_digest(running);
     hash.m_known = true;
     hash.m_high = digest.high64;
     hash.m_low = digest.low64;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // What a file's bytes are, in 128 bits of XXH3: fast enough to read a gigabyte at the speed the
@@ -14,6 +16,10 @@ public:
     static bool OfDescriptor(int descriptor, CContentHash& hash, const std::atomic<bool>* cancel = nullptr);
     // The file at path as it is now; false when it cannot be read.
     static bool OfPath(const std::string& path, CContentHash& hash);
+    // Hands the file's bytes from its start to take a block at a time, without moving its offset;
+    // false when they could not be read or cancel was set meanwhile.
+    static bool ReadBlocks(int descriptor, const std::function<void(const unsigned char*, std::size_t)>& take,
+                           const std::atomic<bool>* cancel = nullptr);
 
     bool IsKnown() const { return m_known; }
     bool operator==(const CContentHash& other) const

@@ -15,17 +15,10 @@ bool HashContents(int fd, std::array<unsigned char, 32>& hash)
     InitSodium();
     crypto_generichash_state state;
     crypto_generichash_init(&state, nullptr, 0, hash.size());
-    unsigned char block[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        crypto_generichash_update(&state, block, static_cast<unsigned long long>(got));
-    }
+    if (!CContentHash::ReadBlocks(fd, [&state](const unsigned char* bytes, std::size_t size) {
+            crypto_generichash_update(&state, bytes, static_cast<unsigned long long>(size));
+        }))
+        return false;
     crypto_generichash_final(&state, hash.data(), hash.size());
     return true;
 }
