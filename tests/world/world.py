@@ -344,7 +344,11 @@ class World:
         short = text.split("\n")[0][:110]
         self.say("  window %d asked %r, answered %s (%s)" % (w.slot, short, key, answer))
         self.judge_box(w, text, ctx)
-        before = self.in_copies() if "closed without saving" in text else None
+        before = None
+        if "closed without saving" in text:
+            before = self.in_copies()
+        elif "Save your version over it?" in text:
+            before = self.markers_in(w.book)
         wid = self.dialog_window(w)
         if wid is None:
             return
@@ -420,6 +424,9 @@ class World:
                 self.give_up(given, "giving the recovery copy up")
                 self.dead = [d for d in self.dead if not d[0] & given]
         elif "Save your version over it?" in text:
+            # Yes writes over the other version on purpose: what only it held goes to the backups.
+            if answer == YES:
+                ctx["over"] = before
             # A merge is shown, not saved: this Save ends here.
             if answer == MERGE:
                 w.epoch = self.epoch
@@ -505,6 +512,7 @@ class World:
         if missing:
             raise Failure("save-lost", "window %d saved %s without %s" %
                           (w.slot, os.path.basename(target), " ".join(sorted(missing))))
+        self.give_up(ctx.pop("over", set()) - self.markers_in(target), "Yes to saving over another version")
         self.files.add(target)
         self.say("  window %d: saved %s" % (w.slot, os.path.basename(target)))
         w.unsaved = set()
