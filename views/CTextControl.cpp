@@ -150,12 +150,22 @@ void CTextControl::Apply(const TextEdit& edit, bool undoing)
 bool CTextControl::Undo()
 {
     const TextStep step = m_undo.Undo();
-    for (std::size_t i = step.count; i-- > 0;)
-        Apply(step.first[i], true);
     if (step.count == 0)
         return false;
-    // As in Qt's editors: after what was erased comes back, or where the typing was.
-    m_cursor = m_anchor = step.first->from + step.first->removedChars;
+    // As in Qt's editors: after what the last change erased comes back, or where its typing was,
+    // moved along by the step's earlier changes as they are taken back.
+    int caret = -1;
+    for (std::size_t i = step.count; i-- > 0;) {
+        const TextEdit& edit = step.first[i];
+        Apply(edit, true);
+        if (caret < 0)
+            caret = edit.from + edit.removedChars;
+        else if (edit.from + edit.insertedChars <= caret)
+            caret += edit.removedChars - edit.insertedChars;
+        else if (edit.from < caret)
+            caret = edit.from + edit.removedChars;
+    }
+    m_cursor = m_anchor = caret;
     m_goalX = -1;
     m_word = m_line = {};
     return true;

@@ -12,11 +12,14 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -202,6 +205,27 @@ Action Drag(int from, int to, int clicks = 1)
                 PressSeries(mouse, at(from), clicks, Qt::NoModifier);
                 MoveHeld(mouse, at(to));
                 QTest::mouseRelease(mouse, Qt::LeftButton, {}, at(to));
+            }};
+}
+
+// The selected text dragged from where it was pressed and dropped at to. Qt's drag runs a loop of
+// its own, which takes the pointer's moves and the release from the window.
+Action DragText(int from, int to)
+{
+    return {"selection dragged from " + std::to_string(from) + " and dropped at " + std::to_string(to),
+            [=](QWidget*, QWidget* mouse, const PointOf& at) {
+                QWidget* top = mouse->window();
+                const QPoint drop = mouse->mapTo(top, at(to));
+                auto dropped = std::make_shared<bool>(false);
+                QTimer::singleShot(100, top, [top, drop, dropped] {
+                    QTest::mouseMove(top->windowHandle(), drop + QPoint(1, 0));
+                    QTest::mouseMove(top->windowHandle(), drop);
+                    QTest::mouseRelease(top->windowHandle(), Qt::LeftButton, {}, drop);
+                    *dropped = true;
+                });
+                QTest::mousePress(mouse, Qt::LeftButton, {}, at(from));
+                MoveHeld(mouse, at(from) + QPoint(0, QApplication::startDragDistance() + 3));
+                QTest::qWaitFor([dropped] { return *dropped; }, 2000);
             }};
 }
 
@@ -438,6 +462,19 @@ TEST_F(TextConventionsTest, WrappedRowsMatchQtsEditor)
     };
     for (const auto& [name, actions] : conventions)
         Compare(name + " wrapped", sample, actions);
+}
+
+// Text dragged to another place of the same text is one step to undo and one to redo. Only a
+// display of its own runs a drag and drop.
+TEST_F(TextConventionsTest, DragAndDropInsideTheTextIsOneStep)
+{
+    if (QGuiApplication::platformName() != "xcb")
+        GTEST_SKIP() << "no drag and drop on " << QGuiApplication::platformName().toStdString();
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    Compare("drag and drop", kSamples[0],
+            {Click(6, 2), Pause(), DragText(6, 22), Key(Qt::Key_Z, ctrl),
+             Key(Qt::Key_Z, ctrl | Qt::ShiftModifier), Click(12, 2), Pause(), DragText(12, 0),
+             Key(Qt::Key_Z, ctrl)});
 }
 
 // Steps drawn at random from a fixed seed, the same every run, on every sample.

@@ -145,6 +145,7 @@ TEST_F(TextControlTest, UndoStepsAreWholeActions)
     EXPECT_EQ(Text(), moved);
     ASSERT_TRUE(control.Undo());
     EXPECT_EQ(Text(), "The quick brown fox\njumps over the lazy dog.");
+    EXPECT_EQ(control.Cursor(), 20) << "where the text was dropped, as in Qt's editor";
     EXPECT_FALSE(control.Undo());
     ASSERT_TRUE(control.Redo());
     EXPECT_EQ(Text(), moved);
