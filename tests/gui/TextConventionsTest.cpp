@@ -2,6 +2,7 @@
 // after every step the text, the caret, the selection, the X primary selection and what a screen
 // reader hears must agree, except where the box differs on purpose (listed below with the reason).
 #include "support/AccessibilityRecorder.h"
+#include "support/PaneFixture.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CRichEditCtrlEx.h"
 
@@ -612,4 +613,66 @@ TEST_F(TextConventionsTest, DragBelowTheTextScrollsAndSelectsOnward)
     EXPECT_GT(box->CursorPosition(), lastShown) << "auto-scroll speed aside, the box scrolled on too";
     EXPECT_EQ(box->SelectionStart(), 0);
     EXPECT_EQ(reference->textCursor().anchor(), 0);
+}
+
+// The note's context menu beside the editor's own: Cut, Copy and Paste enabled alike, with and without
+// a selection and text on the clipboard.
+class TextContextMenuTest : public PaneTest
+{
+protected:
+    // Which of Cut, Copy and Paste the menu popped up over the widget offers.
+    static QString Enabled(const QList<QAction*>& actions)
+    {
+        QString enabled;
+        for (const QAction* action : actions) {
+            const QString name = QString(action->text()).remove('&').section('\t', 0, 0);
+            if (action->isEnabled() && QStringList{"Cut", "Copy", "Paste"}.contains(name))
+                enabled += name + " ";
+        }
+        return enabled;
+    }
+    QString BoxMenu()
+    {
+        QString enabled = "no menu";
+        QTimer::singleShot(0, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                enabled = Enabled(menu->actions());
+                menu->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                Text()->viewport()->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(Text()->viewport(), &event);
+        QApplication::processEvents();
+        return enabled;
+    }
+};
+
+TEST_F(TextContextMenuTest, CutCopyAndPasteAreEnabledAsInQtsEditor)
+{
+    OpenNotes({{"One", "alpha beta"}});
+    Activate(0);
+    QPlainTextEdit reference("alpha beta");
+    QClipboard* clipboard = QApplication::clipboard();
+    const struct
+    {
+        int start;
+        int end;
+        const char* clipboard;
+    } states[] = {{0, 0, ""}, {0, 5, ""}, {2, 2, "text"}, {6, 10, "text"}};
+    for (const auto& state : states) {
+        if (*state.clipboard)
+            clipboard->setText(state.clipboard);
+        else
+            clipboard->clear();
+        Text()->SetSelection(state.start, state.end);
+        QTextCursor cursor(reference.document());
+        cursor.setPosition(state.start);
+        cursor.setPosition(state.end, QTextCursor::KeepAnchor);
+        reference.setTextCursor(cursor);
+        const std::unique_ptr<QMenu> menu(reference.createStandardContextMenu());
+        EXPECT_EQ(BoxMenu().toStdString(), Enabled(menu->actions()).toStdString())
+            << "selection " << state.start << ".." << state.end << ", clipboard \"" << state.clipboard
+            << "\"";
+    }
 }
