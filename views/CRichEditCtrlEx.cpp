@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>

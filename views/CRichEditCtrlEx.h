@@ -147,6 +147,7 @@ private:
     double XOf(int pos) override { return m_layouter.XOf(pos); }
     int PositionAt(int row, double x) override { return m_layouter.PositionAt(row, x); }
     int RowEnd(int row) override { return m_layouter.RowEnd(row); }
+    // The selection grown to a point of the view, by characters, words or lines.
     void SelectTo(const QPoint& point);
     // x of a point of the view, across the text's rows.
     double TextX(const QPoint& point) const { return point.x() - TextOrigin().x(); }

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // One row per line, every character 10 pixels wide; the changes told are applied to a copy of the
