@@ -245,11 +245,14 @@ void CNoteEditCtrl::OnContextMenu(const QPoint& globalPos)
     QMenu* menu = m_panel.GetOwner().GetContextSubMenu(1);
     if (!menu)
         return;
-    // Cut and Copy want a selection, as the Note menu's do.
+    // Cut and Copy want a selection and Paste text to paste, as the Note menu's do.
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
     for (QAction* action : menu->actions()) {
         const auto command = static_cast<ContextCommand>(action->data().toInt());
         if (command == ContextCommand::Cut || command == ContextCommand::Copy)
             action->setEnabled(m_textCtrl->HasSelection());
+        else if (command == ContextCommand::Paste)
+            action->setEnabled(clipboard && clipboard->hasText());
     }
     // Over a misspelt word the spelling entries come first.
     int wordStart = 0;

@@ -15,7 +15,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -25,25 +24,6 @@ namespace {
 
 // Room around the text, as the Windows rich edit left it.
 constexpr int kMargin = 4;
-
-// The text as the control holds it: every line end one character.
-QString WithSingleLineEnds(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-// At most room characters of text, never half of a surrogate pair.
-QString Clipped(const QString& text, int room)
-{
-    if (room <= 0)
-        return {};
-    if (text.size() <= room)
-        return text;
-    const bool splitsPair = text.at(room - 1).isHighSurrogate() && text.at(room).isLowSurrogate();
-    return text.left(splitsPair ? room - 1 : room);
-}
 
 // Characters typed, not a command: Ctrl, Meta and Alt make a key a command. AltGr, which some
 // layouts need for ordinary characters, arrives as the group switch and stays text.
@@ -55,19 +35,10 @@ bool IsTypedText(const QKeyEvent* key)
            !(mods & (Qt::ControlModifier | Qt::MetaModifier)) && !alt;
 }
 
-bool IsWordSeparator(QChar c)
-{
-    return QStringView(u".,?!@#$:;-<>[](){}=/+%&^*'\"`~|\\").contains(c);
-}
-
-bool IsWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
-}
-
 } // namespace
 
-CRichEditCtrlEx::CRichEditCtrlEx(QWidget* parent) : QAbstractScrollArea(parent), m_layouter(m_document)
+CRichEditCtrlEx::CRichEditCtrlEx(QWidget* parent)
+    : QAbstractScrollArea(parent), m_control(*this), m_layouter(m_control.Document())
 {
     static const bool accessible = (QAccessible::installFactory(&CTextBoxAccessible::Create), true);
     (void)accessible;
@@ -88,12 +59,10 @@ CRichEditCtrlEx::~CRichEditCtrlEx() = default;
 
 void CRichEditCtrlEx::SetText(std::string_view text)
 {
-    m_document.SetText(text);
+    m_control.SetText(text);
     m_layouter.TextReplaced();
     m_misspelt.clear();
-    m_undo.Clear();
-    m_cursor = m_anchor = m_topPos = 0;
-    m_goalX = -1;
+    m_topPos = 0;
     m_modified = false;
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
@@ -115,13 +84,13 @@ void CRichEditCtrlEx::ForEachTextPiece(std::string_view lineEnd,
                                        const std::function<void(std::string_view)>& put) const
 {
     if (lineEnd == "\n") {
-        m_document.ForEachPiece([&](std::string_view piece) { put(piece); });
+        Document().ForEachPiece([&](std::string_view piece) { put(piece); });
         return;
     }
     constexpr std::size_t kBlock = 64 * 1024;
     std::string block;
     block.reserve(kBlock + lineEnd.size());
-    m_document.ForEachPiece([&](std::string_view piece) {
+    Document().ForEachPiece([&](std::string_view piece) {
         for (std::size_t from = 0; from < piece.size();) {
             const std::size_t end = std::min(piece.find('\n', from), piece.size());
             block.append(piece, from, end - from);
@@ -142,7 +111,7 @@ bool CRichEditCtrlEx::Holds(std::string_view text, std::string_view lineEnd) con
 {
     std::size_t at = 0;
     bool same = true;
-    m_document.ForEachPiece([&](std::string_view piece) {
+    Document().ForEachPiece([&](std::string_view piece) {
         if (lineEnd == "\n") {
             same = same && text.substr(at, piece.size()) == piece;
             at += piece.size();
@@ -166,50 +135,47 @@ void CRichEditCtrlEx::setLineWrapMode(LineWrapMode mode)
     viewport()->update();
 }
 
-int CRichEditCtrlEx::Room() const
+void CRichEditCtrlEx::TextReplaced(int from, int removedChars, int insertedChars, const std::string& removed,
+                                   const std::string& inserted)
 {
-    return m_limit - (m_document.Length() - (SelectionEnd() - SelectionStart()));
+    m_layouter.Invalidate();
+    const int to = from + removedChars;
+    if (m_topPos > from)
+        m_topPos = m_topPos >= to ? m_topPos + insertedChars - removedChars : from;
+    m_misspelt.clear();
+    TellChange(from, removed, inserted);
 }
 
-void CRichEditCtrlEx::Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind)
+void CRichEditCtrlEx::ShowEdit(bool hadSelection)
 {
-    // Backspace at the start or Delete at the end changes nothing, and leaves nothing to undo.
-    if (from == to && text.empty())
-        return;
-    TextEdit edit{from, m_document.Utf8(from, to), text, to - from, 0};
-    const int before = m_document.Length();
-    const bool hadSelection = HasSelection();
-    m_document.Replace(from, to, text);
-    edit.insertedChars = m_document.Length() - before + (to - from);
-    m_layouter.Invalidate();
-    m_cursor = m_anchor = from + edit.insertedChars;
-    if (m_topPos > from)
-        m_topPos = m_topPos >= to ? m_topPos + m_document.Length() - before : from;
-    TellChange(from, edit.removed, text);
-    m_undo.Record(std::move(edit), kind);
-    m_misspelt.clear();
     m_modified = true;
-    m_goalX = -1;
     emit textChanged();
     if (hadSelection) {
         emit selectionChanged();
         TellSelection();
     }
     TellCaret();
-    EnsureVisible(m_cursor);
+    EnsureVisible(CursorPosition());
     StartBlink();
 }
 
-bool CRichEditCtrlEx::InsertTyped(QString text, CTextUndoStack::Kind kind)
+void CRichEditCtrlEx::ShowUndo()
 {
-    text = WithSingleLineEnds(std::move(text));
-    const QString fits = Clipped(text, Room());
-    if (fits.size() < text.size())
+    m_modified = true;
+    emit textChanged();
+    emit selectionChanged();
+    TellCaret();
+    EnsureVisible(CursorPosition());
+}
+
+void CRichEditCtrlEx::InsertTyped(const QString& text, CTextUndoStack::Kind kind)
+{
+    const bool hadSelection = HasSelection();
+    const CTextControl::Typed typed = m_control.Type(text, kind);
+    if (typed != CTextControl::Typed::All)
         emit limitReached();
-    if (fits.isEmpty())
-        return false;
-    Replace(SelectionStart(), SelectionEnd(), fits.toStdString(), kind);
-    return true;
+    if (typed != CTextControl::Typed::None && !text.isEmpty())
+        ShowEdit(hadSelection);
 }
 
 void CRichEditCtrlEx::InsertText(const QString& text)
@@ -228,35 +194,8 @@ void CRichEditCtrlEx::InsertFromMimeData(const QMimeData* source)
 
 void CRichEditCtrlEx::EraseSelection()
 {
-    if (HasSelection())
-        Replace(SelectionStart(), SelectionEnd(), {}, CTextUndoStack::Other);
-}
-
-void CRichEditCtrlEx::ApplyUndo(bool redoing)
-{
-    const TextEdit* edit = redoing ? m_undo.Redo() : m_undo.Undo();
-    if (!edit)
-        return;
-    if (redoing) {
-        m_document.Replace(edit->from, edit->from + edit->removedChars, edit->inserted);
-        TellChange(edit->from, edit->removed, edit->inserted);
-        m_cursor = m_anchor = edit->from + edit->insertedChars;
-    } else {
-        m_document.Replace(edit->from, edit->from + edit->insertedChars, edit->removed);
-        TellChange(edit->from, edit->inserted, edit->removed);
-        // As in Qt's editors: after what was erased comes back, or where the typing was.
-        m_cursor = m_anchor = edit->from + edit->removedChars;
-    }
-    m_layouter.Invalidate();
-    m_misspelt.clear();
-    m_topPos = std::min(m_topPos, m_document.Length());
-    m_modified = true;
-    emit textChanged();
-    emit selectionChanged();
-    if (HasSelection())
-        TellSelection();
-    TellCaret();
-    EnsureVisible(m_cursor);
+    if (m_control.EraseSelection())
+        ShowEdit(true);
 }
 
 void CRichEditCtrlEx::cut()
@@ -283,267 +222,115 @@ void CRichEditCtrlEx::paste()
 
 void CRichEditCtrlEx::selectAll()
 {
-    m_anchor = 0;
-    MoveTo(m_document.Length(), true);
+    const int oldCursor = CursorPosition();
+    m_control.SelectAll();
+    ShowMove(oldCursor, 0);
 }
 
 void CRichEditCtrlEx::undo()
 {
-    ApplyUndo(false);
+    if (m_control.Undo())
+        ShowUndo();
 }
 
 void CRichEditCtrlEx::redo()
 {
-    ApplyUndo(true);
+    if (m_control.Redo())
+        ShowUndo();
 }
 
 // --- the caret --------------------------------------------------------------------------------
 
 void CRichEditCtrlEx::SetSelection(int anchor, int cursor)
 {
-    m_anchor = std::clamp(anchor, 0, m_document.Length());
-    MoveTo(cursor, true);
-    // The anchor moved before MoveTo could see it.
+    const int oldCursor = CursorPosition();
+    m_control.SetSelection(anchor, cursor);
+    // The anchor moved before the caret could be compared with it.
+    ShowMove(oldCursor, m_control.Anchor());
     TellSelection();
 }
 
 void CRichEditCtrlEx::MoveTo(int pos, bool select, bool keepGoal)
 {
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    m_cursor = std::clamp(pos, 0, m_document.Length());
-    if (!select)
-        m_anchor = m_cursor;
+    const int oldCursor = CursorPosition();
+    const int oldAnchor = m_control.Anchor();
+    m_control.MoveTo(pos, select, keepGoal);
+    ShowMove(oldCursor, oldAnchor);
+}
+
+void CRichEditCtrlEx::ShowMove(int oldCursor, int oldAnchor)
+{
+    const int cursor = CursorPosition();
+    const int anchor = m_control.Anchor();
     // The word the caret left may now be marked.
-    if (m_spellChecking && oldCursor != m_cursor)
+    if (m_spellChecking && oldCursor != cursor)
         m_misspelt.clear();
-    if (!keepGoal)
-        m_goalX = -1;
-    m_undo.Seal();
-    if ((oldAnchor != oldCursor || m_anchor != m_cursor) &&
-        (oldAnchor != m_anchor || oldCursor != m_cursor)) {
+    if ((oldAnchor != oldCursor || anchor != cursor) && (oldAnchor != anchor || oldCursor != cursor)) {
         emit selectionChanged();
         TellSelection();
     }
     TellCaret();
-    EnsureVisible(m_cursor);
+    EnsureVisible(cursor);
     StartBlink();
 }
 
-int CRichEditCtrlEx::NextCharacter(int pos) const
+int CRichEditCtrlEx::NextCursorPosition(int pos)
 {
-    if (pos >= m_document.Length())
-        return pos;
-    const std::size_t unit = m_document.UnitAt(pos);
-    const int start = static_cast<int>(m_document.Unit(unit).charStart);
-    if (pos >= m_document.UnitTextEnd(unit))
+    const std::size_t unit = Document().UnitAt(pos);
+    const int start = static_cast<int>(Document().Unit(unit).charStart);
+    if (pos >= Document().UnitTextEnd(unit))
         return pos + 1;
     return start + m_layouter.Layout(unit).nextCursorPosition(pos - start);
 }
 
-int CRichEditCtrlEx::PreviousCharacter(int pos) const
+int CRichEditCtrlEx::PreviousCursorPosition(int pos)
 {
-    if (pos <= 0)
-        return 0;
-    const std::size_t unit = m_document.UnitAt(pos);
-    const int start = static_cast<int>(m_document.Unit(unit).charStart);
+    const std::size_t unit = Document().UnitAt(pos);
+    const int start = static_cast<int>(Document().Unit(unit).charStart);
     if (pos == start)
-        return pos - 1 - (pos >= 2 && m_document.Text(pos - 2, pos).at(0).isHighSurrogate() ? 1 : 0);
+        return pos - 1 - (pos >= 2 && Document().Text(pos - 2, pos).at(0).isHighSurrogate() ? 1 : 0);
     return start + m_layouter.Layout(unit).previousCursorPosition(pos - start);
-}
-
-// The start of the next word (forward) or of this or the previous one (backward), as the usual text
-// boxes step: words are letters, digits and marks; a line end stops the step.
-int CRichEditCtrlEx::WordBoundary(int pos, bool forward) const
-{
-    const int lineStart = m_document.LineStart(pos);
-    const int lineEnd = m_document.LineEnd(pos);
-    if (forward && pos >= lineEnd)
-        return std::min(pos + 1, m_document.Length());
-    if (!forward && pos <= lineStart)
-        return std::max(pos - 1, 0);
-    // Only the neighbourhood is read, so a very long line costs no more than a short one.
-    const int from = std::max(lineStart, pos - 4096);
-    const int to = std::min(lineEnd, pos + 4096);
-    const QString text = m_document.Text(from, to);
-    const int size = static_cast<int>(text.size());
-    const auto space = [&](int i) { return text.at(i).isSpace(); };
-    const auto separator = [&](int i) { return IsWordSeparator(text.at(i)); };
-    // As Qt's editors step: a run of punctuation is a word of its own, and the blanks after a
-    // word go with it.
-    int at = pos - from;
-    if (forward) {
-        if (separator(at)) {
-            while (at < size && separator(at))
-                ++at;
-        } else {
-            while (at < size && !space(at) && !separator(at))
-                ++at;
-        }
-        while (at < size && space(at))
-            ++at;
-    } else {
-        while (at > 0 && space(at - 1))
-            --at;
-        if (at > 0 && separator(at - 1)) {
-            while (at > 0 && separator(at - 1))
-                --at;
-        } else {
-            while (at > 0 && !space(at - 1) && !separator(at - 1))
-                --at;
-        }
-    }
-    return from + at;
-}
-
-// The position rows below (or above, when negative) pos, as near as it gets to where the caret
-// stood across.
-int CRichEditCtrlEx::RowMove(int pos, int rows, bool* rowChanged)
-{
-    if (m_goalX < 0)
-        m_goalX = m_layouter.XOf(pos);
-    // Past the first or the last row the caret stays in that row, as in Qt's editors.
-    const int from = m_layouter.RowOf(pos);
-    const int row = std::clamp(from + rows, 0, std::max(0, m_document.TotalRows() - 1));
-    if (rowChanged)
-        *rowChanged = row != from;
-    return m_layouter.PositionAt(row, m_goalX);
-}
-
-bool CRichEditCtrlEx::IsRightToLeftLine(int pos) const
-{
-    const int start = m_document.LineStart(pos);
-    return m_document.Text(start, std::min(m_document.LineEnd(pos), start + 4096)).isRightToLeft();
-}
-
-// The word the position is in, or the word it ends: a double click's word.
-void CRichEditCtrlEx::SelectWordAt(int pos)
-{
-    const int from = std::max(m_document.LineStart(pos), pos - 4096);
-    const QString text = m_document.Text(from, std::min(m_document.LineEnd(pos), pos + 4096));
-    const int at = pos - from;
-    const bool wordAfter = at < text.size() && IsWordCharacter(text.at(at));
-    const bool wordBefore = at > 0 && IsWordCharacter(text.at(at - 1));
-    if (!wordAfter && !wordBefore)
-        return;
-    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
-    words.setPosition(at);
-    const int end = wordAfter ? words.toNextBoundary() : at;
-    words.setPosition(at);
-    const int start = wordBefore && !(words.isAtBoundary() && wordAfter) ? words.toPreviousBoundary() : at;
-    if (start < 0 || end <= start)
-        return;
-    SetSelection(from + start, from + end);
-}
-
-// The whole line with its line end: a triple click's line.
-void CRichEditCtrlEx::SelectLineAt(int pos)
-{
-    const int end = m_document.LineEnd(pos);
-    SetSelection(m_document.LineStart(pos), end < m_document.Length() ? end + 1 : end);
 }
 
 bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
 {
-    struct Motion
+    using Motion = CTextControl::Motion;
+    struct Key
     {
         QKeySequence::StandardKey move;
         QKeySequence::StandardKey select;
-        int what;
+        Motion motion;
     };
-    enum
-    {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextLine,
-        PreviousLine,
-        LineStart,
-        LineEnd,
-        DocumentStart,
-        DocumentEnd,
-        NextPage,
-        PreviousPage
+    static const Key keys[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Motion::NextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Motion::PreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Motion::NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Motion::PreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Motion::NextRow},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Motion::PreviousRow},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Motion::RowStart},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Motion::RowEnd},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Motion::TextStart},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Motion::TextEnd},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Motion::NextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Motion::PreviousPage},
     };
-    static const Motion motions[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, LineEnd},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, DocumentStart},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, DocumentEnd},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage},
-    };
-    for (const Motion& motion : motions) {
-        const bool select = event->matches(motion.select);
-        if (!select && !event->matches(motion.move))
+    for (const Key& key : keys) {
+        const bool select = event->matches(key.select);
+        if (!select && !event->matches(key.move))
             continue;
-        int pos = m_cursor;
-        bool keepGoal = false;
-        bool stay = false;
-        // Left and Right follow the line's direction: in a right-to-left line Right goes back.
-        int what = motion.what;
-        if (what <= PreviousWord && IsRightToLeftLine(m_cursor))
-            what = what == NextChar       ? PreviousChar
-                   : what == PreviousChar ? NextChar
-                   : what == NextWord     ? PreviousWord
-                                          : NextWord;
-        switch (what) {
-        case NextChar:
-            pos = !select && HasSelection() ? SelectionEnd() : NextCharacter(m_cursor);
-            break;
-        case PreviousChar:
-            pos = !select && HasSelection() ? SelectionStart() : PreviousCharacter(m_cursor);
-            break;
-        case NextWord:
-        case PreviousWord:
-            pos = WordBoundary(m_cursor, what == NextWord);
-            break;
-        case NextLine:
-        case PreviousLine: {
-            bool rowChanged = false;
-            pos = RowMove(m_cursor, motion.what == NextLine ? 1 : -1, &rowChanged);
-            // Up in the first row and Down in the last change nothing, the selection included,
-            // even where another position of a mixed-direction row shares the caret's x.
-            // With Shift they select to the start or the end of the text, as Qt's editors do.
-            if (!rowChanged && select)
-                pos = motion.what == NextLine ? m_document.Length() : 0;
-            stay = !rowChanged && !select;
-            keepGoal = rowChanged;
-            break;
+        const bool paging = key.motion == Motion::NextPage || key.motion == Motion::PreviousPage;
+        const int pageRows = std::max(1, VisibleRows() - 1);
+        const int oldCursor = CursorPosition();
+        const int oldAnchor = m_control.Anchor();
+        if (m_control.Move(key.motion, select, pageRows)) {
+            if (paging)
+                SetTopRow(TopRow() + (key.motion == Motion::NextPage ? pageRows : -pageRows));
+            ShowMove(oldCursor, oldAnchor);
         }
-        case LineStart:
-            pos = m_layouter.RowStart(m_layouter.RowOf(m_cursor));
-            break;
-        case LineEnd:
-            pos = m_layouter.RowEnd(m_layouter.RowOf(m_cursor));
-            break;
-        case DocumentStart:
-            pos = 0;
-            break;
-        case DocumentEnd:
-            pos = m_document.Length();
-            break;
-        case NextPage:
-        case PreviousPage: {
-            const int rows = (motion.what == NextPage ? 1 : -1) * std::max(1, VisibleRows() - 1);
-            pos = RowMove(m_cursor, rows);
-            SetTopRow(TopRow() + rows);
-            keepGoal = true;
-            break;
-        }
-        }
-        if (!stay)
-            MoveTo(pos, select, keepGoal);
         // A selecting key tells the selection even when it could not grow, as Qt's editors do;
         // paging does not.
-        if (select && what != NextPage && what != PreviousPage)
+        if (select && !paging)
             TellSelection();
         return true;
     }
@@ -552,6 +339,12 @@ bool CRichEditCtrlEx::MoveByKey(QKeyEvent* event)
 
 bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
 {
+    using Erasure = CTextControl::Erasure;
+    const auto erase = [this](Erasure what) {
+        const bool hadSelection = HasSelection();
+        if (m_control.Erase(what))
+            ShowEdit(hadSelection);
+    };
     if (event->matches(QKeySequence::Copy))
         copy();
     else if (event->matches(QKeySequence::Cut))
@@ -565,17 +358,13 @@ bool CRichEditCtrlEx::EditByKey(QKeyEvent* event)
     else if (event->matches(QKeySequence::SelectAll))
         selectAll();
     else if (event->matches(QKeySequence::DeleteEndOfWord))
-        HasSelection() ? EraseSelection()
-                       : Replace(m_cursor, WordBoundary(m_cursor, true), {}, CTextUndoStack::Other);
+        erase(Erasure::ToWordEnd);
     else if (event->matches(QKeySequence::DeleteStartOfWord))
-        HasSelection() ? EraseSelection()
-                       : Replace(WordBoundary(m_cursor, false), m_cursor, {}, CTextUndoStack::Other);
+        erase(Erasure::ToWordStart);
     else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
-        HasSelection() ? EraseSelection()
-                       : Replace(PreviousCharacter(m_cursor), m_cursor, {}, CTextUndoStack::Erasing);
+        erase(Erasure::PreviousChar);
     else if (event->matches(QKeySequence::Delete))
-        HasSelection() ? EraseSelection()
-                       : Replace(m_cursor, NextCharacter(m_cursor), {}, CTextUndoStack::Other);
+        erase(Erasure::NextChar);
     else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
              event->matches(QKeySequence::InsertLineSeparator))
         InsertTyped(QStringLiteral("\n"), CTextUndoStack::Typing);
@@ -633,7 +422,7 @@ int CRichEditCtrlEx::VisibleRows() const
 
 void CRichEditCtrlEx::SetTopRow(int row)
 {
-    const int last = std::max(0, m_document.TotalRows() - VisibleRows());
+    const int last = std::max(0, Document().TotalRows() - VisibleRows());
     m_topPos = m_layouter.RowStart(std::clamp(row, 0, last));
     UpdateScrollBars();
     viewport()->update();
@@ -670,7 +459,7 @@ void CRichEditCtrlEx::UpdateScrollBars()
 {
     m_scrolling = true;
     QScrollBar& vertical = *verticalScrollBar();
-    vertical.setRange(0, std::max(0, m_document.TotalRows() - VisibleRows()));
+    vertical.setRange(0, std::max(0, Document().TotalRows() - VisibleRows()));
     vertical.setPageStep(VisibleRows());
     vertical.setValue(TopRow());
     QScrollBar& horizontal = *horizontalScrollBar();
@@ -739,20 +528,20 @@ void CRichEditCtrlEx::TellChange(int from, const std::string& removed, const std
 // As Qt's editors tell it: from the anchor to the caret.
 void CRichEditCtrlEx::TellSelection()
 {
-    QAccessibleTextSelectionEvent event(this, m_anchor, m_cursor);
+    QAccessibleTextSelectionEvent event(this, m_control.Anchor(), CursorPosition());
     TellAccessibility(event);
 }
 
 void CRichEditCtrlEx::TellCaret()
 {
-    QAccessibleTextCursorEvent event(this, m_cursor);
+    QAccessibleTextCursorEvent event(this, CursorPosition());
     TellAccessibility(event);
 }
 
 QRect CRichEditCtrlEx::CharacterRect(int pos) const
 {
     const QRect caret = CursorRect(pos);
-    const int next = std::min(pos + 1, m_document.Length());
+    const int next = std::min(pos + 1, Document().Length());
     const QRect after = CursorRect(next);
     const int width = after.top() == caret.top() ? std::max(1, after.left() - caret.left()) : 1;
     return QRect(caret.left(), caret.top(), width, caret.height());
@@ -769,22 +558,19 @@ QRect CRichEditCtrlEx::CursorRect(int pos) const
 int CRichEditCtrlEx::FirstVisibleLine()
 {
     int line = -1;
-    for (std::size_t u = 0; u <= m_document.UnitAt(m_topPos); ++u)
-        line += m_document.Unit(u).lineStart ? 1 : 0;
+    for (std::size_t u = 0; u <= Document().UnitAt(m_topPos); ++u)
+        line += Document().Unit(u).lineStart ? 1 : 0;
     return line;
 }
 
 void CRichEditCtrlEx::SelectAndScroll(int startChar, int endChar)
 {
     setFocus(Qt::OtherFocusReason);
-    const int last = m_document.Length();
+    const int last = Document().Length();
     const int start = std::clamp(startChar, 0, last);
     // From the bottom, making the start visible puts its row at the top.
     SetTopRow(m_layouter.RowOf(start));
-    m_anchor = start;
-    m_cursor = std::clamp(endChar, 0, last);
-    m_goalX = -1;
-    m_undo.Seal();
+    m_control.SetSelection(start, endChar);
     m_misspelt.clear();
     emit selectionChanged();
     // A screen reader says where the hit is.
@@ -823,11 +609,11 @@ const std::vector<SpellWord>& CRichEditCtrlEx::MisspeltWords(std::size_t unit)
     CSpelling& spelling = CSpelling::Instance();
     if (!m_spellChecking || !spelling.IsOn())
         return misspelt;
-    const int start = static_cast<int>(m_document.Unit(unit).charStart);
-    const QString text = m_document.UnitText(unit);
+    const int start = static_cast<int>(Document().Unit(unit).charStart);
+    const QString text = Document().UnitText(unit);
     const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
     for (const SpellWord& word : WordsToCheck(view)) {
-        if (hasFocus() && start + word.start + word.length == m_cursor)
+        if (hasFocus() && start + word.start + word.length == CursorPosition())
             continue;
         if (spelling.IsMisspelt(text.mid(word.start, word.length)))
             misspelt.push_back(word);
@@ -837,8 +623,8 @@ const std::vector<SpellWord>& CRichEditCtrlEx::MisspeltWords(std::size_t unit)
 
 bool CRichEditCtrlEx::MisspeltWordAt(int pos, int& start, int& end)
 {
-    const std::size_t unit = m_document.UnitAt(pos);
-    const int unitStart = static_cast<int>(m_document.Unit(unit).charStart);
+    const std::size_t unit = Document().UnitAt(pos);
+    const int unitStart = static_cast<int>(Document().Unit(unit).charStart);
     for (const SpellWord& word : MisspeltWords(unit)) {
         if (pos >= unitStart + word.start && pos <= unitStart + word.start + word.length) {
             start = unitStart + word.start;
@@ -860,8 +646,8 @@ void CRichEditCtrlEx::ReplaceRange(int start, int end, const QString& text)
 void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPointF& at, const QRect& clip)
 {
     QTextLayout& layout = m_layouter.Layout(unit);
-    const int start = static_cast<int>(m_document.Unit(unit).charStart);
-    const int end = m_document.UnitTextEnd(unit);
+    const int start = static_cast<int>(Document().Unit(unit).charStart);
+    const int end = Document().UnitTextEnd(unit);
     QList<QTextLayout::FormatRange> selections;
     for (const SpellWord& word : MisspeltWords(unit)) {
         QTextLayout::FormatRange misspelt;
@@ -883,20 +669,20 @@ void CRichEditCtrlEx::PaintUnit(QPainter& painter, std::size_t unit, const QPoin
     }
     layout.draw(&painter, at, selections, clip);
     const auto caretHere = [&](int pos) {
-        return pos >= start && pos <= end && m_document.UnitAt(pos) == unit;
+        return pos >= start && pos <= end && Document().UnitAt(pos) == unit;
     };
-    if (m_caretShown && hasFocus() && caretHere(m_cursor))
-        layout.drawCursor(&painter, at, m_cursor - start + static_cast<int>(m_preedit.size()), 1);
+    if (m_caretShown && hasFocus() && caretHere(CursorPosition()))
+        layout.drawCursor(&painter, at, CursorPosition() - start + static_cast<int>(m_preedit.size()), 1);
     if (m_dropCaret >= 0 && caretHere(m_dropCaret))
         layout.drawCursor(&painter, at, m_dropCaret - start, 1);
 }
 
 void CRichEditCtrlEx::paintEvent(QPaintEvent* event)
 {
-    const int rowsBefore = m_document.TotalRows();
+    const int rowsBefore = Document().TotalRows();
     PaintRows(event->rect());
     // Rows laid out for the first time may have changed how far the text scrolls.
-    if (m_document.TotalRows() != rowsBefore)
+    if (Document().TotalRows() != rowsBefore)
         QMetaObject::invokeMethod(this, &CRichEditCtrlEx::UpdateScrollBars, Qt::QueuedConnection);
 }
 
@@ -908,17 +694,17 @@ void CRichEditCtrlEx::PaintRows(const QRect& clip)
     const int height = m_layouter.RowHeight();
     const int top = TopRow();
     const int bottom = top + viewport()->height() / height + 1;
-    for (int row = top; row <= bottom && row < m_document.TotalRows();) {
+    for (int row = top; row <= bottom && row < Document().TotalRows();) {
         int unitRow = 0;
         std::size_t unit = m_layouter.UnitAtRow(row, unitRow);
         const qreal y = origin.y() + (unitRow - top) * height;
         if (m_layouter.Wraps()) {
             PaintUnit(painter, unit, QPointF(origin.x(), y), clip);
-            row = unitRow + std::max(1, m_document.Unit(unit).rows);
+            row = unitRow + std::max(1, Document().Unit(unit).rows);
             continue;
         }
         // The units of the line that lie across the view, side by side.
-        const std::size_t last = m_document.LineLastUnit(unit);
+        const std::size_t last = Document().LineLastUnit(unit);
         const qreal left = horizontalScrollBar()->value();
         const qreal right = left + viewport()->width();
         for (qreal x = 0; unit <= last && x < right; ++unit) {
@@ -946,14 +732,14 @@ void CRichEditCtrlEx::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == m_blink.timerId()) {
         m_caretShown = !m_caretShown;
-        viewport()->update(CursorRect(m_cursor).adjusted(-1, 0, 1, 0));
+        viewport()->update(CursorRect(CursorPosition()).adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == m_autoScroll.timerId()) {
         const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
         if (at.y() < 0)
             SetTopRow(TopRow() - 1);
         else if (at.y() > viewport()->height())
             SetTopRow(TopRow() + 1);
-        MoveTo(PositionAt(at), true);
+        SelectTo(at);
     } else if (event->timerId() == m_tripleClick.timerId()) {
         m_tripleClick.stop();
     } else {
@@ -980,7 +766,8 @@ void CRichEditCtrlEx::focusOutEvent(QFocusEvent* event)
 
 void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
 {
-    const int pos = PositionAt(event->position().toPoint());
+    const QPoint point = event->position().toPoint();
+    const int pos = PositionAt(point);
     if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
         const bool hadSelection = HasSelection();
         MoveTo(pos, false);
@@ -991,19 +778,24 @@ void CRichEditCtrlEx::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_tripleClick.isActive() && (event->position().toPoint() - m_tripleClickAt).manhattanLength() <
-                                        QApplication::startDragDistance()) {
+    const int oldCursor = CursorPosition();
+    const int oldAnchor = m_control.Anchor();
+    if (m_tripleClick.isActive() &&
+        (point - m_tripleClickAt).manhattanLength() < QApplication::startDragDistance()) {
         m_tripleClick.stop();
-        SelectLineAt(pos);
-        return;
-    }
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
-    if (!extend && HasSelection() && pos > SelectionStart() && pos < SelectionEnd()) {
+        // The caret's line, as Qt's editors take it: after the double click, the clicked one.
+        m_control.SelectLineAt(CursorPosition());
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        m_control.ExtendTo(pos, TextX(point), true);
+    } else if (HasSelection() && pos >= SelectionStart() && pos <= SelectionEnd()) {
         m_mayDrag = true;
-        m_pressAt = event->position().toPoint();
+        m_selecting = true;
+        m_pressAt = point;
         return;
+    } else {
+        m_control.Press(pos);
     }
-    MoveTo(pos, extend);
+    ShowMove(oldCursor, oldAnchor);
     // A click always tells where the selection now is, empty or not.
     TellSelection();
     m_selecting = true;
@@ -1027,17 +819,30 @@ void CRichEditCtrlEx::mouseMoveEvent(QMouseEvent* event)
     }
     if (!m_selecting)
         return;
-    MoveTo(PositionAt(at), true);
+    SelectTo(at);
     if (viewport()->rect().contains(at))
         m_autoScroll.stop();
     else if (!m_autoScroll.isActive())
         m_autoScroll.start(50, this);
 }
 
+// The selection grown to a point of the view, by characters, words or lines as it was begun.
+void CRichEditCtrlEx::SelectTo(const QPoint& point)
+{
+    const int oldCursor = CursorPosition();
+    const int oldAnchor = m_control.Anchor();
+    m_control.ExtendTo(PositionAt(point), TextX(point), true);
+    ShowMove(oldCursor, oldAnchor);
+}
+
 void CRichEditCtrlEx::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_mayDrag)
-        MoveTo(PositionAt(event->position().toPoint()), false);
+    if (m_mayDrag) {
+        const int oldCursor = CursorPosition();
+        const int oldAnchor = m_control.Anchor();
+        m_control.PlaceCaret(PositionAt(event->position().toPoint()));
+        ShowMove(oldCursor, oldAnchor);
+    }
     m_mayDrag = false;
     m_selecting = false;
     m_autoScroll.stop();
@@ -1048,7 +853,14 @@ void CRichEditCtrlEx::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    SelectWordAt(PositionAt(event->position().toPoint()));
+    // A double click selects, whether or not its press could have started a drag.
+    m_mayDrag = false;
+    const int oldCursor = CursorPosition();
+    const int oldAnchor = m_control.Anchor();
+    m_control.SelectWordAt(PositionAt(event->position().toPoint()));
+    ShowMove(oldCursor, oldAnchor);
+    if (HasSelection())
+        TellSelection();
     SetPrimarySelection();
     m_tripleClickAt = event->position().toPoint();
     m_tripleClick.start(QApplication::doubleClickInterval(), this);
@@ -1070,39 +882,40 @@ void CRichEditCtrlEx::contextMenuEvent(QContextMenuEvent* event)
 void CRichEditCtrlEx::inputMethodEvent(QInputMethodEvent* event)
 {
     if (event->replacementLength() > 0) {
-        m_anchor = std::clamp(m_cursor + event->replacementStart(), 0, m_document.Length());
-        m_cursor = std::clamp(m_anchor + event->replacementLength(), 0, m_document.Length());
+        const int anchor = std::clamp(CursorPosition() + event->replacementStart(), 0, GetTextLength());
+        m_control.SetSelection(anchor, anchor + event->replacementLength());
     }
     if (!event->commitString().isEmpty())
         InsertTyped(event->commitString(), CTextUndoStack::Typing);
     else if (event->replacementLength() > 0)
         EraseSelection();
     m_preedit = event->preeditString();
-    m_layouter.SetPreedit(m_cursor, m_preedit);
+    m_layouter.SetPreedit(CursorPosition(), m_preedit);
     viewport()->update();
     event->accept();
 }
 
 QVariant CRichEditCtrlEx::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    const int lineStart = m_document.LineStart(m_cursor);
+    const int lineStart = Document().LineStart(CursorPosition());
     switch (query) {
     case Qt::ImEnabled:
         return true;
     case Qt::ImCursorRectangle:
-        return CursorRect(m_cursor);
+        return CursorRect(CursorPosition());
     case Qt::ImFont:
         return font();
     case Qt::ImCursorPosition:
-        return m_cursor - lineStart;
+        return CursorPosition() - lineStart;
     case Qt::ImAnchorPosition:
-        return std::clamp(m_anchor - lineStart, 0, m_document.LineEnd(m_cursor) - lineStart);
+        return std::clamp(m_control.Anchor() - lineStart, 0,
+                          Document().LineEnd(CursorPosition()) - lineStart);
     case Qt::ImSurroundingText:
-        return m_document.Text(lineStart, std::min(m_document.LineEnd(m_cursor), lineStart + 4096));
+        return Document().Text(lineStart, std::min(Document().LineEnd(CursorPosition()), lineStart + 4096));
     case Qt::ImCurrentSelection:
         return SelectedText();
     case Qt::ImMaximumTextLength:
-        return m_limit;
+        return m_control.Limit();
     case Qt::ImHints:
         return static_cast<int>(Qt::ImhMultiLine);
     default:
@@ -1136,19 +949,14 @@ void CRichEditCtrlEx::dragLeaveEvent(QDragLeaveEvent*)
 void CRichEditCtrlEx::dropEvent(QDropEvent* event)
 {
     m_dropCaret = -1;
-    int pos = PositionAt(event->position().toPoint());
+    const int pos = PositionAt(event->position().toPoint());
     if (event->source() == this) {
-        // Moved within the text: out of its old place, into the new one.
-        if (pos >= SelectionStart() && pos <= SelectionEnd()) {
+        // Moved within the text: out of its old place and into the new one, one step to undo.
+        if (!m_control.MoveSelectedText(pos)) {
             event->ignore();
             return;
         }
-        const QString moved = SelectedText();
-        if (pos > SelectionEnd())
-            pos -= SelectionEnd() - SelectionStart();
-        EraseSelection();
-        MoveTo(pos, false);
-        InsertTyped(moved, CTextUndoStack::Other);
+        ShowEdit(true);
         event->setDropAction(Qt::MoveAction);
     } else {
         MoveTo(pos, false);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "text/SpellWords.h"
-#include "views/CTextDocument.h"
+#include "views/CTextControl.h"
 #include "views/CTextLayouter.h"
-#include "views/CTextUndoStack.h"
+#include "views/ITextControlView.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -21,8 +21,9 @@ class QMimeData;
 // out only what it shows, so that notes of many megabytes, and lines of millions of characters,
 // open and answer every key at once. Positions count characters as the editor shows them (UTF-16
 // code units, a line end one). The typing limit stops typing and pasting beyond it, but a longer
-// text set by the program is kept whole.
-class CRichEditCtrlEx : public QAbstractScrollArea
+// text set by the program is kept whole. The text, the caret and what keys and clicks do to them
+// are its CTextControl's; the box paints, scrolls, and turns events into the control's calls.
+class CRichEditCtrlEx : public QAbstractScrollArea, private ITextControlView
 {
     Q_OBJECT
 
@@ -45,23 +46,23 @@ public:
     void ForEachTextPiece(std::string_view lineEnd, const std::function<void(std::string_view)>& put) const;
     // Whether GetText(lineEnd) would give exactly text, found without making it.
     bool Holds(std::string_view text, std::string_view lineEnd) const;
-    QString toPlainText() const { return m_document.Text(0, m_document.Length()); }
+    QString toPlainText() const { return Document().Text(0, Document().Length()); }
     // Characters in the text; a line end counts one.
-    int GetTextLength() const { return m_document.Length(); }
-    const CTextDocument& GetDocument() const { return m_document; }
+    int GetTextLength() const { return Document().Length(); }
+    const CTextDocument& GetDocument() const { return Document(); }
     bool IsModified() const { return m_modified; }
     void SetModified(bool modified) { m_modified = modified; }
 
     void setLineWrapMode(LineWrapMode mode);
     LineWrapMode lineWrapMode() const { return m_layouter.Wraps() ? WidgetWidth : NoWrap; }
-    void SetLimitText(int limit) { m_limit = limit; }
+    void SetLimitText(int limit) { m_control.SetLimit(limit); }
 
-    int CursorPosition() const { return m_cursor; }
-    int SelectionStart() const { return std::min(m_cursor, m_anchor); }
-    int SelectionEnd() const { return std::max(m_cursor, m_anchor); }
-    bool HasSelection() const { return m_cursor != m_anchor; }
-    QString SelectedText() const { return m_document.Text(SelectionStart(), SelectionEnd()); }
-    QString Text(int from, int to) const { return m_document.Text(from, to); }
+    int CursorPosition() const { return m_control.Cursor(); }
+    int SelectionStart() const { return m_control.SelectionStart(); }
+    int SelectionEnd() const { return m_control.SelectionEnd(); }
+    bool HasSelection() const { return m_control.HasSelection(); }
+    QString SelectedText() const { return m_control.SelectedText(); }
+    QString Text(int from, int to) const { return Document().Text(from, to); }
     // Types text in place of the selection, as far as the typing limit lets it.
     // Empty text erases the selection.
     void InsertText(const QString& text);
@@ -122,28 +123,34 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Editing.
-    int Room() const;
-    // Replaces from..to with text (UTF-8, '\n' line ends) as the user's change.
-    void Replace(int from, int to, const std::string& text, CTextUndoStack::Kind kind);
-    // Inserts text in place of the selection, cut to the room left; false when nothing fitted.
-    bool InsertTyped(QString text, CTextUndoStack::Kind kind);
+    const CTextDocument& Document() const { return m_control.Document(); }
+
+    // Editing: the control's change shown, told and signalled.
+    void InsertTyped(const QString& text, CTextUndoStack::Kind kind);
     void InsertFromMimeData(const QMimeData* source);
     void EraseSelection();
-    void ApplyUndo(bool redoing);
+    void ShowEdit(bool hadSelection);
+    void ShowUndo();
+    void TextReplaced(int from, int removedChars, int insertedChars, const std::string& removed,
+                      const std::string& inserted) override;
 
-    // The caret.
+    // The caret: moved by the control, then shown and told.
     void MoveTo(int pos, bool select, bool keepGoal = false);
+    void ShowMove(int oldCursor, int oldAnchor);
     bool MoveByKey(QKeyEvent* event);
     bool EditByKey(QKeyEvent* event);
-    int NextCharacter(int pos) const;
-    int PreviousCharacter(int pos) const;
-    int WordBoundary(int pos, bool forward) const;
-    // rowChanged tells whether the row moved, past the first or the last it does not.
-    int RowMove(int pos, int rows, bool* rowChanged = nullptr);
-    void SelectWordAt(int pos);
-    void SelectLineAt(int pos);
-    bool IsRightToLeftLine(int pos) const;
+    // Where the caret may stand and how the rows fall, as the layout has them.
+    int NextCursorPosition(int pos) override;
+    int PreviousCursorPosition(int pos) override;
+    int RowOf(int pos) override { return m_layouter.RowOf(pos); }
+    int RowCount() override { return Document().TotalRows(); }
+    double XOf(int pos) override { return m_layouter.XOf(pos); }
+    int PositionAt(int row, double x) override { return m_layouter.PositionAt(row, x); }
+    int RowEnd(int row) override { return m_layouter.RowEnd(row); }
+    // The selection grown to a point of the view, by characters, words or lines.
+    void SelectTo(const QPoint& point);
+    // x of a point of the view, across the text's rows.
+    double TextX(const QPoint& point) const { return point.x() - TextOrigin().x(); }
 
     // The view.
     int VisibleRows() const;
@@ -165,15 +172,10 @@ private:
     void SpellingChanged();
     void StartBlink();
 
-    CTextDocument m_document;
+    CTextControl m_control;
     // Layouts are a cache: kept and made afresh by what only reads the text.
     mutable CTextLayouter m_layouter;
-    CTextUndoStack m_undo;
-    int m_cursor = 0;
-    int m_anchor = 0;
-    qreal m_goalX = -1;
     int m_topPos = 0; // the character that starts the top row
-    int m_limit = 0x100000;
     bool m_modified = false;
     bool m_scrolling = false;
     bool m_caretShown = true;

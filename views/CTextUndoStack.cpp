@@ -2,7 +2,7 @@
 
 bool CTextUndoStack::Joins(const TextEdit& edit, Kind kind) const
 {
-    if (kind == Other || kind != m_kind || m_done == 0 || m_done != m_edits.size())
+    if (kind == Other || kind == Continuing || kind != m_kind || m_done == 0 || m_done != m_edits.size())
         return false;
     const TextEdit& last = m_edits.back();
     if (kind == Typing)
@@ -24,6 +24,7 @@ void CTextUndoStack::Record(TextEdit edit, Kind kind)
         }
     } else {
         m_edits.resize(m_done);
+        edit.continues = kind == Continuing && m_done > 0;
         m_edits.push_back(std::move(edit));
         m_done = m_edits.size();
     }
@@ -37,14 +38,28 @@ void CTextUndoStack::Clear()
     m_kind = Other;
 }
 
-const TextEdit* CTextUndoStack::Undo()
+TextStep CTextUndoStack::Undo()
 {
     m_kind = Other;
-    return m_done == 0 ? nullptr : &m_edits[--m_done];
+    if (m_done == 0)
+        return {};
+    std::size_t first = m_done - 1;
+    while (m_edits[first].continues)
+        --first;
+    const TextStep step{&m_edits[first], m_done - first};
+    m_done = first;
+    return step;
 }
 
-const TextEdit* CTextUndoStack::Redo()
+TextStep CTextUndoStack::Redo()
 {
     m_kind = Other;
-    return m_done == m_edits.size() ? nullptr : &m_edits[m_done++];
+    if (m_done == m_edits.size())
+        return {};
+    std::size_t end = m_done + 1;
+    while (end < m_edits.size() && m_edits[end].continues)
+        ++end;
+    const TextStep step{&m_edits[m_done], end - m_done};
+    m_done = end;
+    return step;
 }

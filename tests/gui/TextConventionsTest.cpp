@@ -2,6 +2,8 @@
 // after every step the text, the caret, the selection, the X primary selection and what a screen
 // reader hears must agree, except where the box differs on purpose (listed below with the reason).
 #include "support/AccessibilityRecorder.h"
+#include "support/PaneFixture.h"
+#include "views/CNoteEditCtrl.h"
 #include "views/CRichEditCtrlEx.h"
 
 #include <QApplication>
@@ -11,10 +13,14 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -35,9 +41,13 @@ namespace {
 //  - "caret told after every change": the editor leaves out the caret event after some moves and
 //    deletions (Ctrl+End, Ctrl+Backspace); the box always tells where the caret is, and where
 //    both tell it, it is the same place.
-const char* const kAllowedDifferences[] = {"line ends kept as stored", "Alt and a letter is never text",
-                                           "typing limit", "auto-scroll speed",
-                                           "caret told after every change"};
+//  - "words in right-to-left lines": after a double click the editor grows the selection by the
+//    word under the pointer only where that word runs left to right (it takes the word's start to
+//    be its left); in a right-to-left line it leaves the selection as it was. The box grows it the
+//    same way whichever way the word runs.
+const char* const kAllowedDifferences[] = {
+    "line ends kept as stored", "Alt and a letter is never text", "typing limit",
+    "auto-scroll speed",        "caret told after every change",  "words in right-to-left lines"};
 
 // What a screen reader learns from one step: the text changes, where the caret went, the selection.
 struct Change
@@ -154,31 +164,77 @@ Action Type(const QString& text)
             }};
 }
 
+// The presses of a quick series of clicks, the last one held, as Qt delivers them to a widget: a
+// double click is press, release, press and the double click; a third click releases and presses
+// again, soon enough for both editors to take it as the third.
+void PressSeries(QWidget* mouse, const QPoint& point, int clicks, Qt::KeyboardModifiers modifiers)
+{
+    QTest::mousePress(mouse, Qt::LeftButton, modifiers, point);
+    if (clicks >= 2) {
+        QTest::mouseRelease(mouse, Qt::LeftButton, modifiers, point);
+        QTest::mousePress(mouse, Qt::LeftButton, modifiers, point);
+        QTest::mouseDClick(mouse, Qt::LeftButton, modifiers, point);
+    }
+    if (clicks >= 3) {
+        QTest::mouseRelease(mouse, Qt::LeftButton, modifiers, point);
+        QTest::mousePress(mouse, Qt::LeftButton, modifiers, point);
+    }
+}
+
+void MoveHeld(QWidget* mouse, const QPoint& point)
+{
+    QMouseEvent move(QEvent::MouseMove, point, mouse->mapToGlobal(point), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(mouse, &move);
+}
+
 Action Click(int pos, int clicks = 1, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     return {std::to_string(clicks) + " click(s) at " + std::to_string(pos),
             [=](QWidget*, QWidget* mouse, const PointOf& at) {
-                const QPoint point = at(pos);
-                QTest::mouseClick(mouse, Qt::LeftButton, modifiers, point);
-                if (clicks >= 2) {
-                    QTest::mouseDClick(mouse, Qt::LeftButton, modifiers, point);
-                    QTest::mouseRelease(mouse, Qt::LeftButton, modifiers, point);
-                }
-                // Both editors take a click soon after a double click, where it was, as the third.
-                if (clicks >= 3)
-                    QTest::mouseClick(mouse, Qt::LeftButton, modifiers, point);
+                PressSeries(mouse, at(pos), clicks, modifiers);
+                QTest::mouseRelease(mouse, Qt::LeftButton, modifiers, at(pos));
             }};
 }
 
-Action Drag(int from, int to)
+// The last of a series of clicks held and dragged; one click makes a plain drag.
+Action Drag(int from, int to, int clicks = 1)
 {
-    return {"drag " + std::to_string(from) + " to " + std::to_string(to),
+    return {std::to_string(clicks) + " click(s) at " + std::to_string(from) + " dragged to " +
+                std::to_string(to),
             [=](QWidget*, QWidget* mouse, const PointOf& at) {
-                QTest::mousePress(mouse, Qt::LeftButton, {}, at(from));
-                QMouseEvent move(QEvent::MouseMove, at(to), mouse->mapToGlobal(at(to)), Qt::NoButton,
-                                 Qt::LeftButton, Qt::NoModifier);
-                QApplication::sendEvent(mouse, &move);
+                PressSeries(mouse, at(from), clicks, Qt::NoModifier);
+                MoveHeld(mouse, at(to));
                 QTest::mouseRelease(mouse, Qt::LeftButton, {}, at(to));
+            }};
+}
+
+// The selected text dragged from where it was pressed and dropped at to. Qt's drag runs a loop of
+// its own, which takes the pointer's moves and the release from the window.
+Action DragText(int from, int to)
+{
+    return {"selection dragged from " + std::to_string(from) + " and dropped at " + std::to_string(to),
+            [=](QWidget*, QWidget* mouse, const PointOf& at) {
+                QWidget* top = mouse->window();
+                const QPoint drop = mouse->mapTo(top, at(to));
+                auto dropped = std::make_shared<bool>(false);
+                QTimer::singleShot(100, top, [top, drop, dropped] {
+                    QTest::mouseMove(top->windowHandle(), drop + QPoint(1, 0));
+                    QTest::mouseMove(top->windowHandle(), drop);
+                    QTest::mouseRelease(top->windowHandle(), Qt::LeftButton, {}, drop);
+                    *dropped = true;
+                });
+                QTest::mousePress(mouse, Qt::LeftButton, {}, at(from));
+                MoveHeld(mouse, at(from) + QPoint(0, QApplication::startDragDistance() + 3));
+                EXPECT_TRUE(QTest::qWaitFor([dropped] { return *dropped; }, 2000)) << "the drop was sent";
+            }};
+}
+
+// Longer than a double click takes: the next click starts a new series.
+Action Pause()
+{
+    return {"pause", [](QWidget*, QWidget*, const PointOf&) {
+                QTest::qWait(QApplication::doubleClickInterval() + 50);
             }};
 }
 
@@ -320,6 +376,12 @@ const QString kSamples[] = {
         "end\n\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D and more"),
 };
 
+bool HasRightToLeft(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.direction() == QChar::DirR || c.direction() == QChar::DirAL; });
+}
+
 } // namespace
 
 TEST_F(TextConventionsTest, NamedConventionsMatchQtsEditor)
@@ -347,6 +409,8 @@ TEST_F(TextConventionsTest, NamedConventionsMatchQtsEditor)
           Key(Qt::Key_Backspace), Key(Qt::Key_Delete)}},
         {"double and triple click", {Click(1, 1), Click(4, 1, shift), Click(2, 2), Click(6, 2), Click(5, 3)}},
         {"drag selection", {Click(0), Drag(1, 9), Click(0), Drag(9, 2)}},
+        {"triple click then drag grows by lines", {Drag(2, 22, 3), Drag(22, 2, 3), Drag(30, 30, 3)}},
+        {"Shift+click after a triple click", {Click(2, 3), Click(22, 1, shift), Click(5, 1, shift)}},
         {"middle-click paste", {MiddleClick(3), Key(Qt::Key_Right, shift | ctrl), MiddleClick(0)}},
         {"undo and redo grouping",
          {Key(Qt::Key_End), Type("abc"), Type(" def"), Key(Qt::Key_Backspace), Key(Qt::Key_Backspace),
@@ -361,6 +425,57 @@ TEST_F(TextConventionsTest, NamedConventionsMatchQtsEditor)
     for (const QString& sample : kSamples)
         for (const auto& [name, actions] : conventions)
             Compare(name + " in \"" + sample.left(12).toStdString() + "\"", sample, actions);
+
+    // Selections by words, after a double click. A series of clicks at nearly the same place, soon
+    // after the last, goes on counting from it, in both editors.
+    const std::vector<std::pair<std::string, std::vector<Action>>> byWords{
+        {"double click then drag grows by words",
+         {Drag(5, 13, 2), Drag(13, 6, 2), Drag(17, 22, 2), Drag(36, 6, 2), Drag(6, 9, 2), Drag(7, 60, 2)}},
+        {"Shift+click after a double click",
+         {Click(36, 2), Click(6, 1, shift), Click(12, 1, shift), Click(40, 1, shift), Click(2, 3),
+          Click(22, 1, shift)}},
+        {"a pause ends a series of clicks", {Click(6, 2), Pause(), Click(6), Click(22, 1, shift)}},
+        {"keys between a double click and Shift+click",
+         {Click(6, 2), Key(Qt::Key_Right), Click(22, 1, shift), Key(Qt::Key_Left, shift),
+          Click(2, 1, shift)}},
+    };
+    for (const QString& sample : kSamples)
+        for (const auto& [name, actions] : byWords)
+            if (!HasRightToLeft(sample)) // "words in right-to-left lines"
+                Compare(name + " in \"" + sample.left(12).toStdString() + "\"", sample, actions);
+}
+
+// Wrapped lines: Home and End go to the ends of the row, Up and Down by rows, and a double or triple
+// click dragged across rows grows by words and by the whole line.
+TEST_F(TextConventionsTest, WrappedRowsMatchQtsEditor)
+{
+    reference->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    box->setLineWrapMode(CRichEditCtrlEx::WidgetWidth);
+    const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+    const QString words = QStringLiteral("The quick brown fox jumps over the lazy dog. ");
+    const QString sample = words.repeated(4) + "\nshort\n" + words.repeated(3);
+    const std::vector<std::pair<std::string, std::vector<Action>>> conventions{
+        {"Home and End by rows",
+         {Key(Qt::Key_End), Key(Qt::Key_End), Key(Qt::Key_Right), Key(Qt::Key_End), Key(Qt::Key_Home),
+          Key(Qt::Key_Down), Key(Qt::Key_Down), Key(Qt::Key_End), Key(Qt::Key_Home, shift),
+          Key(Qt::Key_End, shift), Key(Qt::Key_Up, shift)}},
+        {"clicks dragged across rows", {Drag(6, 70, 2), Drag(70, 6, 2), Drag(100, 10, 3), Drag(10, 190, 3)}},
+    };
+    for (const auto& [name, actions] : conventions)
+        Compare(name + " wrapped", sample, actions);
+}
+
+// Text dragged to another place of the same text is one step to undo and one to redo. Only a
+// display of its own runs a drag and drop.
+TEST_F(TextConventionsTest, DragAndDropInsideTheTextIsOneStep)
+{
+    if (QGuiApplication::platformName() != "xcb")
+        GTEST_SKIP() << "no drag and drop on " << QGuiApplication::platformName().toStdString();
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    Compare("drag and drop", kSamples[0],
+            {Click(6, 2), Pause(), DragText(6, 22), Key(Qt::Key_Z, ctrl),
+             Key(Qt::Key_Z, ctrl | Qt::ShiftModifier), Click(12, 2), Pause(), DragText(12, 0),
+             Key(Qt::Key_Z, ctrl)});
 }
 
 // Steps drawn at random from a fixed seed, the same every run, on every sample.
@@ -428,7 +543,7 @@ TEST_F(TextConventionsTest, RightToLeftLinesStandWhereTheEditorPutsThem)
 // Where the box differs on purpose, it differs in the named way and no other.
 TEST_F(TextConventionsTest, AllowedDifferencesAreTheNamedOnes)
 {
-    EXPECT_EQ(std::size(kAllowedDifferences), 5u);
+    EXPECT_EQ(std::size(kAllowedDifferences), 6u);
     Load("abc");
     reference->setFocus();
     QTest::keyClick(reference, Qt::Key_Q, Qt::AltModifier);
@@ -445,6 +560,17 @@ TEST_F(TextConventionsTest, AllowedDifferencesAreTheNamedOnes)
     box->SetSelection(box->GetTextLength(), box->GetTextLength());
     QTest::keyClicks(box, "xyz");
     EXPECT_EQ(box->toPlainText(), "one\ntwox") << "typing limit";
+    box->SetLimitText(CNoteEditCtrl::kTextLimit);
+
+    // A double click in the second Hebrew word, dragged into the first.
+    Load(kSamples[2]);
+    const Action growLeftward = Drag(6, 1, 2);
+    growLeftward.run(reference, reference->viewport(), [this](int p) { return ReferencePoint(p); });
+    growLeftward.run(box, box->viewport(), [this](int p) { return BoxPoint(p); });
+    EXPECT_EQ(reference->textCursor().selectionStart(), 5) << "the editor keeps the clicked word alone";
+    EXPECT_EQ(reference->textCursor().selectionEnd(), 9);
+    EXPECT_EQ(box->SelectionStart(), 0) << "words in right-to-left lines";
+    EXPECT_EQ(box->SelectionEnd(), 9);
 }
 
 // A keyboard selection is offered to middle-click paste in other programs, as the editor does.
@@ -487,4 +613,66 @@ TEST_F(TextConventionsTest, DragBelowTheTextScrollsAndSelectsOnward)
     EXPECT_GT(box->CursorPosition(), lastShown) << "auto-scroll speed aside, the box scrolled on too";
     EXPECT_EQ(box->SelectionStart(), 0);
     EXPECT_EQ(reference->textCursor().anchor(), 0);
+}
+
+// The note's context menu beside the editor's own: Cut, Copy and Paste enabled alike, with and without
+// a selection and text on the clipboard.
+class TextContextMenuTest : public PaneTest
+{
+protected:
+    // Which of Cut, Copy and Paste the menu popped up over the widget offers.
+    static QString Enabled(const QList<QAction*>& actions)
+    {
+        QString enabled;
+        for (const QAction* action : actions) {
+            const QString name = QString(action->text()).remove('&').section('\t', 0, 0);
+            if (action->isEnabled() && QStringList{"Cut", "Copy", "Paste"}.contains(name))
+                enabled += name + " ";
+        }
+        return enabled;
+    }
+    QString BoxMenu()
+    {
+        QString enabled = "no menu";
+        QTimer::singleShot(0, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                enabled = Enabled(menu->actions());
+                menu->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                Text()->viewport()->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(Text()->viewport(), &event);
+        QApplication::processEvents();
+        return enabled;
+    }
+};
+
+TEST_F(TextContextMenuTest, CutCopyAndPasteAreEnabledAsInQtsEditor)
+{
+    OpenNotes({{"One", "alpha beta"}});
+    Activate(0);
+    QPlainTextEdit reference("alpha beta");
+    QClipboard* clipboard = QApplication::clipboard();
+    const struct
+    {
+        int start;
+        int end;
+        const char* clipboard;
+    } states[] = {{0, 0, ""}, {0, 5, ""}, {2, 2, "text"}, {6, 10, "text"}};
+    for (const auto& state : states) {
+        if (*state.clipboard)
+            clipboard->setText(state.clipboard);
+        else
+            clipboard->clear();
+        Text()->SetSelection(state.start, state.end);
+        QTextCursor cursor(reference.document());
+        cursor.setPosition(state.start);
+        cursor.setPosition(state.end, QTextCursor::KeepAnchor);
+        reference.setTextCursor(cursor);
+        const std::unique_ptr<QMenu> menu(reference.createStandardContextMenu());
+        EXPECT_EQ(BoxMenu().toStdString(), Enabled(menu->actions()).toStdString())
+            << "selection " << state.start << ".." << state.end << ", clipboard \"" << state.clipboard
+            << "\"";
+    }
 }
