@@ -2,8 +2,8 @@
 
 #include "model/CNoteBook.h"
 #include "platform/MessageBox.h"
-#include "text/TextPositions.h"
 #include "platform/qt/CountText.h"
+#include "text/TextPositions.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CListCtrlEx.h"
@@ -13,12 +13,26 @@
 #include "views/CRichEditCtrlEx.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTreeView>
 
 #include <algorithm>
+
+namespace {
+
+// Long enough to replace in thousands of notes, short enough that the window paints in between.
+constexpr qint64 kSliceMs = 15;
+// Notes replaced between two looks at the clock.
+constexpr std::size_t kNotesPerLook = 32;
+constexpr int kShowProgressAfterMs = 400;
+constexpr int kProgressSteps = 1000;
+
+} // namespace
 
 CReplaceRow::CReplaceRow(CFindAllPane& pane)
     : QWidget(&pane), m_pane(pane), m_replaceBox(new QLineEdit(this)),
@@ -48,7 +62,7 @@ CReplaceRow::CReplaceRow(CFindAllPane& pane)
 void CReplaceRow::ReplaceCurrent()
 {
     CNotePanel* panel = m_pane.GetNotePanel();
-    if (!panel || !m_pane.EnsureResults())
+    if (!panel || !EnsureResults())
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
@@ -85,7 +99,7 @@ void CReplaceRow::ReplaceCurrent()
 void CReplaceRow::ReplaceInNote()
 {
     CNotePanel* panel = m_pane.GetNotePanel();
-    if (!panel || !m_pane.EnsureResults())
+    if (!panel || !EnsureResults())
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
@@ -103,7 +117,7 @@ bool CReplaceRow::CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occ
 
 void CReplaceRow::ReplaceAll()
 {
-    if (!m_pane.GetNotePanel() || !m_pane.EnsureResults())
+    if (!m_pane.GetNotePanel() || !EnsureResults())
         return;
     const CFindAll& search = m_pane.GetModel()->GetSearch();
     if (search.GetResults().empty())
@@ -130,7 +144,21 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
     // The open note's typing is replaced with the rest and comes back with Undo.
     panel->StoreActiveText();
     CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
-    const CReplaceAll::Outcome outcome = m_step.Run(panel->GetNoteBook(), replacer, serials);
+    CNoteBook& book = panel->GetNoteBook();
+    m_step.Start(book, serials);
+    if (!RunInSlices(*panel, replacer)) {
+        // A notebook closed meanwhile took the step with it.
+        if (m_pane.GetNotePanel() != panel) {
+            m_step.Forget();
+            return;
+        }
+        m_step.Abandon(book);
+        // Titles were painted as they changed.
+        panel->GetListPane()->GetListCtrl()->viewport()->update();
+        m_pane.Report(tr("Replace All cancelled; no note was changed."));
+        return;
+    }
+    const CReplaceAll::Outcome outcome = m_step.Finish(book);
     ShowChanged(serials);
     QString said = tr("Replaced %1 in %2.")
                        .arg(CountText(outcome.occurrences, tr("1 occurrence"), tr("%1 occurrences")),
@@ -140,6 +168,51 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
                          "after it were left as they were.");
     m_pane.Report(said);
     emit UndoChanged();
+}
+
+// A search still under way is finished behind a progress bar of its own.
+bool CReplaceRow::EnsureResults()
+{
+    QProgressDialog progress(tr("Searching..."), tr("Cancel"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kShowProgressAfterMs);
+    return m_pane.EnsureResults([&progress] { return Between(progress, 0, 0); }) && m_pane.GetNotePanel();
+}
+
+bool CReplaceRow::RunInSlices(CNotePanel& panel, CTextReplacer& replacer)
+{
+    CNoteBook& book = panel.GetNoteBook();
+    QProgressDialog progress(tr("Replacing..."), tr("Cancel"), 0, kProgressSteps, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kShowProgressAfterMs);
+    QElapsedTimer clock;
+    for (;;) {
+        clock.start();
+        bool more = true;
+        if (m_sliceNotes > 0)
+            more = m_step.Continue(book, replacer, m_sliceNotes);
+        else
+            while (more && clock.elapsed() < kSliceMs)
+                more = m_step.Continue(book, replacer, kNotesPerLook);
+        // The last slice needs no look: the window is shown again at once.
+        if (!more)
+            return true;
+        if (!Between(progress, m_step.GetDone(), m_step.GetTotal()))
+            return false;
+        if (m_pane.GetNotePanel() != &panel)
+            return false;
+    }
+}
+
+bool CReplaceRow::Between(QProgressDialog& progress, std::size_t done, std::size_t total)
+{
+    if (total > 0)
+        progress.setValue(static_cast<int>(done * kProgressSteps / total));
+    // Until the dialog shows, and with it its modality, the user's keys and clicks wait: nothing
+    // may change the notes under the pass.
+    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                         : QEventLoop::ExcludeUserInputEvents);
+    return !progress.wasCanceled();
 }
 
 void CReplaceRow::UndoReplaceAll()
@@ -171,5 +244,6 @@ void CReplaceRow::ShowChanged(const std::vector<std::int32_t>& serials)
         panel->GetEditPane()->SetTitleText(active->GetTitle());
         panel->SetActiveNote(active->GetSerial(), true);
     }
-    m_pane.SearchToEnd();
+    // Found again a slice at a time, as any search.
+    m_pane.FindAgain();
 }

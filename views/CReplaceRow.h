@@ -6,13 +6,16 @@
 #include <QWidget>
 
 class CFindAllPane;
+class CNotePanel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 
 // The Replace row of the Find All pane: the replacement text and its three buttons. Replace
 // changes the occurrence the results show as current, in the note's text box, where Undo takes it
 // back; Replace in Note and Replace All change the notes themselves as one step that Undo Replace
-// All takes back, the open note's unsaved typing included.
+// All takes back, the open note's unsaved typing included. Replace All goes a few milliseconds at
+// a time behind a progress bar whose Cancel puts every note back.
 class CReplaceRow : public QWidget
 {
     Q_OBJECT
@@ -33,16 +36,25 @@ public:
     void UndoReplaceAll();
     // The notebook went away or another came: nothing of the last step applies.
     void Forget() { m_step.Forget(); }
+    // Replaces in this many notes between two looks at the window's events, where the clock
+    // decides by default; tests make it a count, so that a pass takes slices however fast it is.
+    void SetSliceNotes(std::size_t notes) { m_sliceNotes = notes; }
 
 signals:
     // Undo Replace All became possible or impossible.
     void UndoChanged();
 
 private:
+    // The results complete, found behind a progress bar when they are not; false as the pane's.
+    bool EnsureResults();
     // The result the list shows as current, or the first when none is.
     bool CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occurrence) const;
     // Replaces in these notes (every listed one when empty) as one step.
     void ReplaceInNotes(const std::vector<std::int32_t>& serials);
+    // The pass begun in m_step, slice by slice; false when the user cancelled it.
+    bool RunInSlices(CNotePanel& panel, CTextReplacer& replacer);
+    // The window's events between two slices; false once the user cancelled.
+    static bool Between(QProgressDialog& progress, std::size_t done, std::size_t total);
     // The notes changed under the editor and the list: both show them again.
     void ShowChanged(const std::vector<std::int32_t>& serials);
 
@@ -52,4 +64,5 @@ private:
     QPushButton* m_replaceInNote;
     QPushButton* m_replaceAll;
     CReplaceAll m_step;
+    std::size_t m_sliceNotes = 0;
 };
