@@ -137,7 +137,7 @@ void CReplaceRow::ReplaceAll()
 
 void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
 {
-    CNotePanel* panel = m_pane.GetNotePanel();
+    const QPointer<CNotePanel> panel = m_pane.GetNotePanel();
     CTextMatcher matcher;
     if (!panel || serials.empty() || !m_pane.CompileMatcher(matcher))
         return;
@@ -146,13 +146,18 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
     CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
     CNoteBook& book = panel->GetNoteBook();
     m_step.Start(book, serials);
-    if (!RunInSlices(*panel, replacer)) {
-        // A notebook closed meanwhile took the step with it.
-        if (m_pane.GetNotePanel() != panel) {
-            m_step.Forget();
+    const bool done = RunInSlices(panel, tr("Replacing..."), true,
+                                  [&](std::size_t notes) { return m_step.Continue(book, replacer, notes); });
+    if (!IsStillOn(panel))
+        return;
+    if (!done) {
+        m_step.StartUndo();
+        RunInSlices(panel, tr("Cancelling..."), false,
+                    [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
+        if (!IsStillOn(panel))
             return;
-        }
-        m_step.Abandon(book);
+        std::size_t skipped = 0;
+        m_step.FinishUndo(book, skipped);
         // Titles were painted as they changed.
         panel->GetListPane()->GetListCtrl()->viewport()->update();
         m_pane.Report(tr("Replace All cancelled; no note was changed."));
@@ -179,10 +184,19 @@ bool CReplaceRow::EnsureResults()
     return m_pane.EnsureResults([&progress] { return Between(progress, 0, 0); }) && m_pane.GetNotePanel();
 }
 
-bool CReplaceRow::RunInSlices(CNotePanel& panel, CTextReplacer& replacer)
+// A notebook closed while the events ran took the step with it.
+bool CReplaceRow::IsStillOn(const QPointer<CNotePanel>& panel)
 {
-    CNoteBook& book = panel.GetNoteBook();
-    QProgressDialog progress(tr("Replacing..."), tr("Cancel"), 0, kProgressSteps, this);
+    if (panel && m_pane.GetNotePanel() == panel)
+        return true;
+    m_step.Forget();
+    return false;
+}
+
+bool CReplaceRow::RunInSlices(const QPointer<CNotePanel>& panel, const QString& text, bool cancellable,
+                              const std::function<bool(std::size_t)>& step)
+{
+    QProgressDialog progress(text, cancellable ? tr("Cancel") : QString(), 0, kProgressSteps, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(kShowProgressAfterMs);
     QElapsedTimer clock;
@@ -190,16 +204,16 @@ bool CReplaceRow::RunInSlices(CNotePanel& panel, CTextReplacer& replacer)
         clock.start();
         bool more = true;
         if (m_sliceNotes > 0)
-            more = m_step.Continue(book, replacer, m_sliceNotes);
+            more = step(m_sliceNotes);
         else
             while (more && clock.elapsed() < kSliceMs)
-                more = m_step.Continue(book, replacer, kNotesPerLook);
+                more = step(kNotesPerLook);
         // The last slice needs no look: the window is shown again at once.
         if (!more)
             return true;
-        if (!Between(progress, m_step.GetDone(), m_step.GetTotal()))
+        if (!Between(progress, m_step.GetDone(), m_step.GetTotal()) && cancellable)
             return false;
-        if (m_pane.GetNotePanel() != &panel)
+        if (!panel || m_pane.GetNotePanel() != panel)
             return false;
     }
 }
@@ -217,12 +231,18 @@ bool CReplaceRow::Between(QProgressDialog& progress, std::size_t done, std::size
 
 void CReplaceRow::UndoReplaceAll()
 {
-    CNotePanel* panel = m_pane.GetNotePanel();
+    const QPointer<CNotePanel> panel = m_pane.GetNotePanel();
     if (!panel || !m_step.CanUndo())
         return;
     panel->StoreActiveText();
+    CNoteBook& book = panel->GetNoteBook();
+    m_step.StartUndo();
+    RunInSlices(panel, tr("Undoing Replace All..."), false,
+                [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
+    if (!IsStillOn(panel))
+        return;
     std::size_t skipped = 0;
-    const std::vector<std::int32_t> restored = m_step.Undo(panel->GetNoteBook(), skipped);
+    const std::vector<std::int32_t> restored = m_step.FinishUndo(book, skipped);
     ShowChanged(restored);
     QString said =
         tr("Replace All taken back in %1.").arg(CountText(restored.size(), tr("1 note"), tr("%1 notes")));

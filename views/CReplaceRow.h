@@ -3,7 +3,10 @@
 #include "text/CFindAll.h"
 #include "text/CReplaceAll.h"
 
+#include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 class CFindAllPane;
 class CNotePanel;
@@ -51,10 +54,14 @@ private:
     bool CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occurrence) const;
     // Replaces in these notes (every listed one when empty) as one step.
     void ReplaceInNotes(const std::vector<std::int32_t>& serials);
-    // The pass begun in m_step, slice by slice; false when the user cancelled it.
-    bool RunInSlices(CNotePanel& panel, CTextReplacer& replacer);
+    // Runs step (replacing or putting back in that many notes, true while some are left) slice
+    // by slice behind a progress bar; false when the user cancelled or the notebook went away.
+    bool RunInSlices(const QPointer<CNotePanel>& panel, const QString& text, bool cancellable,
+                     const std::function<bool(std::size_t)>& step);
     // The window's events between two slices; false once the user cancelled.
     static bool Between(QProgressDialog& progress, std::size_t done, std::size_t total);
+    // False, the step forgotten, when the notebook went away meanwhile.
+    bool IsStillOn(const QPointer<CNotePanel>& panel);
     // The notes changed under the editor and the list: both show them again.
     void ShowChanged(const std::vector<std::int32_t>& serials);
 
