@@ -2,6 +2,7 @@
 
 #include "model/CNoteBook.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/CountText.h"
 #include "text/TextPositions.h"
 #include "views/CFindAllModel.h"
@@ -13,26 +14,12 @@
 #include "views/CRichEditCtrlEx.h"
 
 #include <QBoxLayout>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTreeView>
 
 #include <algorithm>
-
-namespace {
-
-// Long enough to replace in thousands of notes, short enough that the window paints in between.
-constexpr qint64 kSliceMs = 15;
-// Notes replaced between two looks at the clock.
-constexpr std::size_t kNotesPerLook = 32;
-constexpr int kShowProgressAfterMs = 400;
-constexpr int kProgressSteps = 1000;
-
-} // namespace
 
 CReplaceRow::CReplaceRow(CFindAllPane& pane)
     : QWidget(&pane), m_pane(pane), m_replaceBox(new QLineEdit(this)),
@@ -178,10 +165,8 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
 // A search still under way is finished behind a progress bar of its own.
 bool CReplaceRow::EnsureResults()
 {
-    QProgressDialog progress(tr("Searching..."), tr("Cancel"), 0, 0, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kShowProgressAfterMs);
-    return m_pane.EnsureResults([&progress] { return Between(progress, 0, 0); }) && m_pane.GetNotePanel();
+    CSliceProgress progress(this, tr("Searching..."));
+    return m_pane.EnsureResults([&progress] { return progress.Step(0, 0); }) && m_pane.GetNotePanel();
 }
 
 // A notebook closed while the events ran took the step with it.
@@ -196,37 +181,14 @@ bool CReplaceRow::IsStillOn(const QPointer<CNotePanel>& panel)
 bool CReplaceRow::RunInSlices(const QPointer<CNotePanel>& panel, const QString& text, bool cancellable,
                               const std::function<bool(std::size_t)>& step)
 {
-    QProgressDialog progress(text, cancellable ? tr("Cancel") : QString(), 0, kProgressSteps, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kShowProgressAfterMs);
-    QElapsedTimer clock;
-    for (;;) {
-        clock.start();
-        bool more = true;
-        if (m_sliceNotes > 0)
-            more = step(m_sliceNotes);
-        else
-            while (more && clock.elapsed() < kSliceMs)
-                more = step(kNotesPerLook);
-        // The last slice needs no look: the window is shown again at once.
-        if (!more)
-            return true;
-        if (!Between(progress, m_step.GetDone(), m_step.GetTotal()) && cancellable)
+    CSliceProgress progress(this, text, cancellable);
+    while (step(1)) {
+        if (!progress.Step(m_step.GetDone(), m_step.GetTotal()))
             return false;
         if (!panel || m_pane.GetNotePanel() != panel)
             return false;
     }
-}
-
-bool CReplaceRow::Between(QProgressDialog& progress, std::size_t done, std::size_t total)
-{
-    if (total > 0)
-        progress.setValue(static_cast<int>(done * kProgressSteps / total));
-    // Until the dialog shows, and with it its modality, the user's keys and clicks wait: nothing
-    // may change the notes under the pass.
-    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                         : QEventLoop::ExcludeUserInputEvents);
-    return !progress.wasCanceled();
+    return true;
 }
 
 void CReplaceRow::UndoReplaceAll()

@@ -11,7 +11,6 @@
 class CFindAllPane;
 class CNotePanel;
 class QLineEdit;
-class QProgressDialog;
 class QPushButton;
 
 // The Replace row of the Find All pane: the replacement text and its three buttons. Replace
@@ -39,9 +38,6 @@ public:
     void UndoReplaceAll();
     // The notebook went away or another came: nothing of the last step applies.
     void Forget() { m_step.Forget(); }
-    // Replaces in this many notes between two looks at the window's events, where the clock
-    // decides by default; tests make it a count, so that a pass takes slices however fast it is.
-    void SetSliceNotes(std::size_t notes) { m_sliceNotes = notes; }
 
 signals:
     // Undo Replace All became possible or impossible.
@@ -58,8 +54,6 @@ private:
     // by slice behind a progress bar; false when the user cancelled or the notebook went away.
     bool RunInSlices(const QPointer<CNotePanel>& panel, const QString& text, bool cancellable,
                      const std::function<bool(std::size_t)>& step);
-    // The window's events between two slices; false once the user cancelled.
-    static bool Between(QProgressDialog& progress, std::size_t done, std::size_t total);
     // False, the step forgotten, when the notebook went away meanwhile.
     bool IsStillOn(const QPointer<CNotePanel>& panel);
     // The notes changed under the editor and the list: both show them again.
@@ -71,5 +65,4 @@ private:
     QPushButton* m_replaceInNote;
     QPushButton* m_replaceAll;
     CReplaceAll m_step;
-    std::size_t m_sliceNotes = 0;
 };

@@ -1,4 +1,5 @@
 #include "support/PaneFixture.h"
+#include "support/SlicePieces.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
@@ -144,7 +145,7 @@ TEST_F(ReplaceTest, ReplaceAllRunsInSlicesWhoseCancelLeavesEveryNoteAsItWas)
                          {"four", "blue red"}, {"five", "no colour"}, {"red six", "red end"},
                          {"seven", "deep red"}};
     OpenNotes(notes);
-    Row()->SetSliceNotes(2);
+    const SlicePieces slices(2);
     OpenReplace("blue", "navy");
     boxes.answers.push_back(IDYES);
     QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
