@@ -171,6 +171,7 @@ void CFindAllPane::Search()
     Cancel();
     m_editorTextStale = true;
     m_lastSummary.clear();
+    m_reported = false;
     const QString text = m_searchBox.text().trimmed();
     if (!m_panel) {
         m_model->Clear();
@@ -261,6 +262,7 @@ void CFindAllPane::Report(const QString& text)
 {
     Say(text);
     m_lastSummary = text;
+    m_reported = true;
     emit MessageText(text);
 }
 
@@ -327,6 +329,9 @@ void CFindAllPane::ShowOutcome()
     default:
         return;
     }
+    // What a command reported stays until the user searches again.
+    if (m_reported)
+        return;
     Say(summary);
     if (summary != m_lastSummary)
         emit MessageText(summary);

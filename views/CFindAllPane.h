@@ -65,7 +65,7 @@ public:
     // Takes in a change of the note at once and shows the current result's occurrence.
     void RefreshNote(std::int32_t serial);
     void ShowCurrent();
-    // Text for the pane's message and the status line.
+    // Text for the pane's message and the status line, kept there until the next search.
     void Report(const QString& text);
 
     QCheckBox* GetMatchCaseBox() const { return m_matchCase; }
@@ -125,6 +125,7 @@ private:
     std::vector<std::int32_t> m_pending; // notes whose title changed
     bool m_activeEdited = false;         // and the open note's text
     QString m_lastSummary;
+    bool m_reported = false; // the message is a command's report
     // The open note's unsaved typing, read from the editor once per change.
     std::string m_editorText;
     bool m_editorTextStale = true;
