@@ -118,16 +118,19 @@ void CBookExchange::Export()
     const bool markdown = IsMarkdownName(path);
     CSliceProgress progress(&m_frame, QObject::tr("Exporting..."));
     std::size_t done = 0;
-    const auto step = [&progress, &done](std::size_t notesDone, std::size_t total) {
-        done = notesDone;
-        return progress.Step(notesDone, total);
-    };
     std::string error;
     bool written = false;
     {
         const CWholeMapping whole = CFileOrder::MappedForPass(*m_frame.GetNoteBook());
-        written = markdown ? CNoteFiles::WriteMarkdown(notes, path, error, step)
-                           : CNoteFiles::WriteFolder(notes, path, error, step);
+        // A file's flush to the disk may take longer than a slice: the files are written aside.
+        written = progress.RunAside([&](const CSliceProgress::Report& report) {
+            const auto step = [&](std::size_t notesDone, std::size_t total) {
+                done = notesDone;
+                return report(notesDone, total);
+            };
+            return markdown ? CNoteFiles::WriteMarkdown(notes, path, error, step)
+                            : CNoteFiles::WriteFolder(notes, path, error, step);
+        });
     }
     progress.GetDialog().reset();
     if (!written && error.empty()) {

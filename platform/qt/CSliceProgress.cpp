@@ -2,6 +2,13 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 namespace {
 
 // Long enough for thousands of notes, short enough that the window paints in between.
@@ -52,4 +59,65 @@ void CSliceProgress::RunEvents(std::size_t done, std::size_t total)
         total == 0 ? 0 : static_cast<int>(static_cast<double>(done) * kSteps / static_cast<double>(total)));
     QCoreApplication::processEvents(m_dialog.isVisible() ? QEventLoop::AllEvents
                                                          : QEventLoop::ExcludeUserInputEvents);
+}
+
+bool CSliceProgress::RunAside(const std::function<bool(const Report&)>& work)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    std::size_t done = 0;
+    std::size_t total = 0;
+    std::size_t reports = 0;
+    std::size_t seen = 0;
+    bool finished = false;
+    bool result = false;
+    std::exception_ptr failure;
+    std::atomic<bool> cancelled{false};
+    const bool lockstep = PiecesPerSlice() > 0;
+    std::thread worker([&] {
+        bool ok = false;
+        try {
+            ok = work([&](std::size_t piecesDone, std::size_t pieces) {
+                std::unique_lock<std::mutex> hold(lock);
+                done = piecesDone;
+                total = pieces;
+                ++reports;
+                changed.notify_all();
+                if (lockstep)
+                    changed.wait(hold, [&] { return seen >= reports; });
+                return !cancelled.load();
+            });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> hold(lock);
+        result = ok;
+        finished = true;
+        changed.notify_all();
+    });
+    for (;;) {
+        std::size_t shownDone = 0;
+        std::size_t shownTotal = 0;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            const auto reported = [&] { return finished || (lockstep && reports > seen); };
+            if (lockstep)
+                changed.wait(hold, reported);
+            else
+                changed.wait_for(hold, std::chrono::milliseconds(kSliceMs), reported);
+            if (finished)
+                break;
+            shownDone = done;
+            shownTotal = total;
+        }
+        RunEvents(shownDone, shownTotal);
+        cancelled = WasCancelled();
+        const std::lock_guard<std::mutex> hold(lock);
+        seen = reports;
+        changed.notify_all();
+    }
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
 }
