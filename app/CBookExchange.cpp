@@ -7,8 +7,8 @@
 #include "platform/MessageBox.h"
 #include "platform/qt/CFileDialog.h"
 #include "platform/qt/CPrintDlg.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/CountText.h"
-#include "platform/qt/WaitCursor.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
@@ -115,13 +115,31 @@ void CBookExchange::Export()
         return;
     m_frame.GetNotePanel()->StoreActiveText();
     const std::vector<const CNote*> notes = CNoteFiles::AllNotes(*m_frame.GetNoteBook());
+    const bool markdown = IsMarkdownName(path);
+    CSliceProgress progress(&m_frame, QObject::tr("Exporting..."));
+    std::size_t done = 0;
     std::string error;
     bool written = false;
     {
-        WaitCursor wait;
         const CWholeMapping whole = CFileOrder::MappedForPass(*m_frame.GetNoteBook());
-        written = IsMarkdownName(path) ? CNoteFiles::WriteMarkdown(notes, path, error)
-                                       : CNoteFiles::WriteFolder(notes, path, error);
+        // A file's flush to the disk may take longer than a slice: the files are written aside.
+        written = progress.RunAside([&](const CSliceProgress::Report& report) {
+            const auto step = [&](std::size_t notesDone, std::size_t total) {
+                done = notesDone;
+                return report(notesDone, total);
+            };
+            return markdown ? CNoteFiles::WriteMarkdown(notes, path, error, step)
+                            : CNoteFiles::WriteFolder(notes, path, error, step);
+        });
+    }
+    progress.GetDialog().reset();
+    if (!written && error.empty()) {
+        m_frame.SetMessageText(
+            markdown ? QObject::tr("Export cancelled; nothing was written.")
+                     : QObject::tr("Export cancelled: the files of the first %1 of %2 notes were written.")
+                           .arg(done)
+                           .arg(notes.size()));
+        return;
     }
     if (!written) {
         AfxMessageBox("ERROR: " + error, MB_ICONEXCLAMATION);
@@ -151,11 +169,17 @@ void CBookExchange::ImportFiles()
                                      : dialog.GetChoice().toStdString();
     CNoteFiles::ReadOutcome read;
     try {
-        WaitCursor wait;
-        read = CNoteFiles::ReadFiles(paths, encoding);
+        CSliceProgress progress(&m_frame, QObject::tr("Importing..."));
+        read = CNoteFiles::ReadFiles(paths, encoding, [&progress](std::size_t done, std::size_t total) {
+            return progress.Step(done, total);
+        });
     } catch (const std::exception& e) {
         // The tool's own words; nothing was added.
         AfxMessageBox(std::string("ERROR: ") + e.what(), MB_ICONEXCLAMATION);
+        return;
+    }
+    if (read.stopped) {
+        m_frame.SetMessageText(QObject::tr("Import cancelled; no note was added."));
         return;
     }
     // The tool's words again, for files whose encoding was guessed or that were refused.

@@ -74,6 +74,15 @@ std::string CannotWrite(const std::string& path, int osError)
     return "cannot write " + path + (reason.empty() ? reason : ": " + reason);
 }
 
+// Makes the files written in the folder durable; false, with the reason, when the system could not.
+bool SyncFolder(const std::string& directory, std::string& error)
+{
+    if (CSafeSave::SyncFolder(directory))
+        return true;
+    error = CannotWrite(directory, errno);
+    return false;
+}
+
 // Replaces the file at path with what write puts in it, through a temporary file and a rename, so
 // that a full disk or a crash leaves an earlier file whole. False, with the reason in error, when
 // write returns false (having said why) or the file cannot be written. One of a batch is left to
@@ -102,7 +111,7 @@ bool ReplaceFile(const std::string& path, bool batch, std::string& error,
 } // namespace
 
 bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::string& directory,
-                             std::string& error)
+                             std::string& error, const Progress& progress)
 {
     if (!MakeFolders(directory)) {
         error = "cannot create " + directory + ": " + CFileException::Reason(errno);
@@ -126,17 +135,20 @@ bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::
         });
         if (!written)
             return false;
+        if (progress && i + 1 < notes.size() && !progress(i + 1, notes.size())) {
+            // The files written stay, whole and on the disk; a failure to make them so is told.
+            SyncFolder(directory, error);
+            return false;
+        }
     }
-    if (!CSafeSave::SyncFolder(directory)) {
-        error = CannotWrite(directory, errno);
+    if (!SyncFolder(directory, error))
         return false;
-    }
     // Changed in place meanwhile: what was read may not be the notes.
     return TextFilesIntact(notes, error);
 }
 
 bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std::string& path,
-                               std::string& error)
+                               std::string& error, const Progress& progress)
 {
     if (!TextFilesIntact(notes, error))
         return false;
@@ -152,6 +164,8 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
             out.Write(text.data(), text.size());
             if (!text.empty() && text.back() != '\n')
                 out.Write("\n", 1);
+            if (progress && i + 1 < notes.size() && !progress(i + 1, notes.size()))
+                return false;
         }
         out.FlushBuffer();
         return true;
@@ -160,10 +174,16 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
 }
 
 CNoteFiles::ReadOutcome CNoteFiles::ReadFiles(const std::vector<std::string>& paths,
-                                              const std::string& encoding)
+                                              const std::string& encoding, const Progress& progress)
 {
     ReadOutcome outcome;
-    for (const std::string& path : paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (progress && i > 0 && !progress(i, paths.size())) {
+            ReadOutcome stopped;
+            stopped.stopped = true;
+            return stopped;
+        }
+        const std::string& path = paths[i];
         ImportedText text = DecodeImportedText(ReadText(path), encoding);
         if (std::string notice = text.Notice(path); !notice.empty())
             outcome.notices.push_back(std::move(notice));

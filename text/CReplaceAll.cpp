@@ -13,64 +13,156 @@ std::size_t Hash(std::string_view text)
     return std::hash<std::string_view>()(text);
 }
 
+void PutNumber(std::string& out, std::size_t n)
+{
+    while (n >= 0x80) {
+        out += static_cast<char>((n & 0x7f) | 0x80);
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
+}
+
+std::size_t TakeNumber(const std::string& in, std::size_t& at)
+{
+    std::size_t n = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(in[at++]);
+        n |= static_cast<std::size_t>(byte & 0x7f) << shift;
+        if (byte < 0x80)
+            return n;
+    }
+}
+
 } // namespace
 
 CReplaceAll::Outcome CReplaceAll::Run(CNoteBook& book, CTextReplacer& replacer,
                                       const std::vector<std::int32_t>& serials)
 {
-    m_notes.clear();
-    Outcome outcome;
-    const CWholeMapping whole = CFileOrder::MappedForPass(book);
-    const std::size_t count = serials.empty() ? book.GetCount() : serials.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        CNote* note = serials.empty() ? book.GetNoteAtIndex(i) : book.FindNote(serials[i]);
-        if (note && !ReplaceIn(*note, replacer, outcome)) {
-            outcome.stoppedAt = note->GetSerial();
-            break;
-        }
+    Start(book, serials);
+    while (Continue(book, replacer, m_total)) {
     }
-    std::string().swap(m_scratch);
-    if (outcome.notes > 0)
+    return Finish(book);
+}
+
+void CReplaceAll::Start(const CNoteBook& book, std::vector<std::int32_t> serials)
+{
+    m_previous = std::move(m_record);
+    m_record = {};
+    m_serials = std::move(serials);
+    m_total = m_serials.empty() ? book.GetCount() : m_serials.size();
+    m_next = 0;
+    m_passing = true;
+    m_undoing = false;
+    m_outcome = {};
+    // Every listed note holds an occurrence, so most of them change.
+    m_record.notes.reserve(m_serials.size());
+    m_whole.emplace(CFileOrder::MappedForPass(book));
+}
+
+bool CReplaceAll::Continue(CNoteBook& book, CTextReplacer& replacer, std::size_t notes)
+{
+    const std::size_t end = std::min(m_total, m_next + notes);
+    for (; m_next < end && m_outcome.stoppedAt < 0; ++m_next) {
+        CNote* note = m_serials.empty() ? book.GetNoteAtIndex(m_next) : book.FindNote(m_serials[m_next]);
+        if (note && !ReplaceIn(*note, replacer))
+            m_outcome.stoppedAt = note->GetSerial();
+    }
+    return m_next < m_total && m_outcome.stoppedAt < 0;
+}
+
+CReplaceAll::Outcome CReplaceAll::Finish(CNoteBook& book)
+{
+    EndPass();
+    m_previous = {};
+    m_record.edits.shrink_to_fit();
+    m_record.removed.shrink_to_fit();
+    if (m_outcome.notes > 0)
         book.SetModified();
-    return outcome;
+    return m_outcome;
+}
+
+void CReplaceAll::EndPass()
+{
+    m_passing = false;
+    m_next = m_total = 0;
+    m_whole.reset();
+    std::vector<std::int32_t>().swap(m_serials);
+    std::vector<CTextReplacer::Edit>().swap(m_noteEdits);
+    std::string().swap(m_scratch);
+    std::string().swap(m_stored);
+}
+
+void CReplaceAll::Forget()
+{
+    EndPass();
+    m_undoing = false;
+    m_record = {};
+    m_previous = {};
+    m_restored = {};
 }
 
 // A note's title and text change together or not at all.
-bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer, Outcome& outcome)
+bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer)
 {
-    NoteStep step{note.GetSerial(), {}, {}, false, {}, {}, 0, 0};
     std::string title;
     std::size_t titleCount = 0;
     if (!replacer.ReplaceAll(note.GetTitle(), title, titleCount))
         return false;
+    const std::size_t removedBefore = m_record.removed.size();
     std::string& text = m_scratch;
     std::size_t textCount = 0;
+    m_noteEdits.clear();
     // A text still in the notebook's file is read into memory only when it changes.
     const std::string_view current = note.ReadText(m_stored);
-    if (!replacer.ReplaceAll(current, text, textCount, &step.edits, &step.removed))
+    if (!replacer.ReplaceAll(current, text, textCount, &m_noteEdits, &m_record.removed)) {
+        m_record.removed.resize(removedBefore);
         return false;
+    }
     if (titleCount + textCount == 0)
         return true;
+    const std::size_t editsBefore = m_record.edits.size();
+    Keep(m_noteEdits);
+    NoteStep step{note.GetSerial(),      -1, m_record.edits.size() - editsBefore, 0, note.GetTitleCodePage(),
+                  note.GetTextCodePage()};
     if (titleCount > 0) {
-        step.titleChanged = true;
-        step.oldTitle = note.GetTitle();
-        step.newTitle = title;
+        step.title = static_cast<std::int32_t>(m_record.titles.size());
+        m_record.titles.emplace_back(note.GetTitle(), title);
         note.SetTitle(std::move(title));
     }
-    if (textCount > 0) {
-        step.newTextSize = text.size();
-        step.newTextHash = Hash(text);
+    step.newTextHash = Hash(textCount > 0 ? std::string_view(text) : current);
+    if (textCount > 0)
         note.AssignText(text);
-    } else {
-        step.newTextSize = current.size();
-        step.newTextHash = Hash(current);
-    }
-    step.edits.shrink_to_fit();
-    step.removed.shrink_to_fit();
-    m_notes.push_back(std::move(step));
-    outcome.occurrences += static_cast<std::int64_t>(titleCount + textCount);
-    ++outcome.notes;
+    m_record.notes.push_back(step);
+    m_outcome.occurrences += static_cast<std::int64_t>(titleCount + textCount);
+    ++m_outcome.notes;
     return true;
+}
+
+void CReplaceAll::Keep(const std::vector<CTextReplacer::Edit>& edits)
+{
+    std::size_t end = 0;
+    for (const CTextReplacer::Edit& edit : edits) {
+        PutNumber(m_record.edits, edit.start - end);
+        PutNumber(m_record.edits, edit.newLength);
+        PutNumber(m_record.edits, edit.oldLength);
+        end = edit.start + edit.newLength;
+    }
+}
+
+void CReplaceAll::Unpack(const NoteStep& step)
+{
+    m_noteEdits.clear();
+    std::size_t& at = m_undo.edits;
+    const std::size_t stop = at + step.editBytes;
+    std::size_t end = 0;
+    while (at < stop) {
+        CTextReplacer::Edit edit{};
+        edit.start = end + TakeNumber(m_record.edits, at);
+        edit.newLength = TakeNumber(m_record.edits, at);
+        edit.oldLength = TakeNumber(m_record.edits, at);
+        end = edit.start + edit.newLength;
+        m_noteEdits.push_back(edit);
+    }
 }
 
 CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& matcher)
@@ -98,27 +190,68 @@ CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& mat
 
 std::vector<std::int32_t> CReplaceAll::Undo(CNoteBook& book, std::size_t& skipped)
 {
-    std::vector<std::int32_t> restored;
-    skipped = 0;
-    for (NoteStep& step : m_notes) {
+    StartUndo();
+    while (ContinueUndo(book, m_record.notes.size())) {
+    }
+    return FinishUndo(book, skipped);
+}
+
+void CReplaceAll::StartUndo()
+{
+    m_undoing = true;
+    m_undo = {};
+    m_restored.clear();
+    m_skipped = 0;
+}
+
+bool CReplaceAll::IsUnchangedSince(const CNote& note, const NoteStep& step)
+{
+    if (step.title >= 0 && note.GetTitle() != m_record.titles[static_cast<std::size_t>(step.title)].second)
+        return false;
+    return Hash(note.ReadText(m_stored)) == step.newTextHash;
+}
+
+bool CReplaceAll::ContinueUndo(CNoteBook& book, std::size_t notes)
+{
+    const std::size_t end = std::min(m_record.notes.size(), m_undo.note + notes);
+    for (; m_undo.note < end; ++m_undo.note) {
+        const NoteStep& step = m_record.notes[m_undo.note];
+        Unpack(step);
+        std::size_t taken = 0;
+        for (const CTextReplacer::Edit& edit : m_noteEdits)
+            taken += edit.oldLength;
+        const std::string_view removed = std::string_view(m_record.removed).substr(m_undo.removed, taken);
+        m_undo.removed += taken;
         CNote* note = book.FindNote(step.serial);
-        const bool unchanged = note && note->GetText().size() == step.newTextSize &&
-                               Hash(note->GetText()) == step.newTextHash &&
-                               (!step.titleChanged || note->GetTitle() == step.newTitle);
-        if (!unchanged) {
-            ++skipped;
+        if (!note || !IsUnchangedSince(*note, step)) {
+            ++m_skipped;
             continue;
         }
-        if (step.titleChanged)
-            note->SetTitle(std::move(step.oldTitle));
-        if (!step.edits.empty()) {
-            m_scratch = CTextReplacer::Revert(note->GetText(), step.edits, step.removed);
+        if (step.title >= 0)
+            note->SetTitle(std::move(m_record.titles[static_cast<std::size_t>(step.title)].first));
+        if (!m_noteEdits.empty()) {
+            m_scratch =
+                CTextReplacer::Revert(note->GetText(), m_noteEdits.data(), m_noteEdits.size(), removed);
             note->AssignText(m_scratch);
         }
-        restored.push_back(step.serial);
+        // The strings are as they were read, so they go back to the file as they came.
+        note->SetCodePages(step.titleCodePage, step.textCodePage);
+        m_restored.push_back(step.serial);
     }
-    m_notes.clear();
-    std::string().swap(m_scratch);
+    return m_undo.note < m_record.notes.size();
+}
+
+std::vector<std::int32_t> CReplaceAll::FinishUndo(CNoteBook& book, std::size_t& skipped)
+{
+    std::vector<std::int32_t> restored = std::move(m_restored);
+    skipped = m_skipped;
+    if (m_passing) {
+        Record previous = std::move(m_previous);
+        Forget();
+        m_record = std::move(previous);
+        return restored;
+    }
+    Forget();
     if (!restored.empty())
         book.SetModified();
     return restored;

@@ -101,17 +101,18 @@ void CTextReplacer::Expand(std::string_view text, std::size_t start, std::size_t
     }
 }
 
-std::string CTextReplacer::Revert(std::string_view text, const std::vector<Edit>& edits,
+std::string CTextReplacer::Revert(std::string_view text, const Edit* edits, std::size_t count,
                                   std::string_view removed)
 {
     std::size_t oldSize = text.size();
-    for (const Edit& edit : edits)
-        oldSize = oldSize - edit.newLength + edit.oldLength;
+    for (std::size_t i = 0; i < count; ++i)
+        oldSize = oldSize - edits[i].newLength + edits[i].oldLength;
     std::string old;
     old.reserve(oldSize);
     std::size_t copied = 0;
     std::size_t taken = 0;
-    for (const Edit& edit : edits) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Edit& edit = edits[i];
         old.append(text.substr(copied, edit.start - copied));
         old.append(removed.substr(taken, edit.oldLength));
         taken += edit.oldLength;

@@ -32,7 +32,7 @@ public:
     bool ReplacementAt(std::string_view text, std::size_t start, std::string& replacement);
 
     // The text before the edits, from the text after them and what they took out.
-    static std::string Revert(std::string_view text, const std::vector<Edit>& edits,
+    static std::string Revert(std::string_view text, const Edit* edits, std::size_t count,
                               std::string_view removed);
 
 private:

@@ -1,8 +1,8 @@
 #include "views/CFindAllPane.h"
 
 #include "model/CNoteBook.h"
-#include "text/TextPositions.h"
 #include "platform/qt/CountText.h"
+#include "text/TextPositions.h"
 #include "views/CFindAllDelegate.h"
 #include "views/CFindAllModel.h"
 #include "views/CListCtrlEx.h"
@@ -171,6 +171,7 @@ void CFindAllPane::Search()
     Cancel();
     m_editorTextStale = true;
     m_lastSummary.clear();
+    m_reported = false;
     const QString text = m_searchBox.text().trimmed();
     if (!m_panel) {
         m_model->Clear();
@@ -209,25 +210,29 @@ CTextMatcher::Options CFindAllPane::Options() const
     return {m_matchCase->isChecked(), m_wholeWords->isChecked(), m_regex->isChecked()};
 }
 
-bool CFindAllPane::SearchToEnd()
+bool CFindAllPane::SearchToEnd(const Between& between)
 {
     Search();
-    while (IsSearching())
+    while (IsSearching()) {
         RunSlice();
+        // Cancelled, the search goes on between events as any other.
+        if (between && IsSearching() && !between())
+            return false;
+    }
     m_nextSlice.stop();
     return m_model->GetSearch().GetState() == CFindAll::State::Finished;
 }
 
 // Results of the same search stay, with the user's current row; edits waiting for the pause are
 // taken in now.
-bool CFindAllPane::EnsureResults()
+bool CFindAllPane::EnsureResults(const Between& between)
 {
     const CTextMatcher::Options options = Options();
     const bool same =
         m_searchedText == m_searchBox.text().trimmed() && m_searchedOptions.matchCase == options.matchCase &&
         m_searchedOptions.wholeWords == options.wholeWords && m_searchedOptions.regex == options.regex;
     if (!same || m_rerun.isActive() || m_model->GetSearch().GetState() != CFindAll::State::Finished)
-        return SearchToEnd();
+        return SearchToEnd(between);
     m_editPause.stop();
     RefreshPending();
     return true;
@@ -257,6 +262,7 @@ void CFindAllPane::Report(const QString& text)
 {
     Say(text);
     m_lastSummary = text;
+    m_reported = true;
     emit MessageText(text);
 }
 
@@ -323,6 +329,9 @@ void CFindAllPane::ShowOutcome()
     default:
         return;
     }
+    // What a command reported stays until the user searches again.
+    if (m_reported)
+        return;
     Say(summary);
     if (summary != m_lastSummary)
         emit MessageText(summary);

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,11 +47,15 @@ public:
     CReplaceRow* GetReplaceRow() const { return m_replaceRow; }
 
     // What Replace needs: the results complete and up to date with the box, its options and the
-    // notes (false when there are none to have: no text, or a bad or runaway pattern), a matcher
-    // that matches as the results do, the text a note is searched in, and the way to an occurrence.
-    bool EnsureResults();
+    // notes (false when there are none to have: no text, or a bad or runaway pattern, or between
+    // returned false), a matcher that matches as the results do, the text a note is searched in,
+    // and the way to an occurrence. Between runs after each slice of a search.
+    using Between = std::function<bool()>;
+    bool EnsureResults(const Between& between = {});
     // Searches the whole notebook again now; false as EnsureResults.
-    bool SearchToEnd();
+    bool SearchToEnd(const Between& between = {});
+    // Searches again, a slice at a time between the window's events.
+    void FindAgain() { Search(); }
     bool CompileMatcher(CTextMatcher& matcher) const;
     std::string_view TextOfNote(const CNote& note) { return TextOf(note); }
     void ShowOccurrence(std::int32_t serial, const FindAllOccurrence& occurrence)
@@ -60,7 +65,7 @@ public:
     // Takes in a change of the note at once and shows the current result's occurrence.
     void RefreshNote(std::int32_t serial);
     void ShowCurrent();
-    // Text for the pane's message and the status line.
+    // Text for the pane's message and the status line, kept there until the next search.
     void Report(const QString& text);
 
     QCheckBox* GetMatchCaseBox() const { return m_matchCase; }
@@ -120,6 +125,7 @@ private:
     std::vector<std::int32_t> m_pending; // notes whose title changed
     bool m_activeEdited = false;         // and the open note's text
     QString m_lastSummary;
+    bool m_reported = false; // the message is a command's report
     // The open note's unsaved typing, read from the editor once per change.
     std::string m_editorText;
     bool m_editorTextStale = true;

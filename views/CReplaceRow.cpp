@@ -2,8 +2,9 @@
 
 #include "model/CNoteBook.h"
 #include "platform/MessageBox.h"
-#include "text/TextPositions.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/CountText.h"
+#include "text/TextPositions.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
 #include "views/CListCtrlEx.h"
@@ -48,7 +49,7 @@ CReplaceRow::CReplaceRow(CFindAllPane& pane)
 void CReplaceRow::ReplaceCurrent()
 {
     CNotePanel* panel = m_pane.GetNotePanel();
-    if (!panel || !m_pane.EnsureResults())
+    if (!panel || !EnsureResults())
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
@@ -85,7 +86,7 @@ void CReplaceRow::ReplaceCurrent()
 void CReplaceRow::ReplaceInNote()
 {
     CNotePanel* panel = m_pane.GetNotePanel();
-    if (!panel || !m_pane.EnsureResults())
+    if (!panel || !EnsureResults())
         return;
     std::int32_t serial = 0;
     FindAllOccurrence occurrence{};
@@ -103,7 +104,7 @@ bool CReplaceRow::CurrentOccurrence(std::int32_t& serial, FindAllOccurrence& occ
 
 void CReplaceRow::ReplaceAll()
 {
-    if (!m_pane.GetNotePanel() || !m_pane.EnsureResults())
+    if (!m_pane.GetNotePanel() || !EnsureResults())
         return;
     const CFindAll& search = m_pane.GetModel()->GetSearch();
     if (search.GetResults().empty())
@@ -123,14 +124,33 @@ void CReplaceRow::ReplaceAll()
 
 void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
 {
-    CNotePanel* panel = m_pane.GetNotePanel();
+    const QPointer<CNotePanel> panel = m_pane.GetNotePanel();
     CTextMatcher matcher;
     if (!panel || serials.empty() || !m_pane.CompileMatcher(matcher))
         return;
     // The open note's typing is replaced with the rest and comes back with Undo.
     panel->StoreActiveText();
     CTextReplacer replacer(matcher, m_replaceBox->text().toStdString());
-    const CReplaceAll::Outcome outcome = m_step.Run(panel->GetNoteBook(), replacer, serials);
+    CNoteBook& book = panel->GetNoteBook();
+    m_step.Start(book, serials);
+    const bool done = RunInSlices(panel, tr("Replacing..."), true,
+                                  [&](std::size_t notes) { return m_step.Continue(book, replacer, notes); });
+    if (!IsStillOn(panel))
+        return;
+    if (!done) {
+        m_step.StartUndo();
+        RunInSlices(panel, tr("Cancelling..."), false,
+                    [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
+        if (!IsStillOn(panel))
+            return;
+        std::size_t skipped = 0;
+        m_step.FinishUndo(book, skipped);
+        // Titles were painted as they changed.
+        panel->GetListPane()->GetListCtrl()->viewport()->update();
+        m_pane.Report(tr("Replace All cancelled; no note was changed."));
+        return;
+    }
+    const CReplaceAll::Outcome outcome = m_step.Finish(book);
     ShowChanged(serials);
     QString said = tr("Replaced %1 in %2.")
                        .arg(CountText(outcome.occurrences, tr("1 occurrence"), tr("%1 occurrences")),
@@ -142,14 +162,49 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
     emit UndoChanged();
 }
 
+// A search still under way is finished behind a progress bar of its own.
+bool CReplaceRow::EnsureResults()
+{
+    CSliceProgress progress(this, tr("Searching..."));
+    return m_pane.EnsureResults([&progress] { return progress.Step(0, 0); }) && m_pane.GetNotePanel();
+}
+
+// A notebook closed while the events ran took the step with it.
+bool CReplaceRow::IsStillOn(const QPointer<CNotePanel>& panel)
+{
+    if (panel && m_pane.GetNotePanel() == panel)
+        return true;
+    m_step.Forget();
+    return false;
+}
+
+bool CReplaceRow::RunInSlices(const QPointer<CNotePanel>& panel, const QString& text, bool cancellable,
+                              const std::function<bool(std::size_t)>& step)
+{
+    CSliceProgress progress(this, text, cancellable);
+    while (step(1)) {
+        if (!progress.Step(m_step.GetDone(), m_step.GetTotal()))
+            return false;
+        if (!panel || m_pane.GetNotePanel() != panel)
+            return false;
+    }
+    return true;
+}
+
 void CReplaceRow::UndoReplaceAll()
 {
-    CNotePanel* panel = m_pane.GetNotePanel();
+    const QPointer<CNotePanel> panel = m_pane.GetNotePanel();
     if (!panel || !m_step.CanUndo())
         return;
     panel->StoreActiveText();
+    CNoteBook& book = panel->GetNoteBook();
+    m_step.StartUndo();
+    RunInSlices(panel, tr("Undoing Replace All..."), false,
+                [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
+    if (!IsStillOn(panel))
+        return;
     std::size_t skipped = 0;
-    const std::vector<std::int32_t> restored = m_step.Undo(panel->GetNoteBook(), skipped);
+    const std::vector<std::int32_t> restored = m_step.FinishUndo(book, skipped);
     ShowChanged(restored);
     QString said =
         tr("Replace All taken back in %1.").arg(CountText(restored.size(), tr("1 note"), tr("%1 notes")));
@@ -171,5 +226,6 @@ void CReplaceRow::ShowChanged(const std::vector<std::int32_t>& serials)
         panel->GetEditPane()->SetTitleText(active->GetTitle());
         panel->SetActiveNote(active->GetSerial(), true);
     }
-    m_pane.SearchToEnd();
+    // Found again a slice at a time, as any search.
+    m_pane.FindAgain();
 }

@@ -1,6 +1,7 @@
 #include "app/CShortcutsDlg.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
+#include "support/SlicePieces.h"
 #include "support/TempDir.h"
 
 #include <QFileDialog>
@@ -47,6 +48,20 @@ class ExchangeTest : public PaneTest
 {
 protected:
     bool Run(int id) { return frame->GetRouter().Run(id); }
+    // Runs the command with Cancel of its progress bar pressed the first time the window's events
+    // run; false when they never ran before it ended.
+    bool RunCancelled(int id)
+    {
+        bool cancelled = false;
+        QTimer::singleShot(0, frame.get(), [&] {
+            if (auto* progress = frame->findChild<QProgressDialog*>()) {
+                progress->cancel();
+                cancelled = true;
+            }
+        });
+        return Run(id) && cancelled;
+    }
+    std::string Status() { return frame->statusBar()->currentMessage().toStdString(); }
     std::string Many(int lines, const std::string& word)
     {
         std::string text;
@@ -290,4 +305,37 @@ TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
     dialog->close();
     ASSERT_TRUE(Run(ID_KEYBOARD_SHORTCUTS));
     EXPECT_EQ(table->rowCount(), count);
+}
+
+// One note a slice, Cancel at the first: the file of the note done stays whole and is said to be
+// written, a Markdown file is left as it was, and an import adds nothing.
+TEST_F(ExchangeTest, ExportAndImportGoInSlicesAndCancelSaysWhatWasWritten)
+{
+    const SlicePieces slices(1);
+    OpenNotes({{"one", "1"}, {"two", "2"}, {"three", "3"}, {"four", "4"}});
+    const fs::path folder = dir.Path() / "folder";
+    CFileDialog::SetNextFileName(QString::fromStdString(folder.string()));
+    ASSERT_TRUE(RunCancelled(ID_EXPORT));
+    EXPECT_EQ(Folder(folder), (std::set<std::pair<std::string, std::string>>{{"1 one.txt", "1"}}));
+    EXPECT_EQ(Status(), "Export cancelled: the files of the first 1 of 4 notes were written.");
+
+    const fs::path markdown = dir.Path() / "md" / "book.md";
+    fs::create_directory(markdown.parent_path());
+    std::ofstream(markdown) << "kept";
+    CFileDialog::SetNextFileName(QString::fromStdString(markdown.string()));
+    ASSERT_TRUE(RunCancelled(ID_EXPORT));
+    EXPECT_EQ(Folder(markdown.parent_path()),
+              (std::set<std::pair<std::string, std::string>>{{"book.md", "kept"}}))
+        << "no temporary file is left";
+    EXPECT_EQ(Status(), "Export cancelled; nothing was written.");
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    book->SetModifiedFlag(false);
+    std::ofstream(dir.File("a.txt")) << "a";
+    std::ofstream(dir.File("b.txt")) << "b";
+    CFileDialog::SetNextFileName(QString::fromStdString(dir.File("a.txt") + "\n" + dir.File("b.txt")));
+    ASSERT_TRUE(RunCancelled(ID_IMPORT_FILES));
+    EXPECT_EQ(book->GetCount(), 4u);
+    EXPECT_FALSE(book->IsModified());
+    EXPECT_EQ(Status(), "Import cancelled; no note was added.");
 }

@@ -1,4 +1,5 @@
 #include "support/PaneFixture.h"
+#include "support/SlicePieces.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
@@ -7,7 +8,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 
 class ReplaceTest : public PaneTest
@@ -28,6 +31,13 @@ protected:
         QTest::keyClicks(Row()->GetReplaceBox(), replacement);
     }
     std::string TextOf(int i) { return book->FindNote(serials[i])->GetText(); }
+    std::vector<std::pair<std::string, std::string>> AllNotes()
+    {
+        std::vector<std::pair<std::string, std::string>> all;
+        for (std::size_t i = 0; i < serials.size(); ++i)
+            all.emplace_back(TitleOf(static_cast<int>(i)), TextOf(static_cast<int>(i)));
+        return all;
+    }
     std::string TitleOf(int i) { return book->FindNote(serials[i])->GetTitle(); }
 };
 
@@ -124,4 +134,57 @@ TEST_F(ReplaceTest, EmptySearchBoxTakesTheKeysFirstAndOneIsSingular)
     ASSERT_TRUE(frame->GetRouter().Run(ID_UNDO_REPLACE_ALL));
     EXPECT_EQ(TextOf(0), "a cow, changed since");
     EXPECT_EQ(Message(), "Replace All taken back in 0 notes. 1 note changed since was left as it is.");
+}
+
+// Two notes a slice: the window's events run between slices, where Cancel of the progress bar
+// puts back the notes already replaced and keeps the step before undoable; a full run is then one
+// step that Undo takes back.
+TEST_F(ReplaceTest, ReplaceAllRunsInSlicesWhoseCancelLeavesEveryNoteAsItWas)
+{
+    const Notes notes = {{"red one", "red"},   {"two", "a red hat"},  {"three", "red, red"},
+                         {"four", "blue red"}, {"five", "no colour"}, {"red six", "red end"},
+                         {"seven", "deep red"}};
+    OpenNotes(notes);
+    const SlicePieces slices(2);
+    OpenReplace("blue", "navy");
+    boxes.answers.push_back(IDYES);
+    QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
+    ASSERT_EQ(TextOf(3), "navy red");
+    const auto before = AllNotes();
+    book->SetModifiedFlag(false);
+
+    frame->m_wndSearchBar->Edit()->setText("red");
+    Row()->GetReplaceBox()->setText("green");
+    QString shown;
+    std::vector<std::pair<std::string, std::string>> midway;
+    QTimer::singleShot(0, frame.get(), [&] {
+        QProgressDialog* progress = Row()->findChild<QProgressDialog*>();
+        ASSERT_NE(progress, nullptr);
+        shown = progress->labelText();
+        midway = AllNotes();
+        progress->cancel();
+    });
+    boxes.answers.push_back(IDYES);
+    QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
+    EXPECT_EQ(shown, "Replacing...") << "the events ran while Replace All went on";
+    ASSERT_EQ(midway.size(), notes.size());
+    EXPECT_EQ(midway[0].first, "green one") << "the first slice was done";
+    EXPECT_EQ(midway[6].second, "deep red") << "the last was not";
+    EXPECT_EQ(AllNotes(), before);
+    EXPECT_FALSE(book->IsModified());
+    EXPECT_EQ(ItemText(0), "red one");
+    EXPECT_EQ(Message(), "Replace All cancelled; no note was changed.");
+    ASSERT_TRUE(frame->GetRouter().Run(ID_UNDO_REPLACE_ALL)) << "the step before is still there";
+    EXPECT_EQ(TextOf(3), "blue red");
+
+    boxes.answers.push_back(IDYES);
+    QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
+    EXPECT_EQ(Message(), "Replaced 9 occurrences in 6 notes.");
+    EXPECT_EQ(TitleOf(5), "green six");
+    EXPECT_EQ(TextOf(2), "green, green");
+    EXPECT_EQ(TextOf(6), "deep green");
+    EXPECT_EQ(TextOf(4), "no colour");
+    ASSERT_TRUE(frame->GetRouter().Run(ID_UNDO_REPLACE_ALL));
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        EXPECT_EQ(AllNotes()[i], notes[i]) << i;
 }

@@ -179,3 +179,61 @@ TEST(ReplaceAllInFile, ASortedNotebookIsReadFromItsFileMappedWhole)
         ASSERT_EQ(text.find("tiger") != std::string::npos, text.find("dog") == std::string::npos) << i;
     }
 }
+
+// A pass put back part way, as Cancel does, leaves each note as the file held it, its code page
+// included, and the step before it still undoable.
+TEST(ReplaceAll, APassPutBackPartWayLeavesTheNotesAsReadAndTheStepBefore)
+{
+    TempDir dir;
+    NoteBookBytes::Header header;
+    header.count = 4;
+    NoteBookBytes bytes;
+    bytes.Head(header)
+        .Note(1, "cat list", "caf\xe9 and cat")
+        .Note(2, "dog", "a dog")
+        .Note(3, "cat three", "cat")
+        .Note(4, "four", "cat, cat");
+    bytes.Save(dir.File("book.pelm"));
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(dir.File("book.pelm")));
+    CNote* first = book.GetNoteAtIndex(0);
+    const std::string firstText = first->GetText();
+    const auto codePages = std::make_pair(first->GetTitleCodePage(), first->GetTextCodePage());
+    ASSERT_TRUE(codePages.second.has_value()) << "read as Windows-1252";
+
+    CTextMatcher dogs;
+    ASSERT_TRUE(dogs.Compile("dog", {}));
+    CTextReplacer wolves(dogs, "wolf");
+    CReplaceAll step;
+    ASSERT_EQ(step.Run(book, wolves).notes, 1);
+    book.SetModifiedFlag(false);
+
+    CTextMatcher cats;
+    ASSERT_TRUE(cats.Compile("cat", {}));
+    CTextReplacer tigers(cats, "tiger");
+    step.Start(book);
+    EXPECT_EQ(step.GetTotal(), 4u);
+    EXPECT_TRUE(step.Continue(book, tigers, 3));
+    EXPECT_EQ(step.GetDone(), 3u);
+    EXPECT_EQ(first->GetTitle(), "tiger list");
+    EXPECT_FALSE(first->GetTextCodePage().has_value()) << "an edited text takes the notebook's";
+    EXPECT_EQ(book.GetNoteAtIndex(2)->GetText(), "tiger");
+    EXPECT_EQ(book.GetNoteAtIndex(3)->GetText(), "cat, cat") << "not reached yet";
+
+    step.StartUndo();
+    EXPECT_EQ(step.GetTotal(), 2u) << "two notes changed so far";
+    EXPECT_TRUE(step.ContinueUndo(book, 1));
+    EXPECT_FALSE(step.ContinueUndo(book, 1));
+    std::size_t skipped = 0;
+    EXPECT_EQ(step.FinishUndo(book, skipped).size(), 2u);
+    EXPECT_EQ(first->GetTitle(), "cat list");
+    EXPECT_EQ(first->GetText(), firstText);
+    EXPECT_EQ(std::make_pair(first->GetTitleCodePage(), first->GetTextCodePage()), codePages);
+    EXPECT_EQ(book.GetNoteAtIndex(2)->GetText(), "cat");
+    EXPECT_FALSE(book.IsModified());
+
+    ASSERT_TRUE(step.CanUndo()) << "the step before";
+    EXPECT_EQ(step.Undo(book, skipped).size(), 1u);
+    EXPECT_EQ(book.GetNoteAtIndex(1)->GetTitle(), "dog");
+    EXPECT_EQ(book.GetNoteAtIndex(1)->GetText(), "a dog");
+}
