@@ -3,20 +3,23 @@
 #include "model/CBufferedFile.h"
 #include "model/CByteBuffer.h"
 #include "model/CEncryptedFile.h"
-#include "model/CFileOrder.h"
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
+#include "model/CStoredBodies.h"
 #include "model/INoteBookFrame.h"
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
+#include "platform/CMappedFile.h"
 #include "platform/CSafeSave.h"
 #include "platform/CSaveFaults.h"
 #include "platform/MessageBox.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -97,26 +100,6 @@ void CNoteBookWriter::WriteNote(CBufferedFile& out, const CNote& note, CTextCode
                      m_book.CodePageFor(note.GetTextCodePage()), toWindows1252);
 }
 
-void CNoteBookWriter::WriteContents(CBufferedFile& out, CTextCodec& toWindows1252)
-{
-    WriteHeader(out, toWindows1252);
-    const CWholeMapping whole = CFileOrder::MappedForPass(m_book);
-    for (std::size_t i = 0; i < m_book.GetCount(); ++i)
-        WriteNote(out, *m_book.GetNoteAtIndex(i), toWindows1252);
-    out.FlushBuffer();
-}
-
-void CNoteBookWriter::WriteSealed(CFile& out, CTextCodec& toWindows1252, const CSealKey& key)
-{
-    CFile plain;
-    if (!plain.OpenInMemory("notebook"))
-        throw CFileException(CFileException::genericException);
-    CBufferedFile buffered(plain);
-    WriteContents(buffered, toWindows1252);
-    plain.SeekToBegin();
-    CEncryptedFile::Seal(plain, out, key);
-}
-
 // The first line is the one the Windows program shows; the second says why, where the system said.
 void CNoteBookWriter::Report(const char* message, long osError)
 {
@@ -130,30 +113,76 @@ void CNoteBookWriter::ReportLostTexts()
     AfxMessageBox(std::string(kCannotWrite) + "\n" + kTextsLost, MB_ICONEXCLAMATION);
 }
 
+// A save under way: the new file, the lock on the target and what has been written.
+class CNoteBookWriter::CSaving
+{
+public:
+    CSaving(const std::string& path, std::string backupFolder)
+        : path(path), save(path), backupFolder(std::move(backupFolder)),
+          toWindows1252(CTextCodec::toWindows1252)
+    {
+    }
+
+    const std::string path;
+    CSafeSave save;
+    const std::string backupFolder;
+    CFile lock;
+    // Every save of an encrypted notebook has a fresh salt, so a fresh key.
+    std::shared_ptr<const CNoteBookSecret> secret;
+    // An encrypted notebook's contents go to memory first and reach the file only sealed.
+    CFile plain;
+    std::optional<CBufferedFile> out;
+    CStoredBodies bodies;
+    CTextCodec toWindows1252;
+    std::size_t written = 0;
+    bool setAside = false;
+    bool rotated = false;
+};
+
+CNoteBookWriter::~CNoteBookWriter() = default;
+
 bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFolder)
+{
+    if (!Begin(path, backupFolder))
+        return false;
+    bool done = false;
+    while (!done)
+        if (!Step(SIZE_MAX, done))
+            return false;
+    return Finish();
+}
+
+bool CNoteBookWriter::Begin(const std::string& path, const std::string& backupFolder)
 {
     m_backupKept = false;
     m_replaced = false;
-    CSafeSave save(path);
-    bool setAside = false;
-    bool rotated = false;
-    bool& replaced = m_replaced;
-    const auto rotate = [&](const std::string& target) {
-        rotated = true;
-        m_backupKept = setAside && CBackupStore::Rotate(target, backupFolder);
+    m_saving = std::make_unique<CSaving>(path, backupFolder);
+    CSaving& saving = *m_saving;
+    const auto rotate = [this, &saving](const std::string& target) {
+        saving.rotated = true;
+        m_backupKept = saving.setAside && CBackupStore::Rotate(target, saving.backupFolder);
     };
-    save.AfterReplacing([&](const std::string& target) {
-        replaced = true;
-        if (!rotated && !backupFolder.empty())
+    saving.save.AfterReplacing([this, &saving, rotate](const std::string& target) {
+        m_replaced = true;
+        if (!saving.rotated && !saving.backupFolder.empty())
             rotate(target);
     });
     if (!backupFolder.empty())
-        save.BeforeReplacing([&](const std::string& target) {
-            setAside = CBackupStore::SetAside(target, backupFolder);
+        saving.save.BeforeReplacing([&saving, rotate](const std::string& target) {
+            saving.setAside = CBackupStore::SetAside(target, saving.backupFolder);
             if (CSaveFaults::Has(CSaveFaults::rotateBeforeReplacing))
                 rotate(target);
         });
-    CFile lock;
+    if (Open())
+        return true;
+    m_saving.reset();
+    return false;
+}
+
+bool CNoteBookWriter::Open()
+{
+    CSaving& saving = *m_saving;
+    const std::string& path = saving.path;
     CFileException lockError;
     // A name that says encrypted is never given plain notes.
     if (path.empty() || path.size() > CFilePath::MaxLength() || m_book.GetCount() > UINT32_MAX ||
@@ -165,58 +194,126 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
         ReportLostTexts();
         return false;
     }
-    if (!LockTarget(save.GetTarget(), lock, lockError)) {
+    if (!LockTarget(saving.save.GetTarget(), saving.lock, lockError)) {
         Report(kCannotCreate, lockError.m_lOsError);
         return false;
     }
-    if (!save.Begin()) {
-        Report(kCannotCreate, save.GetError());
+    if (!saving.save.Begin()) {
+        Report(kCannotCreate, saving.save.GetError());
         return false;
     }
-
-    // Every save of an encrypted notebook has a fresh salt, so a fresh key.
-    std::shared_ptr<const CNoteBookSecret> secret;
-    if (m_book.GetSecret() && !(secret = m_book.GetSecret()->Renewed())) {
+    if (m_book.GetSecret() && !(saving.secret = m_book.GetSecret()->Renewed())) {
         Report(kCannotWrite, ENOMEM);
         return false;
     }
-    bool committed = false;
     try {
-        CTextCodec toWindows1252(CTextCodec::toWindows1252);
-        if (secret) {
-            WriteSealed(save.GetFile(), toWindows1252, secret->GetKey());
-        } else {
-            CBufferedFile out(save.GetFile());
-            WriteContents(out, toWindows1252);
+        if (saving.secret && !saving.plain.OpenInMemory("notebook"))
+            throw CFileException(CFileException::genericException);
+        saving.out.emplace(saving.secret ? saving.plain : saving.save.GetFile());
+        WriteHeader(*saving.out, saving.toWindows1252);
+    } catch (const CFileException& error) {
+        return Fail(error);
+    }
+    return true;
+}
+
+bool CNoteBookWriter::Step(std::size_t count, bool& done)
+{
+    CSaving& saving = *m_saving;
+    try {
+        const std::size_t end = saving.written + std::min(count, m_book.GetCount() - saving.written);
+        while (saving.written < end)
+            WriteRun(saving.bodies.Read(m_book, saving.written, end));
+        done = saving.written == m_book.GetCount();
+        if (done)
+            saving.out->FlushBuffer();
+    } catch (const CFileException& error) {
+        return Fail(error);
+    }
+    return true;
+}
+
+// Notes whose records stand in the file as they go are copied from the bodies read for the run.
+void CNoteBookWriter::WriteRun(std::size_t end)
+{
+    CSaving& saving = *m_saving;
+    // A copy that came up short marked the file changed: nothing may stand in a text's place.
+    if (m_book.GetStoredFile() && !m_book.GetStoredFile()->WasIntact())
+        throw CFileException(CFileException::invalidFile, -1);
+    for (; saving.written < end; ++saving.written) {
+        const CNote& note = *m_book.GetNoteAtIndex(saving.written);
+        if (const std::uint8_t* body = saving.bodies.Find(saving.written))
+            note.WriteStoredRecord(*saving.out, body);
+        else
+            WriteNote(*saving.out, note, saving.toWindows1252);
+    }
+}
+
+std::size_t CNoteBookWriter::GetWritten() const
+{
+    return m_saving ? m_saving->written : 0;
+}
+
+void CNoteBookWriter::Cancel()
+{
+    m_saving.reset();
+}
+
+bool CNoteBookWriter::Fail(const CFileException& error)
+{
+    if (m_book.StoredTextsIntact())
+        Report(kCannotWrite, error.m_lOsError);
+    else
+        ReportLostTexts();
+    m_saving.reset();
+    return false;
+}
+
+bool CNoteBookWriter::Commit()
+{
+    CSaving& saving = *m_saving;
+    try {
+        if (saving.secret) {
+            saving.plain.SeekToBegin();
+            CEncryptedFile::Seal(saving.plain, saving.save.GetFile(), saving.secret->GetKey());
         }
         // Texts copied from a file that changed while they were copied are not the notes.
         if (!m_book.StoredTextsIntact())
             throw CFileException(CFileException::invalidFile, -1);
-        committed = save.Commit();
-        if (!committed)
-            Report(kCannotCreate, save.GetError());
+        if (saving.save.Commit())
+            return true;
+        Report(kCannotCreate, saving.save.GetError());
     } catch (const CFileException& error) {
         if (m_book.StoredTextsIntact())
             Report(kCannotWrite, error.m_lOsError);
         else
             ReportLostTexts();
     }
-    if (!committed) {
-        // Replaced but not made durable: what was set aside is the backup of the file replaced.
-        if (setAside && !replaced)
-            CBackupStore::DropSetAside(save.GetTarget(), backupFolder);
-        return false;
-    }
-    lock.Abort();
-    m_book.RenewStoredFile();
+    // Replaced but not made durable: what was set aside is the backup of the file replaced.
+    if (saving.setAside && !m_replaced)
+        CBackupStore::DropSetAside(saving.save.GetTarget(), saving.backupFolder);
+    return false;
+}
 
-    if (secret)
-        m_book.SetSecret(std::move(secret));
+bool CNoteBookWriter::Finish()
+{
+    const bool committed = Commit();
+    if (committed)
+        Settle();
+    m_saving.reset();
+    return committed;
+}
+
+void CNoteBookWriter::Settle()
+{
+    m_saving->lock.Abort();
+    m_book.RenewStoredFile();
+    if (m_saving->secret)
+        m_book.SetSecret(std::move(m_saving->secret));
     m_book.SetModifiedFlag(false);
     m_book.SetFilledOut(false);
-    m_book.GetPath().SetPath(path);
+    m_book.GetPath().SetPath(m_saving->path);
     m_book.SettleCodePages();
     if (INoteBookFrame* frame = m_book.GetMainFrame())
         frame->UpdateTitle();
-    return true;
 }
