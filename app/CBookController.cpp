@@ -27,7 +27,10 @@
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProgressDialog>
+#include <QScopedValueRollback>
 
 #include <filesystem>
 #include <sodium.h>
@@ -35,6 +38,9 @@
 #include <vector>
 
 namespace {
+
+// Notes a save writes between two repaints of the window: about 10 ms of short notes.
+constexpr std::size_t kNotesPerStep = 8192;
 
 const char* const kTextsGone =
     "Another program changed the notebook \"%1\" while it was open: the texts of notes not yet read from it "
@@ -519,11 +525,13 @@ bool CBookController::Write(const std::string& path)
     const bool keepBackup = !m_oldPassphraseOnDisk;
     CNoteBookWriter writer(*m_pNoteBook);
     bool written = false;
+    bool cancelled = false;
     {
         WaitCursor wait;
-        written = writer.Write(path, keepBackup ? CBackupStore::DefaultFolder() : std::string());
+        written =
+            WriteInSteps(writer, path, keepBackup ? CBackupStore::DefaultFolder() : std::string(), cancelled);
     }
-    QString status = tr("Ready");
+    QString status = cancelled ? tr("Save cancelled: the file was left as it was.") : tr("Ready");
     if (written) {
         m_recovery->Discard();
         m_file.Written(path);
@@ -545,6 +553,36 @@ bool CBookController::Write(const std::string& path)
     return written;
 }
 
+bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& path,
+                                   const std::string& backups, bool& cancelled)
+{
+    const std::size_t count = m_pNoteBook->GetCount();
+    if (count <= kNotesPerStep)
+        return writer.Write(path, backups);
+    if (!writer.Begin(path, backups))
+        return false;
+    const QScopedValueRollback<bool> saving(m_saving, true);
+    QProgressDialog progress(tr("Saving NoteBook..."), tr("Cancel"), 0,
+                             static_cast<int>(count / kNotesPerStep), &m_frame);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    for (bool done = false; !done;) {
+        if (!writer.Step(kNotesPerStep, done))
+            return false;
+        progress.setValue(static_cast<int>(writer.GetWritten() / kNotesPerStep));
+        // Until the dialog shows and holds the window's input, typing waits: the notes are being read.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        if (progress.wasCanceled()) {
+            writer.Cancel();
+            cancelled = true;
+            return false;
+        }
+    }
+    progress.setCancelButton(nullptr);
+    return writer.Finish();
+}
+
 // After Save As the notebook's copies and its open mark go with its new path.
 void CBookController::MoveSlotTo(const std::string& path)
 {
@@ -554,7 +592,7 @@ void CBookController::MoveSlotTo(const std::string& path)
 
 void CBookController::CheckDisk()
 {
-    if (!IsOpen() || m_checkingDisk || !m_pNoteBook->GetPath().HasPath())
+    if (!IsOpen() || m_checkingDisk || m_saving || !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     if (!m_file.TakeNewChange())
