@@ -262,13 +262,19 @@ private:
         // Numbered 1 to N as a notebook read from its file is, so that a merge that takes one side
         // whole writes that side's bytes.
         CNote::ResetSerials();
+        (void)m_ours.StoredTextsIntact();
+        (void)m_theirs.StoredTextsIntact();
         merged.Reserve(m_ours.GetCount() + m_theirs.GetCount());
         for (std::int32_t id = m_order.First(); id != kNone; id = m_order.At(id).next) {
             const MergedOrder::Item& item = m_order.At(id);
             CNote& from = *(item.side == Side::ours ? m_ours : m_theirs).GetNoteAtIndex(item.index);
             CNote& to = *merged.AddNote(true, false);
             to.Title().swap(from.Title());
-            to.Text().swap(from.Text());
+            // A text still in its file is read into the new note; the file was asked about above.
+            if (from.HasStoredText())
+                from.ReadText(to.Text());
+            else
+                to.Text().swap(from.Text());
             if (item.side == Side::ours)
                 to.SetCodePages(from.GetTitleCodePage(), from.GetTextCodePage());
             else
