@@ -561,7 +561,7 @@ bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& p
         return writer.Write(path, backups);
     if (!writer.Begin(path, backups))
         return false;
-    const QScopedValueRollback<bool> saving(m_saving, true);
+    const QScopedValueRollback<bool> saving(m_busy, true);
     QProgressDialog progress(tr("Saving NoteBook..."), tr("Cancel"), 0,
                              static_cast<int>(count / kNotesPerStep), &m_frame);
     progress.setWindowModality(Qt::WindowModal);
@@ -592,7 +592,7 @@ void CBookController::MoveSlotTo(const std::string& path)
 
 void CBookController::CheckDisk()
 {
-    if (!IsOpen() || m_checkingDisk || m_saving || !m_pNoteBook->GetPath().HasPath())
+    if (!IsOpen() || m_checkingDisk || m_busy || !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     if (!m_file.TakeNewChange())
@@ -715,9 +715,15 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
         return false;
     m_pNotePanel->StoreActiveText();
     m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
-    CBookMerger::Outcome outcome = CBookMerger::Merge(*m_pNoteBook, theirs, ancestor, kind);
+    CBookMerger::Outcome outcome;
+    {
+        const QScopedValueRollback<bool> busy(m_busy, true);
+        outcome = CBookMerger::Merge(m_frame, *m_pNoteBook, theirs, ancestor, kind);
+    }
     if (!outcome.merged) {
-        m_frame.SetMessageText(tr("Ready"));
+        m_frame.SetMessageText(outcome.cancelled
+                                   ? tr("Merge cancelled: the notebook and the file were left as they were.")
+                                   : tr("Ready"));
         return false;
     }
     AdoptMerged(std::move(outcome.merged));

@@ -148,7 +148,8 @@ private:
     CNoteBookFile m_file;
     std::vector<std::string> m_mergedCopies;
     bool m_checkingDisk = false;
-    bool m_saving = false;
+    // A save or a merge runs while the window's events are delivered: the disk is not checked.
+    bool m_busy = false;
     CRecentFileList m_recent;
     // The passphrase changed since the file was written: its file is no backup to keep.
     bool m_oldPassphraseOnDisk = false;

@@ -269,12 +269,14 @@ private:
             const MergedOrder::Item& item = m_order.At(id);
             CNote& from = *(item.side == Side::ours ? m_ours : m_theirs).GetNoteAtIndex(item.index);
             CNote& to = *merged.AddNote(true, false);
-            to.Title().swap(from.Title());
+            // Ours stays whole, so that a merge given up leaves the open notebook as it was.
+            const bool move = item.side == Side::theirs;
+            to.Title() = move ? std::move(from.Title()) : from.GetTitle();
             // A text still in its file is read into the new note; the file was asked about above.
             if (from.HasStoredText())
                 from.ReadText(to.Text());
             else
-                to.Text().swap(from.Text());
+                to.Text() = move ? std::move(from.Text()) : from.GetText();
             if (item.side == Side::ours)
                 to.SetCodePages(from.GetTitleCodePage(), from.GetTextCodePage());
             else

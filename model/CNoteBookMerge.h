@@ -38,7 +38,7 @@ public:
     };
 
     // Fills merged, an empty notebook, with the merge of ours and theirs against their ancestor.
-    // The notes' strings move into merged, leaving ours and theirs without them. Password, view
+    // Theirs' strings move into merged, ours' are copied and ours is left whole. Password, view
     // settings, code page, key and path come from ours.
     static Result Merge(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs,
                         CNoteBook& merged, Ancestor kind = Ancestor::exact);
