@@ -80,7 +80,8 @@ bool MergeFiles(const std::string& folder, const std::string& out)
     CNoteBook ours, theirs, merged;
     if (!ours.ReadFile(folder + "/ours.pelm") || !theirs.ReadFile(folder + "/theirs.pelm"))
         return false;
-    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(ancestor, ours, theirs, merged);
+    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(
+        ancestor, ours, theirs, merged, CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
     benchmark::DoNotOptimize(result);
     return merged.WriteFile(out);
 }

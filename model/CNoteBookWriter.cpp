@@ -21,6 +21,7 @@
 #include <new>
 #include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -238,7 +239,7 @@ void CNoteBookWriter::WriteRun(std::size_t end)
 {
     CSaving& saving = *m_saving;
     // A copy that came up short marked the file changed: nothing may stand in a text's place.
-    if (m_book.GetStoredFile() && !m_book.GetStoredFile()->WasIntact())
+    if (!saving.bodies.FilesIntact())
         throw CFileException(CFileException::invalidFile, -1);
     for (; saving.written < end; ++saving.written) {
         const CNote& note = *m_book.GetNoteAtIndex(saving.written);
@@ -278,7 +279,7 @@ bool CNoteBookWriter::Commit()
             CEncryptedFile::Seal(saving.plain, saving.save.GetFile(), saving.secret->GetKey());
         }
         // Texts copied from a file that changed while they were copied are not the notes.
-        if (!m_book.StoredTextsIntact())
+        if (!StoredFilesIntact())
             throw CFileException(CFileException::invalidFile, -1);
         if (saving.save.Commit())
             return true;
@@ -293,6 +294,24 @@ bool CNoteBookWriter::Commit()
     if (saving.setAside && !m_replaced)
         CBackupStore::DropSetAside(saving.save.GetTarget(), saving.backupFolder);
     return false;
+}
+
+// The notebook's own file and any other its texts are in: a merge's sides.
+bool CNoteBookWriter::StoredFilesIntact() const
+{
+    if (!m_book.StoredTextsIntact())
+        return false;
+    std::vector<const CMappedFile*> asked{m_book.GetStoredFile().get()};
+    for (std::size_t i = 0; i < m_book.GetCount(); ++i) {
+        const CNote& note = *m_book.GetNoteAtIndex(i);
+        if (!note.HasStoredText() || note.GetStoredText().file == asked.back() ||
+            std::find(asked.begin(), asked.end(), note.GetStoredText().file) != asked.end())
+            continue;
+        if (!note.GetStoredText().file->IsIntact())
+            return false;
+        asked.push_back(note.GetStoredText().file);
+    }
+    return true;
 }
 
 bool CNoteBookWriter::Finish()

@@ -65,6 +65,7 @@ private:
     // Reports a failed write and ends the save.
     bool Fail(const CFileException& error);
     bool Commit();
+    bool StoredFilesIntact() const;
     void Settle();
 
     CNoteBook& m_book;

@@ -41,6 +41,14 @@ const std::uint8_t* CStoredBodies::Find(std::size_t index) const
     return index >= m_first && index - m_first < m_found.size() ? m_found[index - m_first] : nullptr;
 }
 
+bool CStoredBodies::FilesIntact() const
+{
+    for (std::size_t i = 0; i < m_wanted.size(); ++i)
+        if ((i == 0 || m_wanted[i].file != m_wanted[i - 1].file) && !m_wanted[i].file->WasIntact())
+            return false;
+    return true;
+}
+
 // Neighbours in the file make one stretch of the memory and one read.
 void CStoredBodies::ReadInFileOrder()
 {

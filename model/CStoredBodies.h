@@ -21,6 +21,9 @@ public:
     std::size_t Read(const CNoteBook& book, std::size_t first, std::size_t last);
     // The body of the note at list place index as the last Read read it; null when it did not.
     const std::uint8_t* Find(std::size_t index) const;
+    // Whether the files the last Read read from still held the notes' bytes as far as known: a
+    // read that came up short marks its file changed.
+    bool FilesIntact() const;
 
 private:
     struct Wanted

@@ -1,10 +1,13 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookMerge.h"
 #include "support/TempDir.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
@@ -163,8 +166,10 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         {"a", "one" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"d", "four" + l}};
     const Notes ours = {
         {"a", "one, ours" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"e", "new" + l}};
-    const Notes theirs = {
-        {"b", "two" + l}, {"a", "one" + l}, {"caf\xC3\xA9", "na\xC3\xAFve \xC3\xA9t\xC3\xA9" + l}};
+    const Notes theirs = {{"b", "two" + l},
+                          {"a", "one" + l},
+                          {"caf\xC3\xA9", "na\xC3\xAFve \xC3\xA9t\xC3\xA9" + l},
+                          {"f", "theirs" + l}};
     TempDir dir;
     std::vector<std::unique_ptr<CNoteBook>> read;
     for (const Notes* notes : {&base, &ours, &theirs}) {
@@ -195,6 +200,36 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
     for (std::size_t i = 0; i < merged.GetCount(); ++i)
         if (merged.GetNoteAtIndex(i)->GetTitle() == "caf\xC3\xA9")
             EXPECT_EQ(merged.GetNoteAtIndex(i)->GetTextCodePage(), TextEncoding::windows1252);
+
+    // Left in the sides' files, the texts are written from there as the copies are.
+    // The first merge took theirs' strings: the sides are read again.
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        read[i] = std::make_unique<CNoteBook>();
+        ASSERT_TRUE(read[i]->ReadFile(dir.File(std::to_string(i) + ".pelm")));
+    }
+    CNoteBook inFiles;
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], inFiles,
+                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
+    ASSERT_TRUE(inFiles.WriteFile(dir.File("in-files.pelm")));
+    ASSERT_TRUE(merged.WriteFile(dir.File("copied.pelm")));
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
+
+    // Theirs written over in place: its texts are gone, and nothing is written in their stead.
+    {
+        std::string changed = bytes(dir.File("2.pelm"));
+        for (std::size_t i = 200; i < changed.size(); ++i)
+            changed[i] = static_cast<char>(changed[i] ^ 0x5A);
+        std::fstream out(dir.File("2.pelm"), std::ios::in | std::ios::out | std::ios::binary);
+        out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
+    }
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(inFiles.WriteFile(dir.File("in-files.pelm")));
+    EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 TEST(NoteBookMerge, AGuessedAncestorNeverTakesANoteOfOursAsDeletedThere)
