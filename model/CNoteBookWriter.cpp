@@ -32,6 +32,7 @@ const char* const kTextsLost = "Another program changed the notebook's file whil
                                "Reopen the notebook, or copy what you changed to another notebook first.";
 
 constexpr std::uint32_t kWrittenVersion = 10;
+constexpr std::uint64_t kNotPlaced = UINT64_MAX;
 
 } // namespace
 
@@ -134,6 +135,13 @@ public:
     CFile plain;
     std::optional<CBufferedFile> out;
     CStoredBodies bodies;
+    // Where each note's record body went in the new file, when it went as it stood in the file its
+    // text is still in; kNotPlaced otherwise.
+    std::vector<std::uint64_t> placed;
+    // Those written anew, from a text still in a file: list place and where the text went.
+    std::vector<std::pair<std::size_t, TextInFile>> placedAnew;
+    std::size_t placedCount = 0;
+    std::shared_ptr<CMappedFile> newFile;
     CTextCodec toWindows1252;
     std::size_t written = 0;
     bool setAside = false;
@@ -211,6 +219,7 @@ bool CNoteBookWriter::Open()
         if (saving.secret && !saving.plain.OpenInMemory("notebook"))
             throw CFileException(CFileException::genericException);
         saving.out.emplace(saving.secret ? saving.plain : saving.save.GetFile());
+        saving.placed.assign(saving.secret ? 0 : m_book.GetCount(), kNotPlaced);
         WriteHeader(*saving.out, saving.toWindows1252);
     } catch (const CFileException& error) {
         return Fail(error);
@@ -243,10 +252,24 @@ void CNoteBookWriter::WriteRun(std::size_t end)
         throw CFileException(CFileException::invalidFile, -1);
     for (; saving.written < end; ++saving.written) {
         const CNote& note = *m_book.GetNoteAtIndex(saving.written);
-        if (const std::uint8_t* body = saving.bodies.Find(saving.written))
-            note.WriteStoredRecord(*saving.out, body);
-        else
+        // After the record's serial and length.
+        const std::uint64_t body = saving.out->GetWritePosition() + 8;
+        if (const std::uint8_t* stored = saving.bodies.Find(saving.written)) {
+            note.WriteStoredRecord(*saving.out, stored);
+        } else {
             WriteNote(*saving.out, note, saving.toWindows1252);
+            if (!note.HasStoredText() || saving.secret)
+                continue;
+            if (!note.CopiesStored(m_book.CodePageFor(note.GetTitleCodePage()),
+                                   m_book.CodePageFor(note.GetTextCodePage()))) {
+                saving.placedAnew.emplace_back(saving.written, PlacedAnew(note, body));
+                continue;
+            }
+        }
+        if (!saving.secret) {
+            saving.placed[saving.written] = body;
+            ++saving.placedCount;
+        }
     }
 }
 
@@ -281,6 +304,10 @@ bool CNoteBookWriter::Commit()
         // Texts copied from a file that changed while they were copied are not the notes.
         if (!StoredFilesIntact())
             throw CFileException(CFileException::invalidFile, -1);
+        // Mapped while it has our descriptor, when a text still in a file went to it; the names it
+        // gets after change only its times.
+        if (saving.placedCount + saving.placedAnew.size() > 0)
+            saving.newFile = CMappedFile::Map(saving.save.GetFile().GetDescriptor());
         if (saving.save.Commit())
             return true;
         Report(kCannotCreate, saving.save.GetError());
@@ -314,6 +341,54 @@ bool CNoteBookWriter::StoredFilesIntact() const
     return true;
 }
 
+// Where the record just written from a note's text still in a file put that text: the title's
+// field, then the text's, each in the code page the notebook gives it, ASCII the same in all.
+TextInFile CNoteBookWriter::PlacedAnew(const CNote& note, std::uint64_t body)
+{
+    CSaving& saving = *m_saving;
+    const std::string& title = note.GetTitle();
+    const bool asciiTitle = CTextCodec::IsAscii(title);
+    const TextEncoding titleCodePage = m_book.CodePageFor(note.GetTitleCodePage());
+    std::string converted;
+    if (!asciiTitle && titleCodePage == TextEncoding::windows1252)
+        saving.toWindows1252.Convert(title, converted);
+    const std::size_t titleBytes = converted.empty() ? title.size() : converted.size();
+    TextInFile placed = note.GetStoredText();
+    placed.body = body;
+    placed.bodyLength = static_cast<std::uint32_t>(saving.out->GetWritePosition() - body);
+    placed.textPlace = static_cast<std::uint32_t>(4 + titleBytes + 1 + 4);
+    placed.textLength = placed.bodyLength - placed.textPlace - 1;
+    placed.titleCodePage = asciiTitle ? std::nullopt : std::optional<TextEncoding>(titleCodePage);
+    if (placed.codePage)
+        placed.codePage = m_book.CodePageFor(note.GetTextCodePage());
+    placed.plain = true;
+    return placed;
+}
+
+// The texts still in a file are read from the one written from now on, where this save put them:
+// the old file may then change or go, and its mapping goes.
+void CNoteBookWriter::Repoint()
+{
+    CSaving& saving = *m_saving;
+    for (std::size_t i = 0; i < m_book.GetCount(); ++i) {
+        CNote& note = *m_book.GetNoteAtIndex(i);
+        if (!note.HasStoredText())
+            continue;
+        if (saving.placed[i] == kNotPlaced)
+            continue;
+        TextInFile stored = note.GetStoredText();
+        stored.file = saving.newFile.get();
+        stored.body = saving.placed[i];
+        note.SetStoredText(stored);
+    }
+    for (auto& [i, stored] : saving.placedAnew) {
+        stored.file = saving.newFile.get();
+        m_book.GetNoteAtIndex(i)->SetStoredText(stored);
+    }
+    saving.newFile->Renew();
+    m_book.SetStoredFile(std::move(saving.newFile));
+}
+
 bool CNoteBookWriter::Finish()
 {
     const bool committed = Commit();
@@ -327,6 +402,8 @@ void CNoteBookWriter::Settle()
 {
     m_saving->lock.Abort();
     m_book.RenewStoredFile();
+    if (m_saving->newFile)
+        Repoint();
     if (m_saving->secret)
         m_book.SetSecret(std::move(m_saving->secret));
     m_book.SetModifiedFlag(false);

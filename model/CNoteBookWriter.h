@@ -12,6 +12,7 @@ class CFileException;
 class CNote;
 class CNoteBook;
 class CSealKey;
+struct TextInFile;
 
 // Writes a notebook as a version-10 file, each string in the code page the notebook chooses for
 // it; a character that code page lacks fails the save rather than being replaced. The file is
@@ -67,6 +68,8 @@ private:
     bool Commit();
     bool StoredFilesIntact() const;
     void Settle();
+    TextInFile PlacedAnew(const CNote& note, std::uint64_t body);
+    void Repoint();
 
     CNoteBook& m_book;
     std::unique_ptr<CSaving> m_saving;

@@ -201,24 +201,32 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         if (merged.GetNoteAtIndex(i)->GetTitle() == "caf\xC3\xA9")
             EXPECT_EQ(merged.GetNoteAtIndex(i)->GetTextCodePage(), TextEncoding::windows1252);
 
-    // Left in the sides' files, the texts are written from there as the copies are.
-    // The first merge took theirs' strings: the sides are read again.
-    for (std::size_t i = 0; i < read.size(); ++i) {
-        read[i] = std::make_unique<CNoteBook>();
-        ASSERT_TRUE(read[i]->ReadFile(dir.File(std::to_string(i) + ".pelm")));
-    }
-    CNoteBook inFiles;
-    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], inFiles,
-                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
-    ASSERT_TRUE(inFiles.WriteFile(dir.File("in-files.pelm")));
-    ASSERT_TRUE(merged.WriteFile(dir.File("copied.pelm")));
+    // Left in the sides' files, the texts are written from there as the copies are. The first merge
+    // took theirs' strings: the sides are read again for each.
+    const auto readSides = [&] {
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            read[i] = std::make_unique<CNoteBook>();
+            ASSERT_TRUE(read[i]->ReadFile(dir.File(std::to_string(i) + ".pelm")));
+        }
+    };
     const auto bytes = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
+    ASSERT_TRUE(merged.WriteFile(dir.File("copied.pelm")));
+    readSides();
+    CNoteBook inFiles;
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], inFiles,
+                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
+    ASSERT_TRUE(inFiles.WriteFile(dir.File("in-files.pelm")));
     EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
 
-    // Theirs written over in place: its texts are gone, and nothing is written in their stead.
+    // Theirs written over in place before the save: its texts are gone, and nothing is written in
+    // their stead.
+    readSides();
+    CNoteBook again;
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], again,
+                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
     {
         std::string changed = bytes(dir.File("2.pelm"));
         for (std::size_t i = 200; i < changed.size(); ++i)
@@ -227,7 +235,7 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
     }
     MessageBoxRecorder boxes;
-    EXPECT_FALSE(inFiles.WriteFile(dir.File("in-files.pelm")));
+    EXPECT_FALSE(again.WriteFile(dir.File("in-files.pelm")));
     EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
     EXPECT_EQ(boxes.boxes.size(), 1u);
 }

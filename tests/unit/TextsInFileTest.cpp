@@ -439,6 +439,52 @@ TEST_F(TextsInFile, ManyNotesReadTogetherLiveAndLeaveAsAnyOthers)
     EXPECT_FALSE(PageMapped(first)) << "the notes' block went back with the notebook";
 }
 
+// After a save the texts not yet read are read from the file just written: the old file may be
+// written over in place or removed, its mapping is gone, and every text reads as it did, the
+// records written anew (a new title, a body with bytes after its fields) included.
+TEST_F(TextsInFile, AfterSaveAsTheTextsAreReadFromTheNewFileAndTheOldOneMayChange)
+{
+    const NoteBookBytes file = VariedNoteBook();
+    file.Save(Path());
+    CNoteBook book;
+    ASSERT_TRUE(book.ReadFile(Path()));
+    book.GetNoteAtIndex(1)->SetTitle("renamed \xC3\xA9");
+    std::vector<std::string> texts;
+    {
+        CNoteBook whole;
+        ASSERT_TRUE(whole.ReadFile(Path()));
+        for (std::size_t i = 0; i < whole.GetCount(); ++i)
+            texts.push_back(whole.GetNoteAtIndex(i)->GetText());
+    }
+    ASSERT_TRUE(book.WriteFile(Path("new.pelm")));
+    const std::string old = std::filesystem::canonical(Path()).string();
+    EXPECT_EQ(MappedKiB(old), 0) << "the old file's mapping went";
+
+    std::string garbage = file.bytes;
+    for (std::size_t i = 128; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>(garbage[i] ^ 0x5A);
+    std::fstream(Path(), std::ios::in | std::ios::out | std::ios::binary)
+        .write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    for (std::size_t i = 0; i < book.GetCount(); ++i) {
+        EXPECT_EQ(Note(book, i).HasStoredText(), i != 3) << i;
+        std::string scratch;
+        EXPECT_EQ(Note(book, i).ReadText(scratch), texts[i]) << i;
+    }
+    EXPECT_TRUE(book.StoredTextsIntact());
+    EXPECT_EQ(book.FindLostText(), nullptr);
+
+    ASSERT_TRUE(book.WriteFile(Path("third.pelm")));
+    std::filesystem::remove(Path("new.pelm"));
+    CNoteBook third;
+    ASSERT_TRUE(third.ReadFile(Path("third.pelm")));
+    for (std::size_t i = 0; i < third.GetCount(); ++i)
+        EXPECT_EQ(third.GetNoteAtIndex(i)->GetText(), texts[i]) << i;
+    EXPECT_EQ(third.GetNoteAtIndex(1)->GetTitle(), "renamed \xC3\xA9");
+    for (std::size_t i = 0; i < book.GetCount(); ++i)
+        EXPECT_EQ(Note(book, i).GetText(), texts[i]) << i;
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 // A sorted notebook's texts lie anywhere in its file: the save reads the bodies of a run of the list
 // in the file's order, in steps of any size, and writes what a notebook read whole and sorted the
 // same way writes, without mapping the file. A changed note, one in another code page than the
