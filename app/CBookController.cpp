@@ -30,6 +30,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include <filesystem>
@@ -562,6 +563,8 @@ bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& p
     if (!writer.Begin(path, backups))
         return false;
     const QScopedValueRollback<bool> saving(m_busy, true);
+    m_recovery->Hold(true);
+    const auto release = qScopeGuard([this] { m_recovery->Hold(false); });
     QProgressDialog progress(tr("Saving NoteBook..."), tr("Cancel"), 0,
                              static_cast<int>(count / kNotesPerStep), &m_frame);
     progress.setWindowModality(Qt::WindowModal);
