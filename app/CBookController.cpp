@@ -535,7 +535,7 @@ bool CBookController::Write(const std::string& path)
     QString status = cancelled ? tr("Save cancelled: the file was left as it was.") : tr("Ready");
     if (written) {
         m_recovery->Discard();
-        m_file.Written(path);
+        m_file.Written(path, *m_pNoteBook);
         UpdateRecoveryBase();
         m_oldPassphraseOnDisk = false;
         if (path != before || !m_slot->IsTaken())
@@ -546,7 +546,7 @@ bool CBookController::Write(const std::string& path)
             status = tr("Saved, but the previous version could not be kept as a backup.");
     } else if (writer.ReplacedFile()) {
         // In place but not durable: the file holds our bytes, not another program's change.
-        m_file.Written(path);
+        m_file.Written(path, *m_pNoteBook);
         UpdateRecoveryBase();
     }
     m_frame.SetMessageText(status);

@@ -135,6 +135,8 @@ public:
     CFile plain;
     std::optional<CBufferedFile> out;
     CStoredBodies bodies;
+    // Saved as another file, plain: the texts still in the old one are read from the new one after.
+    bool repoint = false;
     // Where each note's record body went in the new file, when it went as it stood in the file its
     // text is still in; kNotPlaced otherwise.
     std::vector<std::uint64_t> placed;
@@ -219,7 +221,10 @@ bool CNoteBookWriter::Open()
         if (saving.secret && !saving.plain.OpenInMemory("notebook"))
             throw CFileException(CFileException::genericException);
         saving.out.emplace(saving.secret ? saving.plain : saving.save.GetFile());
-        saving.placed.assign(saving.secret ? 0 : m_book.GetCount(), kNotPlaced);
+        // A save over the notebook's own file leaves its texts in the file replaced, which no
+        // other program finds under the notebook's name any more.
+        saving.repoint = !saving.secret && saving.path != m_book.GetPath().GetPath();
+        saving.placed.assign(saving.repoint ? m_book.GetCount() : 0, kNotPlaced);
         WriteHeader(*saving.out, saving.toWindows1252);
     } catch (const CFileException& error) {
         return Fail(error);
@@ -258,7 +263,7 @@ void CNoteBookWriter::WriteRun(std::size_t end)
             note.WriteStoredRecord(*saving.out, stored);
         } else {
             WriteNote(*saving.out, note, saving.toWindows1252);
-            if (!note.HasStoredText() || saving.secret)
+            if (!note.HasStoredText() || !saving.repoint)
                 continue;
             if (!note.CopiesStored(m_book.CodePageFor(note.GetTitleCodePage()),
                                    m_book.CodePageFor(note.GetTextCodePage()))) {
@@ -266,7 +271,7 @@ void CNoteBookWriter::WriteRun(std::size_t end)
                 continue;
             }
         }
-        if (!saving.secret) {
+        if (saving.repoint) {
             saving.placed[saving.written] = body;
             ++saving.placedCount;
         }

@@ -28,7 +28,8 @@ public:
 
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
     // file on disk is unchanged unless it was replaced but could not be made durable (see
-    // ReplacedFile). With a backup folder the replaced file is kept there.
+    // ReplacedFile). With a backup folder the replaced file is kept there. Saved as another file,
+    // the texts not yet read are read from the new file from then on, and the old may change.
     bool Write(const std::string& path, const std::string& backupFolder = {});
 
     // The same write in steps, for a caller that keeps a window answering between them: Begin,

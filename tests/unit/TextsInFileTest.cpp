@@ -439,7 +439,7 @@ TEST_F(TextsInFile, ManyNotesReadTogetherLiveAndLeaveAsAnyOthers)
     EXPECT_FALSE(PageMapped(first)) << "the notes' block went back with the notebook";
 }
 
-// After a save the texts not yet read are read from the file just written: the old file may be
+// After Save As the texts not yet read are read from the file just written: the old file may be
 // written over in place or removed, its mapping is gone, and every text reads as it did, the
 // records written anew (a new title, a body with bytes after its fields) included.
 TEST_F(TextsInFile, AfterSaveAsTheTextsAreReadFromTheNewFileAndTheOldOneMayChange)
@@ -480,6 +480,15 @@ TEST_F(TextsInFile, AfterSaveAsTheTextsAreReadFromTheNewFileAndTheOldOneMayChang
     for (std::size_t i = 0; i < third.GetCount(); ++i)
         EXPECT_EQ(third.GetNoteAtIndex(i)->GetText(), texts[i]) << i;
     EXPECT_EQ(third.GetNoteAtIndex(1)->GetTitle(), "renamed \xC3\xA9");
+
+    // Saved over its own file, the notebook keeps its texts in the file replaced, which no other
+    // program writes in place under the notebook's name.
+    ASSERT_TRUE(book.WriteFile(Path("third.pelm")));
+    std::string over = NoteBookBytes::Load(Path("third.pelm"));
+    for (std::size_t i = 128; i < over.size(); ++i)
+        over[i] = static_cast<char>(over[i] ^ 0x5A);
+    std::fstream(Path("third.pelm"), std::ios::in | std::ios::out | std::ios::binary)
+        .write(over.data(), static_cast<std::streamsize>(over.size()));
     for (std::size_t i = 0; i < book.GetCount(); ++i)
         EXPECT_EQ(Note(book, i).GetText(), texts[i]) << i;
     EXPECT_TRUE(boxes.boxes.empty());
