@@ -14,7 +14,8 @@ class CNoteBook;
 class CStoredBodies
 {
 public:
-    explicit CStoredBodies(std::size_t budget = 16 << 20) : m_budget(budget) {}
+    // Bytes of bodies a run holds.
+    explicit CStoredBodies(std::size_t budget) : m_budget(budget) {}
 
     // Reads the bodies of the notes from list place first on, up to last or the budget; returns
     // where the run ends, after first.
