@@ -422,6 +422,33 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
     EXPECT_EQ(frame->findChild<QProgressDialog*>(), nullptr);
 }
 
+// After Save As the texts not yet read come from the new file: a program writing into the old
+// one in place takes nothing away, and the next save and recovery copy go on.
+TEST_F(BookSafetyTest, AfterSaveAsAWriteIntoTheOldFileTakesNoText)
+{
+    WriteUnread(path);
+    frame->OpenBook(path);
+    book = frame->GetNoteBook();
+    ASSERT_TRUE(book->GetNoteAtIndex(0)->HasStoredText());
+    book->SetModified();
+    const std::string other = dir.File("saved-1.pelm");
+    CFileDialog::SetNextFileName(QString::fromStdString(other));
+    ASSERT_TRUE(frame->SaveBookAs());
+    book = frame->GetNoteBook();
+    OtherProgramWrites(path, {"Written over"});
+
+    book->SetModified();
+    EXPECT_TRUE(frame->SaveBook());
+    EXPECT_TRUE(boxes.boxes.empty());
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(other));
+    ASSERT_EQ(saved.GetCount(), 2u);
+    EXPECT_EQ(saved.GetNoteAtIndex(0)->GetText(), std::string(100, 'u'));
+    EXPECT_EQ(saved.GetNoteAtIndex(1)->GetText(), std::string(100, 'a'));
+    book->SetModified();
+    EXPECT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
+}
+
 TEST_F(BookSafetyTest, EachSaveKeepsTheVersionItReplacesAndTheLastTwoStay)
 {
     SaveNew({{"v1", ""}});
