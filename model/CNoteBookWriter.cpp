@@ -392,6 +392,14 @@ TextInFile CNoteBookWriter::PlacedAnew(const CNote& note, std::uint64_t body)
 void CNoteBookWriter::Repoint()
 {
     CSaving& saving = *m_saving;
+    // No text is in a file any more: what becomes of the old one is nothing to the notebook.
+    if (saving.placedCount + saving.placedAnew.size() == 0) {
+        m_book.SetStoredFile(nullptr);
+        return;
+    }
+    // A file that could not be mapped leaves the texts where they were.
+    if (!saving.newFile)
+        return;
     for (std::size_t i = 0; i < m_book.GetCount(); ++i) {
         CNote& note = *m_book.GetNoteAtIndex(i);
         if (!note.HasStoredText())
@@ -424,7 +432,7 @@ void CNoteBookWriter::Settle()
 {
     m_saving->lock.Abort();
     m_book.RenewStoredFile();
-    if (m_saving->newFile)
+    if (m_saving->repoint)
         Repoint();
     if (m_saving->secret)
         m_book.SetSecret(std::move(m_saving->secret));

@@ -491,6 +491,19 @@ TEST_F(TextsInFile, AfterSaveAsTheTextsAreReadFromTheNewFileAndTheOldOneMayChang
         .write(over.data(), static_cast<std::streamsize>(over.size()));
     for (std::size_t i = 0; i < book.GetCount(); ++i)
         EXPECT_EQ(Note(book, i).GetText(), texts[i]) << i;
+
+    // A notebook none of whose texts stayed in its file leaves the old file behind altogether.
+    Header two;
+    two.count = 2;
+    NoteBookBytes shortTexts;
+    shortTexts.Head(two).Note(1, "a", "short").Note(2, "b", "tiny");
+    shortTexts.Save(Path("short.pelm"));
+    CNoteBook small;
+    ASSERT_TRUE(small.ReadFile(Path("short.pelm")));
+    ASSERT_TRUE(small.WriteFile(Path("short-2.pelm")));
+    NoteBookBytes().Head(two).Note(1, "x", "written over").Note(2, "y", "in place").Save(Path("short.pelm"));
+    EXPECT_TRUE(small.StoredTextsIntact());
+    EXPECT_TRUE(small.WriteFile(Path("short-2.pelm")));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
