@@ -27,7 +27,11 @@
 #include "views/CNoteListCtrl.h"
 #include "views/CNotePanel.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProgressDialog>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include <filesystem>
 #include <sodium.h>
@@ -35,6 +39,9 @@
 #include <vector>
 
 namespace {
+
+// Notes a save writes between two repaints of the window: 20 to 30 ms of short notes.
+constexpr std::size_t kNotesPerStep = 16384;
 
 const char* const kTextsGone =
     "Another program changed the notebook \"%1\" while it was open: the texts of notes not yet read from it "
@@ -519,14 +526,16 @@ bool CBookController::Write(const std::string& path)
     const bool keepBackup = !m_oldPassphraseOnDisk;
     CNoteBookWriter writer(*m_pNoteBook);
     bool written = false;
+    bool cancelled = false;
     {
         WaitCursor wait;
-        written = writer.Write(path, keepBackup ? CBackupStore::DefaultFolder() : std::string());
+        written =
+            WriteInSteps(writer, path, keepBackup ? CBackupStore::DefaultFolder() : std::string(), cancelled);
     }
-    QString status = tr("Ready");
+    QString status = cancelled ? tr("Save cancelled: the file was left as it was.") : tr("Ready");
     if (written) {
         m_recovery->Discard();
-        m_file.Written(path);
+        m_file.Written(path, *m_pNoteBook);
         UpdateRecoveryBase();
         m_oldPassphraseOnDisk = false;
         if (path != before || !m_slot->IsTaken())
@@ -537,12 +546,44 @@ bool CBookController::Write(const std::string& path)
             status = tr("Saved, but the previous version could not be kept as a backup.");
     } else if (writer.ReplacedFile()) {
         // In place but not durable: the file holds our bytes, not another program's change.
-        m_file.Written(path);
+        m_file.Written(path, *m_pNoteBook);
         UpdateRecoveryBase();
     }
     m_frame.SetMessageText(status);
     m_frame.UpdateCommandStates();
     return written;
+}
+
+bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& path,
+                                   const std::string& backups, bool& cancelled)
+{
+    const std::size_t count = m_pNoteBook->GetCount();
+    if (count <= kNotesPerStep)
+        return writer.Write(path, backups);
+    if (!writer.Begin(path, backups))
+        return false;
+    const QScopedValueRollback<bool> saving(m_busy, true);
+    m_recovery->Hold(true);
+    const auto release = qScopeGuard([this] { m_recovery->Hold(false); });
+    QProgressDialog progress(tr("Saving NoteBook..."), tr("Cancel"), 0,
+                             static_cast<int>(count / kNotesPerStep), &m_frame);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    for (bool done = false; !done;) {
+        if (!writer.Step(kNotesPerStep, done))
+            return false;
+        progress.setValue(static_cast<int>(writer.GetWritten() / kNotesPerStep));
+        // Until the dialog shows and holds the window's input, typing waits: the notes are being read.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        if (progress.wasCanceled()) {
+            writer.Cancel();
+            cancelled = true;
+            return false;
+        }
+    }
+    progress.setCancelButton(nullptr);
+    return writer.Finish();
 }
 
 // After Save As the notebook's copies and its open mark go with its new path.
@@ -554,7 +595,7 @@ void CBookController::MoveSlotTo(const std::string& path)
 
 void CBookController::CheckDisk()
 {
-    if (!IsOpen() || m_checkingDisk || !m_pNoteBook->GetPath().HasPath())
+    if (!IsOpen() || m_checkingDisk || m_busy || !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     if (!m_file.TakeNewChange())
@@ -677,9 +718,15 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
         return false;
     m_pNotePanel->StoreActiveText();
     m_frame.ShowBusyMessage(tr("Reading NoteBook..."));
-    CBookMerger::Outcome outcome = CBookMerger::Merge(*m_pNoteBook, theirs, ancestor, kind);
+    CBookMerger::Outcome outcome;
+    {
+        const QScopedValueRollback<bool> busy(m_busy, true);
+        outcome = CBookMerger::Merge(m_frame, *m_pNoteBook, theirs, ancestor, kind);
+    }
     if (!outcome.merged) {
-        m_frame.SetMessageText(tr("Ready"));
+        m_frame.SetMessageText(outcome.cancelled
+                                   ? tr("Merge cancelled: the notebook and the file were left as they were.")
+                                   : tr("Ready"));
         return false;
     }
     AdoptMerged(std::move(outcome.merged));

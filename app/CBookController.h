@@ -13,6 +13,7 @@
 
 class CMainFrame;
 class CNoteBook;
+class CNoteBookWriter;
 class CNotePanel;
 class CRecoveryKeeper;
 class CRecoverySlot;
@@ -114,6 +115,10 @@ private:
     // UTF-8; false when the user goes back.
     bool ConfirmCodePage();
     bool Write(const std::string& path);
+    // A notebook of more than one step's notes is written a step at a time, the window repainting
+    // between steps behind a progress dialog whose Cancel leaves the file as it was.
+    bool WriteInSteps(CNoteBookWriter& writer, const std::string& path, const std::string& backups,
+                      bool& cancelled);
     // Encrypted or not as the name says: asks for a passphrase, or before the encryption is dropped.
     bool ChooseEncryption(const std::string& path);
     // The recovery place for the notebook at path; null when the user does not open a notebook
@@ -143,6 +148,8 @@ private:
     CNoteBookFile m_file;
     std::vector<std::string> m_mergedCopies;
     bool m_checkingDisk = false;
+    // A save or a merge runs while the window's events are delivered: the disk is not checked.
+    bool m_busy = false;
     CRecentFileList m_recent;
     // The passphrase changed since the file was written: its file is no backup to keep.
     bool m_oldPassphraseOnDisk = false;

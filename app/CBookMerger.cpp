@@ -8,7 +8,12 @@
 #include "platform/MessageBox.h"
 #include "platform/qt/WaitCursor.h"
 
+#include <QCoreApplication>
+#include <QProgressDialog>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -86,41 +91,84 @@ private:
 
 } // namespace
 
-// First with the open notebook's secrets and no word on failure; when that fails (another machine
-// may have changed the password), again with the user asked and the reader's messages shown.
-std::unique_ptr<CNoteBook> CBookMerger::ReadLike(const CNoteBook& open, const std::string& path)
+// With the open notebook's secrets and no word on failure: on a worker, under DetachedRead and
+// QuietMessages.
+std::unique_ptr<CNoteBook> CBookMerger::ReadQuietly(const std::string& path)
 {
     auto book = std::make_unique<CNoteBook>();
-    {
-        DetachedRead detached(AnswerLike(open));
-        QuietMessages quiet;
-        if (book->ReadFile(path))
-            return book;
-    }
+    if (book->ReadFile(path))
+        return book;
+    return nullptr;
+}
+
+// Again with the user asked and the reader's messages shown, for a version locked with another
+// password or passphrase (another machine may have changed it) or one that failed to read.
+std::unique_ptr<CNoteBook> CBookMerger::ReadAsking(const std::string& path)
+{
     DetachedRead detached(AskUser(GetAppMainFrame()));
-    book = std::make_unique<CNoteBook>();
+    auto book = std::make_unique<CNoteBook>();
     if (!book->ReadFile(path))
         return nullptr;
     return book;
 }
 
-CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& theirs,
+bool CBookMerger::RunBeside(QWidget& window, const std::function<void(const std::atomic<bool>&)>& work)
+{
+    QProgressDialog progress(QObject::tr("Merging NoteBook..."), QObject::tr("Cancel"), 0, 0, &window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setValue(0);
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        work(cancelled);
+        finished = true;
+    });
+    // The events are delivered at least once, however soon the work ends.
+    do {
+        // Until the dialog shows and holds the window's input, typing waits: the notes are being read.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        cancelled = progress.wasCanceled();
+        if (!finished)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (!finished);
+    worker.join();
+    return !cancelled;
+}
+
+CBookMerger::Outcome CBookMerger::Merge(QWidget& window, CNoteBook& open, const std::string& theirs,
                                         const std::string& ancestor, CNoteBookMerge::Ancestor kind)
 {
     WaitCursor wait;
     Outcome outcome;
     // The ancestor is needed only as fingerprints: it is gone before the other side is read.
     std::vector<NoteFingerprint> prints;
-    if (!ancestor.empty()) {
-        std::unique_ptr<CNoteBook> base = ReadLike(open, ancestor);
+    bool baseRead = ancestor.empty();
+    std::unique_ptr<CNoteBook> other;
+    {
+        DetachedRead detached(AnswerLike(open));
+        QuietMessages quiet;
+        outcome.cancelled = !RunBeside(window, [&](const std::atomic<bool>& cancelled) {
+            if (!baseRead)
+                if (std::unique_ptr<CNoteBook> base = ReadQuietly(ancestor)) {
+                    prints = CNoteMatcher::Fingerprints(*base);
+                    baseRead = true;
+                }
+            if (!cancelled)
+                other = ReadQuietly(theirs);
+        });
+    }
+    if (outcome.cancelled)
+        return outcome;
+    if (!baseRead) {
+        std::unique_ptr<CNoteBook> base = ReadAsking(ancestor);
         if (!base)
             return outcome;
         prints = CNoteMatcher::Fingerprints(*base);
     }
-    std::unique_ptr<CNoteBook> other = ReadLike(open, theirs);
-    if (!other)
+    if (!other && !(other = ReadAsking(theirs)))
         return outcome;
-    outcome.merged = std::make_unique<CNoteBook>();
     // A damaged version's missing notes are not taken as deleted: every note the other holds stays.
     if (open.WasFilledOut())
         TellDamaged(open.GetPath().GetFileName());
@@ -129,8 +177,13 @@ CBookMerger::Outcome CBookMerger::Merge(CNoteBook& open, const std::string& thei
         kind = CNoteBookMerge::Ancestor::guessed;
     }
     const bool twoWay = ancestor.empty() || open.WasFilledOut();
-    outcome.result = twoWay ? CNoteBookMerge::MergeTwoWay(open, *other, *outcome.merged)
-                            : CNoteBookMerge::Merge(prints, open, *other, *outcome.merged, kind);
+    auto merged = std::make_unique<CNoteBook>();
+    outcome.cancelled = !RunBeside(window, [&](const std::atomic<bool>&) {
+        outcome.result = twoWay ? CNoteBookMerge::MergeTwoWay(open, *other, *merged)
+                                : CNoteBookMerge::Merge(prints, open, *other, *merged, kind);
+    });
+    if (!outcome.cancelled)
+        outcome.merged = std::move(merged);
     return outcome;
 }
 

@@ -62,7 +62,7 @@ void CRecoveryKeeper::OnTick()
         m_seenChanges = m_book.GetChangeCount();
         NoteChange();
     }
-    if (!m_stale || !m_book.IsModified() || IsWriting())
+    if (!m_stale || !m_book.IsModified() || IsWriting() || m_held)
         return;
     const Clock::time_point now = Clock::now();
     if (now < m_notBefore || (now - m_lastChange < m_pause && now - m_staleSince < m_longest))

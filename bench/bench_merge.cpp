@@ -43,20 +43,28 @@ const std::string& Folder()
     return folder;
 }
 
-// base.pelm, ours.pelm and theirs.pelm, written once.
-void WriteFiles()
+// base.pelm, ours.pelm and theirs.pelm in folder.
+bool MakeFiles(const std::string& folder)
 {
-    static bool written = false;
-    if (written)
-        return;
+    bool written = true;
     for (unsigned side = 0; side < 3; ++side) {
         CNoteBook book;
         FillMassNoteBook(book, kNotes);
         if (side > 0)
             Diverge(book, side);
-        book.WriteFile(Folder() + (side == 0 ? "/base.pelm" : side == 1 ? "/ours.pelm" : "/theirs.pelm"));
+        written = book.WriteFile(folder + (side == 0   ? "/base.pelm"
+                                           : side == 1 ? "/ours.pelm"
+                                                       : "/theirs.pelm")) &&
+                  written;
     }
-    written = true;
+    return written;
+}
+
+// The three files in the benchmarks' folder, written once.
+void WriteFiles()
+{
+    static const bool written = MakeFiles(Folder());
+    (void)written;
 }
 
 // As the tool merges: the ancestor only as fingerprints, the two sides, the merged file.
@@ -72,7 +80,8 @@ bool MergeFiles(const std::string& folder, const std::string& out)
     CNoteBook ours, theirs, merged;
     if (!ours.ReadFile(folder + "/ours.pelm") || !theirs.ReadFile(folder + "/theirs.pelm"))
         return false;
-    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(ancestor, ours, theirs, merged);
+    const CNoteBookMerge::Result result = CNoteBookMerge::Merge(
+        ancestor, ours, theirs, merged, CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
     benchmark::DoNotOptimize(result);
     return merged.WriteFile(out);
 }
@@ -142,8 +151,11 @@ BENCHMARK(BM_MergePeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
+// --make-files FOLDER: the three files, kept for timing `pelmora-tool merge` from outside.
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--make-files") == 0)
+        return MakeFiles(argv[2]) ? 0 : 1;
     if (argc == 3 && std::strcmp(argv[1], "--peak-memory") == 0) {
         const long baseline = MaxRssKb();
         if (!MergeFiles(argv[2], std::string(argv[2]) + "/peak.pelm"))

@@ -25,6 +25,8 @@ public:
 
     // Reading: where the next byte read stands in the file.
     std::uint64_t GetPosition() const { return m_consumed; }
+    // Writing: where the next byte written goes in the file.
+    std::uint64_t GetWritePosition() const { return m_consumed + m_end; }
     // Bytes between the read position and the end of the file as it was when reading began.
     std::uint64_t GetRemaining() const { return m_consumed >= m_length ? 0 : m_length - m_consumed; }
     // Reading: whether a read met the end of the file before it had all it asked for.

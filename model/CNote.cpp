@@ -214,11 +214,16 @@ bool CNote::CopiesStored(TextEncoding titleCodePage, TextEncoding textCodePage) 
 
 void CNote::CopyStoredRecord(CBufferedFile& file) const
 {
+    WriteStoredRecord(file,
+                      CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body, m_stored.bodyLength));
+    CFileWindow::LetGo(*m_stored.file, m_stored.body, m_stored.bodyLength);
+}
+
+void CNote::WriteStoredRecord(CBufferedFile& file, const std::uint8_t* body) const
+{
     file.Write(&m_serial, sizeof m_serial);
     file.Write(&m_stored.bodyLength, sizeof m_stored.bodyLength);
-    file.Write(CFileWindow::OfThisThread().View(*m_stored.file, m_stored.body, m_stored.bodyLength),
-               m_stored.bodyLength);
-    CFileWindow::LetGo(*m_stored.file, m_stored.body, m_stored.bodyLength);
+    file.Write(body, m_stored.bodyLength);
 }
 
 void CNote::SetStoredText(const TextInFile& stored)

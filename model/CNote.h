@@ -119,6 +119,10 @@ public:
     // The same record with another text in place of the note's own: the editor's unsaved typing.
     void WriteRecord(CBufferedFile& file, std::string_view text, TextEncoding titleCodePage,
                      TextEncoding textCodePage, CTextCodec& toWindows1252) const;
+    // Whether WriteRecord with these code pages copies the record as it stands in the file; the
+    // copy then from its body read by the caller (a save reading many bodies at once).
+    bool CopiesStored(TextEncoding titleCodePage, TextEncoding textCodePage) const;
+    void WriteStoredRecord(CBufferedFile& file, const std::uint8_t* body) const;
     // The start of that record for a text of textBytes bytes as stored, which the caller puts into
     // the body made here, then one zero byte: the serial, the body's length and the title field.
     // Raises CFileException when the body is too long for the file.
@@ -147,7 +151,6 @@ private:
 
     void LoadText() const;
     bool DecodeStored(std::string& out) const;
-    bool CopiesStored(TextEncoding titleCodePage, TextEncoding textCodePage) const;
     void CopyStoredRecord(CBufferedFile& file) const;
 
     mutable std::string m_text;

@@ -91,8 +91,8 @@ class ThreeWay
 {
 public:
     ThreeWay(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs,
-             bool keepTheirDeletions)
-        : m_keepTheirDeletions(keepTheirDeletions), m_ours(ours), m_theirs(theirs),
+             bool keepTheirDeletions, CNoteBookMerge::Texts texts)
+        : m_keepTheirDeletions(keepTheirDeletions), m_texts(texts), m_ours(ours), m_theirs(theirs),
           m_oursPrints(CNoteMatcher::Fingerprints(ours)), m_theirsPrints(CNoteMatcher::Fingerprints(theirs)),
           m_oursMatch(CNoteMatcher::Match(ancestor, m_oursPrints)),
           m_theirsMatch(CNoteMatcher::Match(ancestor, m_theirsPrints)),
@@ -262,18 +262,29 @@ private:
         // Numbered 1 to N as a notebook read from its file is, so that a merge that takes one side
         // whole writes that side's bytes.
         CNote::ResetSerials();
+        (void)m_ours.StoredTextsIntact();
+        (void)m_theirs.StoredTextsIntact();
         merged.Reserve(m_ours.GetCount() + m_theirs.GetCount());
         for (std::int32_t id = m_order.First(); id != kNone; id = m_order.At(id).next) {
             const MergedOrder::Item& item = m_order.At(id);
             CNote& from = *(item.side == Side::ours ? m_ours : m_theirs).GetNoteAtIndex(item.index);
             CNote& to = *merged.AddNote(true, false);
-            to.Title().swap(from.Title());
-            to.Text().swap(from.Text());
+            // Ours stays whole, so that a merge given up leaves the open notebook as it was.
+            const bool move = item.side == Side::theirs;
+            to.Title() = move ? std::move(from.Title()) : from.GetTitle();
+            // A text still in its file stays there, or is read into the new note; the file was
+            // asked about above.
+            if (from.HasStoredText() && m_texts == CNoteBookMerge::Texts::inFiles)
+                to.SetStoredText(from.GetStoredText());
+            else if (from.HasStoredText())
+                from.ReadText(to.Text());
+            else
+                to.Text() = move ? std::move(from.Text()) : from.GetText();
             if (item.side == Side::ours)
                 to.SetCodePages(from.GetTitleCodePage(), from.GetTextCodePage());
             else
                 to.SetCodePages(StoredIn(m_theirs, to.GetTitle(), from.GetTitleCodePage()),
-                                StoredIn(m_theirs, to.GetText(), from.GetTextCodePage()));
+                                StoredTextIn(m_theirs, to, from.GetTextCodePage()));
             if (item.conflictCopy)
                 to.Title() += CNoteBookMerge::kConflictSuffix;
         }
@@ -288,7 +299,17 @@ private:
         return book.CodePageFor(own);
     }
 
+    // A text still in a file is ASCII when it has no code page.
+    static std::optional<TextEncoding> StoredTextIn(const CNoteBook& book, const CNote& note,
+                                                    std::optional<TextEncoding> own)
+    {
+        if (!own && note.HasStoredText())
+            return std::nullopt;
+        return StoredIn(book, note.GetText(), own);
+    }
+
     const bool m_keepTheirDeletions;
+    const CNoteBookMerge::Texts m_texts;
     CNoteBook& m_ours;
     CNoteBook& m_theirs;
     std::vector<NoteFingerprint> m_oursPrints;
@@ -306,14 +327,15 @@ private:
 } // namespace
 
 CNoteBookMerge::Result CNoteBookMerge::Merge(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours,
-                                             CNoteBook& theirs, CNoteBook& merged, Ancestor kind)
+                                             CNoteBook& theirs, CNoteBook& merged, Ancestor kind, Texts texts)
 {
-    return ThreeWay(ancestor, ours, theirs, kind == Ancestor::guessed).Run(false, merged);
+    return ThreeWay(ancestor, ours, theirs, kind == Ancestor::guessed, texts).Run(false, merged);
 }
 
-CNoteBookMerge::Result CNoteBookMerge::MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged)
+CNoteBookMerge::Result CNoteBookMerge::MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged,
+                                                   Texts texts)
 {
-    return ThreeWay({}, ours, theirs, true).Run(true, merged);
+    return ThreeWay({}, ours, theirs, true, texts).Run(true, merged);
 }
 
 void CNoteBookMerge::CopySettings(const CNoteBook& from, CNoteBook& to)

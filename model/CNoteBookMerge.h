@@ -29,6 +29,15 @@ public:
         guessed
     };
 
+    // Where the merged notes' texts are: in memory of their own, or still in the sides' files, for
+    // a caller that keeps both sides for as long as the merged notebook lives (the tool, which
+    // then writes them from there a run at a time).
+    enum class Texts
+    {
+        copied,
+        inFiles
+    };
+
     struct Result
     {
         // What theirs brought: notes changed, added, deleted and moved.
@@ -38,13 +47,14 @@ public:
     };
 
     // Fills merged, an empty notebook, with the merge of ours and theirs against their ancestor.
-    // The notes' strings move into merged, leaving ours and theirs without them. Password, view
+    // Theirs' strings move into merged, ours' are copied and ours is left whole. Password, view
     // settings, code page, key and path come from ours.
     static Result Merge(const std::vector<NoteFingerprint>& ancestor, CNoteBook& ours, CNoteBook& theirs,
-                        CNoteBook& merged, Ancestor kind = Ancestor::exact);
+                        CNoteBook& merged, Ancestor kind = Ancestor::exact, Texts texts = Texts::copied);
     // Without an ancestor: every note of both, ours' order first, a note of theirs that differs
     // from one of ours with the same title kept after it as a conflict.
-    static Result MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged);
+    static Result MergeTwoWay(CNoteBook& ours, CNoteBook& theirs, CNoteBook& merged,
+                              Texts texts = Texts::copied);
 
     // Takes over ours' password, key, view settings, code page, file version and path.
     static void CopySettings(const CNoteBook& from, CNoteBook& to);

@@ -2,6 +2,8 @@
 
 #include "model/CTextCodec.h"
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
 class CBufferedFile;
@@ -10,6 +12,7 @@ class CFileException;
 class CNote;
 class CNoteBook;
 class CSealKey;
+struct TextInFile;
 
 // Writes a notebook as a version-10 file, each string in the code page the notebook chooses for
 // it; a character that code page lacks fails the save rather than being replaced. The file is
@@ -19,11 +22,27 @@ class CNoteBookWriter
 {
 public:
     explicit CNoteBookWriter(CNoteBook& book);
+    ~CNoteBookWriter();
+    CNoteBookWriter(const CNoteBookWriter&) = delete;
+    CNoteBookWriter& operator=(const CNoteBookWriter&) = delete;
 
     // On failure the reason has been shown, the notebook keeps its modified flag and path, and the
     // file on disk is unchanged unless it was replaced but could not be made durable (see
-    // ReplacedFile). With a backup folder the replaced file is kept there.
+    // ReplacedFile). With a backup folder the replaced file is kept there. Saved as another file,
+    // the texts not yet read are read from the new file from then on, and the old may change.
     bool Write(const std::string& path, const std::string& backupFolder = {});
+
+    // The same write in steps, for a caller that keeps a window answering between them: Begin,
+    // Step until done, then Finish. Each returns false on a failure it has shown, after which the
+    // save is over. The notebook must not change from Begin to the end.
+    bool Begin(const std::string& path, const std::string& backupFolder = {});
+    // Writes up to count more notes; done once every note is written.
+    bool Step(std::size_t count, bool& done);
+    // Makes the file durable and puts it in the target's place.
+    bool Finish();
+    // Before Finish: the file on disk stays as it was and the notebook as it is.
+    void Cancel();
+    std::size_t GetWritten() const;
     // Whether the last Write with a backup folder kept the file it replaced there.
     bool BackupKept() const { return m_backupKept; }
     // Whether the last Write put the new file in the target's place, failed or not.
@@ -36,15 +55,25 @@ public:
     void WriteNote(CBufferedFile& out, const CNote& note, CTextCodec& toWindows1252);
 
 private:
+    class CSaving;
+
     // Takes the target for ourselves; false when it exists and cannot be had.
     static bool LockTarget(const std::string& target, CFile& lock, CFileException& error);
     static void ReportLostTexts();
     static void Report(const char* message, long osError);
-    void WriteContents(CBufferedFile& out, CTextCodec& toWindows1252);
-    // The contents go to memory first and reach the file only sealed.
-    void WriteSealed(CFile& out, CTextCodec& toWindows1252, const CSealKey& key);
+    bool Open();
+    // Writes the notes from the next one up to list place end, their bodies read beforehand.
+    void WriteRun(std::size_t end);
+    // Reports a failed write and ends the save.
+    bool Fail(const CFileException& error);
+    bool Commit();
+    bool StoredFilesIntact() const;
+    void Settle();
+    TextInFile PlacedAnew(const CNote& note, std::uint64_t body);
+    void Repoint();
 
     CNoteBook& m_book;
+    std::unique_ptr<CSaving> m_saving;
     bool m_backupKept = false;
     bool m_replaced = false;
 };

@@ -32,9 +32,10 @@ void CNoteBookFile::Read(const std::string& path, const CNoteBook& book)
     Take(path, std::move(version));
 }
 
-void CNoteBookFile::Written(const std::string& path)
+void CNoteBookFile::Written(const std::string& path, const CNoteBook& book)
 {
-    Take(path, CFileVersion::StartAt(path, CFileIdentity::Of(path)));
+    BeginRead(path);
+    Read(path, book);
 }
 
 void CNoteBookFile::Take(const std::string& path, std::shared_ptr<CFileVersion> version)

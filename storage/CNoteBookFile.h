@@ -34,8 +34,9 @@ public:
     void BeginRead(const std::string& path);
     // The notebook was read from path: that version is what later changes are told against.
     void Read(const std::string& path, const CNoteBook& book);
-    // The notebook was written to path.
-    void Written(const std::string& path);
+    // The notebook was written to path; when its texts are read from there since, the version
+    // mapped is that file's, hashed once.
+    void Written(const std::string& path, const CNoteBook& book);
     // The notebook was recovered from a copy whose changes began from base, the file at path.
     void Recovered(const std::string& path, const CFileIdentity& base);
     // The version on disk that a merge took in becomes the one changes are told against.

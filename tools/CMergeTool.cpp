@@ -83,8 +83,11 @@ int CMergeTool::Merge(const std::string& base, const std::string& ours, const st
     if (!ReadSide(mine, ours) || !ReadSide(other, theirs))
         return kTrouble;
     CNoteBook merged;
-    const CNoteBookMerge::Result result = twoWay ? CNoteBookMerge::MergeTwoWay(mine, other, merged)
-                                                 : CNoteBookMerge::Merge(ancestor, mine, other, merged);
+    // The sides outlive the merged notebook: its texts are written from their files.
+    const CNoteBookMerge::Result result =
+        twoWay ? CNoteBookMerge::MergeTwoWay(mine, other, merged, CNoteBookMerge::Texts::inFiles)
+               : CNoteBookMerge::Merge(ancestor, mine, other, merged, CNoteBookMerge::Ancestor::exact,
+                                       CNoteBookMerge::Texts::inFiles);
     const CNote* unstorable = nullptr;
     if (merged.FindUnstorable(unstorable))
         return Failure(

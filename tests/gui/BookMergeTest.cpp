@@ -13,8 +13,10 @@
 #include "views/CSearchBar.h"
 
 #include <QElapsedTimer>
+#include <QProgressDialog>
 
 #include <QStatusBar>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -137,6 +139,48 @@ TEST_F(BookMergeTest, MergeAtSaveTakesTheirChangesAgainstTheVersionLastSavedAndI
     EXPECT_FALSE(frame->SaveBook());
     EXPECT_EQ(Contents(*frame->GetNoteBook()),
               (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c again"}, {"D", "d mine"}}));
+}
+
+// The reads and the merge run on a worker while the window's events are delivered, behind a
+// progress dialog; Cancel at any moment leaves the open notebook and the file as they were.
+TEST_F(BookMergeTest, AMergeLetsTheWindowRunAndItsCancelLeavesBothAsTheyWere)
+{
+    SaveNew({{"A", "a"}, {"B", "b"}, {"C", "c"}});
+    OtherProgramReplaces(path, {{"A", "a from the laptop"}, {"B", "b"}, {"C", "c"}, {"D", "new there"}});
+    Edit(1, "b mine");
+    const Notes mine = {{"A", "a"}, {"B", "b mine"}, {"C", "c"}};
+    const std::string onDisk = NoteBookBytes::Load(path);
+    const CNoteBook* open = frame->GetNoteBook();
+
+    int cancels = 0;
+    QTimer::singleShot(0, frame.get(), [&] {
+        if (auto* progress = frame->findChild<QProgressDialog*>()) {
+            EXPECT_EQ(progress->labelText(), "Merging NoteBook...");
+            progress->cancel();
+            ++cancels;
+        }
+    });
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(frame->GetNoteBook(), open);
+    EXPECT_EQ(Contents(*frame->GetNoteBook()), mine);
+    EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+    EXPECT_EQ(NoteBookBytes::Load(path), onDisk);
+    EXPECT_EQ(Status(), "Merge cancelled: the notebook and the file were left as they were.");
+
+    // Not cancelled: the window's events come through while it runs, and the change on disk is
+    // still there to merge.
+    int deliveries = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++deliveries; });
+    tick.start(0);
+    boxes.answers = {IDMERGE};
+    EXPECT_FALSE(frame->SaveBook());
+    tick.stop();
+    EXPECT_GE(deliveries, 2) << "once for each of the two runs on the worker";
+    EXPECT_EQ(Contents(*frame->GetNoteBook()),
+              (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c"}, {"D", "new there"}}));
 }
 
 TEST_F(BookMergeTest, ANoteChangedOnBothSidesIsKeptTwiceFromTheClosingPrompt)

@@ -8,7 +8,9 @@
 #include "support/TempDir.h"
 
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -370,6 +372,81 @@ TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithou
     EXPECT_EQ(Titles(*frame->GetNoteBook()), std::vector<std::string>{"Unsaved"});
     EXPECT_FALSE(frame->GetNoteBook()->GetPath().HasPath());
     EXPECT_TRUE(frame->GetNoteBook()->IsModified());
+}
+
+// A notebook of more notes than a step is saved a step at a time, the window's events delivered
+// between steps; Cancel leaves the file, its folder and the notebook as they were, and says so.
+TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesTheFile)
+{
+    {
+        CNoteBook large;
+        for (int i = 0; i < 20000; ++i)
+            large.AddNote(true, false)->SetText("note " + std::to_string(i));
+        ASSERT_TRUE(large.WriteFile(path));
+    }
+    frame->OpenBook(path);
+    book = frame->GetNoteBook();
+    ASSERT_EQ(book->GetCount(), 20000u);
+    const std::string before = NoteBookBytes::Load(path);
+    const std::vector<std::string> entries = Entries(dir.Path());
+    book->GetNoteAtIndex(19999)->SetTitle("changed");
+    book->SetModified();
+
+    int cancels = 0;
+    const auto pressCancel = [&] {
+        if (auto* progress = frame->findChild<QProgressDialog*>()) {
+            EXPECT_EQ(progress->labelText(), "Saving NoteBook...");
+            progress->cancel();
+            ++cancels;
+        }
+    };
+    QTimer::singleShot(0, frame.get(), pressCancel);
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(NoteBookBytes::Load(path), before);
+    EXPECT_EQ(Entries(dir.Path()), entries);
+    EXPECT_TRUE(book->IsModified());
+    EXPECT_EQ(book->GetNoteAtIndex(19999)->GetTitle(), "changed");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Save cancelled: the file was left as it was.");
+
+    // Every step lets the window's events through: a timer that fires at each delivery counts them.
+    int deliveries = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++deliveries; });
+    tick.start(0);
+    ASSERT_TRUE(frame->SaveBook());
+    tick.stop();
+    EXPECT_GE(deliveries, 2) << "20,000 notes are three steps";
+    EXPECT_FALSE(book->IsModified());
+    EXPECT_EQ(TitlesOnDisk(path).back(), "changed");
+    EXPECT_EQ(frame->findChild<QProgressDialog*>(), nullptr);
+}
+
+// After Save As the texts not yet read come from the new file: a program writing into the old
+// one in place takes nothing away, and the next save and recovery copy go on.
+TEST_F(BookSafetyTest, AfterSaveAsAWriteIntoTheOldFileTakesNoText)
+{
+    WriteUnread(path);
+    frame->OpenBook(path);
+    book = frame->GetNoteBook();
+    ASSERT_TRUE(book->GetNoteAtIndex(0)->HasStoredText());
+    book->SetModified();
+    const std::string other = dir.File("saved-1.pelm");
+    CFileDialog::SetNextFileName(QString::fromStdString(other));
+    ASSERT_TRUE(frame->SaveBookAs());
+    book = frame->GetNoteBook();
+    OtherProgramWrites(path, {"Written over"});
+
+    book->SetModified();
+    EXPECT_TRUE(frame->SaveBook());
+    EXPECT_TRUE(boxes.boxes.empty());
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(other));
+    ASSERT_EQ(saved.GetCount(), 2u);
+    EXPECT_EQ(saved.GetNoteAtIndex(0)->GetText(), std::string(100, 'u'));
+    EXPECT_EQ(saved.GetNoteAtIndex(1)->GetText(), std::string(100, 'a'));
+    book->SetModified();
+    EXPECT_TRUE(frame->GetBookController().GetRecoveryKeeper()->Flush());
 }
 
 TEST_F(BookSafetyTest, EachSaveKeepsTheVersionItReplacesAndTheLastTwoStay)

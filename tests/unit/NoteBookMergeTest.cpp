@@ -1,10 +1,15 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookMerge.h"
+#include "support/TempDir.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <random>
 
 namespace {
@@ -149,6 +154,90 @@ TEST(NoteBookMerge, StringsKeepTheirCodePagesAndTheNotebookItsSettingsFromOurs)
     CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(b2), o2, t2, m2);
     ASSERT_EQ(m2.GetCount(), 1u);
     EXPECT_EQ(m2.GetNoteAtIndex(0)->GetTitleCodePage(), TextEncoding::windows1252);
+}
+
+// Sides read from their files keep their texts there: the merge reads each without keeping it, and
+// merges what the same notes in memory merge, each string in the code page it had.
+TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThere)
+{
+    // Texts longer than a string keeps in itself, so that reading leaves them in the file.
+    const std::string l = " and words enough to be stored";
+    const Notes base = {
+        {"a", "one" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"d", "four" + l}};
+    const Notes ours = {
+        {"a", "one, ours" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"e", "new" + l}};
+    const Notes theirs = {{"b", "two" + l},
+                          {"a", "one" + l},
+                          {"caf\xC3\xA9", "na\xC3\xAFve \xC3\xA9t\xC3\xA9" + l},
+                          {"f", "theirs" + l}};
+    TempDir dir;
+    std::vector<std::unique_ptr<CNoteBook>> read;
+    for (const Notes* notes : {&base, &ours, &theirs}) {
+        CNoteBook written;
+        Fill(written, *notes);
+        written.SetEncoding(TextEncoding::windows1252);
+        const std::string path = dir.File(std::to_string(read.size()) + ".pelm");
+        ASSERT_TRUE(written.WriteFile(path));
+        read.push_back(std::make_unique<CNoteBook>());
+        ASSERT_TRUE(read.back()->ReadFile(path));
+        ASSERT_TRUE(read.back()->GetNoteAtIndex(0)->HasStoredText());
+    }
+    std::vector<bool> stored;
+    for (const auto& book : read)
+        for (std::size_t i = 0; i < book->GetCount(); ++i)
+            stored.push_back(book->GetNoteAtIndex(i)->HasStoredText());
+    CNoteBook merged;
+    const CNoteBookMerge::Result result =
+        CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], merged);
+    const Merged inMemory = Merge3(base, ours, theirs);
+    EXPECT_EQ(Contents(merged), inMemory.notes);
+    EXPECT_EQ(result.conflicts, inMemory.result.conflicts);
+    std::vector<bool> storedAfter;
+    for (const auto& book : read)
+        for (std::size_t i = 0; i < book->GetCount(); ++i)
+            storedAfter.push_back(book->GetNoteAtIndex(i)->HasStoredText());
+    EXPECT_EQ(storedAfter, stored) << "no text of the sides is kept in memory";
+    for (std::size_t i = 0; i < merged.GetCount(); ++i)
+        if (merged.GetNoteAtIndex(i)->GetTitle() == "caf\xC3\xA9")
+            EXPECT_EQ(merged.GetNoteAtIndex(i)->GetTextCodePage(), TextEncoding::windows1252);
+
+    // Left in the sides' files, the texts are written from there as the copies are. The first merge
+    // took theirs' strings: the sides are read again for each.
+    const auto readSides = [&] {
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            read[i] = std::make_unique<CNoteBook>();
+            ASSERT_TRUE(read[i]->ReadFile(dir.File(std::to_string(i) + ".pelm")));
+        }
+    };
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_TRUE(merged.WriteFile(dir.File("copied.pelm")));
+    readSides();
+    CNoteBook inFiles;
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], inFiles,
+                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
+    ASSERT_TRUE(inFiles.WriteFile(dir.File("in-files.pelm")));
+    EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
+
+    // Theirs written over in place before the save: its texts are gone, and nothing is written in
+    // their stead.
+    readSides();
+    CNoteBook again;
+    CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], again,
+                          CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
+    {
+        std::string changed = bytes(dir.File("2.pelm"));
+        for (std::size_t i = 200; i < changed.size(); ++i)
+            changed[i] = static_cast<char>(changed[i] ^ 0x5A);
+        std::fstream out(dir.File("2.pelm"), std::ios::in | std::ios::out | std::ios::binary);
+        out.write(changed.data(), static_cast<std::streamsize>(changed.size()));
+    }
+    MessageBoxRecorder boxes;
+    EXPECT_FALSE(again.WriteFile(dir.File("in-files.pelm")));
+    EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 TEST(NoteBookMerge, AGuessedAncestorNeverTakesANoteOfOursAsDeletedThere)

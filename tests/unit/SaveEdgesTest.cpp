@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -327,4 +328,44 @@ TEST(FileIdentityChange, AHardLinkMadeOrRemovedIsNoChangeOfTheFile)
     ASSERT_EQ(::unlink(link.c_str()), 0);
     EXPECT_EQ(CFileIdentity::Of(path), linked) << "the kept version dropped";
     EXPECT_EQ(CFileIdentity::Parse(linked.ToText()), linked);
+}
+
+// A save in steps that is cancelled halfway leaves the file, its folder and the backups as they
+// were, the notebook still changed, and the target free for the next save.
+TEST_F(SaveEdges, ASaveCancelledBetweenStepsLeavesEverythingAsItWas)
+{
+    ASSERT_TRUE(SaveVersion("v1"));
+    const std::string before = NoteBookBytes::Load(path);
+    const auto listing = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+            names.push_back(entry.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> files = listing();
+    for (int i = 0; i < 50; ++i)
+        book.AddNote(true, true)->SetText("note " + std::to_string(i));
+    {
+        CNoteBookWriter writer(book);
+        ASSERT_TRUE(writer.Begin(path, backups));
+        bool done = false;
+        ASSERT_TRUE(writer.Step(10, done));
+        ASSERT_TRUE(writer.Step(10, done));
+        EXPECT_FALSE(done);
+        EXPECT_EQ(writer.GetWritten(), 20u);
+        CNoteBookWriter other(book);
+        EXPECT_FALSE(other.Write(path)) << "the target is taken while the save runs";
+        boxes.boxes.clear();
+        writer.Cancel();
+        EXPECT_EQ(writer.GetWritten(), 0u);
+    }
+    EXPECT_EQ(NoteBookBytes::Load(path), before);
+    EXPECT_EQ(listing(), files);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(book.IsModified());
+    EXPECT_EQ(book.GetPath().GetPath(), path);
+    ASSERT_TRUE(SaveVersion("v2"));
+    EXPECT_EQ(TitleOn(path), "v2");
+    EXPECT_EQ(TitleOn(Backup(1)), "v1");
 }

@@ -112,7 +112,7 @@ TEST(NoteBookFile, AChangeIsOneOfTheBytes)
             file.Read(path, read);
             if (afterSave) {
                 ASSERT_TRUE(read.WriteFile(path));
-                file.Written(path);
+                file.Written(path, read);
             }
             const CFileIdentity base = file.BaseSource()();
             ASSERT_TRUE(base.GetContentHash().IsKnown());
