@@ -22,6 +22,7 @@
 #include "platform/desktop/CFileAssociation.h"
 #include "platform/desktop/CRecentlyUsed.h"
 #include "platform/qt/CFileDialog.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/WaitCursor.h"
 #include "views/CListCtrlEx.h"
 #include "views/CNoteListCtrl.h"
@@ -29,8 +30,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProgressDialog>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include <filesystem>
@@ -562,27 +561,17 @@ bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& p
         return writer.Write(path, backups);
     if (!writer.Begin(path, backups))
         return false;
-    const QScopedValueRollback<bool> saving(m_busy, true);
-    m_recovery->Hold(true);
-    const auto release = qScopeGuard([this] { m_recovery->Hold(false); });
-    QProgressDialog progress(tr("Saving NoteBook..."), tr("Cancel"), 0,
-                             static_cast<int>(count / kNotesPerStep), &m_frame);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
+    CSliceProgress progress(&m_frame, tr("Saving NoteBook..."));
     for (bool done = false; !done;) {
         if (!writer.Step(kNotesPerStep, done))
             return false;
-        progress.setValue(static_cast<int>(writer.GetWritten() / kNotesPerStep));
-        // Until the dialog shows and holds the window's input, typing waits: the notes are being read.
-        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                             : QEventLoop::ExcludeUserInputEvents);
-        if (progress.wasCanceled()) {
+        if (!progress.Step(writer.GetWritten(), count)) {
             writer.Cancel();
             cancelled = true;
             return false;
         }
     }
-    progress.setCancelButton(nullptr);
+    progress.GetDialog().setCancelButton(nullptr);
     return writer.Finish();
 }
 
@@ -595,7 +584,8 @@ void CBookController::MoveSlotTo(const std::string& path)
 
 void CBookController::CheckDisk()
 {
-    if (!IsOpen() || m_checkingDisk || m_busy || !m_pNoteBook->GetPath().HasPath())
+    if (!IsOpen() || m_checkingDisk || m_busy || CSliceProgress::IsRunning() ||
+        !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
     if (!m_file.TakeNewChange())

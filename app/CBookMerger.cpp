@@ -6,14 +6,10 @@
 #include "model/PasswordPrompt.h"
 #include "platform/CAncestorStore.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/WaitCursor.h"
 
-#include <QCoreApplication>
-#include <QProgressDialog>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -112,29 +108,14 @@ std::unique_ptr<CNoteBook> CBookMerger::ReadAsking(const std::string& path)
     return book;
 }
 
-bool CBookMerger::RunBeside(QWidget& window, const std::function<void(const std::atomic<bool>&)>& work)
+bool CBookMerger::RunBeside(QWidget& window, const std::function<void(const GoOn&)>& work)
 {
-    QProgressDialog progress(QObject::tr("Merging NoteBook..."), QObject::tr("Cancel"), 0, 0, &window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    progress.setValue(0);
-    std::atomic<bool> cancelled{false};
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-        work(cancelled);
-        finished = true;
+    CSliceProgress progress(&window, QObject::tr("Merging NoteBook..."));
+    progress.RunAside([&](const CSliceProgress::Report& report) {
+        work([&report] { return report(0, 0); });
+        return true;
     });
-    // The events are delivered at least once, however soon the work ends.
-    do {
-        // Until the dialog shows and holds the window's input, typing waits: the notes are being read.
-        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                             : QEventLoop::ExcludeUserInputEvents);
-        cancelled = progress.wasCanceled();
-        if (!finished)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (!finished);
-    worker.join();
-    return !cancelled;
+    return !progress.WasCancelled();
 }
 
 CBookMerger::Outcome CBookMerger::Merge(QWidget& window, CNoteBook& open, const std::string& theirs,
@@ -149,13 +130,13 @@ CBookMerger::Outcome CBookMerger::Merge(QWidget& window, CNoteBook& open, const 
     {
         DetachedRead detached(AnswerLike(open));
         QuietMessages quiet;
-        outcome.cancelled = !RunBeside(window, [&](const std::atomic<bool>& cancelled) {
+        outcome.cancelled = !RunBeside(window, [&](const GoOn& goOn) {
             if (!baseRead)
                 if (std::unique_ptr<CNoteBook> base = ReadQuietly(ancestor)) {
                     prints = CNoteMatcher::Fingerprints(*base);
                     baseRead = true;
                 }
-            if (!cancelled)
+            if (goOn())
                 other = ReadQuietly(theirs);
         });
     }
@@ -178,7 +159,7 @@ CBookMerger::Outcome CBookMerger::Merge(QWidget& window, CNoteBook& open, const 
     }
     const bool twoWay = ancestor.empty() || open.WasFilledOut();
     auto merged = std::make_unique<CNoteBook>();
-    outcome.cancelled = !RunBeside(window, [&](const std::atomic<bool>&) {
+    outcome.cancelled = !RunBeside(window, [&](const GoOn&) {
         outcome.result = twoWay ? CNoteBookMerge::MergeTwoWay(open, *other, *merged)
                                 : CNoteBookMerge::Merge(prints, open, *other, *merged, kind);
     });

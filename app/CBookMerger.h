@@ -2,7 +2,6 @@
 
 #include "model/CNoteBookMerge.h"
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,9 +36,9 @@ private:
     static std::unique_ptr<CNoteBook> ReadQuietly(const std::string& path);
     static std::unique_ptr<CNoteBook> ReadAsking(const std::string& path);
     // Runs work on a worker, the window's events delivered meanwhile; false when the user pressed
-    // Cancel, once the work has ended. The work may stop early once cancelled says so.
-    static bool RunBeside(QWidget& window,
-                          const std::function<void(const std::atomic<bool>& cancelled)>& work);
+    // Cancel, once the work has ended. The work may stop early once goOn says false.
+    using GoOn = std::function<bool()>;
+    static bool RunBeside(QWidget& window, const std::function<void(const GoOn& goOn)>& work);
     static std::string ShownName(const CNoteBook& open, const std::string& path);
     static void TellDamaged(const std::string& name);
 };

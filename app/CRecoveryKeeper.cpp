@@ -5,6 +5,7 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookSecret.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/qt/CSliceProgress.h"
 #include "views/CNoteEditCtrl.h"
 #include "views/CNotePanel.h"
 
@@ -62,7 +63,7 @@ void CRecoveryKeeper::OnTick()
         m_seenChanges = m_book.GetChangeCount();
         NoteChange();
     }
-    if (!m_stale || !m_book.IsModified() || IsWriting() || m_held)
+    if (!m_stale || !m_book.IsModified() || IsWriting() || CSliceProgress::IsRunning())
         return;
     const Clock::time_point now = Clock::now();
     if (now < m_notBefore || (now - m_lastChange < m_pause && now - m_staleSince < m_longest))

@@ -47,9 +47,6 @@ public:
     bool Flush();
     // Whether a copy is being serialized or written at the moment.
     bool IsWriting();
-    // While held no copy begins: a save in steps lets the window's events run, and its own file
-    // keeps the changes once it ends.
-    void Hold(bool held) { m_held = held; }
     // How long typing must pause before a copy, and how long changes may go on without one; the
     // benchmark writes copies back to back.
     void SetDelays(std::chrono::milliseconds pause, std::chrono::milliseconds longest)
@@ -79,7 +76,6 @@ private:
     std::uint64_t m_seenChanges = 0;
     bool m_stale = false;
     bool m_ownsCopy = false;
-    bool m_held = false;
     Clock::time_point m_staleSince;
     Clock::time_point m_lastChange;
     Clock::time_point m_notBefore;

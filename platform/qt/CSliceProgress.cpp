@@ -16,6 +16,12 @@ constexpr qint64 kSliceMs = 15;
 constexpr int kShowAfterMs = 400;
 constexpr int kSteps = 1000;
 
+int& Running()
+{
+    static int running = 0;
+    return running;
+}
+
 std::size_t& PiecesPerSlice()
 {
     static std::size_t pieces = 0;
@@ -32,6 +38,17 @@ CSliceProgress::CSliceProgress(QWidget* parent, const QString& text, bool cancel
     m_dialog.setWindowModality(Qt::WindowModal);
     m_dialog.setMinimumDuration(kShowAfterMs);
     m_clock.start();
+    ++Running();
+}
+
+CSliceProgress::~CSliceProgress()
+{
+    --Running();
+}
+
+bool CSliceProgress::IsRunning()
+{
+    return Running() > 0;
 }
 
 void CSliceProgress::SetPiecesPerSlice(std::size_t pieces)
@@ -74,6 +91,7 @@ bool CSliceProgress::RunAside(const std::function<bool(const Report&)>& work)
     std::exception_ptr failure;
     std::atomic<bool> cancelled{false};
     const bool lockstep = PiecesPerSlice() > 0;
+    bool ranEvents = false;
     std::thread worker([&] {
         bool ok = false;
         try {
@@ -105,12 +123,13 @@ bool CSliceProgress::RunAside(const std::function<bool(const Report&)>& work)
                 changed.wait(hold, reported);
             else
                 changed.wait_for(hold, std::chrono::milliseconds(kSliceMs), reported);
-            if (finished)
+            if (finished && ranEvents)
                 break;
             shownDone = done;
             shownTotal = total;
         }
         RunEvents(shownDone, shownTotal);
+        ranEvents = true;
         cancelled = WasCancelled();
         const std::lock_guard<std::mutex> hold(lock);
         seen = reports;

@@ -15,13 +15,20 @@ class CSliceProgress
 public:
     // Without cancellable there is no Cancel button, and closing the bar does not stop the work.
     CSliceProgress(QWidget* parent, const QString& text, bool cancellable = true);
+    ~CSliceProgress();
+    CSliceProgress(const CSliceProgress&) = delete;
+    CSliceProgress& operator=(const CSliceProgress&) = delete;
+
+    // Whether a command runs in slices now: what the window does between them on its own (copies
+    // for recovery, looking at the disk) waits, as the notes may be half worked on or read aside.
+    static bool IsRunning();
 
     // After a piece: false once the user cancelled. total 0 shows a bar that only moves.
     bool Step(std::size_t done, std::size_t total);
     // For work where one piece may wait longer than a slice (on the disk): runs it on a thread of
     // its own while the window's events run, the bar following what it reports, and returns what
     // it returns. A report returns false once the user cancelled. The work must only read what
-    // the window's thread may touch meanwhile.
+    // the window's thread may touch meanwhile. The events run at least once.
     using Report = std::function<bool(std::size_t done, std::size_t total)>;
     bool RunAside(const std::function<bool(const Report&)>& work);
     bool WasCancelled() const { return m_cancellable && m_dialog.wasCanceled(); }

@@ -5,6 +5,7 @@
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
+#include "support/SlicePieces.h"
 #include "support/TempDir.h"
 
 #include <QProcess>
@@ -378,6 +379,7 @@ TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithou
 // between steps; Cancel leaves the file, its folder and the notebook as they were, and says so.
 TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesTheFile)
 {
+    const SlicePieces slices(1);
     {
         CNoteBook large;
         for (int i = 0; i < 20000; ++i)

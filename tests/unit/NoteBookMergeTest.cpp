@@ -197,9 +197,11 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         for (std::size_t i = 0; i < book->GetCount(); ++i)
             storedAfter.push_back(book->GetNoteAtIndex(i)->HasStoredText());
     EXPECT_EQ(storedAfter, stored) << "no text of the sides is kept in memory";
-    for (std::size_t i = 0; i < merged.GetCount(); ++i)
-        if (merged.GetNoteAtIndex(i)->GetTitle() == "caf\xC3\xA9")
+    for (std::size_t i = 0; i < merged.GetCount(); ++i) {
+        if (merged.GetNoteAtIndex(i)->GetTitle() == "caf\xC3\xA9") {
             EXPECT_EQ(merged.GetNoteAtIndex(i)->GetTextCodePage(), TextEncoding::windows1252);
+        }
+    }
 
     // Left in the sides' files, the texts are written from there as the copies are. The first merge
     // took theirs' strings: the sides are read again for each.

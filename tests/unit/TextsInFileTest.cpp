@@ -551,9 +551,10 @@ TEST_F(TextsInFile, ASortedNotebookIsSavedInStepsFromBodiesReadInTheFilesOrderAs
             ASSERT_EQ(body != nullptr, note.HasStoredText() && note.GetTitle() != "title long" &&
                                            note.GetTitle() != "title w1252")
                 << note.GetTitle();
-            if (body)
+            if (body) {
                 ASSERT_EQ(std::string(reinterpret_cast<const char*>(body), note.GetStoredText().bodyLength),
                           file.bytes.substr(note.GetStoredText().body, note.GetStoredText().bodyLength));
+            }
         }
         EXPECT_EQ(bodies.Find(end), nullptr);
     }
