@@ -57,3 +57,8 @@ bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
         m_pMainWnd->StartWithoutFile();
     return true;
 }
+
+int CPelmoraApp::Run()
+{
+    return QApplication::exec();
+}

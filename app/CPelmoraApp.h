@@ -17,6 +17,8 @@ public:
     // False when the main frame could not be made; the program then ends. The arguments are the
     // bytes of the command line: a file name need not be UTF-8.
     bool InitInstance(const std::vector<std::string>& arguments);
+    // Runs the window until the user quits; returns the process's exit code.
+    int Run();
     CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
 
 private:
