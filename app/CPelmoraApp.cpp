@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QFont>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 // The faces the Windows program names, mapped to fonts Debian ships, so that a stored face keeps
@@ -56,4 +59,20 @@ bool CPelmoraApp::InitInstance(const std::vector<std::string>& arguments)
     else
         m_pMainWnd->StartWithoutFile();
     return true;
+}
+
+int CPelmoraApp::Run()
+{
+    const int code = QApplication::exec();
+    // Ended without the window's close (the session ending): the notebook is let go of all the same,
+    // its lock and recovery copies with it. Everything else was written when it changed.
+    m_pMainWnd->CloseBook();
+    m_end(code);
+    return code;
+}
+
+void CPelmoraApp::EndAtOnce(int code)
+{
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

@@ -25,5 +25,5 @@ int main(int argc, char** argv)
     // that is not UTF-8 into another.
     if (!pelmora.InitInstance(std::vector<std::string>(argv, argv + argc)))
         return 1;
-    return QApplication::exec();
+    return pelmora.Run();
 }

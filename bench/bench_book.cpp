@@ -6,12 +6,14 @@
 // with --peak FILE), so that nothing else counts.
 #include "FrameBench.h"
 #include "MassNoteBook.h"
+#include "app/CPelmoraApp.h"
 #include "model/CNoteBook.h"
 #include "platform/CDisposer.h"
 #include "platform/MessageBox.h"
 #include "views/CSearchBar.h"
 
 #include <QLineEdit>
+#include <QTimer>
 
 #include <chrono>
 
@@ -20,9 +22,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -213,6 +220,87 @@ BENCHMARK(BM_Quit)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+double MonotonicMs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// --quit FILE DELAY_MS: the program as started from the desktop with FILE; DELAY_MS after its first
+// event it prints the time and runs Exit, then prints the time again when the window has closed.
+// The process then ends as the program's does.
+int MeasureQuit(const char* path, int delayMs)
+{
+    LoadProgramResources();
+    CPelmoraApp pelmora;
+    if (!pelmora.InitInstance({"pelmora", path}))
+        return 1;
+    QTimer::singleShot(delayMs, [&pelmora] {
+        std::printf("%f\n", MonotonicMs());
+        std::fflush(stdout);
+        pelmora.GetMainWnd()->GetRouter().Run(ID_APP_EXIT);
+    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+        std::printf("%f\n", MonotonicMs());
+        std::fflush(stdout);
+    });
+    return pelmora.Run();
+}
+
+// Quit timed from outside: from Exit until the process is gone (waitpid returns), in a process of
+// its own that opened the notebook DELAY_MS before. Reports the window's part (until the event
+// loop ends) and the rest, the end of the process.
+void BM_ProcessQuit(benchmark::State& state)
+{
+    const std::string& path = NoteBookFile(static_cast<std::size_t>(state.range(0)));
+    const std::string delay = std::to_string(state.range(1));
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    g_frame->CloseBook();
+    double window = 0, ending = 0;
+    for (auto _ : state) {
+        int out[2];
+        if (::pipe(out) != 0) {
+            state.SkipWithError("no pipe");
+            break;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const char* args[] = {self.c_str(), "--quit", path.c_str(), delay.c_str(), nullptr};
+        pid_t child = 0;
+        const int spawned =
+            ::posix_spawn(&child, self.c_str(), &actions, nullptr, const_cast<char* const*>(args), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        FILE* lines = ::fdopen(out[0], "r");
+        double quit = 0, closed = 0;
+        const bool read = spawned == 0 && std::fscanf(lines, "%lf %lf", &quit, &closed) == 2;
+        int status = 0;
+        if (spawned == 0)
+            ::waitpid(child, &status, 0);
+        const double gone = MonotonicMs();
+        std::fclose(lines);
+        if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the quitting process failed");
+            break;
+        }
+        window += closed - quit;
+        ending += gone - closed;
+        state.SetIterationTime((gone - quit) / 1000.0);
+    }
+    state.counters["window_ms"] = benchmark::Counter(window, benchmark::Counter::kAvgIterations);
+    state.counters["ending_ms"] = benchmark::Counter(ending, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ProcessQuit)
+    ->ArgsProduct({{100000, 1000000}, {0, 2000}})
+    ->ArgNames({"notes", "after_ms"})
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 // --make NOTES FILE: the notebook the benchmarks time, kept for timing from outside (a profiler,
 // farm-bench).
 int MakeNoteBook(std::size_t notes, const char* path)
@@ -389,6 +477,8 @@ int main(int argc, char** argv)
         return MeasurePresses(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--sort") == 0)
         return MeasureSort(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--quit") == 0)
+        return MeasureQuit(argv[2], std::atoi(argv[3]));
     if (argc == 4 && std::strcmp(argv[1], "--make") == 0)
         return MakeNoteBook(std::strtoul(argv[2], nullptr, 10), argv[3]);
     benchmark::Initialize(&argc, argv);

@@ -1,3 +1,4 @@
+#include "app/CPelmoraApp.h"
 #include "app/CRecoveryKeeper.h"
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
@@ -251,6 +252,49 @@ TEST_F(BookSafetyTest, AWindowKilledWithTheNotebookOpenStopsNoLaterSave)
     frame->CloseBook();
     EXPECT_EQ(Entries(recovery), std::vector<std::string>{}) << "a notebook closed leaves no lock behind";
     EXPECT_EQ(Entries(ancestors), std::vector<std::string>{});
+}
+
+// Exit ends the process without taking the window apart, and only once the notebook is saved as the
+// user chose and its lock, recovery copy and kept version are gone.
+TEST_F(BookSafetyTest, ExitEndsTheProcessWithTheChangesSavedAndNothingLeftBehind)
+{
+    WriteUnread(path);
+    const std::string ancestors = CAncestorStore::DefaultFolder();
+    // The program's window must be the last one for its event loop to end.
+    frame->hide();
+    CPelmoraApp pelmora;
+    ASSERT_TRUE(pelmora.InitInstance({"pelmora", path}));
+    MessageBoxRecorder quitting;
+    quitting.answers = {IDYES};
+    CMainFrame& window = *pelmora.GetMainWnd();
+    ASSERT_TRUE(window.IsBookOpen());
+    window.GetRouter().Run(ID_NEW_NOTE);
+    ASSERT_TRUE(window.GetBookController().GetRecoveryKeeper()->Flush());
+    ASSERT_FALSE(Entries(recovery).empty());
+    for (int wait = 0; wait < 600 && KeptVersions(ancestors) == 0; ++wait)
+        QTest::qWait(10);
+    ASSERT_EQ(KeptVersions(ancestors), 1u);
+
+    std::vector<int> ends;
+    std::vector<std::string> leftAtEnd;
+    pelmora.SetProcessEnd([&](int code) {
+        ends.push_back(code);
+        leftAtEnd = Entries(recovery);
+        const std::vector<std::string> kept = Entries(ancestors);
+        leftAtEnd.insert(leftAtEnd.end(), kept.begin(), kept.end());
+    });
+    QTimer::singleShot(0, &window, [&window] { window.GetRouter().Run(ID_APP_EXIT); });
+    EXPECT_EQ(pelmora.Run(), 0);
+
+    EXPECT_EQ(ends, std::vector<int>{0}) << "the process ends once, after the loop";
+    ASSERT_EQ(quitting.boxes.size(), 1u);
+    EXPECT_EQ(quitting.boxes[0].text, "Do you wish to save your changes?");
+    EXPECT_EQ(leftAtEnd, std::vector<std::string>{});
+    EXPECT_FALSE(window.IsBookOpen());
+    CNoteBook saved;
+    ASSERT_TRUE(saved.ReadFile(path));
+    EXPECT_EQ(Titles(saved), (std::vector<std::string>{"New Note 3", "Unread", "Also unread"}));
+    EXPECT_EQ(saved.GetNoteAtIndex(2)->GetText(), std::string(100, 'a'));
 }
 
 // A sync tool renames a new version over the open notebook: the texts not yet read are still the
