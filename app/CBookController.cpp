@@ -571,8 +571,11 @@ bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& p
             return false;
         }
     }
+    // Past the last step there is no going back: the file is made durable aside, the bar still up.
     progress.GetDialog().setCancelButton(nullptr);
-    return writer.Finish();
+    return writer.Finish([&progress](const std::function<bool()>& fileWork) {
+        return progress.RunAside([&fileWork](const CSliceProgress::Report&) { return fileWork(); });
+    });
 }
 
 // After Save As the notebook's copies and its open mark go with its new path.

@@ -314,15 +314,20 @@ bool CNoteBookWriter::Fail(const CFileException& error)
     return false;
 }
 
-bool CNoteBookWriter::Commit()
+bool CNoteBookWriter::Commit(const Aside& aside)
 {
     CSaving& saving = *m_saving;
     saving.whole.reset();
+    const auto fileWork = [&aside](const std::function<bool()>& work) {
+        return aside ? aside(work) : work();
+    };
     try {
-        if (saving.secret) {
-            saving.plain.SeekToBegin();
-            CEncryptedFile::Seal(saving.plain, saving.save.GetFile(), saving.secret->GetKey());
-        }
+        if (saving.secret)
+            fileWork([&saving] {
+                saving.plain.SeekToBegin();
+                CEncryptedFile::Seal(saving.plain, saving.save.GetFile(), saving.secret->GetKey());
+                return true;
+            });
         // Texts copied from a file that changed while they were copied are not the notes.
         if (!StoredFilesIntact())
             throw CFileException(CFileException::invalidFile, -1);
@@ -330,7 +335,7 @@ bool CNoteBookWriter::Commit()
         // gets after change only its times.
         if (saving.placedCount + saving.placedAnew.size() > 0)
             saving.newFile = CMappedFile::Map(saving.save.GetFile().GetDescriptor());
-        if (saving.save.Commit())
+        if (fileWork([&saving] { return saving.save.Commit(); }))
             return true;
         Report(kCannotCreate, saving.save.GetError());
     } catch (const CFileException& error) {
@@ -419,9 +424,9 @@ void CNoteBookWriter::Repoint()
     m_book.SetStoredFile(std::move(saving.newFile));
 }
 
-bool CNoteBookWriter::Finish()
+bool CNoteBookWriter::Finish(const Aside& aside)
 {
-    const bool committed = Commit();
+    const bool committed = Commit(aside);
     if (committed)
         Settle();
     m_saving.reset();

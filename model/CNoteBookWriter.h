@@ -3,6 +3,7 @@
 #include "model/CTextCodec.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,8 +39,11 @@ public:
     bool Begin(const std::string& path, const std::string& backupFolder = {});
     // Writes up to count more notes; done once every note is written.
     bool Step(std::size_t count, bool& done);
-    // Makes the file durable and puts it in the target's place.
-    bool Finish();
+    // Makes the file durable and puts it in the target's place. Sealing and syncing a large file
+    // can take seconds: aside runs that part, which touches only the file, where the caller likes
+    // (a worker while the window paints); without it, in line.
+    using Aside = std::function<bool(const std::function<bool()>& fileWork)>;
+    bool Finish(const Aside& aside = {});
     // Before Finish: the file on disk stays as it was and the notebook as it is.
     void Cancel();
     std::size_t GetWritten() const;
@@ -66,7 +70,7 @@ private:
     void WriteRun(std::size_t end);
     // Reports a failed write and ends the save.
     bool Fail(const CFileException& error);
-    bool Commit();
+    bool Commit(const Aside& aside);
     bool StoredFilesIntact() const;
     void Settle();
     TextInFile PlacedAnew(const CNote& note, std::uint64_t body);

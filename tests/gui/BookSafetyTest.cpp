@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -454,6 +455,26 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
     EXPECT_TRUE(book->IsModified());
     EXPECT_EQ(book->GetNoteAtIndex(19999)->GetTitle(), "changed");
     EXPECT_EQ(frame->statusBar()->currentMessage(), "Save cancelled: the file was left as it was.");
+
+    // Past the last step the file is made durable on a thread of its own; a failure there is told
+    // and loses nothing.
+    std::vector<std::thread::id> syncedOn;
+    {
+        FaultyCalls syncFails([&](const std::string& call, const std::string&) {
+            if (call != "Fsync")
+                return 0;
+            syncedOn.push_back(std::this_thread::get_id());
+            return EIO;
+        });
+        EXPECT_FALSE(frame->SaveBook());
+    }
+    ASSERT_FALSE(syncedOn.empty());
+    EXPECT_NE(syncedOn.front(), std::this_thread::get_id());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.rfind("ERROR: ", 0), 0u) << boxes.boxes[0].text;
+    boxes.boxes.clear();
+    EXPECT_EQ(NoteBookBytes::Load(path), before);
+    EXPECT_TRUE(book->IsModified());
 
     // Every step lets the window's events through: a timer that fires at each delivery counts them.
     int deliveries = 0;
