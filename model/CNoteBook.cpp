@@ -131,7 +131,7 @@ int CNoteBook::CompareTitles(const std::string& a, const std::string& b, TextEnc
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-void CNoteBook::SortByTitle()
+bool CNoteBook::SortByTitle(const SortAside& aside)
 {
     const std::size_t n = m_notes.size();
     // Asked in order: the notes and their titles may lie anywhere, so they are fetched ahead.
@@ -143,7 +143,13 @@ void CNoteBook::SortByTitle()
         const CNote& note = *m_notes[i];
         return CTitleSorter::Title{&note.GetTitle(), CodePageFor(note.GetTitleCodePage())};
     });
-    const CTitleSorter::Places order = sorter.Order();
+    CTitleSorter::Places order;
+    const auto findOrder = [&sorter, &order] {
+        order = sorter.Order();
+        return true;
+    };
+    if (!(aside ? aside(findOrder) : findOrder()))
+        return false;
     if (DebugTraceEnabled())
         TraceExchanges(order);
 
@@ -159,6 +165,7 @@ void CNoteBook::SortByTitle()
         m_notes[j].reset(released[order[j]]);
     }
     SetModified();
+    return true;
 }
 
 // One trace line for each note placed ahead of a note that stood before it: the one it passes that

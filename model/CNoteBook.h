@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,7 +54,10 @@ public:
     CNote* FindNote(std::int32_t serial) const;
     void RemoveNote(std::int32_t serial);
     void MoveNote(std::int32_t serial, bool up);
-    void SortByTitle();
+    // The order is found by aside where given (a worker while a window paints: it only reads the
+    // titles) and taken on the caller's thread; false, and nothing moved, when aside says so.
+    using SortAside = std::function<bool(const std::function<bool()>& findOrder)>;
+    bool SortByTitle(const SortAside& aside = {});
     void Clear();
 
     void SetModified()

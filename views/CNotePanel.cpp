@@ -4,6 +4,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/CCmdUI.h"
+#include "platform/qt/CSliceProgress.h"
 #include "text/CNoteSearch.h"
 #include "text/TextPositions.h"
 #include "views/CGoToNoteBox.h"
@@ -14,8 +15,12 @@
 #include "views/INotePanelOwner.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
+
+// From this many notes Sort finds its order on a worker.
+constexpr std::size_t kSortAsideFrom = 50000;
 
 // Plain containers with a thin edge, gray wherever their controls leave room.
 void StylePane(QFrame& pane)
@@ -142,9 +147,20 @@ void CNotePanel::OnUpdateMoveSelected(CCmdUI* cmdUI) const
     cmdUI->Enable(m_listPane->GetSelectionMark() != -1);
 }
 
+// A million titles take longer to sort than a frame: the order is found aside, the window painting.
 void CNotePanel::SortNotes()
 {
-    m_book.SortByTitle();
+    if (m_book.GetCount() < kSortAsideFrom) {
+        m_book.SortByTitle();
+    } else {
+        CSliceProgress progress(this, tr("Sorting..."));
+        const bool sorted = m_book.SortByTitle([&progress](const std::function<bool()>& findOrder) {
+            return progress.RunAside([&findOrder](const CSliceProgress::Report&) { return findOrder(); }) &&
+                   !progress.WasCancelled();
+        });
+        if (!sorted)
+            return;
+    }
     ReloadNoteList();
 }
 

@@ -1,7 +1,9 @@
 #include "support/PaneFixture.h"
 #include "views/CSearchBar.h"
 
+#include <QProgressDialog>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -96,6 +98,32 @@ TEST_F(NoteCommandsTest, SortFoldsCaseKeepsOrderOfEqualsAndAlwaysMarks)
     book->SetModifiedFlag(false);
     OpenNotes({{"only", ""}});
     Run(ID_SORT_NOTES);
+    EXPECT_TRUE(book->IsModified());
+
+    // Too many to sort within a frame: the order is found on a worker, the window's events run
+    // meanwhile, and Cancel leaves every note where it stood.
+    Notes many;
+    for (int i = 50000; i-- > 0;)
+        many.push_back({"n" + std::to_string(i), ""});
+    book->SetModifiedFlag(false);
+    OpenNotes(many);
+    QTimer::singleShot(0, frame.get(), [this] {
+        if (auto* progress = frame->findChild<QProgressDialog*>())
+            progress->cancel();
+    });
+    Run(ID_SORT_NOTES);
+    EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "n49999");
+    EXPECT_FALSE(book->IsModified());
+    int deliveries = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++deliveries; });
+    tick.start(0);
+    Run(ID_SORT_NOTES);
+    tick.stop();
+    EXPECT_GE(deliveries, 1);
+    EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "n0");
+    EXPECT_EQ(book->GetNoteAtIndex(49999)->GetTitle(), "n9999");
+    EXPECT_EQ(ItemText(0), "n0");
     EXPECT_TRUE(book->IsModified());
 }
 
