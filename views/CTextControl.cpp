@@ -47,6 +47,24 @@ struct LinePart
     int End() const { return from + static_cast<int>(text.size()); }
     bool Space(int pos) const { return text.at(pos - from).isSpace(); }
     bool Separator(int pos) const { return IsWordSeparator(text.at(pos - from)); }
+    // Back over the blanks before at, then over the word or the run of punctuation before them.
+    int BackOverWord(int at) const
+    {
+        while (at > from && Space(at - 1))
+            --at;
+        const bool punctuation = at > from && Separator(at - 1);
+        while (at > from && !Space(at - 1) && Separator(at - 1) == punctuation)
+            --at;
+        return at;
+    }
+    // Over the word or the run of punctuation that starts at at, up to last.
+    int OverWord(int at, int last) const
+    {
+        const bool punctuation = Separator(at);
+        while (at < last && !Space(at) && Separator(at) == punctuation)
+            ++at;
+        return at;
+    }
 
     int lineStart;
     int lineEnd;
@@ -231,25 +249,11 @@ int CTextControl::WordBoundary(int pos, bool forward) const
     const int end = line.End();
     int at = pos;
     if (forward) {
-        if (line.Separator(at)) {
-            while (at < end && line.Separator(at))
-                ++at;
-        } else {
-            while (at < end && !line.Space(at) && !line.Separator(at))
-                ++at;
-        }
+        at = line.OverWord(at, end);
         while (at < end && line.Space(at))
             ++at;
     } else {
-        while (at > line.from && line.Space(at - 1))
-            --at;
-        if (at > line.from && line.Separator(at - 1)) {
-            while (at > line.from && line.Separator(at - 1))
-                --at;
-        } else {
-            while (at > line.from && !line.Space(at - 1) && !line.Separator(at - 1))
-                --at;
-        }
+        at = line.BackOverWord(at);
     }
     return at;
 }
@@ -351,17 +355,7 @@ bool CTextControl::WordStart(int pos, int& start) const
         return true;
     if (pos == line.lineEnd && (line.Space(pos - 1) || line.Separator(pos - 1)))
         return false;
-    int at = pos < line.lineEnd ? pos + 1 : pos;
-    while (at > line.from && line.Space(at - 1))
-        --at;
-    if (at > line.from && line.Separator(at - 1)) {
-        while (at > line.from && line.Separator(at - 1))
-            --at;
-    } else {
-        while (at > line.from && !line.Space(at - 1) && !line.Separator(at - 1))
-            --at;
-    }
-    start = at;
+    start = line.BackOverWord(pos < line.lineEnd ? pos + 1 : pos);
     return true;
 }
 
@@ -371,14 +365,7 @@ bool CTextControl::WordEnd(int pos, int& end) const
     end = pos;
     if (pos >= line.lineEnd)
         return false;
-    const int last = line.End();
-    if (line.Separator(end)) {
-        while (end < last && line.Separator(end))
-            ++end;
-    } else {
-        while (end < last && !line.Space(end) && !line.Separator(end))
-            ++end;
-    }
+    end = line.OverWord(pos, line.End());
     return true;
 }
 
