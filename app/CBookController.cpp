@@ -39,8 +39,10 @@
 
 namespace {
 
-// Notes a save writes between two repaints of the window: 20 to 30 ms of short notes.
+// What a save writes between two repaints of the window: 20 to 30 ms of short notes, or a few long
+// ones.
 constexpr std::size_t kNotesPerStep = 16384;
+constexpr std::uint64_t kBytesPerStep = 8 << 20;
 
 const char* const kTextsGone =
     "Another program changed the notebook \"%1\" while it was open: the texts of notes not yet read from it "
@@ -556,20 +558,26 @@ bool CBookController::Write(const std::string& path)
 bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& path,
                                    const std::string& backups, bool& cancelled)
 {
-    const std::size_t count = m_pNoteBook->GetCount();
-    if (count <= kNotesPerStep)
-        return writer.Write(path, backups);
+    // A notebook one step writes is saved as it always was, without a bar.
     if (!writer.Begin(path, backups))
         return false;
+    bool done = false;
+    if (!writer.Step(kNotesPerStep, kBytesPerStep, done))
+        return false;
+    if (done)
+        return writer.Finish();
+    const std::size_t count = m_pNoteBook->GetCount();
     CSliceProgress progress(&m_frame, tr("Saving NoteBook..."));
-    for (bool done = false; !done;) {
-        if (!writer.Step(kNotesPerStep, done))
-            return false;
+    for (;;) {
         if (!progress.Step(writer.GetWritten(), count)) {
             writer.Cancel();
             cancelled = true;
             return false;
         }
+        if (done)
+            break;
+        if (!writer.Step(kNotesPerStep, kBytesPerStep, done))
+            return false;
     }
     // Past the last step there is no going back: the file is made durable aside, the bar still up.
     progress.GetDialog().setCancelButton(nullptr);

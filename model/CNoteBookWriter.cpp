@@ -164,7 +164,7 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
         return false;
     bool done = false;
     while (!done)
-        if (!Step(SIZE_MAX, done))
+        if (!Step(SIZE_MAX, UINT64_MAX, done))
             return false;
     return Finish();
 }
@@ -248,13 +248,16 @@ bool CNoteBookWriter::Open()
     return true;
 }
 
-bool CNoteBookWriter::Step(std::size_t count, bool& done)
+bool CNoteBookWriter::Step(std::size_t count, std::uint64_t bytes, bool& done)
 {
     CSaving& saving = *m_saving;
     try {
         const std::size_t end = saving.written + std::min(count, m_book.GetCount() - saving.written);
-        while (saving.written < end)
-            WriteRun(saving.bodies ? saving.bodies->Read(m_book, saving.written, end) : end);
+        const std::uint64_t from = saving.out->GetWritePosition();
+        const std::uint64_t until = from + std::min(bytes, UINT64_MAX - from);
+        // Runs end at a note, or at the bytes a run of bodies holds, so that long notes end a step.
+        while (saving.written < end && saving.out->GetWritePosition() < until)
+            WriteRun(saving.bodies ? saving.bodies->Read(m_book, saving.written, end) : saving.written + 1);
         done = saving.written == m_book.GetCount();
         if (done)
             saving.out->FlushBuffer();

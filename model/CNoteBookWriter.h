@@ -3,6 +3,7 @@
 #include "model/CTextCodec.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,8 +38,9 @@ public:
     // Step until done, then Finish. Each returns false on a failure it has shown, after which the
     // save is over. The notebook must not change from Begin to the end.
     bool Begin(const std::string& path, const std::string& backupFolder = {});
-    // Writes up to count more notes; done once every note is written.
-    bool Step(std::size_t count, bool& done);
+    // Writes up to count more notes, and stops early once about bytes more are written; done once
+    // every note is written.
+    bool Step(std::size_t count, std::uint64_t bytes, bool& done);
     // Makes the file durable and puts it in the target's place. Sealing and syncing a large file
     // can take seconds: aside runs that part, which touches only the file, where the caller likes
     // (a worker while the window paints); without it, in line.

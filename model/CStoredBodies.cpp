@@ -24,8 +24,11 @@ std::size_t CStoredBodies::Read(const CNoteBook& book, std::size_t first, std::s
         const CNote& note = *book.GetNoteAtIndex(end);
         if (!note.HasStoredText() || note.GetStoredText().bodyLength > kLongest ||
             !note.CopiesStored(book.CodePageFor(note.GetTitleCodePage()),
-                               book.CodePageFor(note.GetTextCodePage())))
+                               book.CodePageFor(note.GetTextCodePage()))) {
+            // Written from elsewhere, but the run's to write all the same.
+            bytes += note.GetTextSize();
             continue;
+        }
         const TextInFile& stored = note.GetStoredText();
         m_wanted.push_back(
             {stored.file, stored.body, stored.bodyLength, static_cast<std::uint32_t>(end - first)});

@@ -17,8 +17,8 @@ public:
     // Bytes of bodies a run holds.
     explicit CStoredBodies(std::size_t budget) : m_budget(budget) {}
 
-    // Reads the bodies of the notes from list place first on, up to last or the budget; returns
-    // where the run ends, after first.
+    // Reads the bodies of the notes from list place first on, up to last or until the run's texts
+    // come to the budget, those it does not read included; returns where the run ends, after first.
     std::size_t Read(const CNoteBook& book, std::size_t first, std::size_t last);
     // The body of the note at list place index as the last Read read it; null when it did not.
     const std::uint8_t* Find(std::size_t index) const;

@@ -487,6 +487,23 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
     EXPECT_FALSE(book->IsModified());
     EXPECT_EQ(TitlesOnDisk(path).back(), "changed");
     EXPECT_EQ(frame->findChild<QProgressDialog*>(), nullptr);
+
+    // A few long notes are as many steps as their bytes need.
+    const std::string longNotes = dir.File("long.pelm");
+    {
+        CNoteBook few;
+        for (char letter : {'x', 'y', 'z'})
+            few.AddNote(true, false)->SetText(std::string(4 << 20, letter));
+        ASSERT_TRUE(few.WriteFile(longNotes));
+    }
+    frame->OpenBook(longNotes);
+    book = frame->GetNoteBook();
+    book->GetNoteAtIndex(0)->SetTitle("changed");
+    book->SetModified();
+    QTimer::singleShot(0, frame.get(), pressCancel);
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(cancels, 2);
+    EXPECT_NE(TitlesOnDisk(longNotes).front(), "changed");
 }
 
 // After Save As the texts not yet read come from the new file: a program writing into the old

@@ -350,8 +350,8 @@ TEST_F(SaveEdges, ASaveCancelledBetweenStepsLeavesEverythingAsItWas)
         CNoteBookWriter writer(book);
         ASSERT_TRUE(writer.Begin(path, backups));
         bool done = false;
-        ASSERT_TRUE(writer.Step(10, done));
-        ASSERT_TRUE(writer.Step(10, done));
+        ASSERT_TRUE(writer.Step(10, UINT64_MAX, done));
+        ASSERT_TRUE(writer.Step(10, UINT64_MAX, done));
         EXPECT_FALSE(done);
         EXPECT_EQ(writer.GetWritten(), 20u);
         CNoteBookWriter other(book);

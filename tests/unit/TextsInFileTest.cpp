@@ -564,7 +564,7 @@ TEST_F(TextsInFile, ASortedNotebookIsSavedInStepsFromBodiesReadInTheFilesOrderAs
     bool done = false;
     std::size_t steps = 0;
     for (; !done; ++steps)
-        ASSERT_TRUE(writer.Step(7, done));
+        ASSERT_TRUE(writer.Step(7, UINT64_MAX, done));
     EXPECT_EQ(writer.GetWritten(), stored.GetCount());
     EXPECT_EQ(steps, (stored.GetCount() + 6) / 7);
     ASSERT_TRUE(writer.Finish());
