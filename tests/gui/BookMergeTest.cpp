@@ -423,7 +423,7 @@ TEST_F(BookMergeTest, FindAllSearchesTheMergedNotebook)
     QTest::keyClick(List(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     QElapsedTimer timer;
     timer.start();
-    while ((pane->IsSearching() || pane->GetModel()->rowCount() == 0) && timer.elapsed() < 10000)
+    while ((pane->IsSearching() || pane->GetModel()->rowCount() == 0) && timer.elapsed() < 60000)
         QTest::qWait(5);
     ASSERT_EQ(pane->GetModel()->rowCount(), 1);
     EXPECT_EQ(pane->GetModel()->index(0, 0).data().toString().toStdString(), "A" + kCopy);

@@ -226,7 +226,7 @@ Action DragText(int from, int to)
                 });
                 QTest::mousePress(mouse, Qt::LeftButton, {}, at(from));
                 MoveHeld(mouse, at(from) + QPoint(0, QApplication::startDragDistance() + 3));
-                EXPECT_TRUE(QTest::qWaitFor([dropped] { return *dropped; }, 2000)) << "the drop was sent";
+                EXPECT_TRUE(QTest::qWaitFor([dropped] { return *dropped; }, 20000)) << "the drop was sent";
             }};
 }
 
