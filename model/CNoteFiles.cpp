@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/CMappedFile.h"
 #include "platform/CSafeSave.h"
+#include "platform/CSafeSaveGroup.h"
 
 #include <cerrno>
 
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string_view>
 
@@ -74,25 +76,12 @@ std::string CannotWrite(const std::string& path, int osError)
     return "cannot write " + path + (reason.empty() ? reason : ": " + reason);
 }
 
-// Makes the files written in the folder durable; false, with the reason, when the system could not.
-bool SyncFolder(const std::string& directory, std::string& error)
-{
-    if (CSafeSave::SyncFolder(directory))
-        return true;
-    error = CannotWrite(directory, errno);
-    return false;
-}
-
 // Replaces the file at path with what write puts in it, through a temporary file and a rename, so
 // that a full disk or a crash leaves an earlier file whole. False, with the reason in error, when
-// write returns false (having said why) or the file cannot be written. One of a batch is left to
-// the caller to finish (CSafeSave::PartOfBatch).
-bool ReplaceFile(const std::string& path, bool batch, std::string& error,
-                 const std::function<bool(CFile&)>& write)
+// write returns false (having said why) or the file cannot be written.
+bool ReplaceFile(const std::string& path, std::string& error, const std::function<bool(CFile&)>& write)
 {
     CSafeSave save(path);
-    if (batch)
-        save.PartOfBatch();
     int osError = 0;
     try {
         const bool begun = save.Begin();
@@ -105,6 +94,43 @@ bool ReplaceFile(const std::string& path, bool batch, std::string& error,
         osError = static_cast<int>(failed.m_lOsError);
     }
     error = CannotWrite(path, osError);
+    return false;
+}
+
+// The note's file, written whole and handed to the group, which names it once it is on the disk.
+// False, with the reason in error, when it cannot be written or the group could not commit.
+bool WriteToGroup(CSafeSaveGroup& group, const CNote& note, const std::string& path, std::string& scratch,
+                  std::string& error)
+{
+    std::unique_ptr<CSafeSave> save = CSafeSaveGroup::NewSave(path);
+    std::string_view text;
+    int osError = 0;
+    try {
+        if (save->Begin()) {
+            if (!TextToWrite(note, scratch, text, error))
+                return false;
+            save->GetFile().Write(text.data(), text.size());
+            if (group.Add(std::move(save), text.size()))
+                return true;
+            error = CannotWrite(group.GetFailedPath(), group.GetError());
+            return false;
+        }
+        osError = save->GetError();
+    } catch (const CFileException& failed) {
+        osError = static_cast<int>(failed.m_lOsError);
+    }
+    error = CannotWrite(path, osError);
+    return false;
+}
+
+// The files the group holds are put in place and the folder synced, when the export ends or
+// stops; the reason of the first failure is kept.
+bool FinishGroup(CSafeSaveGroup& group, std::string& error)
+{
+    if (group.Finish())
+        return true;
+    if (error.empty())
+        error = CannotWrite(group.GetFailedPath(), group.GetError());
     return false;
 }
 
@@ -124,24 +150,22 @@ bool CNoteFiles::WriteFolder(const std::vector<const CNote*>& notes, const std::
         targets.push_back(
             (fs::path(directory) / ExportName(targets.size() + 1, notes.size(), note->GetTitle())).string());
     CSafeSave::RemoveStaleTemporaries(targets);
+    // Files go to the disk a group at a time, in one wait each, and take their names after.
+    CSafeSaveGroup group(directory);
     std::string scratch;
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        const bool written = ReplaceFile(targets[i], true, error, [&](CFile& out) {
-            std::string_view text;
-            if (!TextToWrite(*notes[i], scratch, text, error))
-                return false;
-            out.Write(text.data(), text.size());
-            return true;
-        });
-        if (!written)
+        if (!WriteToGroup(group, *notes[i], targets[i], scratch, error)) {
+            // The files written whole before it are put in place.
+            FinishGroup(group, error);
             return false;
+        }
         if (progress && i + 1 < notes.size() && !progress(i + 1, notes.size())) {
             // The files written stay, whole and on the disk; a failure to make them so is told.
-            SyncFolder(directory, error);
+            FinishGroup(group, error);
             return false;
         }
     }
-    if (!SyncFolder(directory, error))
+    if (!FinishGroup(group, error))
         return false;
     // Changed in place meanwhile: what was read may not be the notes.
     return TextFilesIntact(notes, error);
@@ -153,7 +177,7 @@ bool CNoteFiles::WriteMarkdown(const std::vector<const CNote*>& notes, const std
     if (!TextFilesIntact(notes, error))
         return false;
     std::string scratch;
-    const bool written = ReplaceFile(path, false, error, [&](CFile& file) {
+    const bool written = ReplaceFile(path, error, [&](CFile& file) {
         CBufferedFile out(file);
         for (std::size_t i = 0; i < notes.size(); ++i) {
             std::string_view text;

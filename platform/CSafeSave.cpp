@@ -160,7 +160,7 @@ bool CSafeSave::Begin()
         errno = EINVAL;
     if (exists ? !S_ISREG(existing.st_mode) : errno != ENOENT)
         return Fail();
-    if (!m_batch)
+    if (!m_group)
         RemoveStaleTemporaries(m_target);
     const mode_t mode = exists ? (existing.st_mode & 07777) : NewFileMode();
     if (!CreateUnnamed(mode) && !CreateNamed())
@@ -198,7 +198,8 @@ bool CSafeSave::GiveName()
 // new file still has no name, so that a save killed meanwhile leaves nothing beside the target.
 bool CSafeSave::Commit()
 {
-    m_file.Flush();
+    if (!m_group)
+        m_file.Flush();
     if (m_beforeReplacing)
         m_beforeReplacing(m_target);
     if (!GiveName())
@@ -209,7 +210,7 @@ bool CSafeSave::Commit()
     m_tempPath.clear();
     // Until the folder is synced a crash may still bring the old file back: not saved yet.
     const bool durable =
-        m_batch || CSaveFaults::Has(CSaveFaults::skipFolderSync) || SyncFolder(FolderOf(m_target)) || Fail();
+        m_group || CSaveFaults::Has(CSaveFaults::skipFolderSync) || SyncFolder(FolderOf(m_target)) || Fail();
     // The new file is in place all the same, so what follows replacing still does.
     if (m_afterReplacing)
         m_afterReplacing(m_target);

@@ -43,9 +43,10 @@ public:
     // Pushes the contents to the disk, raising CFileException on failure, then puts them in the
     // target's place and syncs the folder; false when either fails.
     bool Commit();
-    // One of many files of one folder: Begin leaves the stale temporaries and Commit the folder's
-    // sync to the caller, who removes them once before the first and syncs once after the last.
-    void PartOfBatch() { m_batch = true; }
+    // One of many files of one folder saved by a CSafeSaveGroup: Begin leaves the stale temporaries
+    // to the caller, and Commit both syncs to the group, which pushes its files' contents to the
+    // disk in one call before the first Commit and syncs the folder after the last.
+    void PartOfGroup() { m_group = true; }
     // The system's error number of the last Begin or Commit that returned false.
     int GetError() const { return m_error; }
 
@@ -68,6 +69,6 @@ private:
     std::function<void(const std::string& target)> m_afterReplacing;
     int m_error = 0;
     bool m_unnamed = false;
-    bool m_batch = false;
+    bool m_group = false;
     CFile m_file;
 };

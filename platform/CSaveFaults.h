@@ -12,6 +12,8 @@ public:
         skipFolderSync = 1u << 0,
         // The backups move down a generation before the new notebook is in place.
         rotateBeforeReplacing = 1u << 1,
+        // The files of a group take their names with no sync that makes their bytes durable.
+        skipGroupSync = 1u << 2,
     };
 
     static bool Has(Fault fault);

@@ -35,6 +35,11 @@ int CSystemCalls::Fsync(int fd)
     return ::fsync(fd);
 }
 
+int CSystemCalls::SyncFileSystem(int fd)
+{
+    return ::syncfs(fd);
+}
+
 int CSystemCalls::Close(int fd)
 {
     return ::close(fd);

@@ -16,6 +16,8 @@ public:
     virtual int MakeTemporary(char* pattern, int flags);
     virtual ssize_t Write(int fd, const void* data, std::size_t size);
     virtual int Fsync(int fd);
+    // syncfs: everything written to fd's file system reaches the disk, in one wait.
+    virtual int SyncFileSystem(int fd);
     virtual int Close(int fd);
     virtual int Truncate(int fd, off_t length);
     virtual int ChangeMode(int fd, mode_t mode);

@@ -99,10 +99,13 @@ bool CSliceProgress::RunAside(const std::function<bool(const Report&)>& work)
                 std::unique_lock<std::mutex> hold(lock);
                 done = piecesDone;
                 total = pieces;
-                ++reports;
-                changed.notify_all();
-                if (lockstep)
+                // The window looks once a slice: a wake-up per report would only take the cores
+                // from it and from the work. A test's lockstep waits for each report.
+                if (lockstep) {
+                    ++reports;
+                    changed.notify_all();
                     changed.wait(hold, [&] { return seen >= reports; });
+                }
                 return !cancelled.load();
             });
         } catch (...) {

@@ -20,6 +20,7 @@
 #include "platform/CRecoverySlot.h"
 #include "platform/CSaveFaults.h"
 #include "platform/PathNames.h"
+#include "support/FilesPerGroup.h"
 #include "support/PaneFixture.h"
 #include "support/PasswordAnswer.h"
 #include "support/ScopedEnv.h"
@@ -294,6 +295,46 @@ protected:
                   10u);
     }
 
+    // An export of three notes in groups of two over an earlier one: whatever a crash leaves, each
+    // file holds its earlier text or its new one, and its earlier one only when the export had not
+    // ended.
+    void RecordExport(bool unnamedFiles = true)
+    {
+        const FilesPerGroup pairs(2);
+        CNoteBook exported;
+        const std::vector<std::string> titles{"one", "two", "three"};
+        for (const std::string& title : titles)
+            exported.AddNote(true, true)->SetTitle(title);
+        const std::string folder = root + "/notes/export";
+        std::string error;
+        const auto exportAs = [&](const std::string& text) {
+            for (std::size_t i = 0; i < titles.size(); ++i)
+                exported.GetNoteAtIndex(i)->SetText(text + titles[i]);
+            return CNoteFiles::WriteFolder(CNoteFiles::AllNotes(exported), folder, error);
+        };
+        ASSERT_TRUE(exportAs("earlier ")) << error;
+        RecordingCalls::Snapshot start;
+        std::vector<RecordingCalls::Op> ops;
+        {
+            RecordingCalls recording(root, unnamedFiles);
+            ASSERT_TRUE(exportAs("new ")) << error;
+            start = recording.GetStart();
+            ops = recording.GetOps();
+        }
+        std::size_t explored = 0;
+        for (const auto& [state, after] : CrashStates(start, ops).Enumerate(explored))
+            for (std::size_t i = 0; i < titles.size(); ++i) {
+                const auto file =
+                    state.files.find("notes/export/" + ExportName(i + 1, titles.size(), titles[i]));
+                ASSERT_NE(file, state.files.end()) << "an earlier file is gone";
+                const bool earlier = file->second == "earlier " + titles[i];
+                EXPECT_TRUE(file->second == "new " + titles[i] || (earlier && after < ops.size()))
+                    << "a crash leaves an exported file that is neither its earlier text nor its new one: "
+                    << file->second;
+            }
+        EXPECT_GE(explored, 30u);
+    }
+
     // Runs a recorded save and its check with the fault made, and returns what the check reported.
     static std::string FailuresWith(CSaveFaults::Fault fault, const std::function<void()>& recordedSave)
     {
@@ -350,8 +391,9 @@ TEST_F(CrashStatesTest, TheWindowsPlainSaveWhereTheFileSystemHasNoUnnamedFiles)
     RecordWindowSave(false, false);
 }
 
-// The check is only as good as what it catches: a save that leaves the rename to chance and one
-// that moves the backups on before the new notebook is in place each fail it.
+// The check is only as good as what it catches: a save that leaves the rename to chance, one that
+// moves the backups on before the new notebook is in place and an export that names its files
+// before they are on the disk each fail it.
 TEST_F(CrashStatesTest, SavesThatCutCornersFailTheCheck)
 {
     std::string failures = FailuresWith(CSaveFaults::skipFolderSync, [&] { RecordToolSave(nullptr); });
@@ -360,38 +402,12 @@ TEST_F(CrashStatesTest, SavesThatCutCornersFailTheCheck)
         << failures;
     failures = FailuresWith(CSaveFaults::rotateBeforeReplacing, [&] { RecordWindowSave(false); });
     EXPECT_NE(failures.find("a crash loses backup generation 2"), std::string::npos) << failures;
+    failures = FailuresWith(CSaveFaults::skipGroupSync, [&] { RecordExport(); });
+    EXPECT_NE(failures.find("neither its earlier text nor its new one"), std::string::npos) << failures;
 }
 
 TEST_F(CrashStatesTest, ExportLeavesEachFileItsEarlierTextOrItsNewOne)
 {
-    CNoteBook exported;
-    const std::vector<std::string> titles{"one", "two", "three"};
-    for (const std::string& title : titles)
-        exported.AddNote(true, true)->SetTitle(title);
-    const std::string folder = root + "/notes/export";
-    std::string error;
-    const auto exportAs = [&](const std::string& text) {
-        for (std::size_t i = 0; i < titles.size(); ++i)
-            exported.GetNoteAtIndex(i)->SetText(text + titles[i]);
-        return CNoteFiles::WriteFolder(CNoteFiles::AllNotes(exported), folder, error);
-    };
-    ASSERT_TRUE(exportAs("earlier ")) << error;
-    RecordingCalls::Snapshot start;
-    std::vector<RecordingCalls::Op> ops;
-    {
-        RecordingCalls recording(root);
-        ASSERT_TRUE(exportAs("new ")) << error;
-        start = recording.GetStart();
-        ops = recording.GetOps();
-    }
-    std::size_t explored = 0;
-    for (const auto& [state, after] : CrashStates(start, ops).Enumerate(explored))
-        for (std::size_t i = 0; i < titles.size(); ++i) {
-            const auto file = state.files.find("notes/export/" + ExportName(i + 1, titles.size(), titles[i]));
-            ASSERT_NE(file, state.files.end()) << "an earlier file is gone";
-            const bool earlier = file->second == "earlier " + titles[i];
-            EXPECT_TRUE(file->second == "new " + titles[i] || (earlier && after < ops.size()))
-                << file->second;
-        }
-    EXPECT_GE(explored, 30u);
+    RecordExport();
+    RecordExport(false);
 }

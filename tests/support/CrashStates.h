@@ -120,8 +120,12 @@ private:
     // Whether the fsync at k makes op i durable.
     bool Covers(const Op& sync, const Op& op) const
     {
+        const bool bytes = op.kind == Kind::Write || op.kind == Kind::Truncate;
         if (sync.kind == Kind::Fsync)
-            return (op.kind == Kind::Write || op.kind == Kind::Truncate) && op.file == sync.file;
+            return bytes && op.file == sync.file;
+        // The names too reach the disk on most file systems; the folder's sync is what saves rely on.
+        if (sync.kind == Kind::SyncFileSystem)
+            return bytes;
         if (sync.kind != Kind::FsyncFolder)
             return false;
         const auto in = [&](const std::string& name) {
@@ -146,7 +150,7 @@ private:
         std::vector<std::size_t> free;
         for (std::size_t i = 0; i < prefix; ++i) {
             const Kind kind = m_ops[i].kind;
-            if (kind == Kind::Fsync || kind == Kind::FsyncFolder)
+            if (kind == Kind::Fsync || kind == Kind::FsyncFolder || kind == Kind::SyncFileSystem)
                 continue;
             bool pinned = false;
             for (std::size_t k = i + 1; k < prefix && !pinned; ++k)

@@ -12,9 +12,8 @@
 class FaultyCalls : public CSystemCalls
 {
 public:
-    // The call's name ("Rename", "Link", ...) and its first path (the file's, for Write and Fsync),
-    // if any; an error number to fail
-    // it with, or 0 to let it through.
+    // The call's name ("Rename", "Link", ...) and its first path (the file's, for Write, Fsync and
+    // SyncFileSystem), if any; an error number to fail it with, or 0 to let it through.
     using Rule = std::function<int(const std::string& call, const std::string& path)>;
 
     explicit FaultyCalls(Rule rule) : m_rule(std::move(rule)) { m_previous = Install(this); }
@@ -31,6 +30,10 @@ public:
         return Check("Write", PathOf(fd)) ? CSystemCalls::Write(fd, data, size) : -1;
     }
     int Fsync(int fd) override { return Check("Fsync", PathOf(fd)) ? CSystemCalls::Fsync(fd) : -1; }
+    int SyncFileSystem(int fd) override
+    {
+        return Check("SyncFileSystem", PathOf(fd)) ? CSystemCalls::SyncFileSystem(fd) : -1;
+    }
     int Rename(const char* from, const char* to) override
     {
         return Check("Rename", from) ? CSystemCalls::Rename(from, to) : -1;

@@ -28,7 +28,8 @@ public:
         Truncate,
         Fsync,
         FsyncFolder,
-        Name, // a new name for a file: created, linked
+        SyncFileSystem, // every file's bytes, not the names
+        Name,           // a new name for a file: created, linked
         Rename,
         Unlink,
         MakeFolder
@@ -116,6 +117,14 @@ public:
             m_ops.push_back(MakeOp(Kind::Fsync, m_fds[fd]));
         if (result == 0 && m_folderFds.count(fd))
             m_ops.push_back(MakeOp(Kind::FsyncFolder, -1, m_folderFds[fd]));
+        return result;
+    }
+    int SyncFileSystem(int fd) override
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        const int result = CSystemCalls::SyncFileSystem(fd);
+        if (result == 0)
+            m_ops.push_back(MakeOp(Kind::SyncFileSystem, -1));
         return result;
     }
     int Close(int fd) override

@@ -6,6 +6,7 @@
 #include "platform/CFileIdentity.h"
 #include "platform/CRecoverySlot.h"
 #include "support/FaultyCalls.h"
+#include "support/FilesPerGroup.h"
 #include "support/NoteBookBytes.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
@@ -16,10 +17,12 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -220,15 +223,27 @@ TEST_F(SaveEdges, AFileSetAsideByAKilledSaveBecomesTheNewestBackup)
 }
 
 // A full disk midway through an export leaves the files it did not finish as they were and names
-// the first of them.
+// the first of them. Files reach the disk a group at a time, in one sync of the file system each, and
+// take their names only after it: a failure within a group puts the whole files before it in place,
+// and a failed sync names none of its group.
 TEST_F(SaveEdges, AnExportThatRunsOutOfDiskLeavesEveryEarlierFileWhole)
 {
-    for (const char* title : {"first", "second", "third"})
+    const std::vector<std::string> titles{"first", "second", "third", "fourth", "fifth"};
+    for (const std::string& title : titles)
         book.AddNote(true, true)->SetTitle(title);
     const auto texts = [&](char fill) {
         for (std::size_t i = 0; i < book.GetCount(); ++i)
             book.GetNoteAtIndex(i)->SetText(std::string(300000, fill));
         return CNoteFiles::AllNotes(book);
+    };
+    const auto fills = [&] {
+        std::string fill;
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            const std::string text =
+                NoteBookBytes::Load(dir.File("out/" + std::to_string(i + 1) + " " + titles[i] + ".txt"));
+            fill += text == std::string(300000, text[0]) ? text[0] : '?';
+        }
+        return fill;
     };
     std::string error;
     ASSERT_TRUE(CNoteFiles::WriteFolder(texts('a'), dir.File("out"), error)) << error;
@@ -245,10 +260,50 @@ TEST_F(SaveEdges, AnExportThatRunsOutOfDiskLeavesEveryEarlierFileWhole)
         EXPECT_FALSE(CNoteFiles::WriteMarkdown(texts('b'), dir.File("out.md"), error));
         EXPECT_EQ(error, "cannot write " + dir.File("out.md") + ": The disk is full.");
     }
-    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/1 first.txt")), std::string(300000, 'b'));
-    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/2 second.txt")), std::string(300000, 'a'));
-    EXPECT_EQ(NoteBookBytes::Load(dir.File("out/3 third.txt")), std::string(300000, 'a'));
+    EXPECT_EQ(fills(), "baaaa");
     EXPECT_EQ(NoteBookBytes::Load(dir.File("out.md")), earlier) << "cut in its second write";
+
+    const FilesPerGroup pairs(2);
+    int writes = 0;
+    int fileSyncs = 0;
+    std::vector<std::string> fsyncs;
+    const auto count = [&](const std::string& call, const std::string& at) {
+        writes += call == "Write";
+        fileSyncs += call == "SyncFileSystem";
+        if (call == "Fsync")
+            fsyncs.push_back(at);
+    };
+    {
+        FaultyCalls counted([&](const std::string& call, const std::string& at) {
+            count(call, at);
+            return 0;
+        });
+        ASSERT_TRUE(CNoteFiles::WriteFolder(texts('c'), dir.File("out"), error)) << error;
+    }
+    EXPECT_EQ(fills(), "ccccc");
+    EXPECT_EQ(fileSyncs, 3) << "groups of two, two and one";
+    EXPECT_EQ(fsyncs, std::vector<std::string>{fs::canonical(dir.File("out")).string()})
+        << "no file is synced on its own; the folder once";
+    {
+        writes = 0;
+        FaultyCalls full([&](const std::string& call, const std::string& at) {
+            count(call, at);
+            return call == "Write" && writes == 4 ? ENOSPC : 0;
+        });
+        EXPECT_FALSE(CNoteFiles::WriteFolder(texts('d'), dir.File("out"), error));
+        EXPECT_EQ(error, "cannot write " + dir.File("out/4 fourth.txt") + ": The disk is full.");
+    }
+    EXPECT_EQ(fills(), "dddcc") << "the third, alone in its group when the fourth failed, is in place";
+    {
+        fileSyncs = 0;
+        FaultyCalls syncFails([&](const std::string& call, const std::string& at) {
+            count(call, at);
+            return call == "SyncFileSystem" && fileSyncs == 2 ? EIO : 0;
+        });
+        EXPECT_FALSE(CNoteFiles::WriteFolder(texts('e'), dir.File("out"), error));
+        EXPECT_EQ(error, "cannot write " + dir.File("out") + ": The disk reported an input/output error.");
+    }
+    EXPECT_EQ(fills(), "eedcc") << "a group whose sync failed takes no name";
     for (const auto& entry : fs::directory_iterator(dir.File("out")))
         EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary stays";
 }
