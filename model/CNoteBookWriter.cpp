@@ -254,9 +254,8 @@ bool CNoteBookWriter::Step(std::size_t count, std::uint64_t bytes, bool& done)
     try {
         const std::size_t end = saving.written + std::min(count, m_book.GetCount() - saving.written);
         const std::uint64_t from = saving.out->GetWritePosition();
-        const std::uint64_t until = from + std::min(bytes, UINT64_MAX - from);
         // Runs end at a note, or at the bytes a run of bodies holds, so that long notes end a step.
-        while (saving.written < end && saving.out->GetWritePosition() < until)
+        while (saving.written < end && saving.out->GetWritePosition() - from < bytes)
             WriteRun(saving.bodies ? saving.bodies->Read(m_book, saving.written, end) : saving.written + 1);
         done = saving.written == m_book.GetCount();
         if (done)

@@ -104,22 +104,21 @@ bool WriteToGroup(CSafeSaveGroup& group, const CNote& note, const std::string& p
 {
     std::unique_ptr<CSafeSave> save = CSafeSaveGroup::NewSave(path);
     std::string_view text;
-    int osError = 0;
     try {
-        if (save->Begin()) {
-            if (!TextToWrite(note, scratch, text, error))
-                return false;
-            save->GetFile().Write(text.data(), text.size());
-            if (group.Add(std::move(save), text.size()))
-                return true;
-            error = CannotWrite(group.GetFailedPath(), group.GetError());
+        if (!save->Begin()) {
+            error = CannotWrite(path, save->GetError());
             return false;
         }
-        osError = save->GetError();
+        if (!TextToWrite(note, scratch, text, error))
+            return false;
+        save->GetFile().Write(text.data(), text.size());
     } catch (const CFileException& failed) {
-        osError = static_cast<int>(failed.m_lOsError);
+        error = CannotWrite(path, static_cast<int>(failed.m_lOsError));
+        return false;
     }
-    error = CannotWrite(path, osError);
+    if (group.Add(std::move(save), text.size()))
+        return true;
+    error = CannotWrite(group.GetFailedPath(), group.GetError());
     return false;
 }
 
