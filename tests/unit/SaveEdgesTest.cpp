@@ -17,6 +17,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -263,47 +264,48 @@ TEST_F(SaveEdges, AnExportThatRunsOutOfDiskLeavesEveryEarlierFileWhole)
     EXPECT_EQ(fills(), "baaaa");
     EXPECT_EQ(NoteBookBytes::Load(dir.File("out.md")), earlier) << "cut in its second write";
 
+    // Two files a group, each export over the one before: its fill, the call failed at its nth time,
+    // the Cancel after so many notes, then what it says and leaves. The folder alone is fsynced.
     const FilesPerGroup pairs(2);
-    int writes = 0;
-    int fileSyncs = 0;
-    std::vector<std::string> fsyncs;
-    const auto count = [&](const std::string& call, const std::string& at) {
-        writes += call == "Write";
-        fileSyncs += call == "SyncFileSystem";
-        if (call == "Fsync")
-            fsyncs.push_back(at);
+    const struct
+    {
+        char fill;
+        const char* failed;
+        int nth;
+        int errorNumber;
+        std::size_t cancelAfter;
+        std::string error;
+        int fileSyncs;
+        const char* after;
+    } exports[] = {
+        {'c', "", 0, 0, 0, "", 3, "ccccc"},
+        // The third, alone in its group when the fourth fails, is in place.
+        {'d', "Write", 4, ENOSPC, 0, "cannot write " + dir.File("out/4 fourth.txt") + ": The disk is full.",
+         2, "dddcc"},
+        // A group whose sync failed takes no name.
+        {'e', "SyncFileSystem", 2, EIO, 0,
+         "cannot write " + dir.File("out") + ": The disk reported an input/output error.", 2, "eedcc"},
+        {'f', "", 0, 0, 3, "", 2, "fffcc"},
     };
-    {
-        FaultyCalls counted([&](const std::string& call, const std::string& at) {
-            count(call, at);
-            return 0;
-        });
-        ASSERT_TRUE(CNoteFiles::WriteFolder(texts('c'), dir.File("out"), error)) << error;
+    for (const auto& run : exports) {
+        std::map<std::string, int> calls;
+        std::vector<std::string> fsyncs;
+        error.clear();
+        {
+            FaultyCalls faulty([&](const std::string& call, const std::string& at) {
+                if (call == "Fsync")
+                    fsyncs.push_back(at);
+                return ++calls[call] == run.nth && call == run.failed ? run.errorNumber : 0;
+            });
+            const auto progress = [&](std::size_t done, std::size_t) { return done != run.cancelAfter; };
+            EXPECT_EQ(CNoteFiles::WriteFolder(texts(run.fill), dir.File("out"), error, progress),
+                      run.errorNumber == 0 && run.cancelAfter == 0);
+        }
+        EXPECT_EQ(error, run.error);
+        EXPECT_EQ(calls["SyncFileSystem"], run.fileSyncs) << run.fill;
+        EXPECT_EQ(fsyncs, std::vector<std::string>{fs::canonical(dir.File("out")).string()}) << run.fill;
+        EXPECT_EQ(fills(), run.after);
     }
-    EXPECT_EQ(fills(), "ccccc");
-    EXPECT_EQ(fileSyncs, 3) << "groups of two, two and one";
-    EXPECT_EQ(fsyncs, std::vector<std::string>{fs::canonical(dir.File("out")).string()})
-        << "no file is synced on its own; the folder once";
-    {
-        writes = 0;
-        FaultyCalls full([&](const std::string& call, const std::string& at) {
-            count(call, at);
-            return call == "Write" && writes == 4 ? ENOSPC : 0;
-        });
-        EXPECT_FALSE(CNoteFiles::WriteFolder(texts('d'), dir.File("out"), error));
-        EXPECT_EQ(error, "cannot write " + dir.File("out/4 fourth.txt") + ": The disk is full.");
-    }
-    EXPECT_EQ(fills(), "dddcc") << "the third, alone in its group when the fourth failed, is in place";
-    {
-        fileSyncs = 0;
-        FaultyCalls syncFails([&](const std::string& call, const std::string& at) {
-            count(call, at);
-            return call == "SyncFileSystem" && fileSyncs == 2 ? EIO : 0;
-        });
-        EXPECT_FALSE(CNoteFiles::WriteFolder(texts('e'), dir.File("out"), error));
-        EXPECT_EQ(error, "cannot write " + dir.File("out") + ": The disk reported an input/output error.");
-    }
-    EXPECT_EQ(fills(), "eedcc") << "a group whose sync failed takes no name";
     for (const auto& entry : fs::directory_iterator(dir.File("out")))
         EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary stays";
 }
