@@ -103,7 +103,16 @@ std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
 {
     // A description of our own: it carries no lock of the reader's, and no offset is shared.
     const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
-    const int own = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
+    return MapDescription(::open(self.c_str(), O_RDONLY | O_CLOEXEC), false);
+}
+
+std::shared_ptr<CMappedFile> CMappedFile::MapOwn(int descriptor)
+{
+    return MapDescription(::fcntl(descriptor, F_DUPFD_CLOEXEC, 0), true);
+}
+
+std::shared_ptr<CMappedFile> CMappedFile::MapDescription(int own, bool ownFile)
+{
     struct stat st
     {
     };
@@ -118,17 +127,21 @@ std::shared_ptr<CMappedFile> CMappedFile::Map(int descriptor)
         ::close(own);
         return nullptr;
     }
-    std::shared_ptr<CMappedFile> file(new CMappedFile(own, static_cast<const std::uint8_t*>(data), size));
+    std::shared_ptr<CMappedFile> file(
+        new CMappedFile(own, static_cast<const std::uint8_t*>(data), size, ownFile));
+    // Nobody else can cut a file of our own short.
+    if (ownFile)
+        return file;
     InstallHandler();
     if (!Guard(file->m_data, size, &file->m_changed))
         return nullptr;
     return file;
 }
 
-CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size)
-    : m_descriptor(descriptor), m_data(data), m_size(size), m_serial(NextSerial()),
-      m_identity(CFileIdentity::OfDescriptor(descriptor)),
-      m_version(CFileVersion::Start(descriptor, m_identity))
+CMappedFile::CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size, bool own)
+    : m_descriptor(descriptor), m_data(data), m_size(size), m_serial(NextSerial()), m_own(own),
+      m_identity(own ? CFileIdentity() : CFileIdentity::OfDescriptor(descriptor)),
+      m_version(own ? nullptr : CFileVersion::Start(descriptor, m_identity))
 {
 }
 
@@ -166,8 +179,8 @@ void CMappedFile::ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t
 
 bool CMappedFile::IsIntact() const
 {
-    if (m_changed.load(std::memory_order_relaxed))
-        return false;
+    if (m_changed.load(std::memory_order_relaxed) || m_own)
+        return !m_changed.load(std::memory_order_relaxed);
     const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
     std::lock_guard<std::mutex> lock(m_identityLock);
     if (m_identity.IsExactly(now))
@@ -182,7 +195,7 @@ bool CMappedFile::IsIntact() const
 
 void CMappedFile::Renew()
 {
-    if (m_changed.load(std::memory_order_relaxed))
+    if (m_changed.load(std::memory_order_relaxed) || m_own)
         return;
     const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
     std::lock_guard<std::mutex> lock(m_identityLock);

@@ -17,12 +17,17 @@ class CMappedFile
 public:
     // Maps the file open on descriptor; null when that cannot be done.
     static std::shared_ptr<CMappedFile> Map(int descriptor);
+    // Maps a file this process made without a name, which no other program reaches: it is never
+    // asked about or hashed, and stays intact. The descriptor stays the caller's.
+    static std::shared_ptr<CMappedFile> MapOwn(int descriptor);
     ~CMappedFile();
     CMappedFile(const CMappedFile&) = delete;
     CMappedFile& operator=(const CMappedFile&) = delete;
 
     const std::uint8_t* GetData() const { return m_data; }
     std::uint64_t GetSize() const { return m_size; }
+    // Whether it is a file of the process's own (MapOwn).
+    bool IsOwn() const { return m_own; }
     // Tells this mapping from every other one the process has had, at the same address or not.
     std::uint64_t GetSerial() const { return m_serial; }
 
@@ -55,12 +60,14 @@ public:
     bool WasIntact() const { return !m_changed.load(std::memory_order_relaxed); }
 
 private:
-    CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size);
+    CMappedFile(int descriptor, const std::uint8_t* data, std::uint64_t size, bool own);
+    static std::shared_ptr<CMappedFile> MapDescription(int own, bool ownFile);
 
     int m_descriptor;
     const std::uint8_t* m_data;
     std::uint64_t m_size;
     std::uint64_t m_serial;
+    bool m_own;
     mutable std::mutex m_identityLock;
     mutable CFileIdentity m_identity;
     std::shared_ptr<CFileVersion> m_version;
