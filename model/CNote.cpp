@@ -87,6 +87,21 @@ void CNote::AssignText(std::string_view text)
     CountNoteChange();
 }
 
+void CNote::AssignText(std::string_view text, std::string_view current)
+{
+    if (!HasStoredText()) {
+        AssignText(text);
+        return;
+    }
+    if (text == current)
+        return;
+    m_text.assign(text.data(), text.size());
+    m_textCodePage.reset();
+    m_textLost = false;
+    m_textState.store(kTextReady, std::memory_order_release);
+    CountNoteChange();
+}
+
 void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text)
 {
     m_titleCodePage = title;
@@ -232,6 +247,16 @@ void CNote::SetStoredText(const TextInFile& stored)
     m_text.clear();
     m_textCodePage = stored.codePage;
     m_textState.store(kTextStored, std::memory_order_release);
+}
+
+void CNote::SetWrittenText(const TextInFile& stored)
+{
+    m_stored = stored;
+    std::string().swap(m_text);
+    m_textCodePage.reset();
+    m_textLost = false;
+    m_textState.store(kTextStored, std::memory_order_release);
+    CountNoteChange();
 }
 
 void CNote::SetReadText(std::string_view text, std::optional<TextEncoding> codePage)

@@ -81,6 +81,9 @@ public:
     // Where the text is still in the file; the reader sets it.
     void SetStoredText(const TextInFile& stored);
     const TextInFile& GetStoredText() const { return m_stored; }
+    // A new text, already written where stored says in a file of the process's own: an edit, as
+    // SetText is, that holds no memory for the text.
+    void SetWrittenText(const TextInFile& stored);
     // A text read from the file after all, as the reader does for short ones: not an edit.
     void SetReadText(std::string_view text, std::optional<TextEncoding> codePage);
     // The text was still in the file when another program changed the file: it is gone, and the
@@ -90,6 +93,9 @@ public:
     // As SetText, into the note's own storage when the text fits it: replacing in many notes then
     // leaves no holes in the memory.
     void AssignText(std::string_view text);
+    // The same for a text that current, as ReadText just read it, is to become: a text still in a
+    // file is not read again.
+    void AssignText(std::string_view text, std::string_view current);
     // In place, for filling a note: not an edit; the code pages stay and no change is counted.
     std::string& Title()
     {

@@ -14,6 +14,7 @@
 #include "platform/HugePageArray.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -194,6 +195,9 @@ void CNoteBook::Clear()
     m_notes.clear();
     m_bySerial.clear();
     m_storedFile.reset();
+    if (!m_textFiles.empty())
+        CDisposer::Later(std::move(m_textFiles));
+    m_textFiles.clear();
     CountNoteChange();
     m_password.clear();
     m_secret.reset();
@@ -211,15 +215,32 @@ void CNoteBook::RenewStoredFile()
         m_storedFile->Renew();
 }
 
-namespace {
-
-// A text that could not be read, or one still in a file that changed under it.
-bool IsLost(const CNote& note, bool fileIntact)
+// A text that could not be read, or one still in the notebook's file when that changed under it.
+// Texts moved out to files of our own stay whatever becomes of the notebook's.
+bool CNoteBook::IsLost(const CNote& note, bool fileIntact) const
 {
-    return note.IsTextLost() || (!fileIntact && note.HasStoredText());
+    return note.IsTextLost() ||
+           (!fileIntact && note.HasStoredText() && note.GetStoredText().file == m_storedFile.get());
 }
 
-} // namespace
+void CNoteBook::SweepTextFiles()
+{
+    if (m_textFiles.empty())
+        return;
+    std::vector<const CMappedFile*> read;
+    for (const auto& note : m_notes)
+        if (note->HasStoredText() && (read.empty() || read.back() != note->GetStoredText().file))
+            read.push_back(note->GetStoredText().file);
+    std::sort(read.begin(), read.end());
+    const auto unread = [&read](const std::shared_ptr<CMappedFile>& file) {
+        return !std::binary_search(read.begin(), read.end(), file.get());
+    };
+    const auto kept = std::stable_partition(m_textFiles.begin(), m_textFiles.end(), std::not_fn(unread));
+    // Closing a file whose pages are still on their way to the disk waits for them.
+    CDisposer::Later(std::vector<std::shared_ptr<CMappedFile>>(std::make_move_iterator(kept),
+                                                               std::make_move_iterator(m_textFiles.end())));
+    m_textFiles.erase(kept, m_textFiles.end());
+}
 
 const CNote* CNoteBook::FindLostText() const
 {
@@ -280,7 +301,7 @@ bool CNoteBook::FindUnstorable(const CNote*& note) const
     // A text is read only when its code page leaves a doubt: an ASCII text still in the file fits.
     auto lacks = [&](const CNote& n) {
         return (mayLack(n.GetTitleCodePage()) && !CTextCodec::FitsWindows1252(n.GetTitle())) ||
-               (mayLack(n.GetTextCodePage()) && !(n.HasStoredText() && !n.GetTextCodePage()) &&
+               (mayLack(n.GetTextCodePage()) && !(n.HasStoredText() && !n.GetStoredText().codePage) &&
                 !CTextCodec::FitsWindows1252(n.GetText()));
     };
     for (const auto& n : m_notes)

@@ -96,6 +96,11 @@ public:
     bool StoredTextsIntact() const;
     // After a save of ours: the file read may have been moved aside, which is no change of its texts.
     void RenewStoredFile();
+    // Keeps a file of the process's own that notes' texts were moved out to (see CTextSpill).
+    void KeepTextFile(std::shared_ptr<CMappedFile> file) { m_textFiles.push_back(std::move(file)); }
+    // Lets go of those files no note reads from any more.
+    void SweepTextFiles();
+    std::size_t GetTextFileCount() const { return m_textFiles.size(); }
     // A note whose text was lost that way, or null.
     const CNote* FindLostText() const;
     // Every note whose text was still in the file when another program changed the file.
@@ -153,6 +158,7 @@ public:
 
 private:
     CNote* Adopt(std::unique_ptr<CNote> note, bool atTail);
+    bool IsLost(const CNote& note, bool fileIntact) const;
     void TraceExchanges(const CTitleSorter::Places& order) const;
 
     CFilePath m_path;
@@ -166,6 +172,7 @@ private:
     std::string m_password;
     std::shared_ptr<const CNoteBookSecret> m_secret;
     std::shared_ptr<CMappedFile> m_storedFile;
+    std::vector<std::shared_ptr<CMappedFile>> m_textFiles;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     bool m_filledOut = false;

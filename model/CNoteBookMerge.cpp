@@ -303,7 +303,7 @@ private:
     static std::optional<TextEncoding> StoredTextIn(const CNoteBook& book, const CNote& note,
                                                     std::optional<TextEncoding> own)
     {
-        if (!own && note.HasStoredText())
+        if (!own && note.HasStoredText() && !note.GetStoredText().codePage)
             return std::nullopt;
         return StoredIn(book, note.GetText(), own);
     }

@@ -439,8 +439,10 @@ void CNoteBookWriter::Settle()
 {
     m_saving->lock.Abort();
     m_book.RenewStoredFile();
-    if (m_saving->repoint)
+    if (m_saving->repoint) {
         Repoint();
+        m_book.SweepTextFiles();
+    }
     if (m_saving->secret)
         m_book.SetSecret(std::move(m_saving->secret));
     m_book.SetModifiedFlag(false);

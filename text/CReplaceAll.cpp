@@ -48,6 +48,8 @@ void CReplaceAll::Start(const CNoteBook& book, std::vector<std::int32_t> serials
 {
     m_previous = std::move(m_record);
     m_record = {};
+    m_lastRemoved.clear();
+    m_sweepAfter = book.GetTextFileCount() > 0;
     m_serials = std::move(serials);
     m_total = m_serials.empty() ? book.GetCount() : m_serials.size();
     m_next = 0;
@@ -64,7 +66,7 @@ bool CReplaceAll::Continue(CNoteBook& book, CTextReplacer& replacer, std::size_t
     const std::size_t end = std::min(m_total, m_next + notes);
     for (; m_next < end && m_outcome.stoppedAt < 0; ++m_next) {
         CNote* note = m_serials.empty() ? book.GetNoteAtIndex(m_next) : book.FindNote(m_serials[m_next]);
-        if (note && !ReplaceIn(*note, replacer))
+        if (note && !ReplaceIn(book, *note, replacer))
             m_outcome.stoppedAt = note->GetSerial();
     }
     return m_next < m_total && m_outcome.stoppedAt < 0;
@@ -72,6 +74,10 @@ bool CReplaceAll::Continue(CNoteBook& book, CTextReplacer& replacer, std::size_t
 
 CReplaceAll::Outcome CReplaceAll::Finish(CNoteBook& book)
 {
+    m_spill.Settle(book);
+    // Texts this pass changed again no longer read from the files an earlier one left.
+    if (m_sweepAfter)
+        book.SweepTextFiles();
     EndPass();
     m_previous = {};
     m_record.edits.shrink_to_fit();
@@ -85,6 +91,7 @@ void CReplaceAll::EndPass()
 {
     m_passing = false;
     m_next = m_total = 0;
+    m_spill.Abandon();
     m_whole.reset();
     std::vector<std::int32_t>().swap(m_serials);
     std::vector<CTextReplacer::Edit>().swap(m_noteEdits);
@@ -102,7 +109,7 @@ void CReplaceAll::Forget()
 }
 
 // A note's title and text change together or not at all.
-bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer)
+bool CReplaceAll::ReplaceIn(CNoteBook& book, CNote& note, CTextReplacer& replacer)
 {
     std::string title;
     std::size_t titleCount = 0;
@@ -121,7 +128,7 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer)
     if (titleCount + textCount == 0)
         return true;
     const std::size_t editsBefore = m_record.edits.size();
-    Keep(m_noteEdits);
+    Keep(m_noteEdits, removedBefore);
     NoteStep step{note.GetSerial(),      -1, m_record.edits.size() - editsBefore, 0, note.GetTitleCodePage(),
                   note.GetTextCodePage()};
     if (titleCount > 0) {
@@ -131,27 +138,40 @@ bool CReplaceAll::ReplaceIn(CNote& note, CTextReplacer& replacer)
     }
     step.newTextHash = Hash(textCount > 0 ? std::string_view(text) : current);
     if (textCount > 0)
-        note.AssignText(text);
+        m_spill.Assign(book, note, text, current);
     m_record.notes.push_back(step);
     m_outcome.occurrences += static_cast<std::int64_t>(titleCount + textCount);
     ++m_outcome.notes;
     return true;
 }
 
-void CReplaceAll::Keep(const std::vector<CTextReplacer::Edit>& edits)
+void CReplaceAll::Keep(const std::vector<CTextReplacer::Edit>& edits, std::size_t removedFrom)
 {
+    std::string& removed = m_record.removed;
     std::size_t end = 0;
+    std::size_t read = removedFrom;
+    std::size_t kept = removedFrom;
     for (const CTextReplacer::Edit& edit : edits) {
+        const std::string_view taken = std::string_view(removed).substr(read, edit.oldLength);
+        read += edit.oldLength;
+        const bool repeated = taken == m_lastRemoved;
+        if (!repeated) {
+            m_lastRemoved.assign(taken);
+            removed.replace(kept, taken.size(), m_lastRemoved);
+            kept += taken.size();
+        }
         PutNumber(m_record.edits, edit.start - end);
         PutNumber(m_record.edits, edit.newLength);
-        PutNumber(m_record.edits, edit.oldLength);
+        PutNumber(m_record.edits, edit.oldLength * 2 + (repeated ? 1 : 0));
         end = edit.start + edit.newLength;
     }
+    removed.resize(kept);
 }
 
 void CReplaceAll::Unpack(const NoteStep& step)
 {
     m_noteEdits.clear();
+    m_noteRemoved.clear();
     std::size_t& at = m_undo.edits;
     const std::size_t stop = at + step.editBytes;
     std::size_t end = 0;
@@ -159,7 +179,13 @@ void CReplaceAll::Unpack(const NoteStep& step)
         CTextReplacer::Edit edit{};
         edit.start = end + TakeNumber(m_record.edits, at);
         edit.newLength = TakeNumber(m_record.edits, at);
-        edit.oldLength = TakeNumber(m_record.edits, at);
+        const std::size_t old = TakeNumber(m_record.edits, at);
+        edit.oldLength = old / 2;
+        if (old % 2 == 0) {
+            m_undo.lastRemoved.assign(m_record.removed, m_undo.removed, edit.oldLength);
+            m_undo.removed += edit.oldLength;
+        }
+        m_noteRemoved += m_undo.lastRemoved;
         end = edit.start + edit.newLength;
         m_noteEdits.push_back(edit);
     }
@@ -190,25 +216,27 @@ CReplaceAll::Outcome CReplaceAll::Count(const CNoteBook& book, CTextMatcher& mat
 
 std::vector<std::int32_t> CReplaceAll::Undo(CNoteBook& book, std::size_t& skipped)
 {
-    StartUndo();
+    StartUndo(book);
     while (ContinueUndo(book, m_record.notes.size())) {
     }
     return FinishUndo(book, skipped);
 }
 
-void CReplaceAll::StartUndo()
+void CReplaceAll::StartUndo(CNoteBook& book)
 {
+    // A pass cancelled: the notes of its last batch take their new texts first.
+    m_spill.Settle(book);
     m_undoing = true;
     m_undo = {};
     m_restored.clear();
     m_skipped = 0;
 }
 
-bool CReplaceAll::IsUnchangedSince(const CNote& note, const NoteStep& step)
+bool CReplaceAll::IsUnchangedSince(const CNote& note, std::string_view text, const NoteStep& step)
 {
     if (step.title >= 0 && note.GetTitle() != m_record.titles[static_cast<std::size_t>(step.title)].second)
         return false;
-    return Hash(note.ReadText(m_stored)) == step.newTextHash;
+    return Hash(text) == step.newTextHash;
 }
 
 bool CReplaceAll::ContinueUndo(CNoteBook& book, std::size_t notes)
@@ -217,22 +245,17 @@ bool CReplaceAll::ContinueUndo(CNoteBook& book, std::size_t notes)
     for (; m_undo.note < end; ++m_undo.note) {
         const NoteStep& step = m_record.notes[m_undo.note];
         Unpack(step);
-        std::size_t taken = 0;
-        for (const CTextReplacer::Edit& edit : m_noteEdits)
-            taken += edit.oldLength;
-        const std::string_view removed = std::string_view(m_record.removed).substr(m_undo.removed, taken);
-        m_undo.removed += taken;
         CNote* note = book.FindNote(step.serial);
-        if (!note || !IsUnchangedSince(*note, step)) {
+        const std::string_view current = note ? note->ReadText(m_stored) : std::string_view();
+        if (!note || !IsUnchangedSince(*note, current, step)) {
             ++m_skipped;
             continue;
         }
         if (step.title >= 0)
             note->SetTitle(std::move(m_record.titles[static_cast<std::size_t>(step.title)].first));
         if (!m_noteEdits.empty()) {
-            m_scratch =
-                CTextReplacer::Revert(note->GetText(), m_noteEdits.data(), m_noteEdits.size(), removed);
-            note->AssignText(m_scratch);
+            m_scratch = CTextReplacer::Revert(current, m_noteEdits.data(), m_noteEdits.size(), m_noteRemoved);
+            note->AssignText(m_scratch, current);
         }
         // The strings are as they were read, so they go back to the file as they came.
         note->SetCodePages(step.titleCodePage, step.textCodePage);
@@ -245,6 +268,8 @@ std::vector<std::int32_t> CReplaceAll::FinishUndo(CNoteBook& book, std::size_t& 
 {
     std::vector<std::int32_t> restored = std::move(m_restored);
     skipped = m_skipped;
+    // The texts put back are in memory again.
+    book.SweepTextFiles();
     if (m_passing) {
         Record previous = std::move(m_previous);
         Forget();

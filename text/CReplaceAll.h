@@ -1,12 +1,14 @@
 #pragma once
 
 #include "model/CTextCodec.h"
+#include "model/CTextSpill.h"
 #include "platform/CWholeMapping.h"
 #include "text/CTextReplacer.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,10 @@ class CNoteBook;
 class CReplaceAll
 {
 public:
+    // Changed texts leave memory for a file of the process's own a batch of this many bytes at a
+    // time.
+    explicit CReplaceAll(std::size_t spillBatch = CTextSpill::kBatchBytes) : m_spill(spillBatch) {}
+
     struct Outcome
     {
         std::int64_t occurrences = 0;
@@ -50,7 +56,7 @@ public:
     // Puts the notes back. A note edited since, or deleted, is left as it is and counted in
     // skipped. Returns the serials of the notes put back.
     std::vector<std::int32_t> Undo(CNoteBook& book, std::size_t& skipped);
-    void StartUndo();
+    void StartUndo(CNoteBook& book);
     // Puts back up to `notes` more notes; false once all are.
     bool ContinueUndo(CNoteBook& book, std::size_t notes);
     // After a finished pass nothing is left to undo; after a pass under way, the step before it
@@ -74,8 +80,11 @@ private:
     {
         std::vector<NoteStep> notes;
         // Each edit as three numbers of seven bits a byte: the distance from the end of the edit
-        // before in the new text, its new length and its old length. Mostly three bytes an edit.
+        // before in the new text, its new length, and its old length doubled, plus one when it
+        // took out the same bytes as the edit before it. Mostly three bytes an edit.
         std::string edits;
+        // What the edits took out, each only where it differs from the edit before: a word
+        // replaced a million times is kept once.
         std::string removed;
         std::vector<std::pair<std::string, std::string>> titles; // old and new
     };
@@ -85,12 +94,14 @@ private:
         std::size_t note = 0;
         std::size_t edits = 0;
         std::size_t removed = 0;
+        std::string lastRemoved;
     };
 
-    bool ReplaceIn(CNote& note, CTextReplacer& replacer);
-    void Keep(const std::vector<CTextReplacer::Edit>& edits);
+    bool ReplaceIn(CNoteBook& book, CNote& note, CTextReplacer& replacer);
+    void Keep(const std::vector<CTextReplacer::Edit>& edits, std::size_t removedFrom);
+    // The note's edits, and what they took out into m_noteRemoved.
     void Unpack(const NoteStep& step);
-    bool IsUnchangedSince(const CNote& note, const NoteStep& step);
+    bool IsUnchangedSince(const CNote& note, std::string_view text, const NoteStep& step);
     void EndPass();
 
     std::vector<std::int32_t> m_serials; // the notes of the pass; none for every note
@@ -99,6 +110,8 @@ private:
     bool m_passing = false;
     Outcome m_outcome;
     std::optional<CWholeMapping> m_whole; // while a pass reads a file out of its order
+    CTextSpill m_spill;                   // the pass's changed texts
+    bool m_sweepAfter = false;            // files of earlier passes' texts to let go of
 
     Record m_record;
     Record m_previous; // the step a pass under way takes the place of
@@ -107,7 +120,9 @@ private:
     std::vector<std::int32_t> m_restored;
     std::size_t m_skipped = 0;
 
+    std::string m_lastRemoved;                    // by the pass's last edit
     std::vector<CTextReplacer::Edit> m_noteEdits; // one note's, unpacked
+    std::string m_noteRemoved;                    // what they took out
     std::string m_scratch;                        // one note's new text, its room kept from note to note
     std::string m_stored;                         // one note's text as read from the notebook's file
 };

@@ -138,7 +138,7 @@ void CReplaceRow::ReplaceInNotes(const std::vector<std::int32_t>& serials)
     if (!IsStillOn(panel))
         return;
     if (!done) {
-        m_step.StartUndo();
+        m_step.StartUndo(book);
         RunInSlices(panel, tr("Cancelling..."), false,
                     [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
         if (!IsStillOn(panel))
@@ -198,7 +198,7 @@ void CReplaceRow::UndoReplaceAll()
         return;
     panel->StoreActiveText();
     CNoteBook& book = panel->GetNoteBook();
-    m_step.StartUndo();
+    m_step.StartUndo(book);
     RunInSlices(panel, tr("Undoing Replace All..."), false,
                 [&](std::size_t notes) { return m_step.ContinueUndo(book, notes); });
     if (!IsStillOn(panel))

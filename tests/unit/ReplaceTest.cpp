@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "platform/CMappedFile.h"
+#include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
 #include "support/TempDir.h"
@@ -52,7 +53,8 @@ TEST(TextReplacer, RegularExpressionGroups)
 TEST(ReplaceAll, OneStepThatUndoTakesBackLeavingLaterEditsAlone)
 {
     CNoteBook book;
-    CNote* a = AddNote(book, "cat list", "the cat sat on the cat mat");
+    // What each edit took out, kept once for a run of the same.
+    CNote* a = AddNote(book, "cat list", "the Cat sat on the cat mat, cat CAT cat");
     CNote* b = AddNote(book, "other", "no such animal");
     CNote* c = AddNote(book, "third", "a cat");
     const std::string aText = a->GetText();
@@ -61,16 +63,16 @@ TEST(ReplaceAll, OneStepThatUndoTakesBackLeavingLaterEditsAlone)
     CTextMatcher matcher;
     ASSERT_TRUE(matcher.Compile("cat", {}));
     const CReplaceAll::Outcome counted = CReplaceAll::Count(book, matcher);
-    EXPECT_EQ(counted.occurrences, 4);
+    EXPECT_EQ(counted.occurrences, 7);
     EXPECT_EQ(counted.notes, 2);
 
     CTextReplacer replacer(matcher, "tiger");
     CReplaceAll step;
     const CReplaceAll::Outcome outcome = step.Run(book, replacer);
-    EXPECT_EQ(outcome.occurrences, 4);
+    EXPECT_EQ(outcome.occurrences, 7);
     EXPECT_EQ(outcome.notes, 2);
     EXPECT_EQ(a->GetTitle(), "tiger list");
-    EXPECT_EQ(a->GetText(), "the tiger sat on the tiger mat");
+    EXPECT_EQ(a->GetText(), "the tiger sat on the tiger mat, tiger tiger tiger");
     EXPECT_EQ(b->GetText(), "no such animal");
     EXPECT_TRUE(book.IsModified());
     ASSERT_TRUE(step.CanUndo());
@@ -220,7 +222,7 @@ TEST(ReplaceAll, APassPutBackPartWayLeavesTheNotesAsReadAndTheStepBefore)
     EXPECT_EQ(book.GetNoteAtIndex(2)->GetText(), "tiger");
     EXPECT_EQ(book.GetNoteAtIndex(3)->GetText(), "cat, cat") << "not reached yet";
 
-    step.StartUndo();
+    step.StartUndo(book);
     EXPECT_EQ(step.GetTotal(), 2u) << "two notes changed so far";
     EXPECT_TRUE(step.ContinueUndo(book, 1));
     EXPECT_FALSE(step.ContinueUndo(book, 1));
@@ -236,4 +238,103 @@ TEST(ReplaceAll, APassPutBackPartWayLeavesTheNotesAsReadAndTheStepBefore)
     EXPECT_EQ(step.Undo(book, skipped).size(), 1u);
     EXPECT_EQ(book.GetNoteAtIndex(1)->GetTitle(), "dog");
     EXPECT_EQ(book.GetNoteAtIndex(1)->GetText(), "a dog");
+}
+
+// Changed texts leave memory for files of the process's own, a batch at a time. Held against the
+// same pass keeping them in memory: they read, save, undo and count as unstorable the same, and a
+// change of the notebook's file loses only the texts still in it.
+TEST(ReplaceAllInFile, TextsMovedOutOfMemoryActAsTextsKeptInIt)
+{
+    TempDir dir;
+    const std::string filler(80, '.');
+    NoteBookBytes::Header header;
+    header.count = 5;
+    NoteBookBytes bytes;
+    bytes.Head(header)
+        .Note(1, "cat list", "the cat sat" + filler)
+        .Note(2, "Men\xfc", "caf\xe9 cat" + filler)
+        .Note(3, "utf", "na\xc3\xafve cat" + filler)
+        .Note(4, "short", "cat")
+        .Note(5, "dog", "no such animal" + filler);
+    bytes.Save(dir.File("book.pelm"));
+    CNoteBook moved;
+    CNoteBook kept;
+    CNoteBook full;
+    for (CNoteBook* book : {&moved, &kept, &full})
+        ASSERT_TRUE(book->ReadFile(dir.File("book.pelm")));
+
+    CTextMatcher cats;
+    ASSERT_TRUE(cats.Compile("cat", {}));
+    CTextReplacer tigers(cats, "tig\xc3\xa9r");
+    CReplaceAll spilling(200);
+    CReplaceAll holding(SIZE_MAX);
+    EXPECT_EQ(holding.Run(kept, tigers).notes, 4);
+    EXPECT_EQ(spilling.Run(moved, tigers).notes, 4);
+    EXPECT_EQ(moved.GetTextFileCount(), 2u) << "batches of 200 bytes";
+    {
+        FaultyCalls diskFull(
+            [](const std::string& call, const std::string&) { return call == "Write" ? ENOSPC : 0; });
+        CReplaceAll spillingFull(200);
+        EXPECT_EQ(spillingFull.Run(full, tigers).notes, 4);
+    }
+    EXPECT_EQ(full.GetTextFileCount(), 0u);
+    std::string scratch[3];
+    for (std::size_t i = 0; i < 5; ++i) {
+        const CNote& note = *moved.GetNoteAtIndex(i);
+        const CNote& same = *kept.GetNoteAtIndex(i);
+        EXPECT_EQ(note.HasStoredText(), i != 3) << i;
+        EXPECT_EQ(full.GetNoteAtIndex(i)->HasStoredText(), i == 4) << "a full disk keeps them in memory";
+        const std::string_view expected = same.ReadText(scratch[1]);
+        EXPECT_EQ(note.ReadText(scratch[0]), expected) << i;
+        EXPECT_EQ(full.GetNoteAtIndex(i)->ReadText(scratch[2]), expected) << i;
+        EXPECT_EQ(note.GetTitleCodePage(), same.GetTitleCodePage()) << i;
+        EXPECT_EQ(note.GetTextCodePage(), same.GetTextCodePage()) << i;
+    }
+
+    // Another program writes into the notebook's file: the unchanged note's text is lost in both.
+    {
+        std::fstream file(dir.File("book.pelm"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(-1, std::ios::end);
+        file.put('!');
+    }
+    for (CNoteBook* book : {&moved, &kept}) {
+        const std::vector<const CNote*> lost = book->FindLostTexts();
+        ASSERT_EQ(lost.size(), 1u);
+        EXPECT_EQ(lost[0]->GetTitle(), "dog");
+        book->GiveUpLostTexts();
+        ASSERT_TRUE(book->WriteFile(dir.File(book == &moved ? "moved.pelm" : "kept.pelm")));
+    }
+    EXPECT_EQ(NoteBookBytes::Load(dir.File("moved.pelm")), NoteBookBytes::Load(dir.File("kept.pelm")));
+    EXPECT_EQ(moved.GetTextFileCount(), 0u) << "every text now reads from the file saved";
+
+    std::size_t skipped = 0;
+    EXPECT_EQ(spilling.Undo(moved, skipped).size(), holding.Undo(kept, skipped).size());
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(moved.GetNoteAtIndex(i)->GetText(), kept.GetNoteAtIndex(i)->GetText()) << i;
+
+    // A text moved out holding a character the notebook's code page lacks is found before a save.
+    CTextMatcher sat;
+    ASSERT_TRUE(sat.Compile("sat", {}));
+    CTextReplacer marked(sat, "sat \xe2\x9c\x93");
+    ASSERT_EQ(spilling.Run(moved, marked).notes, 1);
+    ASSERT_TRUE(moved.GetNoteAtIndex(0)->HasStoredText());
+    const CNote* unstorable = nullptr;
+    EXPECT_TRUE(moved.FindUnstorable(unstorable));
+    EXPECT_EQ(unstorable, moved.GetNoteAtIndex(0));
+
+    // Cancelled while a note's new text waits in a batch: put back whole, title and text.
+    const std::string title = moved.GetNoteAtIndex(0)->GetTitle();
+    const std::string text = moved.GetNoteAtIndex(0)->GetText();
+    CTextMatcher cat;
+    ASSERT_TRUE(cat.Compile("cat", {}));
+    CTextReplacer lion(cat, "lion");
+    spilling.Start(moved);
+    EXPECT_TRUE(spilling.Continue(moved, lion, 1));
+    EXPECT_NE(moved.GetNoteAtIndex(0)->GetTitle(), title);
+    spilling.StartUndo(moved);
+    while (spilling.ContinueUndo(moved, 1)) {
+    }
+    EXPECT_EQ(spilling.FinishUndo(moved, skipped).size(), 1u);
+    EXPECT_EQ(moved.GetNoteAtIndex(0)->GetTitle(), title);
+    EXPECT_EQ(moved.GetNoteAtIndex(0)->GetText(), text);
 }
