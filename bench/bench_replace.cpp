@@ -182,6 +182,18 @@ void SearchFinished()
         QApplication::processEvents();
 }
 
+// The word in the search box and its results found by Ctrl+H, the replacement in its box.
+void FindForReplace(const char* word, const char* replacement)
+{
+    {
+        const QSignalBlocker quiet(Frame().m_wndSearchBar->Edit());
+        Frame().m_wndSearchBar->Edit()->setText(QString::fromUtf8(word));
+    }
+    Frame().GetRouter().Run(ID_REPLACE);
+    SearchFinished();
+    Pane().GetReplaceRow()->GetReplaceBox()->setText(QString::fromUtf8(replacement));
+}
+
 // The notebook opened afresh from its file for each repetition, the word in the search box and its
 // results found by Ctrl+H (timed, with its longest pause, as Find All); Replace All from the button to the
 // repainted window, then `sed` and `cat` of the same text, then Undo Replace All.
@@ -197,19 +209,13 @@ void BM_ReplaceAllOpened(benchmark::State& state, const char* word, const char* 
         CDisposer::WaitIdle();
         Frame().OpenBook(files.notebook);
         {
-            const QSignalBlocker quiet(Frame().m_wndSearchBar->Edit());
-            Frame().m_wndSearchBar->Edit()->setText(QString::fromUtf8(word));
-        }
-        {
             PauseMeter findAll;
             const auto found = Clock::now();
-            Frame().GetRouter().Run(ID_REPLACE);
-            SearchFinished();
+            FindForReplace(word, replacement);
             state.counters["find_all_s"] = std::chrono::duration<double>(Clock::now() - found).count();
             state.counters["find_all_longest_pause_ms"] = findAll.LongestMs();
         }
         CReplaceRow& row = *Pane().GetReplaceRow();
-        row.GetReplaceBox()->setText(QString::fromUtf8(replacement));
         std::size_t changedBytes = 0;
         for (const FindAllResult& result : Pane().GetModel()->GetSearch().GetResults()) {
             const CNote* note = Frame().GetNoteBook()->FindNote(result.serial);
@@ -266,9 +272,70 @@ BENCHMARK_CAPTURE(BM_ReplaceAllOpened, common_word, "budget", "forecast")
     ->Repetitions(5)
     ->Unit(benchmark::kMillisecond);
 
+// Replace All of a common word in a fresh process (`--child`), from the window as the user does
+// it: its anonymous memory after the open, with the results found, and after Replace All, against
+// the notebook's file.
+void BM_ReplaceAllPrivate(benchmark::State& state, const char* word, const char* replacement)
+{
+    const MassFiles& files = FilesOf(static_cast<std::size_t>(state.range(0)));
+    // The child could not open a notebook this window holds.
+    Frame().CloseBook();
+    CDisposer::WaitIdle();
+    double open = 0;
+    double found = 0;
+    double after = 0;
+    for (auto _ : state) {
+        const std::string command = "'" + std::filesystem::read_symlink("/proc/self/exe").string() +
+                                    "' --child '" + files.notebook + "' " + word + " " + replacement +
+                                    " 2>/dev/null";
+        FILE* child = ::popen(command.c_str(), "r");
+        if (!child || std::fscanf(child, "%lf %lf %lf", &open, &found, &after) != 3)
+            state.SkipWithError("the measuring process failed");
+        if (child)
+            ::pclose(child);
+    }
+    const double file = static_cast<double>(std::filesystem::file_size(files.notebook)) / (1 << 20);
+    state.counters["anon_open_MB"] = open;
+    state.counters["anon_found_MB"] = found;
+    state.counters["anon_after_MB"] = after;
+    state.counters["anon_open_x_file"] = open / file;
+    state.counters["anon_after_x_file"] = after / file;
+}
+BENCHMARK_CAPTURE(BM_ReplaceAllPrivate, common_word, "budget", "forecast")
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->ArgName("notes")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+int Child(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    SetMessageBoxHandler([](const std::string&, unsigned style, const std::string&) {
+        return DefaultMessageBoxAnswer(style);
+    });
+    MassFrame() = MakeBenchFrame();
+    Frame().OpenBook(argv[2]);
+    FinishRepaint(Frame());
+    if (Frame().GetNoteBook()->GetCount() == 0)
+        return 1;
+    const double open = ProcStatusMB("RssAnon:");
+    FindForReplace(argv[3], argv[4]);
+    const double found = ProcStatusMB("RssAnon:");
+    Pane().GetReplaceRow()->GetReplaceAllButton()->click();
+    FinishRepaint(Frame());
+    std::printf("%f %f %f\n", open, found, ProcStatusMB("RssAnon:"));
+    std::fflush(stdout);
+    // The figures are out: nothing of the process is taken apart.
+    std::_Exit(0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "--child") == 0)
+        return Child(argc, argv);
     return RunMassFrameBenchmarks(argc, argv);
 }
