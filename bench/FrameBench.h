@@ -106,7 +106,9 @@ inline int RunMassFrameBenchmarks(int argc, char** argv)
     FinishRepaint(*frame);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    frame->GetNoteBook()->SetModifiedFlag(false);
+    // A benchmark may leave the frame without a notebook.
+    if (frame->IsBookOpen())
+        frame->GetNoteBook()->SetModifiedFlag(false);
     frame.reset();
     return 0;
 }
