@@ -1,5 +1,7 @@
 #include "model/CNoteBook.h"
+#include "model/CNoteBookSecret.h"
 #include "platform/CMappedFile.h"
+#include "platform/CSecureBytes.h"
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
@@ -260,8 +262,10 @@ TEST(ReplaceAllInFile, TextsMovedOutOfMemoryActAsTextsKeptInIt)
     CNoteBook moved;
     CNoteBook kept;
     CNoteBook full;
-    for (CNoteBook* book : {&moved, &kept, &full})
+    CNoteBook sealed;
+    for (CNoteBook* book : {&moved, &kept, &full, &sealed})
         ASSERT_TRUE(book->ReadFile(dir.File("book.pelm")));
+    sealed.SetSecret(CNoteBookSecret::Create(CSecureBytes(std::string_view("correct horse")), {1, 8192}));
 
     CTextMatcher cats;
     ASSERT_TRUE(cats.Compile("cat", {}));
@@ -277,16 +281,20 @@ TEST(ReplaceAllInFile, TextsMovedOutOfMemoryActAsTextsKeptInIt)
         CReplaceAll spillingFull(200);
         EXPECT_EQ(spillingFull.Run(full, tigers).notes, 4);
     }
-    EXPECT_EQ(full.GetTextFileCount(), 0u);
+    CReplaceAll spillingSealed(200);
+    EXPECT_EQ(spillingSealed.Run(sealed, tigers).notes, 4);
+    EXPECT_EQ(full.GetTextFileCount() + sealed.GetTextFileCount(), 0u) << "kept in memory";
     std::string scratch[3];
     for (std::size_t i = 0; i < 5; ++i) {
         const CNote& note = *moved.GetNoteAtIndex(i);
         const CNote& same = *kept.GetNoteAtIndex(i);
         EXPECT_EQ(note.HasStoredText(), i != 3) << i;
         EXPECT_EQ(full.GetNoteAtIndex(i)->HasStoredText(), i == 4) << "a full disk keeps them in memory";
+        EXPECT_EQ(sealed.GetNoteAtIndex(i)->HasStoredText(), i == 4) << "never on the disk unsealed";
         const std::string_view expected = same.ReadText(scratch[1]);
         EXPECT_EQ(note.ReadText(scratch[0]), expected) << i;
         EXPECT_EQ(full.GetNoteAtIndex(i)->ReadText(scratch[2]), expected) << i;
+        EXPECT_EQ(sealed.GetNoteAtIndex(i)->ReadText(scratch[2]), expected) << i;
         EXPECT_EQ(note.GetTitleCodePage(), same.GetTitleCodePage()) << i;
         EXPECT_EQ(note.GetTextCodePage(), same.GetTextCodePage()) << i;
     }
