@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
 #include <new>
 #include <string>
 #include <vector>
@@ -135,9 +136,52 @@ std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
     return static_cast<std::uint32_t>(n);
 }
 
+namespace {
+
+bool HasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+// MeasureDeciphered 32 bytes at a time, with a shift for each byte: the open classes every text of
+// the notebook this way, and the narrower loop was a fifth of its time.
+__attribute__((target("avx2"))) std::size_t MeasureAvx2(const std::uint8_t* source, std::size_t count,
+                                                        const std::uint8_t* shifts, bool& beyondAscii)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i high = zero;
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m256i b = _mm256_add_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)),
+                                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shifts + i)));
+        const auto zeros = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero)));
+        if (zeros != 0) {
+            const std::uint32_t before = (std::uint32_t{1} << __builtin_ctz(zeros)) - 1;
+            const auto highs = static_cast<std::uint32_t>(_mm256_movemask_epi8(b));
+            beyondAscii = _mm256_movemask_epi8(high) != 0 || (highs & before) != 0;
+            return i + static_cast<std::size_t>(__builtin_ctz(zeros));
+        }
+        high = _mm256_or_si256(high, b);
+    }
+    beyondAscii = _mm256_movemask_epi8(high) != 0;
+    for (; i < count; ++i) {
+        const auto b = static_cast<std::uint8_t>(source[i] + shifts[i]);
+        if (b == 0)
+            return i;
+        beyondAscii = beyondAscii || b >= 0x80;
+    }
+    return count;
+}
+
+} // namespace
+
 std::size_t CByteBuffer::MeasureDeciphered(const std::uint8_t* source, std::size_t count, std::size_t place,
                                            const char* key, bool& beyondAscii)
 {
+    if (key == kNoteBookKey && HasAvx2())
+        if (const std::uint8_t* shifts = NoteBookShifts(place, count))
+            return MeasureAvx2(source, count, shifts, beyondAscii);
     const std::size_t n = std::strlen(key);
     const std::vector<std::uint8_t>& shift = ShiftPattern(key, n == 0 ? 1 : n, false);
     constexpr std::size_t kBlock = 64;
