@@ -96,6 +96,7 @@ void CTextSpill::Begin()
 void CTextSpill::Settle(CNoteBook& book)
 {
     TakeBatch(book);
+    std::vector<Pending>().swap(m_pending);
     std::vector<char>().swap(m_texts);
     m_failed = false;
 }
@@ -136,7 +137,7 @@ std::shared_ptr<CMappedFile> CTextSpill::MapBatch()
 
 void CTextSpill::Abandon()
 {
-    m_pending.clear();
+    std::vector<Pending>().swap(m_pending);
     std::vector<char>().swap(m_texts);
     m_out.reset();
     m_file.Abort();
