@@ -1,11 +1,16 @@
 #include "model/CByteBuffer.h"
 
+#include "model/CTextString.h"
+
 #include <algorithm>
 #include <cstring>
-#include <immintrin.h>
 #include <new>
 #include <string>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 bool CByteBuffer::Allocate(std::uint32_t size)
 {
@@ -138,12 +143,7 @@ std::uint32_t CByteBuffer::Transform(const char* key, bool encipher)
 
 namespace {
 
-bool HasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
+#if defined(__x86_64__)
 // MeasureDeciphered 32 bytes at a time, with a shift for each byte: the open classes every text of
 // the notebook this way, and the narrower loop was a fifth of its time.
 __attribute__((target("avx2"))) std::size_t MeasureAvx2(const std::uint8_t* source, std::size_t count,
@@ -173,15 +173,18 @@ __attribute__((target("avx2"))) std::size_t MeasureAvx2(const std::uint8_t* sour
     }
     return count;
 }
+#endif
 
 } // namespace
 
 std::size_t CByteBuffer::MeasureDeciphered(const std::uint8_t* source, std::size_t count, std::size_t place,
                                            const char* key, bool& beyondAscii)
 {
-    if (key == kNoteBookKey && HasAvx2())
+#if defined(__x86_64__)
+    if (key == kNoteBookKey && CTextString::Uses(CTextString::Instructions::Avx2))
         if (const std::uint8_t* shifts = NoteBookShifts(place, count))
             return MeasureAvx2(source, count, shifts, beyondAscii);
+#endif
     const std::size_t n = std::strlen(key);
     const std::vector<std::uint8_t>& shift = ShiftPattern(key, n == 0 ? 1 : n, false);
     constexpr std::size_t kBlock = 64;

@@ -392,6 +392,21 @@ void CTextString::UseAtMost(Instructions widest)
     g_widest.store(widest, std::memory_order_relaxed);
 }
 
+bool CTextString::Uses(Instructions instructions)
+{
+#if defined(__x86_64__)
+    switch (instructions) {
+    case Instructions::Sse2:
+        return true;
+    case Instructions::Avx2:
+        return HasAvx2();
+    case Instructions::Avx512:
+        return HasAvx512();
+    }
+#endif
+    return instructions == Instructions::Sse2;
+}
+
 CTextString::~CTextString()
 {
     Free();

@@ -46,6 +46,9 @@ public:
         Avx512
     };
     static void UseAtMost(Instructions widest);
+    // Whether the processor has these instructions and they are not above that setting: other
+    // passes over texts go the same widths.
+    static bool Uses(Instructions instructions);
 
     const char* GetData() const { return m_data; }
     int GetCapacity() const { return m_capacity; }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -27,37 +26,6 @@ std::uint8_t ReferenceEncipher(std::uint8_t byte, std::size_t position, const st
 }
 
 } // namespace
-
-// Where a text's terminator stands and whether a byte before it is above ASCII, at every place of
-// the key, on both sides of a 32-byte block, here and on a processor without AVX2.
-TEST(ByteBuffer, MeasureFindsTheTerminatorAndBytesAboveAsciiBeforeIt)
-{
-    const std::string key = kNoteBookKey;
-    const std::vector<std::size_t> counts{0, 1, 31, 32, 33, 63, 64, 65, 100, 300};
-    std::mt19937 rng(7);
-    for (std::size_t place = 0; place < 2 * key.size(); ++place)
-        for (const std::size_t count : counts)
-            for (int round = 0; round < 8; ++round) {
-                std::vector<std::uint8_t> plain(count);
-                for (auto& b : plain)
-                    b = static_cast<std::uint8_t>('a' + rng() % 26);
-                const std::size_t terminator = rng() % (count + 8);
-                const std::size_t highAt = rng() % (count + 8);
-                if (highAt < count)
-                    plain[highAt] = 0xC3;
-                if (terminator < count)
-                    plain[terminator] = 0;
-                std::vector<std::uint8_t> stored(count);
-                for (std::size_t i = 0; i < count; ++i)
-                    stored[i] = ReferenceEncipher(plain[i], place + i, key);
-                bool beyondAscii = false;
-                const std::size_t length =
-                    CByteBuffer::MeasureDeciphered(stored.data(), count, place, kNoteBookKey, beyondAscii);
-                const std::size_t expected = std::min(terminator, count);
-                ASSERT_EQ(length, expected) << place << " " << count;
-                ASSERT_EQ(beyondAscii, highAt < expected) << place << " " << count << " " << highAt;
-            }
-}
 
 TEST(ByteBuffer, CipherRoundTripsAndMatchesReferenceAtEverySize)
 {

@@ -1,7 +1,9 @@
+#include "model/CByteBuffer.h"
 #include "model/CTextString.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -247,5 +249,28 @@ TEST_P(TextStringOnEveryProcessor, CountAndFindShiftedAgreeWithTheDecipheredText
                                            ignoreCase),
                   text.Find(pattern.c_str(), 0, ignoreCase))
             << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
+    }
+}
+
+// Where a text enciphered with the notebook's key ends and whether a byte before its end is above
+// ASCII, at every place of the key and on both sides of the blocks.
+TEST_P(TextStringOnEveryProcessor, MeasureDecipheredFindsTheTerminatorAndBytesAboveAsciiBeforeIt)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t length = rng() % 140;
+        const std::size_t place = rng() % 40;
+        const std::uint8_t* shifts = CByteBuffer::NoteBookShifts(place, length);
+        std::vector<std::uint8_t> plain(length);
+        for (auto& b : plain)
+            b = static_cast<std::uint8_t>(rng() % 64 == 0 ? 0 : rng() % 64 == 0 ? 0xC3 : 'a' + rng() % 26);
+        std::vector<std::uint8_t> enciphered(length);
+        for (std::size_t i = 0; i < length; ++i)
+            enciphered[i] = static_cast<std::uint8_t>(plain[i] - shifts[i]);
+        const std::size_t end = std::find(plain.begin(), plain.end(), 0) - plain.begin();
+        bool beyondAscii = false;
+        ASSERT_EQ(CByteBuffer::MeasureDeciphered(enciphered.data(), length, place, kNoteBookKey, beyondAscii),
+                  end);
+        ASSERT_EQ(beyondAscii, std::find(plain.begin(), plain.begin() + end, 0xC3) != plain.begin() + end);
     }
 }
