@@ -3,39 +3,14 @@
 #include "model/CNoteBook.h"
 #include "model/CTextCodec.h"
 #include "platform/CMappedFile.h"
-#include "platform/CSystemCalls.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <string>
 
 namespace {
 
 // Below this a text costs less in memory than its place in a file does.
 constexpr std::size_t kShortest = 64;
-
-std::string TemporaryFolder()
-{
-    const char* folder = std::getenv("TMPDIR");
-    return folder && *folder ? folder : "/tmp";
-}
-
-// A file with no name, gone with the process however it ends.
-int MakeNamelessFile()
-{
-    CSystemCalls& system = CSystemCalls::Get();
-    const std::string folder = TemporaryFolder();
-    const int fd = system.Open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        return fd;
-    std::string pattern = folder + "/pelmora-texts-XXXXXX";
-    const int named = system.MakeTemporary(pattern.data(), O_CLOEXEC);
-    if (named >= 0)
-        system.Unlink(pattern.c_str());
-    return named;
-}
 
 } // namespace
 
@@ -84,10 +59,8 @@ std::optional<TextInFile> CTextSpill::Write(const CNote& note, std::string_view 
 
 void CTextSpill::Begin()
 {
-    const int fd = MakeNamelessFile();
-    if (fd < 0)
+    if (!m_file.OpenNameless("texts"))
         throw CFileException(CFileException::genericException, errno);
-    m_file.Attach(fd, "texts");
     m_out.emplace(m_file);
     // One block, reused by every batch: the heap keeps no holes from the texts.
     m_texts.reserve(std::min(m_batchBytes, kBatchBytes) / 8 * 9);

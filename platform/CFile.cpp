@@ -3,7 +3,9 @@
 #include "platform/CSystemCalls.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -97,6 +99,25 @@ void CFile::Attach(int fd, const std::string& name)
 bool CFile::OpenInMemory(const std::string& name)
 {
     const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Attach(fd, name);
+    return true;
+}
+
+bool CFile::OpenNameless(const std::string& name)
+{
+    const char* variable = std::getenv("TMPDIR");
+    const std::string folder = variable && *variable ? variable : "/tmp";
+    CSystemCalls& system = CSystemCalls::Get();
+    int fd = system.Open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    // A file system without unnamed files: a name given up at once.
+    if (fd < 0) {
+        std::string pattern = folder + "/pelmora-" + name + "-XXXXXX";
+        fd = system.MakeTemporary(pattern.data(), O_CLOEXEC);
+        if (fd >= 0)
+            system.Unlink(pattern.c_str());
+    }
     if (fd < 0)
         return false;
     Attach(fd, name);

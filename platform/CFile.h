@@ -37,6 +37,10 @@ public:
     // A new file that lives in memory only (memfd), for bytes that must never reach the disk
     // unsealed or that the window's thread must write without waiting for the disk.
     bool OpenInMemory(const std::string& name);
+    // A new file with no name in the temporary folder ($TMPDIR, or /tmp), for bytes too many to
+    // keep in memory: gone with the process however it ends. False, with errno, when none can be
+    // made there.
+    bool OpenNameless(const std::string& name);
     // A name under which this process can open the file again (/proc/self/fd).
     std::string GetDescriptorPath() const { return "/proc/self/fd/" + std::to_string(m_fd); }
 

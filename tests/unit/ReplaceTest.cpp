@@ -5,11 +5,14 @@
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteFill.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "text/CReplaceAll.h"
 #include "text/CTextReplacer.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -270,11 +273,15 @@ TEST(ReplaceAllInFile, TextsMovedOutOfMemoryActAsTextsKeptInIt)
     CTextMatcher cats;
     ASSERT_TRUE(cats.Compile("cat", {}));
     CTextReplacer tigers(cats, "tig\xc3\xa9r");
+    std::filesystem::create_directory(dir.File("tmp"));
+    ScopedEnv temporary;
+    temporary.Set("TMPDIR", dir.File("tmp"));
     CReplaceAll spilling(200);
     CReplaceAll holding(SIZE_MAX);
     EXPECT_EQ(holding.Run(kept, tigers).notes, 4);
     EXPECT_EQ(spilling.Run(moved, tigers).notes, 4);
     EXPECT_EQ(moved.GetTextFileCount(), 2u) << "batches of 200 bytes";
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("tmp"))) << "the files have no name";
     {
         FaultyCalls diskFull(
             [](const std::string& call, const std::string&) { return call == "Write" ? ENOSPC : 0; });
