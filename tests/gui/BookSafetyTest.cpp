@@ -3,10 +3,11 @@
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/qt/CSliceProgress.h"
 #include "support/FaultyCalls.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
-#include "support/SlicePieces.h"
+#include "support/ScopedCount.h"
 #include "support/TempDir.h"
 
 #include <QProcess>
@@ -424,7 +425,7 @@ TEST_F(BookSafetyTest, UnsavedChangesLeftBehindAreOfferedAtOpenAndAtAStartWithou
 // between steps; Cancel leaves the file, its folder and the notebook as they were, and says so.
 TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesTheFile)
 {
-    const SlicePieces slices(1);
+    const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(1);
     {
         CNoteBook large;
         for (int i = 0; i < 20000; ++i)

@@ -18,11 +18,12 @@
 #include "platform/CBackupStore.h"
 #include "platform/CFile.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSafeSaveGroup.h"
 #include "platform/CSaveFaults.h"
 #include "platform/PathNames.h"
-#include "support/FilesPerGroup.h"
 #include "support/PaneFixture.h"
 #include "support/PasswordAnswer.h"
+#include "support/ScopedCount.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -300,7 +301,7 @@ protected:
     // ended.
     void RecordExport(bool unnamedFiles = true)
     {
-        const FilesPerGroup pairs(2);
+        const ScopedCount<CSafeSaveGroup::SetFilesPerGroup> pairs(2);
         CNoteBook exported;
         const std::vector<std::string> titles{"one", "two", "three"};
         for (const std::string& title : titles)

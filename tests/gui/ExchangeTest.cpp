@@ -1,7 +1,8 @@
 #include "app/CShortcutsDlg.h"
+#include "platform/qt/CSliceProgress.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
-#include "support/SlicePieces.h"
+#include "support/ScopedCount.h"
 #include "support/TempDir.h"
 
 #include <QFileDialog>
@@ -311,7 +312,7 @@ TEST_F(ExchangeTest, KeyboardShortcutsListEveryCommandWithItsKeys)
 // written, a Markdown file is left as it was, and an import adds nothing.
 TEST_F(ExchangeTest, ExportAndImportGoInSlicesAndCancelSaysWhatWasWritten)
 {
-    const SlicePieces slices(1);
+    const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(1);
     OpenNotes({{"one", "1"}, {"two", "2"}, {"three", "3"}, {"four", "4"}});
     const fs::path folder = dir.Path() / "folder";
     CFileDialog::SetNextFileName(QString::fromStdString(folder.string()));

@@ -1,5 +1,6 @@
+#include "platform/qt/CSliceProgress.h"
 #include "support/PaneFixture.h"
-#include "support/SlicePieces.h"
+#include "support/ScopedCount.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
@@ -145,7 +146,7 @@ TEST_F(ReplaceTest, ReplaceAllRunsInSlicesWhoseCancelLeavesEveryNoteAsItWas)
                          {"four", "blue red"}, {"five", "no colour"}, {"red six", "red end"},
                          {"seven", "deep red"}};
     OpenNotes(notes);
-    const SlicePieces slices(2);
+    const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(2);
     OpenReplace("blue", "navy");
     boxes.answers.push_back(IDYES);
     QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);

@@ -5,9 +5,10 @@
 #include "platform/CBackupStore.h"
 #include "platform/CFileIdentity.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSafeSaveGroup.h"
 #include "support/FaultyCalls.h"
-#include "support/FilesPerGroup.h"
 #include "support/NoteBookBytes.h"
+#include "support/ScopedCount.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
@@ -266,7 +267,7 @@ TEST_F(SaveEdges, AnExportThatRunsOutOfDiskLeavesEveryEarlierFileWhole)
 
     // Two files a group, each export over the one before: its fill, the call failed at its nth time,
     // the Cancel after so many notes, then what it says and leaves. The folder alone is fsynced.
-    const FilesPerGroup pairs(2);
+    const ScopedCount<CSafeSaveGroup::SetFilesPerGroup> pairs(2);
     const struct
     {
         char fill;
