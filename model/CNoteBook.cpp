@@ -14,7 +14,6 @@
 #include "platform/HugePageArray.h"
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -232,14 +231,14 @@ void CNoteBook::SweepTextFiles()
         if (note->HasStoredText() && (read.empty() || read.back() != note->GetStoredText().file))
             read.push_back(note->GetStoredText().file);
     std::sort(read.begin(), read.end());
-    const auto unread = [&read](const std::shared_ptr<CMappedFile>& file) {
-        return !std::binary_search(read.begin(), read.end(), file.get());
+    const auto isRead = [&read](const std::shared_ptr<CMappedFile>& file) {
+        return std::binary_search(read.begin(), read.end(), file.get());
     };
-    const auto kept = std::stable_partition(m_textFiles.begin(), m_textFiles.end(), std::not_fn(unread));
+    const auto unread = std::partition(m_textFiles.begin(), m_textFiles.end(), isRead);
     // Closing a file whose pages are still on their way to the disk waits for them.
-    CDisposer::Later(std::vector<std::shared_ptr<CMappedFile>>(std::make_move_iterator(kept),
+    CDisposer::Later(std::vector<std::shared_ptr<CMappedFile>>(std::make_move_iterator(unread),
                                                                std::make_move_iterator(m_textFiles.end())));
-    m_textFiles.erase(kept, m_textFiles.end());
+    m_textFiles.erase(unread, m_textFiles.end());
 }
 
 const CNote* CNoteBook::FindLostText() const
