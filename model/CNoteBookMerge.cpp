@@ -2,6 +2,7 @@
 
 #include "model/CNoteBook.h"
 #include "model/CTextCodec.h"
+#include "model/HashedKeySort.h"
 
 #include <algorithm>
 #include <optional>
@@ -209,8 +210,8 @@ private:
     void PairAddedByKey(std::vector<std::pair<Key, std::int32_t>> ours,
                         std::vector<std::pair<Key, std::int32_t>> theirs, OnPair onPair)
     {
-        std::sort(ours.begin(), ours.end());
-        std::sort(theirs.begin(), theirs.end());
+        HashedKey::Sort(ours);
+        HashedKey::Sort(theirs);
         std::size_t i = 0;
         std::size_t j = 0;
         while (i < ours.size()) {

@@ -1,6 +1,7 @@
 #include "model/CNoteMatcher.h"
 
 #include "model/CNoteBook.h"
+#include "model/HashedKeySort.h"
 
 #include <algorithm>
 #include <cstring>
@@ -58,8 +59,8 @@ template <typename Key, typename OnPair>
 void PairByKey(std::vector<std::pair<Key, std::int32_t>>& earlier,
                std::vector<std::pair<Key, std::int32_t>>& later, OnPair onPair)
 {
-    std::sort(earlier.begin(), earlier.end());
-    std::sort(later.begin(), later.end());
+    HashedKey::Sort(earlier);
+    HashedKey::Sort(later);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < earlier.size() && j < later.size()) {
