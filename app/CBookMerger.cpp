@@ -92,6 +92,8 @@ private:
 std::unique_ptr<CNoteBook> CBookMerger::ReadQuietly(const std::string& path)
 {
     auto book = std::make_unique<CNoteBook>();
+    // Every text of a version read for the merge is compared: hashed as it is read.
+    book->HashTextsOnRead();
     if (book->ReadFile(path))
         return book;
     return nullptr;
@@ -103,6 +105,7 @@ std::unique_ptr<CNoteBook> CBookMerger::ReadAsking(const std::string& path)
 {
     DetachedRead detached(AskUser(GetAppMainFrame()));
     auto book = std::make_unique<CNoteBook>();
+    book->HashTextsOnRead();
     if (!book->ReadFile(path))
         return nullptr;
     return book;

@@ -194,6 +194,7 @@ void CNoteBook::Clear()
     m_notes.clear();
     m_bySerial.clear();
     m_storedFile.reset();
+    m_readTextHashes.clear();
     if (!m_textFiles.empty())
         CDisposer::Later(std::move(m_textFiles));
     m_textFiles.clear();
@@ -206,6 +207,21 @@ void CNoteBook::Clear()
 bool CNoteBook::StoredTextsIntact() const
 {
     return !m_storedFile || m_storedFile->IsIntact();
+}
+
+// A record's place is its text's identity within the file: a note edited, or whose text moved to
+// another file, no longer has the hash taken there.
+const TextHash* CNoteBook::FindReadTextHash(std::size_t index) const
+{
+    if (index >= m_readTextHashes.size() || index >= m_notes.size())
+        return nullptr;
+    const StoredTextHash& read = m_readTextHashes[index];
+    const CNote& note = *m_notes[index];
+    const bool same = read.body != 0 && note.HasStoredText() &&
+                      note.GetStoredText().file == m_storedFile.get() &&
+                      note.GetStoredText().body == read.body;
+    // A file changed since holds other texts, whatever the places say.
+    return same && m_storedFile->WasIntact() ? &read.hash : nullptr;
 }
 
 void CNoteBook::RenewStoredFile()

@@ -7,6 +7,7 @@
 #include "model/CTitleSorter.h"
 #include "model/CViewSettings.h"
 #include "model/NoteChanges.h"
+#include "model/TextHash.h"
 #include "platform/HugePageAllocator.h"
 
 #include <cstddef>
@@ -96,6 +97,16 @@ public:
     bool StoredTextsIntact() const;
     // After a save of ours: the file read may have been moved aside, which is no change of its texts.
     void RenewStoredFile();
+    // Asks the reads that follow to hash each text as they find it, for a merge that would
+    // otherwise read every text once more.
+    void HashTextsOnRead() { m_hashTextsOnRead = true; }
+    // Where the read puts those hashes, or null when none were asked for.
+    std::vector<StoredTextHash>* GetReadTextHashes()
+    {
+        return m_hashTextsOnRead ? &m_readTextHashes : nullptr;
+    }
+    // The hash the read took of the note's text, or null when the text is no longer the one read.
+    const TextHash* FindReadTextHash(std::size_t index) const;
     // Keeps a file of the process's own that notes' texts were moved out to (see CTextSpill).
     void KeepTextFile(std::shared_ptr<CMappedFile> file) { m_textFiles.push_back(std::move(file)); }
     // Lets go of those files no note reads from any more.
@@ -173,6 +184,8 @@ private:
     std::shared_ptr<const CNoteBookSecret> m_secret;
     std::shared_ptr<CMappedFile> m_storedFile;
     std::vector<std::shared_ptr<CMappedFile>> m_textFiles;
+    bool m_hashTextsOnRead = false;
+    std::vector<StoredTextHash> m_readTextHashes;
     CViewSettings m_viewSettings;
     std::uint32_t m_fileVersion = 0;
     bool m_filledOut = false;

@@ -133,7 +133,8 @@ bool CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t co
     m_book.Reserve(count);
     if (std::shared_ptr<CMappedFile> mapped = CMappedFile::Map(file.GetDescriptor())) {
         CStoredNotes notes(*mapped, in.GetPosition());
-        m_windows1252 = notes.Read(m_book, count, kMissingNotesAllowed) || m_windows1252;
+        m_windows1252 =
+            notes.Read(m_book, count, kMissingNotesAllowed, m_book.GetReadTextHashes()) || m_windows1252;
         m_book.SetStoredFile(std::move(mapped));
         return notes.FilledOut();
     }

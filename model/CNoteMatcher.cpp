@@ -2,24 +2,13 @@
 
 #include "model/CNoteBook.h"
 #include "model/HashedKeySort.h"
+#include "model/TextHash.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
-#include <string_view>
 #include <utility>
-#include <xxhash.h>
 
 namespace {
-
-// Two independent 64-bit hashes of a string, and whether it is ASCII: an ASCII string is stored
-// alike in every code page.
-struct StringHash
-{
-    std::uint64_t a;
-    std::uint64_t b;
-    bool ascii;
-};
 
 std::uint64_t Mix(std::uint64_t h)
 {
@@ -31,24 +20,8 @@ std::uint64_t Mix(std::uint64_t h)
     return h;
 }
 
-// XXH3's 128 bits, at the speed the memory reads; the ASCII test has no chain between words.
-StringHash HashString(std::string_view s)
-{
-    const XXH128_hash_t hash = XXH3_128bits(s.data(), s.size());
-    std::uint64_t high = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        high |= w;
-    }
-    for (; i < s.size(); ++i)
-        high |= static_cast<unsigned char>(s[i]);
-    return {hash.low64, hash.high64, (high & 0x8080808080808080ull) == 0};
-}
-
 // The code page a string goes to the file in; 0 for ASCII, the same bytes in all of them.
-std::uint64_t StoredCodePage(const CNoteBook& book, const StringHash& hash, std::optional<TextEncoding> own)
+std::uint64_t StoredCodePage(const CNoteBook& book, const TextHash& hash, std::optional<TextEncoding> own)
 {
     return hash.ascii ? 0 : 1 + static_cast<std::uint64_t>(book.CodePageFor(own));
 }
@@ -106,8 +79,9 @@ std::vector<NoteFingerprint> CNoteMatcher::Fingerprints(const CNoteBook& book)
     std::string scratch;
     for (std::size_t i = 0; i < book.GetCount(); ++i) {
         const CNote& note = *book.GetNoteAtIndex(i);
-        const StringHash title = HashString(note.GetTitle());
-        const StringHash text = HashString(note.ReadText(scratch));
+        const TextHash title = TextHash::Of(note.GetTitle());
+        const TextHash* read = book.FindReadTextHash(i);
+        const TextHash text = read ? *read : TextHash::Of(note.ReadText(scratch));
         NoteFingerprint& print = prints[i];
         print.title = Mix(title.a ^ StoredCodePage(book, title, note.GetTitleCodePage()));
         print.text = Mix(text.a + StoredCodePage(book, text, note.GetTextCodePage()));

@@ -176,7 +176,7 @@ bool CStoredNotes::ReadTitle(CNote& note, TextInFile& stored, CTextCodec& fromWi
 // UTF-8 nor convertible from Windows-1252 makes the file unreadable, as it does read whole. Most
 // texts are ASCII, which one pass without a copy tells.
 bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
-                             std::string& converted)
+                             std::string& converted, StoredTextHash* hash)
 {
     if (!note.HasStoredText())
         return false;
@@ -186,14 +186,28 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
     const std::uint64_t place = stored.body + stored.textPlace;
     const std::uint8_t* source = CFileWindow::OfThisThread().View(*stored.file, place, stored.textLength);
     bool beyondAscii = false;
-    const std::size_t length = CByteBuffer::MeasureDeciphered(source, stored.textLength, stored.textPlace,
-                                                              kNoteBookKey, beyondAscii);
+    std::size_t length = 0;
     std::string_view decoded;
-    if (beyondAscii || length <= kKeptTextSize) {
-        bytes.resize(length);
-        CByteBuffer::DecipherAt(source, length, stored.textPlace,
+    std::optional<TextHash> read;
+    if (hash) {
+        // A text to hash is read whole deciphered, which measures it on the way.
+        bytes.resize(stored.textLength);
+        CByteBuffer::DecipherAt(source, stored.textLength, stored.textPlace,
                                 reinterpret_cast<std::uint8_t*>(bytes.data()), kNoteBookKey);
+        bytes.resize(std::strlen(bytes.c_str()));
+        length = bytes.size();
+        read = TextHash::Of(bytes);
+        beyondAscii = !read->ascii;
         decoded = bytes;
+    } else {
+        length = CByteBuffer::MeasureDeciphered(source, stored.textLength, stored.textPlace, kNoteBookKey,
+                                                beyondAscii);
+        if (beyondAscii || length <= kKeptTextSize) {
+            bytes.resize(length);
+            CByteBuffer::DecipherAt(source, length, stored.textPlace,
+                                    reinterpret_cast<std::uint8_t*>(bytes.data()), kNoteBookKey);
+            decoded = bytes;
+        }
     }
     CFileWindow::LetGo(*stored.file, place, stored.textLength);
     if (beyondAscii && CTextCodec::Classify(decoded) == StoredText::other) {
@@ -213,6 +227,8 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
         stored.plain = stored.plain && length + 1 == stored.textLength;
         stored.textLength = static_cast<std::uint32_t>(length);
         note.SetStoredText(stored);
+        if (hash)
+            *hash = {stored.body, decoded.data() == bytes.data() ? *read : TextHash::Of(decoded)};
     }
     return title1252 || stored.codePage == TextEncoding::windows1252;
 }
@@ -220,8 +236,11 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
 // The walk from record to record cannot be shared, as each record says where the next begins; the
 // texts can. Both threads take runs of notes walked from one counter: the other thread from the
 // start, while this one walks, and this one too once it is through.
-bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed)
+bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed,
+                        std::vector<StoredTextHash>* hashes)
 {
+    if (hashes)
+        hashes->assign(count, {});
     // The notes of a large notebook take one block of fresh memory between them.
     const auto room = count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count) : nullptr;
     HugePageArray<CNote*> notes(count);
@@ -245,7 +264,9 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (stopped.load())
                 break;
             for (std::size_t i = from; i < to; ++i)
-                found = ClassText(*notes[i], fromWindows1252, bytes, converted) || found;
+                found = ClassText(*notes[i], fromWindows1252, bytes, converted,
+                                  hashes ? &(*hashes)[i] : nullptr) ||
+                        found;
         }
         if (found)
             windows1252 = true;

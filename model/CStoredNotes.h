@@ -1,11 +1,13 @@
 #pragma once
 
 #include "model/CTextCodec.h"
+#include "model/TextHash.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CBatchMemory;
 class CMappedFile;
@@ -21,9 +23,11 @@ class CStoredNotes
 public:
     CStoredNotes(const CMappedFile& file, std::uint64_t offset);
 
-    // Adds count notes to book. Raises CFileException (invalidFile) on a damaged record, as the
-    // reader of a whole file does. Returns whether any string is not UTF-8.
-    bool Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed);
+    // Adds count notes to book, which is empty. Raises CFileException (invalidFile) on a damaged
+    // record, as the reader of a whole file does. Returns whether any string is not UTF-8. With
+    // hashes, each text left in the file is hashed there as it is classed.
+    bool Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed,
+              std::vector<StoredTextHash>* hashes = nullptr);
     // After Read: whether the file ended before the records did, or went on after them.
     bool FilledOut() const;
 
@@ -38,7 +42,7 @@ private:
     static bool ReadTitle(CNote& note, TextInFile& stored, CTextCodec& fromWindows1252);
     // Returns whether the text, or the title left to it, is not UTF-8; raises as Read does.
     static bool ClassText(CNote& note, CTextCodec& fromWindows1252, std::string& bytes,
-                          std::string& converted);
+                          std::string& converted, StoredTextHash* hash);
 
     const CMappedFile& m_file;
     std::uint64_t m_at;

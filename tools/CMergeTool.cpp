@@ -54,10 +54,17 @@ bool CMergeTool::Read(CNoteBook& book, const std::string& file)
     return false;
 }
 
+// Each text of a notebook compared is hashed as it is read, not read again to be hashed.
+bool CMergeTool::ReadToCompare(CNoteBook& book, const std::string& file)
+{
+    book.HashTextsOnRead();
+    return Read(book, file);
+}
+
 // A side the reader filled out cannot tell its lost notes from deleted ones.
 bool CMergeTool::ReadSide(CNoteBook& book, const std::string& file)
 {
-    if (!Read(book, file))
+    if (!ReadToCompare(book, file))
         return false;
     if (!book.WasFilledOut())
         return true;
@@ -74,7 +81,7 @@ int CMergeTool::Merge(const std::string& base, const std::string& ours, const st
     const bool twoWay = IsEmptyFile(base);
     if (!twoWay) {
         auto book = std::make_unique<CNoteBook>();
-        if (!Read(*book, base))
+        if (!ReadToCompare(*book, base))
             return Failure("cannot read the base " + base + ": nothing was merged");
         ancestor = CNoteMatcher::Fingerprints(*book);
     }
@@ -105,7 +112,7 @@ int CMergeTool::Diff(const std::string& a, const std::string& b)
 {
     CNoteBook before;
     CNoteBook after;
-    if (!Read(before, a) || !Read(after, b))
+    if (!ReadToCompare(before, a) || !ReadToCompare(after, b))
         return kTrouble;
     const CNoteMatcher::Matching m =
         CNoteMatcher::Match(CNoteMatcher::Fingerprints(before), CNoteMatcher::Fingerprints(after));

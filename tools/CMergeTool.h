@@ -26,6 +26,7 @@ public:
 
 private:
     bool Read(CNoteBook& book, const std::string& file);
+    bool ReadToCompare(CNoteBook& book, const std::string& file);
     bool ReadSide(CNoteBook& book, const std::string& file);
 
     CPasswordSource m_password;

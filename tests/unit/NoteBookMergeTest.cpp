@@ -162,14 +162,15 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
 {
     // Texts longer than a string keeps in itself, so that reading leaves them in the file.
     const std::string l = " and words enough to be stored";
-    const Notes base = {
-        {"a", "one" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"d", "four" + l}};
-    const Notes ours = {
-        {"a", "one, ours" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l}, {"e", "new" + l}};
-    const Notes theirs = {{"b", "two" + l},
-                          {"a", "one" + l},
-                          {"caf\xC3\xA9", "na\xC3\xAFve \xC3\xA9t\xC3\xA9" + l},
-                          {"f", "theirs" + l}};
+    // Longer than a pass copies at a time, and short enough to be kept.
+    const Note kept[] = {{"long", std::string(300 * 1024, 'x') + "\xC3\xA9"}, {"short", "kept"}};
+    const Notes base = {{"a", "one" + l},  {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l},
+                        {"d", "four" + l}, kept[0],          kept[1]};
+    const Notes ours = {{"a", "one, ours" + l}, {"b", "two" + l}, {"caf\xC3\xA9", "na\xC3\xAFve" + l},
+                        {"e", "new" + l},       kept[0],          kept[1]};
+    const Notes theirs = {
+        {"b", "two" + l},    {"a", "one" + l}, {"caf\xC3\xA9", "na\xC3\xAFve \xC3\xA9t\xC3\xA9" + l},
+        {"f", "theirs" + l}, kept[0],          kept[1]};
     TempDir dir;
     std::vector<std::unique_ptr<CNoteBook>> read;
     for (const Notes* notes : {&base, &ours, &theirs}) {
@@ -181,6 +182,20 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         read.push_back(std::make_unique<CNoteBook>());
         ASSERT_TRUE(read.back()->ReadFile(path));
         ASSERT_TRUE(read.back()->GetNoteAtIndex(0)->HasStoredText());
+
+        // The hashes the read takes are those the texts give, in every code page; a text edited
+        // since is hashed anew.
+        CNoteBook hashed;
+        hashed.HashTextsOnRead();
+        ASSERT_TRUE(hashed.ReadFile(path));
+        const std::vector<NoteFingerprint> prints = CNoteMatcher::Fingerprints(*read.back());
+        const std::vector<NoteFingerprint> fromRead = CNoteMatcher::Fingerprints(hashed);
+        ASSERT_EQ(fromRead.size(), prints.size());
+        for (std::size_t i = 0; i < prints.size(); ++i)
+            EXPECT_TRUE(fromRead[i].SameContent(prints[i]) && fromRead[i].text == prints[i].text) << i;
+        hashed.GetNoteAtIndex(0)->Text() = hashed.GetNoteAtIndex(1)->GetText();
+        const std::vector<NoteFingerprint> edited = CNoteMatcher::Fingerprints(hashed);
+        EXPECT_EQ(edited[0].text, prints[1].text);
     }
     std::vector<bool> stored;
     for (const auto& book : read)
@@ -204,10 +219,11 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
     }
 
     // Left in the sides' files, the texts are written from there as the copies are. The first merge
-    // took theirs' strings: the sides are read again for each.
+    // took theirs' strings: the sides are read again for each, hashed as they are read.
     const auto readSides = [&] {
         for (std::size_t i = 0; i < read.size(); ++i) {
             read[i] = std::make_unique<CNoteBook>();
+            read[i]->HashTextsOnRead();
             ASSERT_TRUE(read[i]->ReadFile(dir.File(std::to_string(i) + ".pelm")));
         }
     };
