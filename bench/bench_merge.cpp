@@ -67,17 +67,21 @@ void WriteFiles()
     (void)written;
 }
 
-// As the tool merges: the ancestor only as fingerprints, the two sides, the merged file.
+// As the tool merges: the ancestor only as fingerprints, the two sides, the merged file, each text
+// hashed as it is read.
 bool MergeFiles(const std::string& folder, const std::string& out)
 {
     std::vector<NoteFingerprint> ancestor;
     {
         auto base = std::make_unique<CNoteBook>();
+        base->HashTextsOnRead();
         if (!base->ReadFile(folder + "/base.pelm"))
             return false;
         ancestor = CNoteMatcher::Fingerprints(*base);
     }
     CNoteBook ours, theirs, merged;
+    ours.HashTextsOnRead();
+    theirs.HashTextsOnRead();
     if (!ours.ReadFile(folder + "/ours.pelm") || !theirs.ReadFile(folder + "/theirs.pelm"))
         return false;
     const CNoteBookMerge::Result result = CNoteBookMerge::Merge(
