@@ -281,7 +281,12 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     };
     std::thread other;
     try {
-        other = std::thread(classOrStop);
+        other = std::thread([&] {
+            // The thread waits for the walk at first: the walk's notes find their memory made.
+            if (room)
+                room->MakePagesAhead(stopped);
+            classOrStop();
+        });
     } catch (const std::system_error&) {
     }
     bool titles1252 = false;

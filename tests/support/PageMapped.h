@@ -16,6 +16,15 @@ inline bool PageMapped(const void* p)
     return ::mincore(start, page, &resident) == 0 || errno != ENOMEM;
 }
 
+// Whether the page holding p is in memory: touched, or made ahead of a touch.
+inline bool PageResident(const void* p)
+{
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    auto* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(page - 1));
+    unsigned char resident = 0;
+    return ::mincore(start, page, &resident) == 0 && (resident & 1) != 0;
+}
+
 // The resident size in KiB of this process's mapping of the file, from /proc/self/smaps.
 inline long MappedKiB(const std::string& path)
 {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -70,4 +71,26 @@ TEST(BatchMemory, OnlyItsOwnSlotsAreGivenBack)
         ASSERT_TRUE(PageMapped(unused));
     }
     EXPECT_FALSE(PageMapped(unused));
+}
+
+// A thread that waits while another takes slots makes the block's pages ahead of the slots taken,
+// and none once told to stop.
+TEST(BatchMemory, PagesAreMadeAheadOfTheSlotsTakenUntilStopped)
+{
+    constexpr std::size_t kSlots = 70000; // five huge pages
+    CBatchMemory room(120, kSlots);
+    std::vector<void*> slots;
+    for (std::size_t i = 0; i < kSlots / 2; ++i)
+        slots.push_back(room.Take());
+    const char* const first = static_cast<char*>(slots[0]);
+    const char* const last = first + (kSlots - 1) * (static_cast<char*>(slots[1]) - first);
+    std::atomic<bool> stop{true};
+    room.MakePagesAhead(stop);
+    EXPECT_FALSE(PageResident(last)) << "stopped";
+    stop = false;
+    std::thread([&] { room.MakePagesAhead(stop); }).join();
+    EXPECT_TRUE(PageResident(last));
+    EXPECT_FALSE(PageResident(first)) << "the slots taken are the taker's to touch";
+    for (void* slot : slots)
+        EXPECT_TRUE(CBatchMemory::GiveBack(slot));
 }
