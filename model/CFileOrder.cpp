@@ -1,7 +1,6 @@
 #include "model/CFileOrder.h"
 
 #include "model/CNoteBook.h"
-#include "platform/CMappedFile.h"
 
 #include <algorithm>
 #include <limits>
@@ -31,13 +30,6 @@ void SortByDigit(const HugePageArray<std::uint64_t>& from, HugePageArray<std::ui
         to[at[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
 }
 
-// Texts written out of memory to files of our own lie in the list's order there: for the order of
-// reads they count as texts in memory.
-bool InReadFile(const CNote& note)
-{
-    return note.HasStoredText() && !note.GetStoredText().file->IsOwn();
-}
-
 // Every how many notes one is sampled.
 std::size_t SampleStep(std::size_t notes)
 {
@@ -52,7 +44,7 @@ bool CFileOrder::LooksInOrder(const CNoteBook& book)
     std::uint64_t last = 0;
     for (std::size_t i = 0; i < n; i += SampleStep(n)) {
         const CNote& note = *book.GetNoteAtIndex(i);
-        if (!InReadFile(note))
+        if (!book.IsInStoredFile(note))
             continue;
         if (note.GetStoredText().body < last)
             return false;
@@ -90,7 +82,7 @@ HugePageArray<std::uint32_t> CFileOrder::Of(const CNoteBook& book)
             __builtin_prefetch(book.GetNoteAtIndex(i + 16));
         const CNote& note = *book.GetNoteAtIndex(i);
         keys[i] = std::numeric_limits<std::uint64_t>::max();
-        if (InReadFile(note)) {
+        if (book.IsInStoredFile(note)) {
             keys[i] = note.GetStoredText().body;
             last = std::max(last, keys[i]);
         }

@@ -217,9 +217,7 @@ const TextHash* CNoteBook::FindReadTextHash(std::size_t index) const
         return nullptr;
     const StoredTextHash& read = m_readTextHashes[index];
     const CNote& note = *m_notes[index];
-    const bool same = read.body != 0 && note.HasStoredText() &&
-                      note.GetStoredText().file == m_storedFile.get() &&
-                      note.GetStoredText().body == read.body;
+    const bool same = read.body != 0 && IsInStoredFile(note) && note.GetStoredText().body == read.body;
     // A file changed since holds other texts, whatever the places say.
     return same && m_storedFile->WasIntact() ? &read.hash : nullptr;
 }
@@ -234,8 +232,7 @@ void CNoteBook::RenewStoredFile()
 // Texts moved out to files of our own stay whatever becomes of the notebook's.
 bool CNoteBook::IsLost(const CNote& note, bool fileIntact) const
 {
-    return note.IsTextLost() ||
-           (!fileIntact && note.HasStoredText() && note.GetStoredText().file == m_storedFile.get());
+    return note.IsTextLost() || (!fileIntact && IsInStoredFile(note));
 }
 
 void CNoteBook::SweepTextFiles()

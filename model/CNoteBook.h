@@ -105,6 +105,11 @@ public:
     {
         return m_hashTextsOnRead ? &m_readTextHashes : nullptr;
     }
+    // Whether the note's text is still where the read found it, in the notebook's file, not read.
+    bool IsInStoredFile(const CNote& note) const
+    {
+        return note.HasStoredText() && note.GetStoredText().file == m_storedFile.get();
+    }
     // The hash the read took of the note's text, or null when the text is no longer the one read.
     const TextHash* FindReadTextHash(std::size_t index) const;
     // Keeps a file of the process's own that notes' texts were moved out to (see CTextSpill).

@@ -26,8 +26,6 @@ public:
 
     const std::uint8_t* GetData() const { return m_data; }
     std::uint64_t GetSize() const { return m_size; }
-    // Whether it is a file of the process's own (MapOwn).
-    bool IsOwn() const { return m_own; }
     // Tells this mapping from every other one the process has had, at the same address or not.
     std::uint64_t GetSerial() const { return m_serial; }
 
