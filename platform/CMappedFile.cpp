@@ -179,8 +179,11 @@ void CMappedFile::ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t
 
 bool CMappedFile::IsIntact() const
 {
-    if (m_changed.load(std::memory_order_relaxed) || m_own)
-        return !m_changed.load(std::memory_order_relaxed);
+    if (m_changed.load(std::memory_order_relaxed))
+        return false;
+    // Nobody else writes a file of our own.
+    if (m_own)
+        return true;
     const CFileIdentity now = CFileIdentity::OfDescriptor(m_descriptor);
     std::lock_guard<std::mutex> lock(m_identityLock);
     if (m_identity.IsExactly(now))
