@@ -61,15 +61,21 @@ void CNote::SetTitle(std::string title)
     CountNoteChange();
 }
 
+// A new text: stored in the notebook's code page, no longer lost, and counted as a change.
+void CNote::TextEdited()
+{
+    m_textCodePage.reset();
+    m_textLost = false;
+    CountNoteChange();
+}
+
 void CNote::SetText(std::string text)
 {
     // A lost text given a text, even an empty one, is no longer lost.
     if (text == GetText() && !m_textLost)
         return;
     m_text.swap(text);
-    m_textCodePage.reset();
-    m_textLost = false;
-    CountNoteChange();
+    TextEdited();
 }
 
 void CNote::AssignText(std::string_view text)
@@ -82,9 +88,7 @@ void CNote::AssignText(std::string_view text)
     if (text == GetText())
         return;
     m_text.assign(text.data(), text.size());
-    m_textCodePage.reset();
-    m_textLost = false;
-    CountNoteChange();
+    TextEdited();
 }
 
 void CNote::AssignText(std::string_view text, std::string_view current)
@@ -96,10 +100,8 @@ void CNote::AssignText(std::string_view text, std::string_view current)
     if (text == current)
         return;
     m_text.assign(text.data(), text.size());
-    m_textCodePage.reset();
-    m_textLost = false;
+    TextEdited();
     m_textState.store(kTextReady, std::memory_order_release);
-    CountNoteChange();
 }
 
 void CNote::SetCodePages(std::optional<TextEncoding> title, std::optional<TextEncoding> text)
@@ -253,10 +255,8 @@ void CNote::SetWrittenText(const TextInFile& stored)
 {
     m_stored = stored;
     std::string().swap(m_text);
-    m_textCodePage.reset();
-    m_textLost = false;
+    TextEdited();
     m_textState.store(kTextStored, std::memory_order_release);
-    CountNoteChange();
 }
 
 void CNote::SetReadText(std::string_view text, std::optional<TextEncoding> codePage)

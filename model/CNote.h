@@ -155,6 +155,7 @@ private:
         kTextLoading
     };
 
+    void TextEdited();
     void LoadText() const;
     bool DecodeStored(std::string& out) const;
     void CopyStoredRecord(CBufferedFile& file) const;

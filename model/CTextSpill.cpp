@@ -69,9 +69,7 @@ void CTextSpill::Begin()
 void CTextSpill::Settle(CNoteBook& book)
 {
     TakeBatch(book);
-    std::vector<Pending>().swap(m_pending);
-    std::vector<char>().swap(m_texts);
-    m_failed = false;
+    Abandon();
 }
 
 void CTextSpill::TakeBatch(CNoteBook& book)
