@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -79,9 +80,8 @@ TEST(BatchMemory, PagesAreMadeAheadOfTheSlotsTakenUntilStopped)
 {
     constexpr std::size_t kSlots = 70000; // five huge pages
     CBatchMemory room(120, kSlots);
-    std::vector<void*> slots;
-    for (std::size_t i = 0; i < kSlots / 2; ++i)
-        slots.push_back(room.Take());
+    std::vector<void*> slots(kSlots / 2);
+    std::generate(slots.begin(), slots.end(), [&room] { return room.Take(); });
     const char* const first = static_cast<char*>(slots[0]);
     const char* const last = first + (kSlots - 1) * (static_cast<char*>(slots[1]) - first);
     std::atomic<bool> stop{true};

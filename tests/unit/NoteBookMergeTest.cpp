@@ -1,5 +1,6 @@
 #include "model/CNoteBook.h"
 #include "model/CNoteBookMerge.h"
+#include "model/HashedKeySort.h"
 #include "support/TempDir.h"
 #include "support/TestSupport.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -173,6 +175,7 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         {"f", "theirs" + l}, kept[0],          kept[1]};
     TempDir dir;
     std::vector<std::unique_ptr<CNoteBook>> read;
+    std::vector<std::vector<NoteFingerprint>> prints; // each text read and hashed after the read
     for (const Notes* notes : {&base, &ours, &theirs}) {
         CNoteBook written;
         Fill(written, *notes);
@@ -182,20 +185,7 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
         read.push_back(std::make_unique<CNoteBook>());
         ASSERT_TRUE(read.back()->ReadFile(path));
         ASSERT_TRUE(read.back()->GetNoteAtIndex(0)->HasStoredText());
-
-        // The hashes the read takes are those the texts give, in every code page; a text edited
-        // since is hashed anew.
-        CNoteBook hashed;
-        hashed.HashTextsOnRead();
-        ASSERT_TRUE(hashed.ReadFile(path));
-        const std::vector<NoteFingerprint> prints = CNoteMatcher::Fingerprints(*read.back());
-        const std::vector<NoteFingerprint> fromRead = CNoteMatcher::Fingerprints(hashed);
-        ASSERT_EQ(fromRead.size(), prints.size());
-        for (std::size_t i = 0; i < prints.size(); ++i)
-            EXPECT_TRUE(fromRead[i].SameContent(prints[i]) && fromRead[i].text == prints[i].text) << i;
-        hashed.GetNoteAtIndex(0)->Text() = hashed.GetNoteAtIndex(1)->GetText();
-        const std::vector<NoteFingerprint> edited = CNoteMatcher::Fingerprints(hashed);
-        EXPECT_EQ(edited[0].text, prints[1].text);
+        prints.push_back(CNoteMatcher::Fingerprints(*read.back()));
     }
     std::vector<bool> stored;
     for (const auto& book : read)
@@ -233,11 +223,20 @@ TEST(NoteBookMerge, SidesWhoseTextsStayInTheirFilesMergeAsInMemoryAndKeepThemThe
     };
     ASSERT_TRUE(merged.WriteFile(dir.File("copied.pelm")));
     readSides();
+    // The hashes the read took are those the texts give, in every code page.
+    for (std::size_t b = 0; b < read.size(); ++b) {
+        const std::vector<NoteFingerprint> fromRead = CNoteMatcher::Fingerprints(*read[b]);
+        ASSERT_EQ(fromRead.size(), prints[b].size());
+        for (std::size_t i = 0; i < fromRead.size(); ++i)
+            EXPECT_TRUE(fromRead[i].SameContent(prints[b][i]) && fromRead[i].text == prints[b][i].text) << i;
+    }
     CNoteBook inFiles;
     CNoteBookMerge::Merge(CNoteMatcher::Fingerprints(*read[0]), *read[1], *read[2], inFiles,
                           CNoteBookMerge::Ancestor::exact, CNoteBookMerge::Texts::inFiles);
     ASSERT_TRUE(inFiles.WriteFile(dir.File("in-files.pelm")));
     EXPECT_EQ(bytes(dir.File("in-files.pelm")), bytes(dir.File("copied.pelm")));
+    read[0]->GetNoteAtIndex(0)->Text() = read[0]->GetNoteAtIndex(1)->GetText();
+    EXPECT_EQ(CNoteMatcher::Fingerprints(*read[0])[0].text, prints[0][1].text) << "edited since: hashed anew";
 
     // Theirs written over in place before the save: its texts are gone, and nothing is written in
     // their stead.
@@ -404,4 +403,27 @@ TEST(NoteBookMerge, RandomEditScriptsLoseNothingAndOneUnchangedSideGivesTheOther
             for (const auto& [note, count] : *side)
                 EXPECT_GE(twoCount.count(note) ? twoCount.at(note) : 0, count) << "round " << round;
     }
+}
+
+// The matcher's keys are sorted as std::sort sorts them, below and above the size the buckets start
+// at, with repeated keys kept in index order and keys that all share their leading bits.
+TEST(NoteBookMerge, HashedKeysSortAsStdSortDoesForAnyKeys)
+{
+    std::mt19937_64 rng(20261210);
+    using Pairs = std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, std::int32_t>>;
+    const std::vector<std::function<std::uint64_t()>> keys = {
+        [&] { return rng(); },
+        [&] { return rng() % 50; },
+        [&] { return 0xFFFF000000000000ull | rng() % 1000; },
+    };
+    for (std::size_t size : {0, 1, 4095, 4096, 70000})
+        for (const auto& key : keys) {
+            Pairs items(size);
+            for (std::size_t i = 0; i < size; ++i)
+                items[i] = {{key(), rng() % 3}, static_cast<std::int32_t>(i)};
+            Pairs expected = items;
+            std::sort(expected.begin(), expected.end());
+            HashedKey::Sort(items);
+            EXPECT_EQ(items, expected) << size;
+        }
 }
