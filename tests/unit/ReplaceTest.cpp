@@ -262,10 +262,7 @@ TEST(ReplaceAllInFile, TextsMovedOutOfMemoryActAsTextsKeptInIt)
         .Note(4, "short", "cat")
         .Note(5, "dog", "no such animal" + filler);
     bytes.Save(dir.File("book.pelm"));
-    CNoteBook moved;
-    CNoteBook kept;
-    CNoteBook full;
-    CNoteBook sealed;
+    CNoteBook moved, kept, full, sealed;
     for (CNoteBook* book : {&moved, &kept, &full, &sealed})
         ASSERT_TRUE(book->ReadFile(dir.File("book.pelm")));
     sealed.SetSecret(CNoteBookSecret::Create(CSecureBytes(std::string_view("correct horse")), {1, 8192}));
