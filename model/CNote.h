@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CTextCodec.h"
+#include "model/PackedCodePage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +24,8 @@ struct TextInFile
     std::uint32_t bodyLength = 0;
     std::uint32_t textPlace = 0;  // where the text begins in the body
     std::uint32_t textLength = 0; // up to its terminator
-    std::optional<TextEncoding> codePage;
-    std::optional<TextEncoding> titleCodePage;
+    PackedCodePage codePage;
+    PackedCodePage titleCodePage;
     // The body is the two fields and nothing else, each ending at its terminator: with the title
     // unchanged it goes back to a file as it stands.
     bool plain = false;
@@ -160,14 +161,15 @@ private:
     bool DecodeStored(std::string& out) const;
     void CopyStoredRecord(CBufferedFile& file) const;
 
+    // The small members last, together: they fill one word where each would pad out its own.
     mutable std::string m_text;
     TextInFile m_stored;
-    mutable std::atomic<std::uint8_t> m_textState{kTextReady};
-    mutable bool m_textLost = false;
     std::string m_title;
     std::int32_t m_serial;
-    std::optional<TextEncoding> m_titleCodePage;
-    std::optional<TextEncoding> m_textCodePage;
+    mutable std::atomic<std::uint8_t> m_textState{kTextReady};
+    mutable bool m_textLost = false;
+    PackedCodePage m_titleCodePage;
+    PackedCodePage m_textCodePage;
 
     static std::int32_t s_nextSerial;
 };

@@ -242,7 +242,8 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     if (hashes)
         hashes->assign(count, {});
     // The notes of a large notebook take one block of fresh memory between them.
-    const auto room = count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count) : nullptr;
+    const auto room =
+        count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count, alignof(CNote)) : nullptr;
     HugePageArray<CNote*> notes(count);
     std::atomic<std::size_t> walked{0};
     std::atomic<bool> stopped{false};

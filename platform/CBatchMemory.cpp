@@ -71,10 +71,9 @@ void Drop(CBatchMemory::Block* block)
 
 } // namespace
 
-CBatchMemory::CBatchMemory(std::size_t slotSize, std::size_t slots)
+CBatchMemory::CBatchMemory(std::size_t slotSize, std::size_t slots, std::size_t alignment)
 {
-    constexpr std::size_t align = alignof(std::max_align_t);
-    slotSize = (slotSize + align - 1) / align * align;
+    slotSize = (slotSize + alignment - 1) / alignment * alignment;
     if (slotSize == 0 || slots == 0 || slots > (SIZE_MAX - kHugePageSize) / slotSize)
         return;
     const std::size_t bytes = (slotSize * slots + kHugePageSize - 1) / kHugePageSize * kHugePageSize;

@@ -11,8 +11,9 @@
 class CBatchMemory
 {
 public:
-    // Room for slots objects of slotSize bytes, aligned as the heap aligns.
-    CBatchMemory(std::size_t slotSize, std::size_t slots);
+    // Room for slots objects of slotSize bytes, each at a multiple of alignment (a power of two):
+    // as the heap aligns unless the objects need less, when the slots lie closer.
+    CBatchMemory(std::size_t slotSize, std::size_t slots, std::size_t alignment = alignof(std::max_align_t));
     // Takes no more slots; the block stays while any slot is taken.
     ~CBatchMemory();
     CBatchMemory(const CBatchMemory&) = delete;

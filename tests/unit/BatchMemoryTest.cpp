@@ -19,19 +19,21 @@
 TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
 {
     constexpr std::size_t kSlots = 70000; // more than one huge page of slots
-    std::optional<CBatchMemory> room(std::in_place, 120, kSlots);
+    constexpr std::size_t kSize = 104;    // packed at that, with an alignment of 8
+    std::optional<CBatchMemory> room(std::in_place, kSize, kSlots, 8);
     std::vector<char*> slots;
     for (std::size_t i = 0; i < kSlots; ++i) {
         auto* slot = static_cast<char*>(room->Take());
         ASSERT_NE(slot, nullptr) << i;
-        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % alignof(std::max_align_t), 0u) << i;
-        std::memset(slot, static_cast<int>(i & 0xFF), 120);
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % 8, 0u) << i;
+        std::memset(slot, static_cast<int>(i & 0xFF), kSize);
         slots.push_back(slot);
     }
+    EXPECT_EQ(slots.back() - slots.front(), static_cast<std::ptrdiff_t>((kSlots - 1) * kSize)) << "no slack";
     EXPECT_EQ(room->Take(), nullptr);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots.front()) % kHugePageSize, 0u);
     for (std::size_t i = 0; i < kSlots; i += 997)
-        for (std::size_t b = 0; b < 120; ++b)
+        for (std::size_t b = 0; b < kSize; ++b)
             ASSERT_EQ(static_cast<unsigned char>(slots[i][b]), i & 0xFF) << i;
 
     // The taker goes first; the slots keep the block until the last of them, given back on two
