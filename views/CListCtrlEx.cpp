@@ -13,6 +13,11 @@ namespace {
 
 const QColor kBackground(255, 252, 235);
 
+// Rows laid out at a time. A list of a million notes is painted once the first slice stands, and
+// the rest follow a slice of a few milliseconds at a time between events; a shorter list is laid
+// out whole at once, as before.
+constexpr int kRowsPerSlice = 100000;
+
 // Relative luminance and contrast ratio as the accessibility guidelines define them.
 double Luminance(const QColor& colour)
 {
@@ -49,6 +54,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QListView(parent)
     setDragEnabled(false);
     // Rows of one height let a list of 100,000 notes lay out without asking for every title.
     setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(kRowsPerSlice);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideRight);
     setItemDelegate(new CNoteItemDelegate(this));
@@ -114,6 +121,42 @@ void CListCtrlEx::EditLabel(int row)
     const QModelIndex index = model()->index(row, 0);
     setCurrentIndex(index);
     edit(index);
+}
+
+// Qt's list cannot place a row beyond the slices laid out: it would scroll nowhere, and End or a
+// page from the current row would stop at the last row laid out. A step of one row, Home and the
+// first row taken when the list gets the focus need no places.
+QModelIndex CListCtrlEx::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const bool byRow = action == MoveUp || action == MoveDown || action == MovePrevious ||
+                       action == MoveNext || action == MoveHome;
+    if (currentIndex().isValid() && !byRow)
+        FinishLayout();
+    return QListView::moveCursor(action, modifiers);
+}
+
+void CListCtrlEx::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (index.isValid() && !rectForIndex(index).isValid())
+        FinishLayout();
+    QListView::scrollTo(index, hint);
+}
+
+bool CListCtrlEx::IsLaidOut() const
+{
+    const int rows = GetItemCount();
+    return rows == 0 || rectForIndex(model()->index(rows - 1, 0)).isValid();
+}
+
+void CListCtrlEx::FinishLayout()
+{
+    if (IsLaidOut())
+        return;
+    setLayoutMode(QListView::SinglePass);
+    executeDelayedItemsLayout();
+    if (!IsLaidOut())
+        doItemsLayout();
+    setLayoutMode(QListView::Batched);
 }
 
 void CListCtrlEx::reset()

@@ -24,6 +24,8 @@ public:
     void EditLabel(int row);
     // A refill: the grid is fitted to the rows the model now has.
     void reset() override;
+    // A row not laid out yet is laid out with every row before it first.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     void itemActivated(int row);
@@ -31,6 +33,7 @@ signals:
     void rowDragged(int from, int to);
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,6 +48,10 @@ protected slots:
                      const QList<int>& roles = QList<int>()) override;
 
 private:
+    // Whether every row has its place; a long list is laid out in slices after a refill.
+    bool IsLaidOut() const;
+    // Lays the rest of the rows out now, for a command that needs a row's place.
+    void FinishLayout();
     // The rows stand in a grid of their one height, the height QListView takes from the last row,
     // so that laying a million of them out asks no row its size: the same places, sooner.
     void FitGridToRows();

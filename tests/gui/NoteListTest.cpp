@@ -337,6 +337,53 @@ TEST_F(NoteListTest, RowsStandWhereQtsOwnListOfUniformRowsPutsThem)
     expectSamePlaces("a spacing, after a refill");
 }
 
+// A long list is laid out a slice of rows at a time after a refill, so that the first rows are
+// painted before the rest have their places. A key or a selection that needs a row not laid out
+// yet gets it at once, and the slices end where a layout made in one pass puts every row.
+TEST_F(NoteListTest, ALongListLaidOutInSlicesReachesEveryRowAtOnce)
+{
+    Notes many;
+    for (int i = 0; i < 500; ++i)
+        many.push_back({"Note " + std::to_string(i), ""});
+    OpenNotes(many);
+    List()->setBatchSize(50);
+    const QModelIndex last = List()->model()->index(499, 0);
+    const auto refill = [&] {
+        frame->GetNotePanel()->ReloadNoteList();
+        List()->doItemsLayout();
+        ASSERT_FALSE(List()->visualRect(last).isValid()) << "only the first slice is laid out";
+    };
+    const auto shown = [&](int row) {
+        return List()->viewport()->rect().contains(List()->visualRect(List()->model()->index(row, 0)));
+    };
+    refill();
+    List()->setFocus();
+    ASSERT_TRUE(List()->hasFocus());
+    EXPECT_FALSE(List()->visualRect(last).isValid()) << "the focus lays out no more rows";
+    QTest::keyClick(List(), Qt::Key_End);
+    EXPECT_EQ(List()->GetSelectionMark(), 499);
+    EXPECT_TRUE(shown(499));
+    QTest::keyClick(List(), Qt::Key_Up);
+    EXPECT_EQ(List()->GetSelectionMark(), 498);
+
+    refill();
+    EXPECT_TRUE(ListPane()->SelectNote(serials[321]));
+    EXPECT_TRUE(shown(321));
+
+    refill();
+    QListView reference;
+    reference.setUniformItemSizes(true);
+    reference.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    reference.setItemDelegate(new CNoteItemDelegate(&reference));
+    reference.setModel(List()->model());
+    reference.resize(List()->size());
+    reference.doItemsLayout();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List()->visualRect(last).isValid(); }, 10000));
+    EXPECT_EQ(List()->verticalScrollBar()->maximum(), reference.verticalScrollBar()->maximum());
+    reference.verticalScrollBar()->setValue(List()->verticalScrollBar()->value());
+    EXPECT_EQ(List()->visualRect(last), reference.visualRect(last));
+}
+
 // A drag is that many Move Up or Move Down in one refill; a short one or a click moves nothing.
 TEST_F(NoteListTest, DraggingARowMovesItsNoteAsManyPlacesInOneStep)
 {
