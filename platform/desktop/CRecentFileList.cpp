@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -35,16 +38,17 @@ void CRecentFileList::ReadList()
     }
 }
 
-// Every slot is written, the unused ones empty, so a shorter list leaves no old names behind.
+// Every slot is written, the unused ones empty, so a shorter list leaves no old names behind; all
+// in one write, so that another window reads the old list or the new one.
 bool CRecentFileList::WriteList() const
 {
     CRegistryKey key;
     if (!key.Open(HKEY_CURRENT_USER, kSection, CRegistryKey::REGKEY_CREATE | CRegistryKey::REGKEY_WRITE))
         return false;
-    bool written = true;
+    std::vector<std::pair<std::string, std::string>> slots;
     for (std::size_t i = 0; i < kSize; ++i)
-        written &= key.WriteString(EntryName(i).c_str(), i < m_paths.size() ? m_paths[i].c_str() : "");
-    return written;
+        slots.emplace_back(EntryName(i), i < m_paths.size() ? m_paths[i] : std::string());
+    return key.WriteStrings(slots);
 }
 
 void CRecentFileList::Add(const std::string& path)

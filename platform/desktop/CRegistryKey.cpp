@@ -306,7 +306,7 @@ long CRegistryKey::Close()
     return ERROR_SUCCESS;
 }
 
-bool CRegistryKey::SetValue(const char* name, std::uint32_t type, std::string data)
+bool CRegistryKey::SetValues(std::vector<NewValue> changes)
 {
     if (!m_hKey || !m_hKey->Allows(KEY_SET_VALUE))
         return false;
@@ -316,13 +316,22 @@ bool CRegistryKey::SetValue(const char* name, std::uint32_t type, std::string da
     std::vector<Value> values;
     if (!lock.Held() || !m_hKey->LoadValues(values))
         return false;
-    if (Value* existing = FindValue(values, name)) {
-        existing->type = type;
-        existing->data = std::move(data);
-    } else {
-        values.push_back({name ? name : "", type, std::move(data)});
+    for (NewValue& change : changes) {
+        if (Value* existing = FindValue(values, change.name.c_str())) {
+            existing->type = change.type;
+            existing->data = std::move(change.data);
+        } else {
+            values.push_back({std::move(change.name), change.type, std::move(change.data)});
+        }
     }
     return WriteFileAtomically(m_hKey->folder + kValuesFile, FormatValues(values));
+}
+
+bool CRegistryKey::SetValue(const char* name, std::uint32_t type, std::string data)
+{
+    std::vector<NewValue> change;
+    change.push_back({name ? name : "", type, std::move(data)});
+    return SetValues(std::move(change));
 }
 
 bool CRegistryKey::WriteString(const char* name, const char* text)
@@ -330,6 +339,15 @@ bool CRegistryKey::WriteString(const char* name, const char* text)
     if (text == nullptr)
         return false;
     return SetValue(name, REG_SZ, std::string(text, std::strlen(text) + 1));
+}
+
+bool CRegistryKey::WriteStrings(const std::vector<std::pair<std::string, std::string>>& strings)
+{
+    std::vector<NewValue> changes;
+    changes.reserve(strings.size());
+    for (const auto& [name, text] : strings)
+        changes.push_back({name, REG_SZ, std::string(text.c_str(), std::strlen(text.c_str()) + 1)});
+    return SetValues(std::move(changes));
 }
 
 bool CRegistryKey::WriteBinary(const char* name, const void* data, std::uint32_t count)

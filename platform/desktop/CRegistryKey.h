@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CTextString;
 struct RegistryHandle;
@@ -56,6 +58,9 @@ public:
     bool WriteString(const char* name, const char* text);
     bool WriteBinary(const char* name, const void* data, std::uint32_t count);
     bool WriteDword(const char* name, std::uint32_t value);
+    // Strings (name, text) in one write of the key: a reader finds all of them or none, and a list
+    // kept in several values goes to the disk once.
+    bool WriteStrings(const std::vector<std::pair<std::string, std::string>>& strings);
 
     // True only when the value exists, has the type asked for and fits the buffer.
     bool ReadString(const char* name, char* buffer, std::uint32_t size);
@@ -69,6 +74,13 @@ public:
     bool EnumKey(std::uint32_t index, CTextString& name);
 
 private:
+    struct NewValue
+    {
+        std::string name;
+        std::uint32_t type;
+        std::string data;
+    };
+    bool SetValues(std::vector<NewValue> changes);
     bool SetValue(const char* name, std::uint32_t type, std::string data);
     bool ReadValue(const char* name, std::uint32_t type, std::string& data) const;
 

@@ -151,8 +151,10 @@ TEST_F(RegistryKey, ReadsCheckTheTypeAndValuesOfAnyBytesRoundTrip)
     EXPECT_FALSE(key.ReadString("blob", text, sizeof text));
     EXPECT_FALSE(key.ReadString("missing", text, sizeof text));
 
-    // An overwrite changes the type in place; the order of enumeration stays.
+    // An overwrite changes the type in place; the order of enumeration stays. Several strings in
+    // one write do the same, and a new one goes last.
     ASSERT_TRUE(key.WriteString("blob", "now text"));
+    ASSERT_TRUE(key.WriteStrings({{"number", "one"}, {"fresh", "new"}}));
     CRegistryKey again;
     ASSERT_TRUE(again.Open(HKEY_CURRENT_USER, "Software\\Orlathwick\\Pelmora", CRegistryKey::REGKEY_READ));
     CTextString name;
@@ -161,9 +163,16 @@ TEST_F(RegistryKey, ReadsCheckTheTypeAndValuesOfAnyBytesRoundTrip)
     EXPECT_STREQ(name.GetData(), "blob");
     EXPECT_EQ(type, REG_SZ);
     EXPECT_STREQ(text, "now text");
+    ASSERT_EQ(again.EnumValue(2, name, type, text, sizeof text), 1);
+    EXPECT_STREQ(name.GetData(), "number");
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_STREQ(text, "one");
     ASSERT_EQ(again.EnumValue(3, name, type, text, sizeof text), 1);
     EXPECT_STREQ(name.GetData(), "text");
-    EXPECT_EQ(again.EnumValue(4, name, type, text, sizeof text), 0);
+    ASSERT_EQ(again.EnumValue(4, name, type, text, sizeof text), 1);
+    EXPECT_STREQ(name.GetData(), "fresh");
+    EXPECT_STREQ(text, "new");
+    EXPECT_EQ(again.EnumValue(5, name, type, text, sizeof text), 0);
 }
 
 TEST_F(RegistryKey, EnumValueOffersTheStringsRoomAndFillsNothingOnFailure)
