@@ -14,6 +14,14 @@
 #include <unistd.h>
 #include <vector>
 
+// One value of a key: its name, its type and its bytes as stored.
+struct RegistryValue
+{
+    std::string name;
+    std::uint32_t type;
+    std::string data;
+};
+
 namespace {
 
 // The rights an open key carries, with the Windows masks for KEY_READ and KEY_WRITE.
@@ -28,13 +36,6 @@ constexpr int kNameRoomWhenEmpty = 260;
 const char kValuesFile[] = "/%values";
 const char kMagic[] = "PELMREG1";
 constexpr std::size_t kMagicLength = sizeof kMagic - 1;
-
-struct Value
-{
-    std::string name;
-    std::uint32_t type;
-    std::string data;
-};
 
 const char* RootFolderName(RegistryRoot root)
 {
@@ -144,10 +145,10 @@ bool GetUint32(const std::string& in, std::size_t& at, std::uint32_t& v)
 
 // The values file: the magic, then per value its type, name length and data length (32-bit
 // little-endian), the name's bytes and the data's bytes, in the order of enumeration.
-std::string FormatValues(const std::vector<Value>& values)
+std::string FormatValues(const std::vector<RegistryValue>& values)
 {
     std::string out(kMagic, kMagicLength);
-    for (const Value& value : values) {
+    for (const RegistryValue& value : values) {
         PutUint32(out, value.type);
         PutUint32(out, static_cast<std::uint32_t>(value.name.size()));
         PutUint32(out, static_cast<std::uint32_t>(value.data.size()));
@@ -157,13 +158,13 @@ std::string FormatValues(const std::vector<Value>& values)
     return out;
 }
 
-bool ParseValues(const std::string& in, std::vector<Value>& values)
+bool ParseValues(const std::string& in, std::vector<RegistryValue>& values)
 {
     if (in.compare(0, kMagicLength, kMagic) != 0)
         return false;
     std::size_t at = kMagicLength;
     while (at < in.size()) {
-        Value value;
+        RegistryValue value;
         std::uint32_t nameLength = 0;
         std::uint32_t dataLength = 0;
         if (!GetUint32(in, at, value.type) || !GetUint32(in, at, nameLength) ||
@@ -179,10 +180,10 @@ bool ParseValues(const std::string& in, std::vector<Value>& values)
     return true;
 }
 
-Value* FindValue(std::vector<Value>& values, const char* name)
+RegistryValue* FindValue(std::vector<RegistryValue>& values, const char* name)
 {
     const std::string wanted = name ? name : "";
-    for (Value& value : values)
+    for (RegistryValue& value : values)
         if (value.name == wanted)
             return &value;
     return nullptr;
@@ -242,7 +243,7 @@ struct RegistryHandle
     bool Allows(std::uint32_t right) const { return (access & right) == right; }
 
     // A root exists before anything was written under it; any other key must still have its folder.
-    bool LoadValues(std::vector<Value>& values) const
+    bool LoadValues(std::vector<RegistryValue>& values) const
     {
         std::string bytes;
         if (ReadWholeFile(folder + kValuesFile, bytes))
@@ -306,22 +307,22 @@ long CRegistryKey::Close()
     return ERROR_SUCCESS;
 }
 
-bool CRegistryKey::SetValues(std::vector<NewValue> changes)
+bool CRegistryKey::SetValues(std::vector<RegistryValue> changes)
 {
     if (!m_hKey || !m_hKey->Allows(KEY_SET_VALUE))
         return false;
     if (m_hKey->isRoot && !MakeFolders(m_hKey->folder))
         return false;
     const FolderLock lock(m_hKey->folder);
-    std::vector<Value> values;
+    std::vector<RegistryValue> values;
     if (!lock.Held() || !m_hKey->LoadValues(values))
         return false;
-    for (NewValue& change : changes) {
-        if (Value* existing = FindValue(values, change.name.c_str())) {
+    for (RegistryValue& change : changes) {
+        if (RegistryValue* existing = FindValue(values, change.name.c_str())) {
             existing->type = change.type;
             existing->data = std::move(change.data);
         } else {
-            values.push_back({std::move(change.name), change.type, std::move(change.data)});
+            values.push_back(std::move(change));
         }
     }
     return WriteFileAtomically(m_hKey->folder + kValuesFile, FormatValues(values));
@@ -329,7 +330,7 @@ bool CRegistryKey::SetValues(std::vector<NewValue> changes)
 
 bool CRegistryKey::SetValue(const char* name, std::uint32_t type, std::string data)
 {
-    std::vector<NewValue> change;
+    std::vector<RegistryValue> change;
     change.push_back({name ? name : "", type, std::move(data)});
     return SetValues(std::move(change));
 }
@@ -343,7 +344,7 @@ bool CRegistryKey::WriteString(const char* name, const char* text)
 
 bool CRegistryKey::WriteStrings(const std::vector<std::pair<std::string, std::string>>& strings)
 {
-    std::vector<NewValue> changes;
+    std::vector<RegistryValue> changes;
     changes.reserve(strings.size());
     for (const auto& [name, text] : strings)
         changes.push_back({name, REG_SZ, std::string(text.c_str(), std::strlen(text.c_str()) + 1)});
@@ -367,10 +368,10 @@ bool CRegistryKey::WriteDword(const char* name, std::uint32_t value)
 
 bool CRegistryKey::ReadValue(const char* name, std::uint32_t type, std::string& data) const
 {
-    std::vector<Value> values;
+    std::vector<RegistryValue> values;
     if (!m_hKey || !m_hKey->Allows(KEY_QUERY_VALUE) || !m_hKey->LoadValues(values))
         return false;
-    const Value* value = FindValue(values, name);
+    const RegistryValue* value = FindValue(values, name);
     if (value == nullptr || value->type != type)
         return false;
     data = value->data;
@@ -413,10 +414,10 @@ bool CRegistryKey::ReadDword(const char* name, std::uint32_t& value)
 int CRegistryKey::EnumValue(std::uint32_t index, CTextString& name, std::uint32_t& type, void* data,
                             std::uint32_t size)
 {
-    std::vector<Value> values;
+    std::vector<RegistryValue> values;
     if (!m_hKey || !m_hKey->Allows(KEY_QUERY_VALUE) || !m_hKey->LoadValues(values) || index >= values.size())
         return 0;
-    const Value& value = values[index];
+    const RegistryValue& value = values[index];
     if (value.data.size() > size)
         return 2;
     char* room = NameRoom(name, value.name);

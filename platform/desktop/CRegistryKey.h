@@ -8,6 +8,7 @@
 
 class CTextString;
 struct RegistryHandle;
+struct RegistryValue;
 
 // The roots of the key hierarchy, numbered as Windows numbers its predefined keys.
 enum RegistryRoot : std::uint32_t
@@ -74,13 +75,7 @@ public:
     bool EnumKey(std::uint32_t index, CTextString& name);
 
 private:
-    struct NewValue
-    {
-        std::string name;
-        std::uint32_t type;
-        std::string data;
-    };
-    bool SetValues(std::vector<NewValue> changes);
+    bool SetValues(std::vector<RegistryValue> changes);
     bool SetValue(const char* name, std::uint32_t type, std::string data);
     bool ReadValue(const char* name, std::uint32_t type, std::string& data) const;
 
