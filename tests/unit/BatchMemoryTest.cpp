@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -13,22 +12,37 @@
 #include <thread>
 #include <vector>
 
-// Every slot is its own, writable and apart from the others; after the last one is taken there are
-// no more, and each is given back once. The block goes back to the system only when the taker and
-// every slot are gone, whichever goes last and on whatever thread.
+// Every slot is its own, writable and apart from the others, its pages made ahead of the taker by
+// another thread; after the last one is taken there are no more, and each is given back once. The block goes
+// back to the system only when the taker and every slot are gone, whichever goes last and on whatever thread.
 TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
 {
     constexpr std::size_t kSlots = 70000; // more than one huge page of slots
     constexpr std::size_t kSize = 104;    // packed at that, with an alignment of 8
     std::optional<CBatchMemory> room(std::in_place, kSize, kSlots, 8);
     std::vector<char*> slots;
-    for (std::size_t i = 0; i < kSlots; ++i) {
-        auto* slot = static_cast<char*>(room->Take());
-        ASSERT_NE(slot, nullptr) << i;
-        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % 8, 0u) << i;
-        std::memset(slot, static_cast<int>(i & 0xFF), kSize);
-        slots.push_back(slot);
-    }
+    const auto take = [&](std::size_t count) {
+        for (std::size_t n = 0; n < count; ++n) {
+            auto* slot = static_cast<char*>(room->Take());
+            ASSERT_NE(slot, nullptr) << slots.size();
+            ASSERT_EQ(reinterpret_cast<std::uintptr_t>(slot) % 8, 0u) << slots.size();
+            slots.push_back(slot);
+        }
+    };
+    take(kSlots / 2);
+    // A thread beside the taker makes the block's pages ahead of the slots taken, and none once
+    // told to stop; the slots taken are the taker's to touch.
+    const char* const lastSlot = slots.front() + (kSlots - 1) * kSize;
+    std::atomic<bool> stop{true};
+    room->MakePagesAhead(stop);
+    EXPECT_FALSE(PageResident(lastSlot)) << "stopped";
+    stop = false;
+    std::thread([&] { room->MakePagesAhead(stop); }).join();
+    EXPECT_TRUE(PageResident(lastSlot));
+    EXPECT_FALSE(PageResident(slots.front()));
+    take(kSlots - kSlots / 2);
+    for (std::size_t i = 0; i < kSlots; ++i)
+        std::memset(slots[i], static_cast<int>(i & 0xFF), kSize);
     EXPECT_EQ(slots.back() - slots.front(), static_cast<std::ptrdiff_t>((kSlots - 1) * kSize)) << "no slack";
     EXPECT_EQ(room->Take(), nullptr);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(slots.front()) % kHugePageSize, 0u);
@@ -74,25 +88,4 @@ TEST(BatchMemory, OnlyItsOwnSlotsAreGivenBack)
         ASSERT_TRUE(PageMapped(unused));
     }
     EXPECT_FALSE(PageMapped(unused));
-}
-
-// A thread that waits while another takes slots makes the block's pages ahead of the slots taken,
-// and none once told to stop.
-TEST(BatchMemory, PagesAreMadeAheadOfTheSlotsTakenUntilStopped)
-{
-    constexpr std::size_t kSlots = 70000; // five huge pages
-    CBatchMemory room(120, kSlots);
-    std::vector<void*> slots(kSlots / 2);
-    std::generate(slots.begin(), slots.end(), [&room] { return room.Take(); });
-    const char* const first = static_cast<char*>(slots[0]);
-    const char* const last = first + (kSlots - 1) * (static_cast<char*>(slots[1]) - first);
-    std::atomic<bool> stop{true};
-    room.MakePagesAhead(stop);
-    EXPECT_FALSE(PageResident(last)) << "stopped";
-    stop = false;
-    std::thread([&] { room.MakePagesAhead(stop); }).join();
-    EXPECT_TRUE(PageResident(last));
-    EXPECT_FALSE(PageResident(first)) << "the slots taken are the taker's to touch";
-    for (void* slot : slots)
-        EXPECT_TRUE(CBatchMemory::GiveBack(slot));
 }
