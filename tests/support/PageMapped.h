@@ -7,22 +7,26 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-// Whether the page holding p is mapped in this process.
-inline bool PageMapped(const void* p)
+// mincore of the page holding p: whether it answered, and the page's residence in resident.
+inline bool PageCore(const void* p, unsigned char& resident)
 {
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     auto* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(page - 1));
+    return ::mincore(start, page, &resident) == 0;
+}
+
+// Whether the page holding p is mapped in this process.
+inline bool PageMapped(const void* p)
+{
     unsigned char resident = 0;
-    return ::mincore(start, page, &resident) == 0 || errno != ENOMEM;
+    return PageCore(p, resident) || errno != ENOMEM;
 }
 
 // Whether the page holding p is in memory: touched, or made ahead of a touch.
 inline bool PageResident(const void* p)
 {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    auto* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(p) & ~(page - 1));
     unsigned char resident = 0;
-    return ::mincore(start, page, &resident) == 0 && (resident & 1) != 0;
+    return PageCore(p, resident) && (resident & 1) != 0;
 }
 
 // The resident size in KiB of this process's mapping of the file, from /proc/self/smaps.
