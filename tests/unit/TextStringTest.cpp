@@ -219,8 +219,9 @@ TEST_P(TextStringOnEveryProcessor, CountSaysWhetherTheTextHoldsAByteBeyondAscii)
     }
 }
 
-// Text enciphered by adding a stream of shifts is counted and searched as the deciphered text is:
-// through the blocks, the last block taken again and the bytes after it, with and without case.
+// Text enciphered with the notebook's key, at any place of it, is counted and searched as the
+// deciphered text is: through the blocks, the last block taken again and the bytes after it, with
+// and without case; and it is measured up to its terminator, bytes above ASCII before it told.
 TEST_P(TextStringOnEveryProcessor, CountAndFindShiftedAgreeWithTheDecipheredText)
 {
     std::mt19937 rng(31);
@@ -232,45 +233,40 @@ TEST_P(TextStringOnEveryProcessor, CountAndFindShiftedAgreeWithTheDecipheredText
             plain += alphabet[rng() % alphabet.size()];
         for (int i = static_cast<int>(rng() % 12); i >= 0; --i)
             pattern += alphabet[rng() % alphabet.size()];
-        std::vector<std::uint8_t> shifts(plain.size() + 1);
-        std::string enciphered = plain;
-        for (std::size_t i = 0; i < plain.size(); ++i) {
-            shifts[i] = static_cast<std::uint8_t>(rng());
-            enciphered[i] = static_cast<char>(static_cast<std::uint8_t>(plain[i]) - shifts[i]);
-        }
+        const std::size_t place = rng() % 40;
+        const std::uint8_t* shifts = CByteBuffer::NoteBookShifts(place, plain.size());
+        const auto encipher = [shifts](std::string text) {
+            for (std::size_t i = 0; i < text.size(); ++i)
+                text[i] = static_cast<char>(static_cast<std::uint8_t>(text[i]) - shifts[i]);
+            return text;
+        };
+        const std::string enciphered = encipher(plain);
         const bool ignoreCase = rng() % 2;
         CTextString text;
         text.Attach(plain.data(), length);
-        ASSERT_EQ(CTextString::CountShifted(enciphered.data(), plain.size(), shifts.data(), pattern.c_str(),
-                                            ignoreCase),
-                  text.Count(pattern.c_str(), ignoreCase))
+        ASSERT_EQ(
+            CTextString::CountShifted(enciphered.data(), plain.size(), shifts, pattern.c_str(), ignoreCase),
+            text.Count(pattern.c_str(), ignoreCase))
             << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
-        ASSERT_EQ(CTextString::FindShifted(enciphered.data(), plain.size(), shifts.data(), pattern.c_str(),
-                                           ignoreCase),
-                  text.Find(pattern.c_str(), 0, ignoreCase))
+        ASSERT_EQ(
+            CTextString::FindShifted(enciphered.data(), plain.size(), shifts, pattern.c_str(), ignoreCase),
+            text.Find(pattern.c_str(), 0, ignoreCase))
             << '"' << plain << "\" \"" << pattern << "\" " << ignoreCase;
-    }
-}
-
-// Where a text enciphered with the notebook's key ends and whether a byte before its end is above
-// ASCII, at every place of the key and on both sides of the blocks.
-TEST_P(TextStringOnEveryProcessor, MeasureDecipheredFindsTheTerminatorAndBytesAboveAsciiBeforeIt)
-{
-    std::mt19937 rng(7);
-    for (int round = 0; round < 3000; ++round) {
-        const std::size_t length = rng() % 140;
-        const std::size_t place = rng() % 40;
-        const std::uint8_t* shifts = CByteBuffer::NoteBookShifts(place, length);
-        std::vector<std::uint8_t> plain(length);
-        for (auto& b : plain)
-            b = static_cast<std::uint8_t>(rng() % 64 == 0 ? 0 : rng() % 64 == 0 ? 0xC3 : 'a' + rng() % 26);
-        std::vector<std::uint8_t> enciphered(length);
-        for (std::size_t i = 0; i < length; ++i)
-            enciphered[i] = static_cast<std::uint8_t>(plain[i] - shifts[i]);
-        const std::size_t end = std::find(plain.begin(), plain.end(), 0) - plain.begin();
+        // Measured as the open measures a text: up to its terminator, if any, and whether a byte
+        // before it is above ASCII.
+        std::string stored = plain;
+        const std::size_t end = rng() % (stored.size() + 1);
+        if (end < stored.size())
+            stored[end] = '\0';
+        const bool above = end > 0 && rng() % 3 == 0;
+        if (above)
+            stored[rng() % end] = '\xC3';
+        const std::string storedEnciphered = encipher(stored);
         bool beyondAscii = false;
-        ASSERT_EQ(CByteBuffer::MeasureDeciphered(enciphered.data(), length, place, kNoteBookKey, beyondAscii),
-                  end);
-        ASSERT_EQ(beyondAscii, std::find(plain.begin(), plain.begin() + end, 0xC3) != plain.begin() + end);
+        ASSERT_EQ(
+            CByteBuffer::MeasureDeciphered(reinterpret_cast<const std::uint8_t*>(storedEnciphered.data()),
+                                           stored.size(), place, kNoteBookKey, beyondAscii),
+            end);
+        ASSERT_EQ(beyondAscii, above);
     }
 }
