@@ -14,6 +14,7 @@
 #include "platform/desktop/CFileAssociation.h"
 #include "platform/qt/CFileDropFilter.h"
 #include "platform/qt/CLockIndicators.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/DisplayScale.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/WaitCursor.h"
@@ -537,6 +538,15 @@ void CMainFrame::UpdateTitle()
                            .arg(QFile::decodeName(QByteArray::fromStdString(book->GetPath().GetBaseName()))));
     else
         setWindowTitle(QStringLiteral("Pelmora"));
+}
+
+void CMainFrame::RunAside(const std::string& what, const std::function<void(const ReadProgress&)>& work)
+{
+    CSliceProgress progress(this, QString::fromStdString(what));
+    progress.RunAside([&work](const CSliceProgress::Report& report) {
+        work(report);
+        return true;
+    });
 }
 
 void CMainFrame::StartWithoutFile()

@@ -34,6 +34,7 @@ CNote* CNoteBook::AddNote(bool atTail, bool markModified)
     if (!m_bySerial.empty())
         CNote::SerialsAbove(static_cast<std::int32_t>(m_bySerial.size() - 1));
     CNote* raw = Adopt(std::make_unique<CNote>(), atTail);
+    CountNoteChange();
     if (markModified)
         SetModified();
     return raw;
@@ -57,7 +58,6 @@ CNote* CNoteBook::Adopt(std::unique_ptr<CNote> note, bool atTail)
     if (serial >= m_bySerial.size())
         m_bySerial.resize(serial + 1);
     m_bySerial[serial] = raw;
-    CountNoteChange();
     return raw;
 }
 

@@ -39,7 +39,7 @@ public:
 
     CNote* AddNote(bool atTail, bool markModified);
     // A note read from a file at the tail: with its title as stored, or the default one without;
-    // in a slot of room when it has one left.
+    // in a slot of room when it has one left. The reader counts the change once, for all its notes.
     CNote* AddReadNote(std::optional<std::string> title, CBatchMemory* room = nullptr);
     // Room for this many notes, so that reading a large notebook grows nothing note by note.
     void Reserve(std::size_t notes);

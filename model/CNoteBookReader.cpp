@@ -6,6 +6,7 @@
 #include "model/CStoredNotes.h"
 #include "model/CTextCodec.h"
 #include "model/INoteBookFrame.h"
+#include "model/NoteChanges.h"
 #include "model/PasswordPrompt.h"
 #include "platform/CFile.h"
 #include "platform/CMappedFile.h"
@@ -20,6 +21,9 @@ namespace {
 const char* const kCannotOpen = "ERROR: Could not read specified file.";
 const char* const kIncompatible = "ERROR: NoteBook version is not compatible with this version of Pelmora.";
 const char* const kCannotRead = "ERROR: Could not read file.";
+const char* const kReading = "Reading NoteBook...";
+// Notes read whole between two reports of the progress.
+constexpr std::uint32_t kNotesPerReport = 1024;
 
 [[noreturn]] void Fail(int cause)
 {
@@ -127,22 +131,24 @@ void CNoteBookReader::ApplyView(const Header& header)
 
 // The texts stay in the file, mapped, until they are needed; a file that cannot be mapped is read
 // whole.
-bool CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count)
+bool CNoteBookReader::ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count,
+                                const ReadProgress& progress)
 {
     // The count was checked against the file's size before.
     m_book.Reserve(count);
     if (std::shared_ptr<CMappedFile> mapped = CMappedFile::Map(file.GetDescriptor())) {
         CStoredNotes notes(*mapped, in.GetPosition());
         m_windows1252 =
-            notes.Read(m_book, count, kMissingNotesAllowed, m_book.GetReadTextHashes()) || m_windows1252;
+            notes.Read(m_book, count, kMissingNotesAllowed, m_book.GetReadTextHashes(), progress) ||
+            m_windows1252;
         m_book.SetStoredFile(std::move(mapped));
         return notes.FilledOut();
     }
-    ReadAllNotes(in, count);
+    ReadAllNotes(in, count, progress);
     return in.GetRemaining() != 0;
 }
 
-void CNoteBookReader::ReadAllNotes(CBufferedFile& in, std::uint32_t count)
+void CNoteBookReader::ReadAllNotes(CBufferedFile& in, std::uint32_t count, const ReadProgress& progress)
 {
     CTextCodec codec(CTextCodec::fromWindows1252);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -154,7 +160,23 @@ void CNoteBookReader::ReadAllNotes(CBufferedFile& in, std::uint32_t count)
         if (note->GetTitleCodePage() == TextEncoding::windows1252 ||
             note->GetTextCodePage() == TextEncoding::windows1252)
             m_windows1252 = true;
+        if (progress && (i + 1) % kNotesPerReport == 0 && !progress(i + 1, count))
+            throw ReadCancelled();
     }
+}
+
+// The notes are read aside while the window paints; it shows the notebook only once they are in.
+bool CNoteBookReader::ReadNotesAside(CFile& file, CBufferedFile& in, std::uint32_t count)
+{
+    bool filledOut = false;
+    const auto work = [&](const ReadProgress& progress) { filledOut = ReadNotes(file, in, count, progress); };
+    if (m_frame)
+        m_frame->RunAside(kReading, work);
+    else
+        work({});
+    // What was worked out from the empty notebook meanwhile is out of date.
+    CountNoteChange();
+    return filledOut;
 }
 
 void CNoteBookReader::Reset()
@@ -185,7 +207,7 @@ bool CNoteBookReader::Read(const std::string& path)
         if (header.passwordLength > 0)
             AskPassword(in, header.passwordLength);
         // A header cut short counts too.
-        const bool filledOut = ReadNotes(file, in, header.count) || in.EndedShort();
+        const bool filledOut = ReadNotesAside(file, in, header.count) || in.EndedShort();
         m_book.SetEncoding(m_windows1252 ? TextEncoding::windows1252 : TextEncoding::utf8);
         if (header.passwordLength > 0)
             CheckPassword();
@@ -200,6 +222,10 @@ bool CNoteBookReader::Read(const std::string& path)
         return true;
     } catch (const CFileException&) {
         AfxMessageBox(kCannotRead, MB_ICONEXCLAMATION);
+        file.Abort();
+        Reset();
+        return false;
+    } catch (const ReadCancelled&) {
         file.Abort();
         Reset();
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CViewSettings.h"
+#include "model/ReadProgress.h"
 
 #include <cstdint>
 #include <string>
@@ -31,7 +32,8 @@ public:
 
     explicit CNoteBookReader(CNoteBook& book);
 
-    // The whole read; on failure the notebook is empty and the reason has been shown.
+    // The whole read; on failure the notebook is empty and the reason has been shown, unless the
+    // user cancelled it.
     bool Read(const std::string& path);
 
     // The header alone, without the password; shows the same messages as Read.
@@ -46,8 +48,9 @@ private:
     // they decide the notebook's code page, which the password is stored in.
     void AskPassword(CBufferedFile& in, std::uint32_t length);
     // Returns whether the records ended before the count did, or bytes follow them.
-    bool ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count);
-    void ReadAllNotes(CBufferedFile& in, std::uint32_t count);
+    bool ReadNotesAside(CFile& file, CBufferedFile& in, std::uint32_t count);
+    bool ReadNotes(CFile& file, CBufferedFile& in, std::uint32_t count, const ReadProgress& progress);
+    void ReadAllNotes(CBufferedFile& in, std::uint32_t count, const ReadProgress& progress);
     void CheckPassword();
     void ApplyView(const Header& header);
     void Reset();

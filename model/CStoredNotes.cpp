@@ -237,7 +237,7 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
 // texts can. Both threads take runs of notes walked from one counter: the other thread from the
 // start, while this one walks, and this one too once it is through.
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed,
-                        std::vector<StoredTextHash>* hashes)
+                        std::vector<StoredTextHash>* hashes, const ReadProgress& progress)
 {
     if (hashes)
         hashes->assign(count, {});
@@ -298,8 +298,11 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
             if (m_at == m_file.GetSize() && count - i > missingAllowed)
                 Fail();
             titles1252 = ReadRecord(book, notes[i], fromWindows1252, room.get()) || titles1252;
-            if ((i + 1) % kRun == 0 || i + 1 == count)
-                walked.store(i + 1, std::memory_order_release);
+            if ((i + 1) % kRun != 0 && i + 1 != count)
+                continue;
+            walked.store(i + 1, std::memory_order_release);
+            if (progress && !progress(i + 1, count))
+                throw ReadCancelled();
         }
     } catch (...) {
         stopped = true;

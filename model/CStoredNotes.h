@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CTextCodec.h"
+#include "model/ReadProgress.h"
 #include "model/TextHash.h"
 
 #include <cstddef>
@@ -25,9 +26,10 @@ public:
 
     // Adds count notes to book, which is empty. Raises CFileException (invalidFile) on a damaged
     // record, as the reader of a whole file does. Returns whether any string is not UTF-8. With
-    // hashes, each text left in the file is hashed there as it is classed.
+    // hashes, each text left in the file is hashed there as it is classed. The walk reports its
+    // progress, and raises ReadCancelled once the report says so.
     bool Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed,
-              std::vector<StoredTextHash>* hashes = nullptr);
+              std::vector<StoredTextHash>* hashes = nullptr, const ReadProgress& progress = {});
     // After Read: whether the file ended before the records did, or went on after them.
     bool FilledOut() const;
 

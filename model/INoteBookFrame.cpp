@@ -6,6 +6,11 @@ INoteBookFrame* g_mainFrame = nullptr;
 
 } // namespace
 
+void INoteBookFrame::RunAside(const std::string&, const std::function<void(const ReadProgress&)>& work)
+{
+    work({});
+}
+
 INoteBookFrame* GetAppMainFrame()
 {
     return g_mainFrame;

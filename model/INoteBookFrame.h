@@ -1,9 +1,11 @@
 #pragma once
 
+#include "model/ReadProgress.h"
 #include "platform/LogFont.h"
 #include "platform/WindowPlacement.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // What the notebook asks of the main window: the view settings that travel in the file, the
@@ -39,6 +41,11 @@ public:
     {
         return AskPassword(prompt, passphrase);
     }
+
+    // Runs a read that can take longer than a frame: the window paints, shows what and the
+    // progress, and offers Cancel meanwhile, and the work's exceptions reach the caller. The work
+    // must only touch what the window does not show yet. Without a window of its own it runs here.
+    virtual void RunAside(const std::string& what, const std::function<void(const ReadProgress&)>& work);
 };
 
 // The application's main window, or null when there is none (the tool, most tests).

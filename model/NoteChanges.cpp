@@ -1,17 +1,20 @@
 #include "model/NoteChanges.h"
 
+#include <atomic>
+
 namespace {
 
-std::uint64_t g_changes = 0;
+// Notebooks are filled on workers while the window looks at the count.
+std::atomic<std::uint64_t> g_changes{0};
 
 } // namespace
 
 std::uint64_t NoteChangeCount()
 {
-    return g_changes;
+    return g_changes.load(std::memory_order_relaxed);
 }
 
 void CountNoteChange()
 {
-    ++g_changes;
+    g_changes.fetch_add(1, std::memory_order_relaxed);
 }

@@ -1,15 +1,21 @@
 #include "platform/qt/CFileDropFilter.h"
 
+#include "platform/qt/CSliceProgress.h"
+
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
 #include <algorithm>
 
 namespace {
+
+// How long a dropped file waits for a command running in slices before it looks again.
+constexpr int kWaitMs = 100;
 
 bool HasLocalFiles(const QMimeData& data)
 {
@@ -54,7 +60,7 @@ bool CFileDropFilter::eventFilter(QObject* watched, QEvent* event)
     if (!IsInWindow(watched) || !HasLocalFiles(*drop->mimeData()))
         return false;
     const QString path = WantedFile(*drop->mimeData());
-    if (path.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
+    if (path.isEmpty() || !(drop->possibleActions() & Qt::CopyAction) || CSliceProgress::IsRunning()) {
         drop->ignore();
         return true;
     }
@@ -63,6 +69,15 @@ bool CFileDropFilter::eventFilter(QObject* watched, QEvent* event)
     // The file manager waits for the drop to end; the save prompt must not hold it up.
     if (type == QEvent::Drop)
         QMetaObject::invokeMethod(
-            this, [this, path] { m_handler(path); }, Qt::QueuedConnection);
+            this, [this, path] { Deliver(path); }, Qt::QueuedConnection);
     return true;
+}
+
+void CFileDropFilter::Deliver(const QString& path)
+{
+    if (CSliceProgress::IsRunning()) {
+        QTimer::singleShot(kWaitMs, this, [this, path] { Deliver(path); });
+        return;
+    }
+    m_handler(path);
 }

@@ -12,7 +12,8 @@ class QWidget;
 // as a copy, never a move (a move tells the file manager it may delete its file), and handed over
 // once the drop is done; any other file is refused. No widget of the window sees a file drag, so
 // none pastes a file's address as text; plain text and web links still go to the widget under the
-// pointer.
+// pointer. While a command runs in slices a file is refused, and one dropped just before waits
+// for it to end: the handler may close the notebook the command works on.
 class CFileDropFilter : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ protected:
 
 private:
     bool IsInWindow(QObject* watched) const;
+    void Deliver(const QString& path);
 
     QWidget* m_window;
     QStringList m_suffixes;

@@ -432,15 +432,31 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
             large.AddNote(true, false)->SetText("note " + std::to_string(i));
         ASSERT_TRUE(large.WriteFile(path));
     }
+    const std::string before = NoteBookBytes::Load(path);
+    const std::vector<std::string> entries = Entries(dir.Path());
+
+    // The open reads aside too, the window showing no half-read notebook; its Cancel opens nothing
+    // and says nothing.
+    int cancels = 0;
+    QTimer::singleShot(0, frame.get(), [&] {
+        auto* progress = frame->findChild<QProgressDialog*>();
+        ASSERT_TRUE(progress);
+        EXPECT_EQ(progress->labelText(), "Reading NoteBook...");
+        EXPECT_EQ(frame->GetNotePanel()->GetListPane()->GetListCtrl()->GetItemCount(), 0);
+        progress->cancel();
+        ++cancels;
+    });
+    frame->OpenBook(path);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(frame->IsBookOpen());
+    EXPECT_TRUE(boxes.boxes.empty());
     frame->OpenBook(path);
     book = frame->GetNoteBook();
     ASSERT_EQ(book->GetCount(), 20000u);
-    const std::string before = NoteBookBytes::Load(path);
-    const std::vector<std::string> entries = Entries(dir.Path());
     book->GetNoteAtIndex(19999)->SetTitle("changed");
     book->SetModified();
 
-    int cancels = 0;
+    cancels = 0;
     const auto pressCancel = [&] {
         if (auto* progress = frame->findChild<QProgressDialog*>()) {
             EXPECT_EQ(progress->labelText(), "Saving NoteBook...");

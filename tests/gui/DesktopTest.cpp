@@ -1,5 +1,6 @@
 #include "app/CCommandLineInfo.h"
 #include "app/CHostWnd.h"
+#include "platform/qt/CSliceProgress.h"
 #include "support/PaneFixture.h"
 #include "support/TempDir.h"
 #include "views/CSearchBar.h"
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyleFactory>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -40,8 +42,8 @@ double Standout(const QImage& image, const QRect& area, QColor* background)
 }
 
 // Drags the data onto the widget and lets it go there, offering a move as file managers do; the
-// action the drop was taken with, or none.
-Qt::DropAction Drop(QWidget* widget, const QMimeData& data)
+// action the drop was taken with, or none. What the drop set off is left to the events.
+Qt::DropAction SendDrop(QWidget* widget, const QMimeData& data)
 {
     const QPoint at = widget->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
@@ -51,8 +53,14 @@ Qt::DropAction Drop(QWidget* widget, const QMimeData& data)
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
     drop.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(widget, &drop);
-    QApplication::processEvents();
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+Qt::DropAction Drop(QWidget* widget, const QMimeData& data)
+{
+    const Qt::DropAction action = SendDrop(widget, data);
+    QApplication::processEvents();
+    return action;
 }
 
 std::unique_ptr<QMimeData> FileDrag(const std::string& path)
@@ -183,6 +191,21 @@ TEST_F(DesktopTest, ADroppedNotebookOpensAfterThePromptAndIsNeverPasted)
     boxes.answers.push_back(IDNO);
     Drop(Text()->viewport(), *file);
     EXPECT_EQ(frame->windowTitle(), "Pelmora - dropped");
+    frame->CloseBook();
+    {
+        // The open would close the notebook a command works on.
+        CSliceProgress running(frame.get(), "Saving NoteBook...");
+        EXPECT_EQ(Drop(frame->GetHost(), *file), Qt::IgnoreAction) << "refused while a command runs";
+    }
+    EXPECT_FALSE(frame->IsBookOpen());
+    {
+        // Taken just before a command began: it waits for the command to end.
+        EXPECT_EQ(SendDrop(frame->GetHost(), *file), Qt::CopyAction);
+        CSliceProgress running(frame.get(), "Saving NoteBook...");
+        QTest::qWait(150);
+        EXPECT_FALSE(frame->IsBookOpen());
+    }
+    QTRY_VERIFY(frame->IsBookOpen());
     frame->CloseBook();
     EXPECT_EQ(Drop(frame->GetHost(), *file), Qt::CopyAction) << "the empty window takes it too";
     EXPECT_TRUE(frame->IsBookOpen());
