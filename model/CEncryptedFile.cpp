@@ -152,8 +152,9 @@ void CEncryptedFile::Seal(CFile& plain, CFile& out, const CSealKey& key)
 }
 
 CEncryptedFile::Result CEncryptedFile::Unseal(CFile& in, const Header& header, const CSealKey& key,
-                                              CFile& plain)
+                                              CFile& plain, const ReadProgress& progress)
 {
+    const std::uint64_t length = progress ? in.GetLength() : 0;
     Stream stream;
     if (crypto_secretstream_xchacha20poly1305_init_pull(&stream, header.bytes.data() + kStreamHeaderAt,
                                                         key.GetKey()) != 0)
@@ -187,6 +188,8 @@ CEncryptedFile::Result CEncryptedFile::Unseal(CFile& in, const Header& header, c
         // Only the final chunk may be short.
         if (got < sealed.size())
             return Result::Truncated;
+        if (progress && !progress(in.GetPosition(), length))
+            throw ReadCancelled();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CSealKey.h"
+#include "model/ReadProgress.h"
 
 #include <array>
 #include <cstddef>
@@ -62,8 +63,10 @@ public:
     // Seals the whole of plain, from its current position, into out; raises CFileException.
     static void Seal(CFile& plain, CFile& out, const CSealKey& key);
     // Opens the chunks that follow the header into plain. Anything but Ok leaves plain partly
-    // written, never to be used.
-    static Result Unseal(CFile& in, const Header& header, const CSealKey& key, CFile& plain);
+    // written, never to be used. Reports the bytes read after each chunk, and raises ReadCancelled
+    // once the report says so.
+    static Result Unseal(CFile& in, const Header& header, const CSealKey& key, CFile& plain,
+                         const ReadProgress& progress = {});
 
     // The message the user sees for a result other than Ok.
     static const char* Message(Result result);

@@ -11,6 +11,12 @@
 #include "platform/MessageBox.h"
 #include "platform/Sodium.h"
 
+namespace {
+
+const char* const kCannotRead = "ERROR: Could not read file.";
+
+} // namespace
+
 CEncryptedNoteBookReader::CEncryptedNoteBookReader(CNoteBook& book) : m_book(book) {}
 
 bool CEncryptedNoteBookReader::Fail(const char* message)
@@ -24,12 +30,45 @@ bool CEncryptedNoteBookReader::Fail(const char* message)
 // notebook reader reads them by the memory file's name.
 CEncryptedFile::Result CEncryptedNoteBookReader::Unseal(CFile& in, const CEncryptedFile::Header& header,
                                                         const CSecureBytes& passphrase,
-                                                        std::shared_ptr<const CSealKey>& key, CFile& plain)
+                                                        std::shared_ptr<const CSealKey>& key, CFile& plain,
+                                                        const ReadProgress& progress)
 {
     key = CSealKey::Derive(passphrase, header.params, &header.salt);
     if (!key)
         return CEncryptedFile::Result::AbsurdParameters;
-    return CEncryptedFile::Unseal(in, header, *key, plain);
+    // The derivation reports nothing: a Cancel during it counts from here.
+    if (progress && !progress(0, 0))
+        throw ReadCancelled();
+    return CEncryptedFile::Unseal(in, header, *key, plain, progress);
+}
+
+// The key is made from the NFC form; a file written before that was made from the bytes typed.
+CEncryptedFile::Result CEncryptedNoteBookReader::UnsealAside(CFile& in, CEncryptedFile::Header& header,
+                                                             const CSecureBytes& typed,
+                                                             const CSecureBytes& passphrase,
+                                                             std::shared_ptr<const CSealKey>& key,
+                                                             CFile& plain)
+{
+    CEncryptedFile::Result result = CEncryptedFile::Result::ReadError;
+    const auto work = [&](const ReadProgress& progress) {
+        try {
+            result = Unseal(in, header, passphrase, key, plain, progress);
+            if (result == CEncryptedFile::Result::WrongPassphraseOrDamaged &&
+                passphrase.View() != typed.View()) {
+                in.SeekToBegin();
+                result = CEncryptedFile::ReadHeader(in, header);
+                if (result == CEncryptedFile::Result::Ok)
+                    result = Unseal(in, header, typed, key, plain, progress);
+            }
+        } catch (const CFileException&) {
+            result = CEncryptedFile::Result::ReadError;
+        }
+    };
+    if (INoteBookFrame* frame = m_book.GetMainFrame())
+        frame->RunAside("Reading NoteBook...", work);
+    else
+        work({});
+    return result;
 }
 
 bool CEncryptedNoteBookReader::Read(const std::string& path)
@@ -50,24 +89,18 @@ bool CEncryptedNoteBookReader::Read(const std::string& path)
     CSecureBytes typed(entered);
     sodium_memzero(entered.data(), entered.size());
     if (!answered)
-        return Fail("ERROR: Could not read file.");
-    // The key is made from the NFC form; a file written before that was made from the bytes typed.
+        return Fail(kCannotRead);
     CSecureBytes passphrase = NormalizedPassphrase(typed);
-    const bool normalizedDiffers = passphrase.View() != typed.View();
     std::shared_ptr<const CSealKey> key;
     CFile plain;
+    if (!plain.OpenInMemory("encrypted notebook"))
+        return Fail(kCannotRead);
     try {
-        if (!plain.OpenInMemory("encrypted notebook"))
-            return Fail("ERROR: Could not read file.");
-        result = Unseal(in, header, passphrase, key, plain);
-        if (result == CEncryptedFile::Result::WrongPassphraseOrDamaged && normalizedDiffers) {
-            in.SeekToBegin();
-            result = CEncryptedFile::ReadHeader(in, header);
-            if (result == CEncryptedFile::Result::Ok)
-                result = Unseal(in, header, typed, key, plain);
-        }
-    } catch (const CFileException&) {
-        result = CEncryptedFile::Result::ReadError;
+        result = UnsealAside(in, header, typed, passphrase, key, plain);
+    } catch (const ReadCancelled&) {
+        in.Abort();
+        m_book.Clear();
+        return false;
     }
     in.Abort();
     if (result != CEncryptedFile::Result::Ok)

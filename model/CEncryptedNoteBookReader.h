@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CEncryptedFile.h"
+#include "model/ReadProgress.h"
 
 #include <memory>
 #include <string>
@@ -18,14 +19,19 @@ class CEncryptedNoteBookReader
 public:
     explicit CEncryptedNoteBookReader(CNoteBook& book);
 
-    // As CNoteBookReader::Read; on success the notebook keeps the passphrase and key.
+    // As CNoteBookReader::Read; on success the notebook keeps the passphrase and key. The key is
+    // derived and the chunks opened aside, as the notes are read.
     bool Read(const std::string& path);
 
 private:
     bool Fail(const char* message);
+    // Raises ReadCancelled when the user cancels.
+    CEncryptedFile::Result UnsealAside(CFile& in, CEncryptedFile::Header& header, const CSecureBytes& typed,
+                                       const CSecureBytes& passphrase, std::shared_ptr<const CSealKey>& key,
+                                       CFile& plain);
     static CEncryptedFile::Result Unseal(CFile& in, const CEncryptedFile::Header& header,
                                          const CSecureBytes& passphrase, std::shared_ptr<const CSealKey>& key,
-                                         CFile& plain);
+                                         CFile& plain, const ReadProgress& progress);
 
     CNoteBook& m_book;
 };

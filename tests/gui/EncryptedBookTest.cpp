@@ -1,9 +1,14 @@
 #include "app/CRecoveryKeeper.h"
 #include "model/CEncryptedFile.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/qt/CSliceProgress.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
+#include "support/ScopedCount.h"
 #include "support/TempDir.h"
+
+#include <QProgressDialog>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -62,6 +67,24 @@ TEST_F(EncryptedBookTest, SavedEncryptedKeptEncryptedAndOpenedWithThePassphrase)
     EXPECT_FALSE(frame->IsBookOpen());
     EXPECT_EQ(boxes.boxes.back().text,
               "ERROR: Wrong passphrase, or the encrypted notebook was changed or damaged.");
+    {
+        // Cancelled while the key is made: nothing opens, and nothing is said.
+        const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(1);
+        int cancels = 0;
+        QTimer::singleShot(0, frame.get(), [&] {
+            auto* progress = frame->findChild<QProgressDialog*>();
+            ASSERT_TRUE(progress);
+            EXPECT_EQ(progress->labelText(), "Reading NoteBook...");
+            progress->cancel();
+            ++cancels;
+        });
+        const std::size_t told = boxes.boxes.size();
+        CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
+        frame->OpenBook(path);
+        EXPECT_EQ(cancels, 1);
+        EXPECT_FALSE(frame->IsBookOpen());
+        EXPECT_EQ(boxes.boxes.size(), told);
+    }
     CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
     frame->OpenBook(path);
     ASSERT_TRUE(frame->IsBookOpen());
