@@ -33,6 +33,7 @@
 #include <QScopedValueRollback>
 
 #include <filesystem>
+#include <optional>
 #include <sodium.h>
 #include <unistd.h>
 #include <vector>
@@ -558,18 +559,26 @@ bool CBookController::Write(const std::string& path)
 bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& path,
                                    const std::string& backups, bool& cancelled)
 {
-    // A notebook one step writes is saved as it always was, without a bar.
-    if (!writer.Begin(path, backups))
+    // A plain notebook one step writes is saved as it always was, without a bar. An encrypted one
+    // has it from the start: its new key takes as long as a large save.
+    std::optional<CSliceProgress> progress;
+    const CNoteBookWriter::Aside aside = [&progress](const std::function<bool()>& work) {
+        return progress->RunAside([&work](const CSliceProgress::Report&) { return work(); });
+    };
+    if (m_pNoteBook->GetSecret())
+        progress.emplace(&m_frame, tr("Saving NoteBook..."));
+    if (!writer.Begin(path, backups, progress ? aside : CNoteBookWriter::Aside()))
         return false;
     bool done = false;
     if (!writer.Step(kNotesPerStep, kBytesPerStep, done))
         return false;
-    if (done)
+    if (done && !progress)
         return writer.Finish();
     const std::size_t count = m_pNoteBook->GetCount();
-    CSliceProgress progress(&m_frame, tr("Saving NoteBook..."));
+    if (!progress)
+        progress.emplace(&m_frame, tr("Saving NoteBook..."));
     for (;;) {
-        if (!progress.Step(writer.GetWritten(), count)) {
+        if (!progress->Step(writer.GetWritten(), count)) {
             writer.Cancel();
             cancelled = true;
             return false;
@@ -580,10 +589,8 @@ bool CBookController::WriteInSteps(CNoteBookWriter& writer, const std::string& p
             return false;
     }
     // Past the last step there is no going back: the file is made durable aside, the bar still up.
-    progress.GetDialog().setCancelButton(nullptr);
-    return writer.Finish([&progress](const std::function<bool()>& fileWork) {
-        return progress.RunAside([&fileWork](const CSliceProgress::Report&) { return fileWork(); });
-    });
+    progress->GetDialog().setCancelButton(nullptr);
+    return writer.Finish(aside);
 }
 
 // After Save As the notebook's copies and its open mark go with its new path.

@@ -169,7 +169,7 @@ bool CNoteBookWriter::Write(const std::string& path, const std::string& backupFo
     return Finish();
 }
 
-bool CNoteBookWriter::Begin(const std::string& path, const std::string& backupFolder)
+bool CNoteBookWriter::Begin(const std::string& path, const std::string& backupFolder, const Aside& aside)
 {
     m_backupKept = false;
     m_replaced = false;
@@ -190,13 +190,13 @@ bool CNoteBookWriter::Begin(const std::string& path, const std::string& backupFo
             if (CSaveFaults::Has(CSaveFaults::rotateBeforeReplacing))
                 rotate(target);
         });
-    if (Open())
+    if (Open(aside))
         return true;
     m_saving.reset();
     return false;
 }
 
-bool CNoteBookWriter::Open()
+bool CNoteBookWriter::Open(const Aside& aside)
 {
     CSaving& saving = *m_saving;
     const std::string& path = saving.path;
@@ -219,7 +219,8 @@ bool CNoteBookWriter::Open()
         Report(kCannotCreate, saving.save.GetError());
         return false;
     }
-    if (m_book.GetSecret() && !(saving.secret = m_book.GetSecret()->Renewed())) {
+    const auto renew = [this, &saving] { return (saving.secret = m_book.GetSecret()->Renewed()) != nullptr; };
+    if (m_book.GetSecret() && !(aside ? aside(renew) : renew())) {
         Report(kCannotWrite, ENOMEM);
         return false;
     }

@@ -36,15 +36,17 @@ public:
 
     // The same write in steps, for a caller that keeps a window answering between them: Begin,
     // Step until done, then Finish. Each returns false on a failure it has shown, after which the
-    // save is over. The notebook must not change from Begin to the end.
-    bool Begin(const std::string& path, const std::string& backupFolder = {});
+    // save is over. The notebook must not change from Begin to the end. Work that touches neither
+    // the notes nor the window and can take long, aside runs where the caller likes (a worker
+    // while the window paints); without it, in line.
+    using Aside = std::function<bool(const std::function<bool()>& work)>;
+    // An encrypted notebook's new key is made aside: that takes as long as a large save.
+    bool Begin(const std::string& path, const std::string& backupFolder = {}, const Aside& aside = {});
     // Writes up to count more notes, and stops early once about bytes more are written; done once
     // every note is written.
     bool Step(std::size_t count, std::uint64_t bytes, bool& done);
-    // Makes the file durable and puts it in the target's place. Sealing and syncing a large file
-    // can take seconds: aside runs that part, which touches only the file, where the caller likes
-    // (a worker while the window paints); without it, in line.
-    using Aside = std::function<bool(const std::function<bool()>& fileWork)>;
+    // Makes the file durable and puts it in the target's place; sealing and syncing a large file,
+    // which touch only the file, can take seconds and run aside.
     bool Finish(const Aside& aside = {});
     // Before Finish: the file on disk stays as it was and the notebook as it is.
     void Cancel();
@@ -67,7 +69,7 @@ private:
     static bool LockTarget(const std::string& target, CFile& lock, CFileException& error);
     static void ReportLostTexts();
     static void Report(const char* message, long osError);
-    bool Open();
+    bool Open(const Aside& aside);
     // Writes the notes from the next one up to list place end, their bodies read beforehand.
     void WriteRun(std::size_t end);
     // Reports a failed write and ends the save.

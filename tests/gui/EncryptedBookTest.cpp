@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 
 #include <QProgressDialog>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <filesystem>
@@ -44,9 +45,20 @@ TEST_F(EncryptedBookTest, SavedEncryptedKeptEncryptedAndOpenedWithThePassphrase)
     EXPECT_EQ(NoteBookBytes::Load(path).find("Hudson"), std::string::npos);
     EXPECT_EQ(frame->windowTitle(), "Pelmora - book");
 
-    // Save keeps it encrypted, with a fresh salt; so does the recovery copy.
+    // Save keeps it encrypted, with a fresh salt; so does the recovery copy. The new key is made
+    // while the window runs, under a bar whose Cancel leaves the file.
     const std::string salt = Salt();
+    const std::string saved = NoteBookBytes::Load(path);
     book->SetModified();
+    QTimer::singleShot(0, frame.get(), [&] {
+        auto* progress = frame->findChild<QProgressDialog*>();
+        ASSERT_TRUE(progress);
+        EXPECT_EQ(progress->labelText(), "Saving NoteBook...");
+        progress->cancel();
+    });
+    EXPECT_FALSE(frame->SaveBook());
+    EXPECT_EQ(NoteBookBytes::Load(path), saved);
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Save cancelled: the file was left as it was.");
     ASSERT_TRUE(Run(ID_FILE_SAVE));
     EXPECT_NE(Salt(), salt);
     book->GetNoteAtIndex(0)->SetTitle("Client list 2");
