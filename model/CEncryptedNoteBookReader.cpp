@@ -65,7 +65,7 @@ CEncryptedFile::Result CEncryptedNoteBookReader::UnsealAside(CFile& in, CEncrypt
         }
     };
     if (INoteBookFrame* frame = m_book.GetMainFrame())
-        frame->RunAside("Reading NoteBook...", work);
+        frame->RunAside(kReadingNoteBook, work);
     else
         work({});
     return result;

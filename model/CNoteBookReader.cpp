@@ -21,7 +21,6 @@ namespace {
 const char* const kCannotOpen = "ERROR: Could not read specified file.";
 const char* const kIncompatible = "ERROR: NoteBook version is not compatible with this version of Pelmora.";
 const char* const kCannotRead = "ERROR: Could not read file.";
-const char* const kReading = "Reading NoteBook...";
 // Notes read whole between two reports of the progress.
 constexpr std::uint32_t kNotesPerReport = 1024;
 
@@ -171,7 +170,7 @@ bool CNoteBookReader::ReadNotesAside(CFile& file, CBufferedFile& in, std::uint32
     bool filledOut = false;
     const auto work = [&](const ReadProgress& progress) { filledOut = ReadNotes(file, in, count, progress); };
     if (m_frame)
-        m_frame->RunAside(kReading, work);
+        m_frame->RunAside(kReadingNoteBook, work);
     else
         work({});
     // What was worked out from the empty notebook meanwhile is out of date.
