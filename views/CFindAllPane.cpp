@@ -1,6 +1,7 @@
 #include "views/CFindAllPane.h"
 
 #include "model/CNoteBook.h"
+#include "platform/qt/CSliceProgress.h"
 #include "platform/qt/CountText.h"
 #include "text/TextPositions.h"
 #include "views/CFindAllDelegate.h"
@@ -25,6 +26,8 @@ namespace {
 
 // Long enough to find many notes at once, short enough that keys and paints never wait.
 constexpr std::chrono::milliseconds kSlice(10);
+// How long a search waits for a command running in slices before it looks again.
+constexpr int kWaitForCommandMs = 100;
 
 } // namespace
 
@@ -35,8 +38,8 @@ CFindAllPane::CFindAllPane(QLineEdit& searchBox, QWidget* parent) : QWidget(pare
         timer->setSingleShot(true);
     m_typingPause.setInterval(kPauseMs);
     m_editPause.setInterval(kPauseMs);
-    connect(&m_typingPause, &QTimer::timeout, this, &CFindAllPane::Search);
-    connect(&m_rerun, &QTimer::timeout, this, &CFindAllPane::Search);
+    connect(&m_typingPause, &QTimer::timeout, this, &CFindAllPane::SearchWhenFree);
+    connect(&m_rerun, &QTimer::timeout, this, &CFindAllPane::SearchWhenFree);
     connect(&m_nextSlice, &QTimer::timeout, this, &CFindAllPane::RunSlice);
     connect(&m_editPause, &QTimer::timeout, this, &CFindAllPane::RefreshPending);
     connect(&m_searchBox, &QLineEdit::textChanged, this, &CFindAllPane::OnBoxEdited);
@@ -164,6 +167,17 @@ void CFindAllPane::FindAll()
 bool CFindAllPane::IsSearching() const
 {
     return m_model->GetSearch().GetState() == CFindAll::State::Running;
+}
+
+// A notebook being read aside is filled on a worker meanwhile: it is searched once it is in.
+void CFindAllPane::SearchWhenFree()
+{
+    if (CSliceProgress::IsRunning()) {
+        m_rerun.start(kWaitForCommandMs);
+        return;
+    }
+    m_rerun.setInterval(0);
+    Search();
 }
 
 void CFindAllPane::Search()

@@ -88,6 +88,8 @@ private:
     void CreateControls();
     void Bind(CNotePanel* panel);
     void Search();
+    // Search, once no command runs in slices.
+    void SearchWhenFree();
     CTextMatcher::Options Options() const;
     void Cancel();
     void Say(const QString& text);

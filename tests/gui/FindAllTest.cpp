@@ -1,4 +1,7 @@
+#include "platform/qt/CSliceProgress.h"
 #include "support/PaneFixture.h"
+#include "support/ScopedCount.h"
+#include "support/TempDir.h"
 #include "views/CFindAllDock.h"
 #include "views/CFindAllModel.h"
 #include "views/CFindAllPane.h"
@@ -10,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 
 class FindAllTest : public PaneTest
@@ -243,6 +247,9 @@ TEST_F(FindAllTest, ClosingTheBookOrSearchingAgainMidSearchStopsIt)
     for (int i = 0; i < 6000; ++i)
         notes.push_back({"note " + std::to_string(i), text + (i % 3 ? "beta" : "gamma")});
     OpenNotes(notes);
+    const TempDir dir;
+    const std::string path = dir.File("notes.pelm");
+    ASSERT_TRUE(book->WriteFile(path));
     const auto startFindAll = [&](const QString& pattern) {
         Box()->setText(pattern);
         QTest::keyClick(List(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
@@ -257,7 +264,23 @@ TEST_F(FindAllTest, ClosingTheBookOrSearchingAgainMidSearchStopsIt)
     QTest::qWait(50);
     EXPECT_EQ(Model()->rowCount(), 0);
 
-    OpenNotes(notes);
+    // Opened with the pane showing, which searches again: only once the notes are read, as they
+    // are filled on a worker meanwhile.
+    bool searchedWhileReading = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&] { searchedWhileReading |= CSliceProgress::IsRunning() && Pane()->IsSearching(); });
+    watch.start(0);
+    {
+        const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(1);
+        frame->OpenBook(path);
+    }
+    watch.stop();
+    book = frame->GetNoteBook();
+    ASSERT_EQ(book->GetCount(), notes.size());
+    EXPECT_FALSE(searchedWhileReading);
+    ASSERT_TRUE(WaitUntil([&] { return !Pane()->IsSearching() && Model()->rowCount() > 0; }));
+    EXPECT_EQ(Status(), "4000 occurrences in 4000 notes.");
     startFindAll("crème gamma");
     ASSERT_TRUE(Pane()->IsSearching());
     Box()->setText("crème beta");
