@@ -426,14 +426,28 @@ bool CBookController::ChooseEncryption(const std::string& path)
     CSecureBytes passphrase;
     if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
         return false;
-    WaitCursor wait;
-    std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase));
+    std::shared_ptr<const CNoteBookSecret> secret =
+        MakeSecret(std::move(passphrase), tr("Saving NoteBook..."));
     if (!secret) {
         AfxMessageBox("ERROR: Could not write file.", MB_ICONEXCLAMATION);
         return false;
     }
     m_pNoteBook->SetSecret(std::move(secret));
     return true;
+}
+
+std::shared_ptr<const CNoteBookSecret> CBookController::MakeSecret(CSecureBytes passphrase,
+                                                                   const QString& text)
+{
+    WaitCursor wait;
+    std::shared_ptr<const CNoteBookSecret> secret;
+    // The derivation cannot be stopped midway: no Cancel.
+    CSliceProgress progress(&m_frame, text, false);
+    progress.RunAside([&](const CSliceProgress::Report&) {
+        secret = CNoteBookSecret::Create(std::move(passphrase));
+        return true;
+    });
+    return secret;
 }
 
 void CBookController::ChangePassphrase()
@@ -455,8 +469,8 @@ void CBookController::ChangePassphrase()
     CSecureBytes passphrase;
     if (!CPassphraseDlg::AskNew(&m_frame, passphrase))
         return;
-    WaitCursor wait;
-    if (std::shared_ptr<const CNoteBookSecret> secret = CNoteBookSecret::Create(std::move(passphrase))) {
+    if (std::shared_ptr<const CNoteBookSecret> secret =
+            MakeSecret(std::move(passphrase), tr("Changing the passphrase..."))) {
         const bool hadCopy = !m_slot->FindCopy().empty();
         m_pNoteBook->SetSecret(std::move(secret));
         // Not on disk until saved: the notebook counts as changed.

@@ -2,6 +2,7 @@
 
 #include "model/CNoteBookMerge.h"
 #include "platform/CFileIdentity.h"
+#include "platform/CSecureBytes.h"
 #include "platform/desktop/CRecentFileList.h"
 #include "storage/CNoteBookFile.h"
 
@@ -13,6 +14,7 @@
 
 class CMainFrame;
 class CNoteBook;
+class CNoteBookSecret;
 class CNoteBookWriter;
 class CNotePanel;
 class CRecoveryKeeper;
@@ -121,6 +123,8 @@ private:
                       bool& cancelled);
     // Encrypted or not as the name says: asks for a passphrase, or before the encryption is dropped.
     bool ChooseEncryption(const std::string& path);
+    // The key of a new passphrase, made aside under a bar saying text: it takes half a second.
+    std::shared_ptr<const CNoteBookSecret> MakeSecret(CSecureBytes passphrase, const QString& text);
     // The recovery place for the notebook at path; null when the user does not open a notebook
     // that another Pelmora has open.
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);

@@ -112,7 +112,14 @@ TEST_F(EncryptedBookTest, ChangePassphraseAndSavingAsPlainOnlyWhenConfirmed)
 
     CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
     CPassphraseDlg::SetNextAnswer(IDOK, "another passphrase", "another passphrase");
+    // The new key is made while the window runs.
+    QString shown;
+    QTimer::singleShot(0, frame.get(), [&] {
+        if (auto* progress = frame->findChild<QProgressDialog*>())
+            shown = progress->labelText();
+    });
     ASSERT_TRUE(Run(ID_CHANGE_PASSPHRASE));
+    EXPECT_EQ(shown, "Changing the passphrase...");
     EXPECT_TRUE(frame->GetNoteBook()->IsModified()) << "the file still has the old one";
     ASSERT_TRUE(Run(ID_FILE_SAVE));
 
