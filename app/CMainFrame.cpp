@@ -540,9 +540,9 @@ void CMainFrame::UpdateTitle()
         setWindowTitle(QStringLiteral("Pelmora"));
 }
 
-void CMainFrame::RunAside(const std::string& what, const std::function<void(const ReadProgress&)>& work)
+void CMainFrame::ReadAside(const std::function<void(const ReadProgress&)>& work)
 {
-    CSliceProgress progress(this, QString::fromStdString(what));
+    CSliceProgress progress(this, tr("Reading NoteBook..."));
     progress.RunAside([&work](const CSliceProgress::Report& report) {
         work(report);
         return true;

@@ -104,7 +104,7 @@ public:
     {
         return CPasswordDlg::AskForPassphrase(this, prompt, passphrase);
     }
-    void RunAside(const std::string& what, const std::function<void(const ReadProgress&)>& work) override;
+    void ReadAside(const std::function<void(const ReadProgress&)>& work) override;
 
     bool m_bWordWrap = false;
     bool m_bBold = false;

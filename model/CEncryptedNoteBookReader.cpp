@@ -64,10 +64,7 @@ CEncryptedFile::Result CEncryptedNoteBookReader::UnsealAside(CFile& in, CEncrypt
             result = CEncryptedFile::Result::ReadError;
         }
     };
-    if (INoteBookFrame* frame = m_book.GetMainFrame())
-        frame->RunAside(kReadingNoteBook, work);
-    else
-        work({});
+    RunRead(m_book.GetMainFrame(), work);
     return result;
 }
 

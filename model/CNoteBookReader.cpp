@@ -169,10 +169,7 @@ bool CNoteBookReader::ReadNotesAside(CFile& file, CBufferedFile& in, std::uint32
 {
     bool filledOut = false;
     const auto work = [&](const ReadProgress& progress) { filledOut = ReadNotes(file, in, count, progress); };
-    if (m_frame)
-        m_frame->RunAside(kReadingNoteBook, work);
-    else
-        work({});
+    RunRead(m_frame, work);
     // What was worked out from the empty notebook meanwhile is out of date.
     CountNoteChange();
     return filledOut;

@@ -6,9 +6,17 @@ INoteBookFrame* g_mainFrame = nullptr;
 
 } // namespace
 
-void INoteBookFrame::RunAside(const std::string&, const std::function<void(const ReadProgress&)>& work)
+void INoteBookFrame::ReadAside(const std::function<void(const ReadProgress&)>& work)
 {
     work({});
+}
+
+void RunRead(INoteBookFrame* frame, const std::function<void(const ReadProgress&)>& work)
+{
+    if (frame)
+        frame->ReadAside(work);
+    else
+        work({});
 }
 
 INoteBookFrame* GetAppMainFrame()

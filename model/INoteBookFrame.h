@@ -42,11 +42,14 @@ public:
         return AskPassword(prompt, passphrase);
     }
 
-    // Runs a read that can take longer than a frame: the window paints, shows what and the
-    // progress, and offers Cancel meanwhile, and the work's exceptions reach the caller. The work
-    // must only touch what the window does not show yet. Without a window of its own it runs here.
-    virtual void RunAside(const std::string& what, const std::function<void(const ReadProgress&)>& work);
+    // Runs a read that can take longer than a frame: the window paints, shows the read's progress
+    // and offers Cancel meanwhile, and the work's exceptions reach the caller. The work must only
+    // touch what the window does not show yet. Without a window of its own it runs here.
+    virtual void ReadAside(const std::function<void(const ReadProgress&)>& work);
 };
+
+// Through the frame's ReadAside; in place where there is no frame (the tool, a merge's reads).
+void RunRead(INoteBookFrame* frame, const std::function<void(const ReadProgress&)>& work);
 
 // The application's main window, or null when there is none (the tool, most tests).
 INoteBookFrame* GetAppMainFrame();

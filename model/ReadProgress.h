@@ -7,9 +7,6 @@
 // cancelled, and the read then stops by raising ReadCancelled. Empty where nobody watches.
 using ReadProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
-// What the bar says while a notebook is read.
-inline constexpr const char* kReadingNoteBook = "Reading NoteBook...";
-
 // Raised by a read the user cancelled; the notebook is left as a failed read leaves it, with no
 // message, as the user chose it.
 struct ReadCancelled
