@@ -3,6 +3,7 @@
 #include "model/CNoteBookSecret.h"
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
+#include "support/FirstBar.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteContents.h"
 #include "support/PaneFixture.h"
@@ -13,7 +14,6 @@
 #include "views/CSearchBar.h"
 
 #include <QElapsedTimer>
-#include <QProgressDialog>
 
 #include <QStatusBar>
 #include <QTimer>
@@ -152,17 +152,12 @@ TEST_F(BookMergeTest, AMergeLetsTheWindowRunAndItsCancelLeavesBothAsTheyWere)
     const std::string onDisk = NoteBookBytes::Load(path);
     const CNoteBook* open = frame->GetNoteBook();
 
-    int cancels = 0;
-    QTimer::singleShot(0, frame.get(), [&] {
-        if (auto* progress = frame->findChild<QProgressDialog*>()) {
-            EXPECT_EQ(progress->labelText(), "Merging NoteBook...");
-            progress->cancel();
-            ++cancels;
-        }
-    });
-    boxes.answers = {IDMERGE};
-    EXPECT_FALSE(frame->SaveBook());
-    EXPECT_EQ(cancels, 1);
+    {
+        const FirstBar merging(*frame, FirstBar::Cancel);
+        boxes.answers = {IDMERGE};
+        EXPECT_FALSE(frame->SaveBook());
+        EXPECT_EQ(merging.Label(), "Merging NoteBook...");
+    }
     EXPECT_EQ(frame->GetNoteBook(), open);
     EXPECT_EQ(Contents(*frame->GetNoteBook()), mine);
     EXPECT_TRUE(frame->GetNoteBook()->IsModified());

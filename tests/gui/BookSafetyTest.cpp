@@ -5,6 +5,7 @@
 #include "platform/CRecoverySlot.h"
 #include "platform/qt/CSliceProgress.h"
 #include "support/FaultyCalls.h"
+#include "support/FirstBar.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/ScopedCount.h"
@@ -437,17 +438,15 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
 
     // The open reads aside too, the window showing no half-read notebook; its Cancel opens nothing
     // and says nothing.
-    int cancels = 0;
-    QTimer::singleShot(0, frame.get(), [&] {
-        auto* progress = frame->findChild<QProgressDialog*>();
-        ASSERT_TRUE(progress);
-        EXPECT_EQ(progress->labelText(), "Reading NoteBook...");
-        EXPECT_EQ(frame->GetNotePanel()->GetListPane()->GetListCtrl()->GetItemCount(), 0);
-        progress->cancel();
-        ++cancels;
-    });
-    frame->OpenBook(path);
-    EXPECT_EQ(cancels, 1);
+    int rowsWhileReading = -1;
+    {
+        const FirstBar reading(*frame, FirstBar::Cancel, [&] {
+            rowsWhileReading = frame->GetNotePanel()->GetListPane()->GetListCtrl()->GetItemCount();
+        });
+        frame->OpenBook(path);
+        EXPECT_EQ(reading.Label(), "Reading NoteBook...");
+    }
+    EXPECT_EQ(rowsWhileReading, 0);
     EXPECT_FALSE(frame->IsBookOpen());
     EXPECT_TRUE(boxes.boxes.empty());
     frame->OpenBook(path);
@@ -456,17 +455,12 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
     book->GetNoteAtIndex(19999)->SetTitle("changed");
     book->SetModified();
 
-    cancels = 0;
-    const auto pressCancel = [&] {
-        if (auto* progress = frame->findChild<QProgressDialog*>()) {
-            EXPECT_EQ(progress->labelText(), "Saving NoteBook...");
-            progress->cancel();
-            ++cancels;
-        }
+    const auto saveCancelled = [&] {
+        const FirstBar saving(*frame, FirstBar::Cancel);
+        EXPECT_FALSE(frame->SaveBook());
+        EXPECT_EQ(saving.Label(), "Saving NoteBook...");
     };
-    QTimer::singleShot(0, frame.get(), pressCancel);
-    EXPECT_FALSE(frame->SaveBook());
-    EXPECT_EQ(cancels, 1);
+    saveCancelled();
     EXPECT_EQ(NoteBookBytes::Load(path), before);
     EXPECT_EQ(Entries(dir.Path()), entries);
     EXPECT_TRUE(book->IsModified());
@@ -517,9 +511,7 @@ TEST_F(BookSafetyTest, ALargeSaveLetsTheWindowRunBetweenStepsAndItsCancelLeavesT
     book = frame->GetNoteBook();
     book->GetNoteAtIndex(0)->SetTitle("changed");
     book->SetModified();
-    QTimer::singleShot(0, frame.get(), pressCancel);
-    EXPECT_FALSE(frame->SaveBook());
-    EXPECT_EQ(cancels, 2);
+    saveCancelled();
     EXPECT_NE(TitlesOnDisk(longNotes).front(), "changed");
 }
 

@@ -2,14 +2,13 @@
 #include "model/CEncryptedFile.h"
 #include "platform/CRecoverySlot.h"
 #include "platform/qt/CSliceProgress.h"
+#include "support/FirstBar.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/ScopedCount.h"
 #include "support/TempDir.h"
 
-#include <QProgressDialog>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <filesystem>
 
@@ -50,13 +49,11 @@ TEST_F(EncryptedBookTest, SavedEncryptedKeptEncryptedAndOpenedWithThePassphrase)
     const std::string salt = Salt();
     const std::string saved = NoteBookBytes::Load(path);
     book->SetModified();
-    QTimer::singleShot(0, frame.get(), [&] {
-        auto* progress = frame->findChild<QProgressDialog*>();
-        ASSERT_TRUE(progress);
-        EXPECT_EQ(progress->labelText(), "Saving NoteBook...");
-        progress->cancel();
-    });
-    EXPECT_FALSE(frame->SaveBook());
+    {
+        const FirstBar saving(*frame, FirstBar::Cancel);
+        EXPECT_FALSE(frame->SaveBook());
+        EXPECT_EQ(saving.Label(), "Saving NoteBook...");
+    }
     EXPECT_EQ(NoteBookBytes::Load(path), saved);
     EXPECT_EQ(frame->statusBar()->currentMessage(), "Save cancelled: the file was left as it was.");
     ASSERT_TRUE(Run(ID_FILE_SAVE));
@@ -82,18 +79,11 @@ TEST_F(EncryptedBookTest, SavedEncryptedKeptEncryptedAndOpenedWithThePassphrase)
     {
         // Cancelled while the key is made: nothing opens, and nothing is said.
         const ScopedCount<CSliceProgress::SetPiecesPerSlice> slices(1);
-        int cancels = 0;
-        QTimer::singleShot(0, frame.get(), [&] {
-            auto* progress = frame->findChild<QProgressDialog*>();
-            ASSERT_TRUE(progress);
-            EXPECT_EQ(progress->labelText(), "Reading NoteBook...");
-            progress->cancel();
-            ++cancels;
-        });
+        const FirstBar reading(*frame, FirstBar::Cancel);
         const std::size_t told = boxes.boxes.size();
         CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
         frame->OpenBook(path);
-        EXPECT_EQ(cancels, 1);
+        EXPECT_EQ(reading.Label(), "Reading NoteBook...");
         EXPECT_FALSE(frame->IsBookOpen());
         EXPECT_EQ(boxes.boxes.size(), told);
     }
@@ -113,13 +103,9 @@ TEST_F(EncryptedBookTest, ChangePassphraseAndSavingAsPlainOnlyWhenConfirmed)
     CPasswordDlg::SetNextAnswer(IDOK, kPassphrase);
     CPassphraseDlg::SetNextAnswer(IDOK, "another passphrase", "another passphrase");
     // The new key is made while the window runs.
-    QString shown;
-    QTimer::singleShot(0, frame.get(), [&] {
-        if (auto* progress = frame->findChild<QProgressDialog*>())
-            shown = progress->labelText();
-    });
+    const FirstBar changing(*frame, FirstBar::Look);
     ASSERT_TRUE(Run(ID_CHANGE_PASSPHRASE));
-    EXPECT_EQ(shown, "Changing the passphrase...");
+    EXPECT_EQ(changing.Label(), "Changing the passphrase...");
     EXPECT_TRUE(frame->GetNoteBook()->IsModified()) << "the file still has the old one";
     ASSERT_TRUE(Run(ID_FILE_SAVE));
 

@@ -1,5 +1,6 @@
 #include "app/CShortcutsDlg.h"
 #include "platform/qt/CSliceProgress.h"
+#include "support/FirstBar.h"
 #include "support/NoteBookBytes.h"
 #include "support/PaneFixture.h"
 #include "support/ScopedCount.h"
@@ -53,14 +54,8 @@ protected:
     // run; false when they never ran before it ended.
     bool RunCancelled(int id)
     {
-        bool cancelled = false;
-        QTimer::singleShot(0, frame.get(), [&] {
-            if (auto* progress = frame->findChild<QProgressDialog*>()) {
-                progress->cancel();
-                cancelled = true;
-            }
-        });
-        return Run(id) && cancelled;
+        const FirstBar bar(*frame, FirstBar::Cancel);
+        return Run(id) && !bar.Label().isEmpty();
     }
     std::string Status() { return frame->statusBar()->currentMessage().toStdString(); }
     std::string Many(int lines, const std::string& word)

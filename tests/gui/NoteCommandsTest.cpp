@@ -1,7 +1,7 @@
+#include "support/FirstBar.h"
 #include "support/PaneFixture.h"
 #include "views/CSearchBar.h"
 
-#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -107,11 +107,10 @@ TEST_F(NoteCommandsTest, SortFoldsCaseKeepsOrderOfEqualsAndAlwaysMarks)
         many.push_back({"n" + std::to_string(i), ""});
     book->SetModifiedFlag(false);
     OpenNotes(many);
-    QTimer::singleShot(0, frame.get(), [this] {
-        if (auto* progress = frame->findChild<QProgressDialog*>())
-            progress->cancel();
-    });
-    Run(ID_SORT_NOTES);
+    {
+        const FirstBar sorting(*frame, FirstBar::Cancel);
+        Run(ID_SORT_NOTES);
+    }
     EXPECT_EQ(book->GetNoteAtIndex(0)->GetTitle(), "n49999");
     EXPECT_FALSE(book->IsModified());
     int deliveries = 0;

@@ -1,4 +1,5 @@
 #include "platform/qt/CSliceProgress.h"
+#include "support/FirstBar.h"
 #include "support/PaneFixture.h"
 #include "support/ScopedCount.h"
 #include "views/CFindAllDock.h"
@@ -9,9 +10,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeView>
 
 class ReplaceTest : public PaneTest
@@ -156,18 +155,11 @@ TEST_F(ReplaceTest, ReplaceAllRunsInSlicesWhoseCancelLeavesEveryNoteAsItWas)
 
     frame->m_wndSearchBar->Edit()->setText("red");
     Row()->GetReplaceBox()->setText("green");
-    QString shown;
     std::vector<std::pair<std::string, std::string>> midway;
-    QTimer::singleShot(0, frame.get(), [&] {
-        QProgressDialog* progress = Row()->findChild<QProgressDialog*>();
-        ASSERT_NE(progress, nullptr);
-        shown = progress->labelText();
-        midway = AllNotes();
-        progress->cancel();
-    });
+    const FirstBar replacing(*Row(), FirstBar::Cancel, [&] { midway = AllNotes(); });
     boxes.answers.push_back(IDYES);
     QTest::mouseClick(Row()->GetReplaceAllButton(), Qt::LeftButton);
-    EXPECT_EQ(shown, "Replacing...") << "the events ran while Replace All went on";
+    EXPECT_EQ(replacing.Label(), "Replacing...") << "the events ran while Replace All went on";
     ASSERT_EQ(midway.size(), notes.size());
     EXPECT_EQ(midway[0].first, "green one") << "the first slice was done";
     EXPECT_EQ(midway[6].second, "deep red") << "the last was not";
