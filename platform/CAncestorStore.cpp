@@ -1,8 +1,8 @@
 #include "platform/CAncestorStore.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/CBackupStore.h"
 #include "platform/CRecoverySlot.h"
+#include "platform/CSafeSave.h"
 #include "platform/CSystemCalls.h"
 #include "platform/PathKey.h"
 #include "platform/PathNames.h"
@@ -15,6 +15,9 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -74,6 +77,19 @@ public:
 private:
     int m_fd;
 };
+
+bool WriteAll(int fd, const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t done = 0; done < count;) {
+        const ssize_t n = CSystemCalls::Get().Write(fd, bytes + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 // What a live store keeps, read from its lock; empty when the store is gone, whose lock then goes.
 std::string HeldBy(const std::string& lockPath)
@@ -170,22 +186,8 @@ bool CAncestorStore::Keep(const std::shared_ptr<CFileVersion>& version, const st
     if (!HoldLock())
         return false;
     m_version = version;
+    CSystemCalls& system = CSystemCalls::Get();
     const std::string source = CanonicalPath(path);
-    if (!LinkOrShare(source)) {
-        m_version.reset();
-        return false;
-    }
-    CSystemCalls& system = CSystemCalls::Get();
-    const std::string name = FileNameOf(m_kept);
-    return system.Truncate(m_lock, 0) == 0 &&
-           system.Write(m_lock, name.data(), name.size()) == static_cast<ssize_t>(name.size());
-}
-
-// A link to the very version read, through the descriptor that holds it; where no link can be
-// made, one copy per version's bytes for every store.
-bool CAncestorStore::LinkOrShare(const std::string& source)
-{
-    CSystemCalls& system = CSystemCalls::Get();
     const std::string key = KeyOf(source);
     const std::string name = FileNameOf(source).substr(0, 100);
     static unsigned s_kept = 0;
@@ -193,26 +195,99 @@ bool CAncestorStore::LinkOrShare(const std::string& source)
         m_folder + "/" + key + "-" + std::to_string(::getpid()) + "-" + std::to_string(++s_kept) + "-" + name;
     const std::string held = "/proc/self/fd/" + std::to_string(m_version->GetDescriptor());
     system.Unlink(own.c_str());
-    m_shared = false;
+    // A link to the very version read, through the descriptor that holds it.
     if (SameFileSystem(source, m_folder) && system.Link(held.c_str(), own.c_str()) == 0) {
         m_kept = own;
-        return true;
+        return Name(own);
     }
-    const CContentHash hash = m_version->GetHash();
-    if (!hash.IsKnown())
+    // Where no link can be made, one copy per version's bytes for every store. It is begun under a
+    // name of this store's, which the lock names meanwhile, so that no store takes it for one left
+    // behind.
+    const std::string part = own + ".part";
+    if (!Name(part)) {
+        m_version.reset();
         return false;
+    }
+    const auto share = [this, key, name, part] { Share(key, name, part); };
+    try {
+        m_sharing = std::thread(share);
+    } catch (const std::system_error&) {
+        share();
+    }
+    return true;
+}
+
+// The lock's text: the name of what the store keeps.
+bool CAncestorStore::Name(const std::string& kept)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    const std::string name = FileNameOf(kept);
+    return system.Truncate(m_lock, 0) == 0 && ::lseek(m_lock, 0, SEEK_SET) == 0 &&
+           system.Write(m_lock, name.data(), name.size()) == static_cast<ssize_t>(name.size());
+}
+
+// On the worker: the copy shared by the stores that keep the version's bytes, named after their
+// hash, made unless a store made it already.
+void CAncestorStore::Share(const std::string& key, const std::string& name, const std::string& part)
+{
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
+    const CContentHash hash = m_version->GetHash(m_stopSharing);
+    if (!hash.IsKnown())
+        return;
     const std::string shared = m_folder + "/" + key + "-shared-" + hash.ToText() + "-" + name;
-    if (!m_version->IsHeldAt(shared)) {
-        const std::string part = own + ".part";
-        if (!CBackupStore::Copy(held, part) || !m_version->IsHeldAt(part) ||
-            system.Rename(part.c_str(), shared.c_str()) != 0) {
-            system.Unlink(part.c_str());
-            return false;
+    {
+        const FolderLock folderLock(m_folder);
+        if (m_version->IsHeldAt(shared)) {
+            KeepShared(shared);
+            return;
         }
     }
+    if (!CopyPart(part, hash))
+        return;
+    CSystemCalls& system = CSystemCalls::Get();
+    const FolderLock folderLock(m_folder);
+    if (m_stopSharing.load() || system.Rename(part.c_str(), shared.c_str()) != 0 ||
+        !CSafeSave::SyncFolder(m_folder)) {
+        system.Unlink(part.c_str());
+        return;
+    }
+    KeepShared(shared);
+}
+
+// Under the folder's lock, as no other store may take the copy for one left behind meanwhile.
+void CAncestorStore::KeepShared(const std::string& shared)
+{
     m_kept = shared;
     m_shared = true;
-    return true;
+    Name(shared);
+}
+
+// The version's bytes in part, on the disk and checked against their hash; false, and no part,
+// when stopped or when they could not all be written.
+bool CAncestorStore::CopyPart(const std::string& part, const CContentHash& hash)
+{
+    CSystemCalls& system = CSystemCalls::Get();
+    const int target = system.Open(part.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (target < 0)
+        return false;
+    bool written = true;
+    const auto write = [&](const unsigned char* bytes, std::size_t count) {
+        written = written && WriteAll(target, bytes, count);
+    };
+    CContentHash copied;
+    const bool made = CContentHash::ReadBlocks(m_version->GetDescriptor(), write, &m_stopSharing) &&
+                      written && system.Fsync(target) == 0 &&
+                      CContentHash::OfDescriptor(target, copied, &m_stopSharing) && copied == hash;
+    system.Close(target);
+    if (!made)
+        system.Unlink(part.c_str());
+    return made;
+}
+
+void CAncestorStore::FinishSharing() const
+{
+    if (m_sharing.joinable())
+        m_sharing.join();
 }
 
 void CAncestorStore::RemoveLeftBehind(const std::string& folder, const std::set<std::string>& spared)
@@ -248,6 +323,9 @@ std::string CAncestorStore::FindVersion(const std::string& folder, const std::st
 // A shared copy goes with the last store that keeps it.
 void CAncestorStore::Drop()
 {
+    m_stopSharing = true;
+    FinishSharing();
+    m_stopSharing = false;
     CSystemCalls& system = CSystemCalls::Get();
     if (!m_kept.empty() && !m_shared)
         system.Unlink(m_kept.c_str());
@@ -267,6 +345,7 @@ void CAncestorStore::Drop()
 
 std::string CAncestorStore::GetPath() const
 {
+    FinishSharing();
     if (m_kept.empty() || !m_version || !m_version->IsHeldAt(m_kept))
         return {};
     return m_kept;

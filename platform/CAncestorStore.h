@@ -2,14 +2,17 @@
 
 #include "platform/CFileVersion.h"
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 // The version of an open notebook that was last read or saved, kept on disk for as long as the
 // notebook is open, so that a change another program makes can be merged against it: a hard link
 // in the state folder where the file system allows (costing no copy, and encrypted as the notebook
-// is), otherwise a copy that every window keeping the same bytes shares. Each store holds a lock
+// is), otherwise a copy that every window keeping the same bytes shares, made on a worker of low
+// priority, as it reads the whole file and waits for its hash. Each store holds a lock
 // for what it keeps, so that a store of a process that died is known by the lock it no longer
 // holds and removed; removing it is no change of the notebook, whose bytes stay as they were.
 class CAncestorStore
@@ -25,11 +28,13 @@ public:
     CAncestorStore& operator=(const CAncestorStore&) = delete;
 
     // Keeps the version, which the file at path was read as, in place of what was kept; false (and
-    // nothing kept) when it cannot be linked or copied.
+    // nothing kept) when it cannot be linked, nor a copy begun.
     bool Keep(const std::shared_ptr<CFileVersion>& version, const std::string& path);
+    // Stops a copy being made, and lets go of what was kept.
     void Drop();
-    // The kept version; empty when none is, or when its bytes changed since it was kept (a program
-    // that writes the notebook in place writes the link too), for then it is no ancestor.
+    // The kept version, once its copy is made; empty when none is, or when its bytes changed since
+    // it was kept (a program that writes the notebook in place writes the link too), for then it is
+    // no ancestor.
     std::string GetPath() const;
 
     // Removes what stores of processes that ended left behind, but for the versions of the
@@ -45,9 +50,13 @@ public:
     static std::string KeyOf(const std::string& path);
 
 private:
-    bool LinkOrShare(const std::string& source);
     bool HoldLock();
+    bool Name(const std::string& kept);
     void RemoveLeftBehind() const;
+    void Share(const std::string& key, const std::string& name, const std::string& part);
+    bool CopyPart(const std::string& part, const CContentHash& hash);
+    void KeepShared(const std::string& shared);
+    void FinishSharing() const;
 
     std::string m_folder;
     std::string m_recoveryFolder;
@@ -56,4 +65,7 @@ private:
     std::string m_lockPath;
     int m_lock = -1;
     std::shared_ptr<CFileVersion> m_version;
+    // The copy being made; the store's other members are the worker's until it is joined.
+    mutable std::thread m_sharing;
+    std::atomic<bool> m_stopSharing{false};
 };

@@ -70,6 +70,18 @@ CContentHash CFileVersion::GetHash() const
     return m_hash;
 }
 
+CContentHash CFileVersion::GetHash(const std::atomic<bool>& stop) const
+{
+    constexpr std::chrono::milliseconds kLookAgain{10};
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wanted = true;
+    m_hashed.notify_all();
+    while (!m_hashed.wait_for(lock, kLookAgain, [this] { return m_done; }))
+        if (stop.load())
+            return {};
+    return m_hash;
+}
+
 CFileIdentity CFileVersion::GetIdentityWithHash() const
 {
     CFileIdentity identity = m_identity;

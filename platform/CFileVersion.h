@@ -34,6 +34,8 @@ public:
     int GetDescriptor() const { return m_descriptor; }
     // Waits for the worker; unknown when the bytes changed while they were hashed.
     CContentHash GetHash() const;
+    // The same, but unknown as soon as stop is set.
+    CContentHash GetHash(const std::atomic<bool>& stop) const;
     // The identity with the hash, for keeping beside a recovery copy.
     CFileIdentity GetIdentityWithHash() const;
 
