@@ -79,12 +79,14 @@ TEST(AncestorStore, WhatDeadStoresLeftGoesButForLiveAndSparedVersions)
     const std::string dead = folder + "/0123456789abcdef-99999999-1-book.pelm";
     const std::string spared = folder + "/fedcba9876543210-99999999-2-other.pelm";
     std::ofstream(dead) << "x";
+    std::ofstream(dead + ".part") << "a copy it was still making";
     std::ofstream(spared) << "x";
     std::ofstream(folder + "/lock-99999999-1.lock") << "0123456789abcdef-99999999-1-book.pelm";
     std::ofstream(folder + "/notes.txt") << "not one of ours";
 
     CAncestorStore::RemoveLeftBehind(folder, {"fedcba9876543210"});
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(dead + ".part"));
     EXPECT_FALSE(fs::exists(folder + "/lock-99999999-1.lock"));
     EXPECT_TRUE(fs::exists(spared));
     EXPECT_TRUE(fs::exists(folder + "/notes.txt"));
