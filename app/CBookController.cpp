@@ -362,9 +362,28 @@ void CBookController::OfferLeftBehind()
     }
 }
 
-bool CBookController::ChangedOnDisk() const
+bool CBookController::ChangedOnDisk()
 {
-    return m_file.ChangedOnDisk();
+    return LookAtFile([this] { return m_file.ChangedOnDisk(); });
+}
+
+bool CBookController::TakeNewChange()
+{
+    return LookAtFile([this] { return m_file.TakeNewChange(); });
+}
+
+bool CBookController::LookAtFile(const std::function<bool()>& look)
+{
+    if (!m_file.MustReadToTell())
+        return look();
+    bool answer = false;
+    // Telling cannot stop midway: no Cancel.
+    CSliceProgress progress(&m_frame, tr("Reading NoteBook..."), false);
+    progress.RunAside([&](const CSliceProgress::Report&) {
+        answer = look();
+        return true;
+    });
+    return answer;
 }
 
 bool CBookController::Save()
@@ -620,7 +639,7 @@ void CBookController::CheckDisk()
         !m_pNoteBook->GetPath().HasPath())
         return;
     const std::string path = m_pNoteBook->GetPath().GetPath();
-    if (!m_file.TakeNewChange())
+    if (!TakeNewChange())
         return;
     m_checkingDisk = true;
     const bool gone = TellTextsGone();

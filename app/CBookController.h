@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -128,7 +129,11 @@ private:
     // The recovery place for the notebook at path; null when the user does not open a notebook
     // that another Pelmora has open.
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
-    bool ChangedOnDisk() const;
+    bool ChangedOnDisk();
+    bool TakeNewChange();
+    // Asks the file on disk: where the answer takes reading its bytes, they are read aside, the
+    // window painting.
+    bool LookAtFile(const std::function<bool()>& look);
     // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
     // merged becomes the version Save compares with and the next merge's ancestor.
     bool MergeDiskAgainst(const std::string& ancestor);

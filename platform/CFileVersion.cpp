@@ -99,19 +99,24 @@ bool CFileVersion::Holds(const CFileIdentity& now, const std::function<bool(CCon
 {
     if (!now.Exists())
         return false;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (now.IsExactly(m_identity))
-            return true;
-        for (const CFileIdentity& holder : m_holders)
-            if (now.IsExactly(holder))
-                return true;
-    }
+    if (IsSaidToHold(now))
+        return true;
     CContentHash hash;
     if (!read(hash) || !HasBytes(hash))
         return false;
     Remember(now);
     return true;
+}
+
+bool CFileVersion::IsSaidToHold(const CFileIdentity& now) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (now.IsExactly(m_identity))
+        return true;
+    for (const CFileIdentity& holder : m_holders)
+        if (now.IsExactly(holder))
+            return true;
+    return false;
 }
 
 void CFileVersion::Remember(const CFileIdentity& holder) const

@@ -42,6 +42,9 @@ public:
     // True when the file at path holds this version's bytes: at once when the system says nothing
     // changed since it last held them, otherwise by hashing it.
     bool IsHeldAt(const std::string& path) const;
+    // The first half of that alone: whether the system describes now as a file seen to hold the
+    // bytes, so that telling needs no hashing.
+    bool IsSaidToHold(const CFileIdentity& now) const;
     // The same for a file open on descriptor.
     bool IsHeldBy(int descriptor) const;
     // The file at path still has this version's contents as far as the system says, after the

@@ -95,6 +95,18 @@ bool CNoteBookFile::ChangedOnDisk() const
     return m_version ? !m_version->IsHeldAt(m_path) : !StillHolds(m_path, m_base);
 }
 
+bool CNoteBookFile::MustReadToTell() const
+{
+    if (m_path.empty() || !m_base.Exists())
+        return false;
+    const CFileIdentity now = CFileIdentity::Of(m_path);
+    if (!now.Exists())
+        return false;
+    if (m_version)
+        return !m_version->IsSaidToHold(now);
+    return m_base.GetContentHash().IsKnown() && !now.IsExactly(m_base);
+}
+
 bool CNoteBookFile::TakeNewChange()
 {
     const CFileIdentity now = CFileIdentity::Of(m_path);

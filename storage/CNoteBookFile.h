@@ -51,6 +51,9 @@ public:
     bool ChangedOnDisk() const;
     // As ChangedOnDisk, but true only once for each change, for telling the user once.
     bool TakeNewChange();
+    // Whether telling either reads the file's bytes: the system says the file changed since they
+    // were last seen.
+    bool MustReadToTell() const;
     // The kept version, the ancestor of a merge; empty when none is.
     std::string GetKeptPath() const;
     // What to record beside a recovery copy: the version's identity with the hash of its bytes.

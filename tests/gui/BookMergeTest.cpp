@@ -153,7 +153,7 @@ TEST_F(BookMergeTest, AMergeLetsTheWindowRunAndItsCancelLeavesBothAsTheyWere)
     const CNoteBook* open = frame->GetNoteBook();
 
     {
-        const FirstBar merging(*frame, FirstBar::Cancel);
+        const FirstBar merging(*frame, FirstBar::Cancel, {}, "Merging NoteBook...");
         boxes.answers = {IDMERGE};
         EXPECT_FALSE(frame->SaveBook());
         EXPECT_EQ(merging.Label(), "Merging NoteBook...");

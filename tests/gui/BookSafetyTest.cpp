@@ -148,7 +148,12 @@ TEST_F(BookSafetyTest, AChangeOnDiskIsCaughtAtSaveAndAtTheClosingPrompt)
     Run(ID_NEW_NOTE);
 
     boxes.answers = {IDCANCEL};
-    EXPECT_FALSE(frame->SaveBook());
+    {
+        // The file's bytes tell, read aside while the window paints.
+        const FirstBar reading(*frame, FirstBar::Look);
+        EXPECT_FALSE(frame->SaveBook());
+        EXPECT_EQ(reading.Label(), "Reading NoteBook...");
+    }
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, kChanged);
     EXPECT_EQ(boxes.boxes[0].style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON3 | MB_MERGE));
