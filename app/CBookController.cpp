@@ -789,12 +789,26 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     CNoteBookFile::Snapshot disk = m_file.TakeSnapshot(path);
-    const std::string kept = disk.kept->GetPath();
+    const std::string kept = SnapshotPath(*disk.kept);
     if (!MergeFile(kept.empty() ? path : kept, ancestor))
         return false;
     m_file.Adopt(std::move(disk));
     UpdateRecoveryBase();
     return true;
+}
+
+// Where no link can be made the snapshot is a copy of the whole file: the window paints meanwhile.
+std::string CBookController::SnapshotPath(const CAncestorStore& kept)
+{
+    if (!kept.IsCopying())
+        return kept.GetPath();
+    std::string path;
+    CSliceProgress progress(&m_frame, tr("Merging NoteBook..."), false);
+    progress.RunAside([&](const CSliceProgress::Report&) {
+        path = kept.GetPath();
+        return true;
+    });
+    return path;
 }
 
 // The panel goes first and comes back for the merged notebook, with the split as it was.

@@ -137,6 +137,8 @@ private:
     // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
     // merged becomes the version Save compares with and the next merge's ancestor.
     bool MergeDiskAgainst(const std::string& ancestor);
+    // The file the merge reads: the snapshot kept, once it is made.
+    std::string SnapshotPath(const CAncestorStore& kept);
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
                        const CFileIdentity& base);

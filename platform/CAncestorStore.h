@@ -36,6 +36,8 @@ public:
     // it was kept (a program that writes the notebook in place writes the link too), for then it is
     // no ancestor.
     std::string GetPath() const;
+    // Whether a copy was begun, which GetPath waits for.
+    bool IsCopying() const { return m_sharing.joinable(); }
 
     // Removes what stores of processes that ended left behind, but for the versions of the
     // notebooks whose path keys are named: their recovery copies may still want them merged.

@@ -8,9 +8,9 @@
 class TempDir
 {
 public:
-    TempDir()
+    explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-test-XXXXXX").string();
+        std::string pattern = (parent / "pelmora-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
     ~TempDir()

@@ -99,10 +99,9 @@ TEST(AncestorStore, WhatDeadStoresLeftGoesButForLiveAndSparedVersions)
 TEST(AncestorStore, AcrossFileSystemsOneCopyPerVersionIsShared)
 {
     TempDir dir;
+    const TempDir other("/dev/shm");
     const std::string folder = dir.File("ancestors");
-    std::string pattern = "/dev/shm/pelmora-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const std::string book = pattern + "/book.pelm";
+    const std::string book = other.File("book.pelm");
     std::ofstream(book) << "shared bytes";
     struct stat a
     {
@@ -110,12 +109,10 @@ TEST(AncestorStore, AcrossFileSystemsOneCopyPerVersionIsShared)
     struct stat b
     {
     };
-    ASSERT_EQ(::stat(pattern.c_str(), &a), 0);
+    ASSERT_EQ(::stat(other.Path().c_str(), &a), 0);
     ASSERT_EQ(::stat(dir.Path().c_str(), &b), 0);
-    if (a.st_dev == b.st_dev) {
-        fs::remove_all(pattern);
+    if (a.st_dev == b.st_dev)
         GTEST_SKIP() << "no second file system here";
-    }
     {
         CAncestorStore first(folder);
         CAncestorStore second(folder);
@@ -159,5 +156,4 @@ TEST(AncestorStore, AcrossFileSystemsOneCopyPerVersionIsShared)
         EXPECT_EQ(CountIn(folder), 2u) << "the third's copy and lock";
     }
     EXPECT_TRUE(fs::is_empty(folder));
-    fs::remove_all(pattern);
 }
