@@ -779,7 +779,10 @@ bool CBookController::MergeFile(const std::string& theirs, const std::string& an
 
 bool CBookController::MergeFromDisk()
 {
-    return IsOpen() && MergeDiskAgainst(m_file.GetKeptPath());
+    if (!IsOpen())
+        return false;
+    const auto kept = [this] { return m_file.GetKeptPath(); };
+    return MergeDiskAgainst(m_file.IsCopying() ? WaitForCopy(kept) : kept());
 }
 
 bool CBookController::MergeDiskAgainst(const std::string& ancestor)
@@ -789,7 +792,8 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     CNoteBookFile::Snapshot disk = m_file.TakeSnapshot(path);
-    const std::string kept = SnapshotPath(*disk.kept);
+    const auto snapshot = [&disk] { return disk.kept->GetPath(); };
+    const std::string kept = disk.kept->IsCopying() ? WaitForCopy(snapshot) : snapshot();
     if (!MergeFile(kept.empty() ? path : kept, ancestor))
         return false;
     m_file.Adopt(std::move(disk));
@@ -797,18 +801,15 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     return true;
 }
 
-// Where no link can be made the snapshot is a copy of the whole file: the window paints meanwhile.
-std::string CBookController::SnapshotPath(const CAncestorStore& kept)
+std::string CBookController::WaitForCopy(const std::function<std::string()>& path)
 {
-    if (!kept.IsCopying())
-        return kept.GetPath();
-    std::string path;
+    std::string made;
     CSliceProgress progress(&m_frame, tr("Merging NoteBook..."), false);
     progress.RunAside([&](const CSliceProgress::Report&) {
-        path = kept.GetPath();
+        made = path();
         return true;
     });
-    return path;
+    return made;
 }
 
 // The panel goes first and comes back for the merged notebook, with the split as it was.

@@ -56,6 +56,8 @@ public:
     bool MustReadToTell() const;
     // The kept version, the ancestor of a merge; empty when none is.
     std::string GetKeptPath() const;
+    // Whether GetKeptPath waits for a copy of the whole file.
+    bool IsCopying() const { return m_kept && m_kept->IsCopying(); }
     // What to record beside a recovery copy: the version's identity with the hash of its bytes.
     // Called on the worker that writes the copy: it may wait for the hash.
     std::function<CFileIdentity()> BaseSource() const;

@@ -3,8 +3,8 @@
 #include "model/CNoteBookSecret.h"
 #include "platform/CAncestorStore.h"
 #include "platform/CBackupStore.h"
-#include "support/FaultyCalls.h"
 #include "support/FirstBar.h"
+#include "support/HeldWrites.h"
 #include "support/NoteBookBytes.h"
 #include "support/NoteContents.h"
 #include "support/PaneFixture.h"
@@ -19,12 +19,9 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -183,8 +180,8 @@ TEST_F(BookMergeTest, AMergeLetsTheWindowRunAndItsCancelLeavesBothAsTheyWere)
               (Notes{{"A", "a from the laptop"}, {"B", "b mine"}, {"C", "c"}, {"D", "new there"}}));
 }
 
-// On another file system than the state folder the version merged is a copy of the whole file,
-// made while the window runs its events: each write of the copy waits until the bar is seen.
+// On another file system than the state folder the versions merged are copies of the whole file,
+// made while the window runs its events: each write of a copy waits until the bar is seen.
 TEST_F(BookMergeTest, TheCopyMergedFromAnotherFileSystemIsMadeWhileTheWindowRuns)
 {
     const TempDir other("/dev/shm");
@@ -198,35 +195,19 @@ TEST_F(BookMergeTest, TheCopyMergedFromAnotherFileSystemIsMadeWhileTheWindowRuns
         here.st_dev == there.st_dev)
         GTEST_SKIP() << "no second file system here";
     path = other.File("book.pelm");
+    // The copy of the version saved, the merge's ancestor, is held too.
+    HeldWrites copy(".part");
     SaveNew({{"A", "a"}, {"B", "b"}});
     OtherProgramReplaces(path, {{"A", "a"}, {"B", "b"}, {"C", "new there"}});
     Edit(0, "mine");
-
-    std::mutex lock;
-    std::condition_variable wake;
-    bool seen = false;
-    bool heldOut = false;
-    const FaultyCalls holdCopy([&](const std::string& call, const std::string& at) {
-        if (call == "Write" && at.size() > 5 && at.compare(at.size() - 5, 5, ".part") == 0) {
-            std::unique_lock<std::mutex> hold(lock);
-            heldOut = !wake.wait_for(hold, std::chrono::seconds(10), [&] { return seen; }) || heldOut;
-        }
-        return 0;
-    });
-    const auto see = [&] {
-        {
-            const std::lock_guard<std::mutex> hold(lock);
-            seen = true;
-        }
-        wake.notify_all();
-    };
     {
-        const FirstBar copying(*frame, FirstBar::Look, see, "Merging NoteBook...");
+        const FirstBar copying(
+            *frame, FirstBar::Look, [&] { copy.Release(); }, "Merging NoteBook...");
         boxes.answers = {IDMERGE};
         EXPECT_FALSE(frame->SaveBook());
         EXPECT_EQ(copying.Label(), "Merging NoteBook...");
     }
-    EXPECT_FALSE(heldOut) << "the copy was made while the window ran its events";
+    EXPECT_FALSE(copy.WaitedOut()) << "the copy was made while the window ran its events";
     EXPECT_EQ(Contents(*frame->GetNoteBook()), (Notes{{"A", "mine"}, {"B", "b"}, {"C", "new there"}}));
 }
 

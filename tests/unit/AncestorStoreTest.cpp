@@ -1,16 +1,13 @@
 #include "platform/CAncestorStore.h"
-#include "support/FaultyCalls.h"
+#include "support/HeldWrites.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,31 +114,14 @@ TEST(AncestorStore, AcrossFileSystemsOneCopyPerVersionIsShared)
         CAncestorStore first(folder);
         CAncestorStore second(folder);
         CAncestorStore third(folder);
-        std::mutex lock;
-        std::condition_variable wake;
-        bool kept = false;
-        bool held = false;
-        bool heldInKeep = false;
         {
-            // Each write of the copy waits until Keep has returned, for a while at most.
-            FaultyCalls holdCopy([&](const std::string& call, const std::string& at) {
-                if (call == "Write" && at.size() > 5 && at.compare(at.size() - 5, 5, ".part") == 0) {
-                    std::unique_lock<std::mutex> hold(lock);
-                    held = true;
-                    heldInKeep =
-                        !wake.wait_for(hold, std::chrono::seconds(10), [&] { return kept; }) || heldInKeep;
-                }
-                return 0;
-            });
+            // Each write of the copy waits until Keep has returned.
+            HeldWrites copy(".part");
             ASSERT_TRUE(first.Keep(VersionAt(book), book));
-            {
-                const std::lock_guard<std::mutex> hold(lock);
-                kept = true;
-            }
-            wake.notify_all();
+            copy.Release();
             EXPECT_EQ(Contents(first.GetPath()), "shared bytes");
+            EXPECT_TRUE(copy.Held() && !copy.WaitedOut()) << "the copy was written after Keep returned";
         }
-        EXPECT_TRUE(held && !heldInKeep) << "the copy was written after Keep returned";
         ASSERT_TRUE(second.Keep(VersionAt(book), book));
         EXPECT_EQ(first.GetPath(), second.GetPath());
         EXPECT_EQ(Contents(first.GetPath()), "shared bytes");
