@@ -377,12 +377,7 @@ bool CBookController::LookAtFile(const std::function<bool()>& look)
     if (!m_file.MustReadToTell())
         return look();
     bool answer = false;
-    // Telling cannot stop midway: no Cancel.
-    CSliceProgress progress(&m_frame, tr("Reading NoteBook..."), false);
-    progress.RunAside([&](const CSliceProgress::Report&) {
-        answer = look();
-        return true;
-    });
+    CSliceProgress::RunToEnd(&m_frame, tr("Reading NoteBook..."), [&] { answer = look(); });
     return answer;
 }
 
@@ -460,12 +455,8 @@ std::shared_ptr<const CNoteBookSecret> CBookController::MakeSecret(CSecureBytes 
 {
     WaitCursor wait;
     std::shared_ptr<const CNoteBookSecret> secret;
-    // The derivation cannot be stopped midway: no Cancel.
-    CSliceProgress progress(&m_frame, text, false);
-    progress.RunAside([&](const CSliceProgress::Report&) {
-        secret = CNoteBookSecret::Create(std::move(passphrase));
-        return true;
-    });
+    CSliceProgress::RunToEnd(&m_frame, text,
+                             [&] { secret = CNoteBookSecret::Create(std::move(passphrase)); });
     return secret;
 }
 
@@ -781,8 +772,7 @@ bool CBookController::MergeFromDisk()
 {
     if (!IsOpen())
         return false;
-    const auto kept = [this] { return m_file.GetKeptPath(); };
-    return MergeDiskAgainst(m_file.IsCopying() ? WaitForCopy(kept) : kept());
+    return MergeDiskAgainst(WaitForCopy(m_file.IsCopying(), [this] { return m_file.GetKeptPath(); }));
 }
 
 bool CBookController::MergeDiskAgainst(const std::string& ancestor)
@@ -792,8 +782,7 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     CNoteBookFile::Snapshot disk = m_file.TakeSnapshot(path);
-    const auto snapshot = [&disk] { return disk.kept->GetPath(); };
-    const std::string kept = disk.kept->IsCopying() ? WaitForCopy(snapshot) : snapshot();
+    const std::string kept = WaitForCopy(disk.kept->IsCopying(), [&disk] { return disk.kept->GetPath(); });
     if (!MergeFile(kept.empty() ? path : kept, ancestor))
         return false;
     m_file.Adopt(std::move(disk));
@@ -801,14 +790,12 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     return true;
 }
 
-std::string CBookController::WaitForCopy(const std::function<std::string()>& path)
+std::string CBookController::WaitForCopy(bool copying, const std::function<std::string()>& path)
 {
+    if (!copying)
+        return path();
     std::string made;
-    CSliceProgress progress(&m_frame, tr("Merging NoteBook..."), false);
-    progress.RunAside([&](const CSliceProgress::Report&) {
-        made = path();
-        return true;
-    });
+    CSliceProgress::RunToEnd(&m_frame, tr("Merging NoteBook..."), [&] { made = path(); });
     return made;
 }
 

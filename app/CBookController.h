@@ -137,9 +137,9 @@ private:
     // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
     // merged becomes the version Save compares with and the next merge's ancestor.
     bool MergeDiskAgainst(const std::string& ancestor);
-    // Where no link can be made, what a merge reads is a copy of the whole file: waited for under
-    // the merge's bar, the window painting.
-    std::string WaitForCopy(const std::function<std::string()>& path);
+    // Where no link can be made, what a merge reads is a copy of the whole file, still copying: path
+    // is waited for under the merge's bar, the window painting.
+    std::string WaitForCopy(bool copying, const std::function<std::string()>& path);
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
                        const CFileIdentity& base);

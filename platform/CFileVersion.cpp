@@ -63,11 +63,8 @@ void CFileVersion::Hash()
 
 CContentHash CFileVersion::GetHash() const
 {
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_wanted = true;
-    m_hashed.notify_all();
-    m_hashed.wait(lock, [this] { return m_done; });
-    return m_hash;
+    static const std::atomic<bool> never{false};
+    return GetHash(never);
 }
 
 CContentHash CFileVersion::GetHash(const std::atomic<bool>& stop) const

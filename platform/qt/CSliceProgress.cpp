@@ -78,6 +78,15 @@ void CSliceProgress::RunEvents(std::size_t done, std::size_t total)
                                                          : QEventLoop::ExcludeUserInputEvents);
 }
 
+void CSliceProgress::RunToEnd(QWidget* parent, const QString& text, const std::function<void()>& work)
+{
+    CSliceProgress progress(parent, text, false);
+    progress.RunAside([&work](const Report&) {
+        work();
+        return true;
+    });
+}
+
 bool CSliceProgress::RunAside(const std::function<bool(const Report&)>& work)
 {
     std::mutex lock;

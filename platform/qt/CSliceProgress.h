@@ -31,6 +31,8 @@ public:
     // the window's thread may touch meanwhile. The events run at least once.
     using Report = std::function<bool(std::size_t done, std::size_t total)>;
     bool RunAside(const std::function<bool(const Report&)>& work);
+    // Work that cannot stop midway, run aside under a bar without Cancel.
+    static void RunToEnd(QWidget* parent, const QString& text, const std::function<void()>& work);
     bool WasCancelled() const { return m_cancellable && m_dialog.wasCanceled(); }
     QProgressDialog& GetDialog() { return m_dialog; }
 

@@ -30,12 +30,6 @@ public:
         }
         m_wake.notify_all();
     }
-    // Whether a write was held, and whether one waited out the bound.
-    bool Held()
-    {
-        const std::lock_guard<std::mutex> hold(m_lock);
-        return m_held;
-    }
     bool WaitedOut()
     {
         const std::lock_guard<std::mutex> hold(m_lock);
@@ -46,7 +40,6 @@ private:
     void Hold()
     {
         std::unique_lock<std::mutex> hold(m_lock);
-        m_held = true;
         if (!m_wake.wait_for(hold, std::chrono::seconds(10), [this] { return m_released; }))
             m_waitedOut = true;
     }
@@ -54,7 +47,6 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_released = false;
-    bool m_held = false;
     bool m_waitedOut = false;
     // Last: in place once the rest is made, and gone before it.
     FaultyCalls m_calls;

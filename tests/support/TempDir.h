@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 // A fresh folder for one test, removed with everything in it.
 class TempDir
@@ -25,6 +26,18 @@ public:
 
     std::string File(const std::string& name) const { return (m_path / name).string(); }
     const std::filesystem::path& Path() const { return m_path; }
+    // Where no second file system is at hand, a folder made on another path may share this one's.
+    bool SharesFileSystemWith(const TempDir& other) const
+    {
+        struct stat mine
+        {
+        };
+        struct stat theirs
+        {
+        };
+        return ::stat(m_path.c_str(), &mine) != 0 || ::stat(other.m_path.c_str(), &theirs) != 0 ||
+               mine.st_dev == theirs.st_dev;
+    }
 
 private:
     std::filesystem::path m_path;
