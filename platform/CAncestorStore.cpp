@@ -181,33 +181,16 @@ bool CAncestorStore::Keep(const std::shared_ptr<CFileVersion>& version, const st
     Drop();
     if (!version || m_folder.empty() || !MakePrivateFolder(m_folder))
         return false;
-    const FolderLock folderLock(m_folder);
-    RemoveLeftBehind();
-    if (!HoldLock())
-        return false;
-    m_version = version;
-    CSystemCalls& system = CSystemCalls::Get();
     const std::string source = CanonicalPath(path);
     const std::string key = KeyOf(source);
     const std::string name = FileNameOf(source).substr(0, 100);
-    static unsigned s_kept = 0;
-    const std::string own =
-        m_folder + "/" + key + "-" + std::to_string(::getpid()) + "-" + std::to_string(++s_kept) + "-" + name;
-    const std::string held = "/proc/self/fd/" + std::to_string(m_version->GetDescriptor());
-    system.Unlink(own.c_str());
-    // A link to the very version read, through the descriptor that holds it.
-    if (SameFileSystem(source, m_folder) && system.Link(held.c_str(), own.c_str()) == 0) {
-        m_kept = own;
-        return Name(own);
-    }
-    // Where no link can be made, one copy per version's bytes for every store. It is begun under a
-    // name of this store's, which the lock names meanwhile, so that no store takes it for one left
-    // behind.
-    const std::string part = own + ".part";
-    if (!Name(part)) {
-        m_version.reset();
-        return false;
-    }
+    bool kept = false;
+    const std::string part = LinkOrName(version, source, key, name, kept);
+    if (part.empty())
+        return kept;
+    // Where no link can be made, one copy per version's bytes for every store, made aside. The
+    // worker takes the folder's lock on its own, once this thread let go of it: a second lock of
+    // this process's would wait for the first.
     const auto share = [this, key, name, part] { Share(key, name, part); };
     try {
         m_sharing = std::thread(share);
@@ -215,6 +198,37 @@ bool CAncestorStore::Keep(const std::shared_ptr<CFileVersion>& version, const st
         share();
     }
     return true;
+}
+
+// Under the folder's lock: a link to the very version read, through the descriptor that holds it.
+// Where none can be made, the name of the part the copy is made in, which the lock names meanwhile
+// so that no store takes it for one left behind; empty when there is no copy to make.
+std::string CAncestorStore::LinkOrName(const std::shared_ptr<CFileVersion>& version,
+                                       const std::string& source, const std::string& key,
+                                       const std::string& name, bool& kept)
+{
+    const FolderLock folderLock(m_folder);
+    RemoveLeftBehind();
+    if (!HoldLock())
+        return {};
+    m_version = version;
+    CSystemCalls& system = CSystemCalls::Get();
+    static unsigned s_kept = 0;
+    const std::string own =
+        m_folder + "/" + key + "-" + std::to_string(::getpid()) + "-" + std::to_string(++s_kept) + "-" + name;
+    const std::string held = "/proc/self/fd/" + std::to_string(m_version->GetDescriptor());
+    system.Unlink(own.c_str());
+    if (SameFileSystem(source, m_folder) && system.Link(held.c_str(), own.c_str()) == 0) {
+        m_kept = own;
+        kept = Name(own);
+        return {};
+    }
+    const std::string part = own + ".part";
+    kept = Name(part);
+    if (kept)
+        return part;
+    m_version.reset();
+    return {};
 }
 
 // The lock's text: the name of what the store keeps.

@@ -53,6 +53,8 @@ public:
 
 private:
     bool HoldLock();
+    std::string LinkOrName(const std::shared_ptr<CFileVersion>& version, const std::string& source,
+                           const std::string& key, const std::string& name, bool& kept);
     bool Name(const std::string& kept);
     void RemoveLeftBehind() const;
     void Share(const std::string& key, const std::string& name, const std::string& part);
