@@ -27,6 +27,8 @@ CNote::CNote(StoredTitle, std::string title) : m_title(std::move(title)), m_seri
     ++s_nextSerial;
 }
 
+CNote::CNote(Unnumbered) : m_serial(0) {}
+
 void* CNote::operator new(std::size_t size)
 {
     return ::operator new(size);

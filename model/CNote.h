@@ -42,9 +42,16 @@ public:
     {
     };
     CNote(StoredTitle, std::string title);
+    // A note read on another thread: it takes its serial number once its place is known (Number).
+    struct Unnumbered
+    {
+    };
+    explicit CNote(Unnumbered);
     CNote(const CNote&) = delete;
     CNote& operator=(const CNote&) = delete;
 
+    // Notes read this many at a time and more share a block of 2 MB and more (see CBatchMemory).
+    static constexpr std::size_t kBatchedFrom = 1 << 14;
     static void* operator new(std::size_t size);
     // In a slot of room when there is one with a slot left, otherwise on the heap.
     static void* operator new(std::size_t size, CBatchMemory* room);
@@ -109,6 +116,8 @@ public:
         return m_text;
     }
     std::int32_t GetSerial() const { return m_serial; }
+    // Gives a note made Unnumbered the next serial number, on the thread that makes notes.
+    void Number() { m_serial = s_nextSerial++; }
 
     // The code page a string was read in, kept while it is unedited so that it goes back to the
     // file as it came; none for ASCII and for edited strings, which take the notebook's.

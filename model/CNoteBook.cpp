@@ -47,6 +47,12 @@ CNote* CNoteBook::AddReadNote(std::optional<std::string> title, CBatchMemory* ro
                  true);
 }
 
+CNote* CNoteBook::AddReadNote(std::unique_ptr<CNote> note)
+{
+    note->Number();
+    return Adopt(std::move(note), true);
+}
+
 CNote* CNoteBook::Adopt(std::unique_ptr<CNote> note, bool atTail)
 {
     CNote* raw = note.get();

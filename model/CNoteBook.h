@@ -41,6 +41,8 @@ public:
     // A note read from a file at the tail: with its title as stored, or the default one without;
     // in a slot of room when it has one left. The reader counts the change once, for all its notes.
     CNote* AddReadNote(std::optional<std::string> title, CBatchMemory* room = nullptr);
+    // A note read on another thread, made Unnumbered, at the tail: it takes the next serial number.
+    CNote* AddReadNote(std::unique_ptr<CNote> note);
     // Room for this many notes, so that reading a large notebook grows nothing note by note.
     void Reserve(std::size_t notes);
 

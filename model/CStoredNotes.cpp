@@ -2,27 +2,25 @@
 
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
+#include "model/CStoredStretch.h"
 #include "platform/CBatchMemory.h"
 #include "platform/CFileException.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
-#include "platform/HugePageArray.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// Notes walked and classed at a time.
+// Notes read between two reports of the progress.
 constexpr std::size_t kRun = 1024;
-// From this many notes, a block of 2 MB and more, the notes share one (see CBatchMemory).
-constexpr std::size_t kBatchFrom = 1 << 14;
+// The parts a file is read in at most, and the fewest bytes worth a thread of their own.
+constexpr unsigned kMostParts = 8;
+constexpr std::uint64_t kSmallestPart = 1 << 20;
 
 // What a string holds without a block of its own.
 const std::size_t kKeptTextSize = std::string().capacity();
@@ -42,6 +40,8 @@ struct Field
     std::uint32_t place = 0;
     std::uint32_t count = 0;
 };
+
+unsigned s_parts = 0;
 
 } // namespace
 
@@ -233,89 +233,109 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
     return title1252 || stored.codePage == TextEncoding::windows1252;
 }
 
-// The walk from record to record cannot be shared, as each record says where the next begins; the
-// texts can. Both threads take runs of notes walked from one counter: the other thread from the
-// start, while this one walks, and this one too once it is through.
+std::vector<std::unique_ptr<CStoredStretch>> CStoredNotes::StartStretches(std::size_t count,
+                                                                          bool hashes) const
+{
+    const unsigned parts =
+        s_parts != 0 ? s_parts : std::clamp(std::thread::hardware_concurrency(), 1u, kMostParts);
+    const std::uint64_t bytes = m_file.GetSize() - m_at;
+    std::vector<std::unique_ptr<CStoredStretch>> stretches;
+    if (parts < 2 || count < kRun || bytes / parts < kSmallestPart)
+        return stretches;
+    for (unsigned part = 1; part < parts; ++part) {
+        const std::uint64_t to = part + 1 == parts ? m_file.GetSize() : m_at + bytes * (part + 1) / parts;
+        auto stretch =
+            std::make_unique<CStoredStretch>(m_file, m_at + bytes * part / parts, to, count, hashes);
+        if (!stretch->Start())
+            break;
+        stretches.push_back(std::move(stretch));
+    }
+    return stretches;
+}
+
+std::size_t CStoredNotes::TakeStretch(CStoredStretch& stretch, std::size_t first, CNoteBook& book,
+                                      std::size_t index, std::size_t count,
+                                      std::vector<StoredTextHash>* hashes, bool& windows1252)
+{
+    // A file holding more records than its count has the rest left over, as the walk would.
+    const std::size_t taken = std::min(stretch.GetCount() - first, count - index);
+    for (std::size_t i = 0; i < taken; ++i) {
+        book.AddReadNote(stretch.TakeNote(first + i));
+        if (hashes)
+            (*hashes)[index + i] = stretch.GetHash(first + i);
+    }
+    windows1252 = windows1252 || stretch.FoundWindows1252From(first);
+    m_at = stretch.GetEnd(first + taken - 1);
+    return taken;
+}
+
+// The walk from record to record goes from the first record to the first stretch read aside, takes
+// the stretch's notes from the record it lands on, and goes on from where the stretch stopped.
 bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t missingAllowed,
                         std::vector<StoredTextHash>* hashes, const ReadProgress& progress)
 {
     if (hashes)
         hashes->assign(count, {});
     // The notes of a large notebook take one block of fresh memory between them.
-    const auto room =
-        count >= kBatchFrom ? std::make_unique<CBatchMemory>(sizeof(CNote), count, alignof(CNote)) : nullptr;
-    HugePageArray<CNote*> notes(count);
-    std::atomic<std::size_t> walked{0};
-    std::atomic<bool> stopped{false};
-    std::atomic<std::size_t> nextRun{0};
-    std::atomic<bool> windows1252{false};
-    std::exception_ptr classFailure;
-    const auto classRuns = [&] {
-        CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
-        std::string bytes;
-        std::string converted;
-        bool found = false;
-        for (;;) {
-            const std::size_t from = nextRun.fetch_add(kRun);
-            if (from >= count)
-                break;
-            const std::size_t to = std::min<std::size_t>(from + kRun, count);
-            while (walked.load(std::memory_order_acquire) < to && !stopped.load())
-                std::this_thread::yield();
-            if (stopped.load())
-                break;
-            for (std::size_t i = from; i < to; ++i)
-                found = ClassText(*notes[i], fromWindows1252, bytes, converted,
-                                  hashes ? &(*hashes)[i] : nullptr) ||
-                        found;
-        }
-        if (found)
-            windows1252 = true;
+    const auto room = count >= CNote::kBatchedFrom
+                          ? std::make_unique<CBatchMemory>(sizeof(CNote), count, alignof(CNote))
+                          : nullptr;
+    const std::vector<std::unique_ptr<CStoredStretch>> stretches = StartStretches(count, hashes != nullptr);
+    std::size_t next = 0; // the first stretch the walk has not reached
+    std::size_t i = 0;
+    bool windows1252 = false;
+    const auto report = [&] {
+        std::size_t read = i;
+        for (std::size_t s = next; s < stretches.size(); ++s)
+            read += stretches[s]->Read();
+        if (progress && !progress(std::min<std::size_t>(read, count), count))
+            throw ReadCancelled();
     };
-    const auto classOrStop = [&] {
-        try {
-            classRuns();
-        } catch (...) {
-            classFailure = std::current_exception();
-            stopped = true;
-        }
-    };
-    std::thread other;
-    try {
-        other = std::thread([&] {
-            // The thread waits for the walk at first: the walk's notes find their memory made.
-            if (room)
-                room->MakePagesAhead(stopped);
-            classOrStop();
-        });
-    } catch (const std::system_error&) {
-    }
-    bool titles1252 = false;
-    CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
-    try {
-        for (std::uint32_t i = 0; i < count && !stopped.load(); ++i) {
-            // Past the end every note would come out with its default title; allow only a few.
-            if (m_at == m_file.GetSize() && count - i > missingAllowed)
-                Fail();
-            titles1252 = ReadRecord(book, notes[i], fromWindows1252, room.get()) || titles1252;
-            if ((i + 1) % kRun != 0 && i + 1 != count)
+    const auto meet = [&] {
+        while (i < count && next < stretches.size() && m_at >= stretches[next]->From()) {
+            CStoredStretch& stretch = *stretches[next];
+            const std::optional<std::uint64_t> first = stretch.First();
+            // One still looking for its first record, in a long text, is read faster by the walk.
+            if (!first) {
+                stretch.Stop();
+                ++next;
                 continue;
-            walked.store(i + 1, std::memory_order_release);
-            if (progress && !progress(i + 1, count))
-                throw ReadCancelled();
+            }
+            if (m_at < *first)
+                return;
+            stretch.Wait(report);
+            if (const std::optional<std::size_t> landed = stretch.Find(m_at)) {
+                i += TakeStretch(stretch, *landed, book, i, count, hashes, windows1252);
+            } else if (!stretch.EndsBefore(m_at)) {
+                return;
+            }
+            ++next;
         }
-    } catch (...) {
-        stopped = true;
-        if (other.joinable())
-            other.join();
-        throw;
+    };
+    CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
+    std::string bytes;
+    std::string converted;
+    while (i < count) {
+        meet();
+        if (i == count)
+            break;
+        // Past the end every note would come out with its default title; allow only a few.
+        if (m_at == m_file.GetSize() && count - i > missingAllowed)
+            Fail();
+        CNote* note = nullptr;
+        windows1252 = ReadRecord(book, note, fromWindows1252, room.get()) || windows1252;
+        windows1252 = ClassText(*note, fromWindows1252, bytes, converted, hashes ? &(*hashes)[i] : nullptr) ||
+                      windows1252;
+        ++i;
+        if (i % kRun == 0 || i == count)
+            report();
     }
-    classOrStop();
-    if (other.joinable())
-        other.join();
-    if (classFailure)
-        std::rethrow_exception(classFailure);
-    return titles1252 || windows1252;
+    return windows1252;
+}
+
+void CStoredNotes::SetParts(unsigned parts)
+{
+    s_parts = parts;
 }
 
 bool CStoredNotes::FilledOut() const

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,15 +15,20 @@ class CBatchMemory;
 class CMappedFile;
 class CNote;
 class CNoteBook;
+class CStoredStretch;
 struct TextInFile;
 
-// Reads the records of a mapped notebook file: one thread walks from record to record, and both
-// read each note's title and find, measure and class its text by code page. The text stays in the
-// file and is read when it is first needed.
+// Reads the records of a mapped notebook file: walks from record to record, reads each note's
+// title and finds, measures and classes its text by code page while its bytes are fresh. Stretches
+// further into the file are read on threads of their own meanwhile (CStoredStretch). The text stays
+// in the file and is read when it is first needed.
 class CStoredNotes
 {
 public:
     CStoredNotes(const CMappedFile& file, std::uint64_t offset);
+
+    // How many parts of the file are read at once: 0 for one a core. For tests and benchmarks.
+    static void SetParts(unsigned parts);
 
     // Adds count notes to book, which is empty. Raises CFileException (invalidFile) on a damaged
     // record, as the reader of a whole file does. Returns whether any string is not UTF-8. With
@@ -35,6 +41,12 @@ public:
 
 private:
     class CBody;
+    friend class CStoredStretch;
+
+    std::vector<std::unique_ptr<CStoredStretch>> StartStretches(std::size_t count, bool hashes) const;
+    // Takes the notes of a stretch the walk has reached from the record it landed on; returns how many.
+    std::size_t TakeStretch(CStoredStretch& stretch, std::size_t first, CNoteBook& book, std::size_t index,
+                            std::size_t count, std::vector<StoredTextHash>* hashes, bool& windows1252);
 
     // Returns whether the title is not UTF-8; a title with a text after it is left to ClassText.
     bool ReadRecord(CNoteBook& book, CNote*& note, CTextCodec& fromWindows1252, CBatchMemory* room);

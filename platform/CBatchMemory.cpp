@@ -22,8 +22,8 @@ struct CBatchMemory::Block
     std::size_t bytes = 0;
     std::size_t slotSize = 0;
     std::size_t slots = 0;
-    // Written by the taker only, read by MakePagesAhead.
-    std::atomic<std::size_t> taken{0};
+    // The taker's alone.
+    std::size_t taken = 0;
     // Slots taken and not given back, and one for the taker while it lives.
     std::atomic<std::size_t> holds{1};
 };
@@ -107,10 +107,10 @@ void* CBatchMemory::Take()
 {
     if (!m_block)
         return nullptr;
-    const std::size_t taken = m_block->taken.load(std::memory_order_relaxed);
+    const std::size_t taken = m_block->taken;
     if (taken == m_block->slots)
         return nullptr;
-    m_block->taken.store(taken + 1, std::memory_order_relaxed);
+    m_block->taken = taken + 1;
     char* slot = m_block->start + taken * m_block->slotSize;
     m_block->holds.fetch_add(1, std::memory_order_relaxed);
 #if defined(PELMORA_ASAN)
@@ -140,20 +140,4 @@ bool CBatchMemory::GiveBack(void* p)
 #endif
     Drop(block);
     return true;
-}
-
-void CBatchMemory::MakePagesAhead(const std::atomic<bool>& stop) const
-{
-    if (!m_block)
-        return;
-    for (std::size_t at = 0; at < m_block->bytes && !stop.load(std::memory_order_relaxed);
-         at += kHugePageSize) {
-        // Pages the taker reached it made itself.
-        const std::size_t reached = m_block->taken.load(std::memory_order_relaxed) * m_block->slotSize;
-        at = std::max(at, reached / kHugePageSize * kHugePageSize);
-        if (at >= m_block->bytes ||
-            ::madvise(m_block->start + at, std::min(kHugePageSize, m_block->bytes - at),
-                      MADV_POPULATE_WRITE) != 0)
-            return;
-    }
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 
 // Room for many objects of one size made together, such as the notes of a large notebook as it is
@@ -23,10 +22,6 @@ public:
     void* Take();
     // Gives back a slot taken from any batch; false when p lies in none, as for memory of the heap.
     static bool GiveBack(void* p);
-    // On a thread that would otherwise wait while another takes the slots: makes the block's fresh
-    // pages a huge page at a time ahead of the slots taken, until the block is made or stop is set.
-    // A virtual machine makes a fresh page slowly, and the taker's first touches then find it made.
-    void MakePagesAhead(const std::atomic<bool>& stop) const;
 
     // The block a batch takes its slots from; opaque outside.
     struct Block;

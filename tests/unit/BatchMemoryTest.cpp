@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-// Every slot is its own, writable and apart from the others, its pages made ahead of the taker by
-// another thread; after the last one is taken there are no more, and each is given back once. The block goes
-// back to the system only when the taker and every slot are gone, whichever goes last and on whatever thread.
+// Every slot is its own, writable and apart from the others; after the last one is taken there are no more,
+// and each is given back once. The block goes back to the system only when the taker and every slot are gone,
+// whichever goes last and on whatever thread.
 TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
 {
     constexpr std::size_t kSlots = 70000; // more than one huge page of slots
@@ -29,18 +28,7 @@ TEST(BatchMemory, SlotsAreApartAndTheBlockGoesWithTheLastOfThemAndItsTaker)
             slots.push_back(slot);
         }
     };
-    take(kSlots / 2);
-    // A thread beside the taker makes the block's pages ahead of the slots taken, and none once
-    // told to stop; the slots taken are the taker's to touch.
-    const char* const lastSlot = slots.front() + (kSlots - 1) * kSize;
-    std::atomic<bool> stop{true};
-    room->MakePagesAhead(stop);
-    EXPECT_FALSE(PageResident(lastSlot)) << "stopped";
-    stop = false;
-    std::thread([&] { room->MakePagesAhead(stop); }).join();
-    EXPECT_TRUE(PageResident(lastSlot));
-    EXPECT_FALSE(PageResident(slots.front()));
-    take(kSlots - kSlots / 2);
+    take(kSlots);
     for (std::size_t i = 0; i < kSlots; ++i)
         std::memset(slots[i], static_cast<int>(i & 0xFF), kSize);
     EXPECT_EQ(slots.back() - slots.front(), static_cast<std::ptrdiff_t>((kSlots - 1) * kSize)) << "no slack";

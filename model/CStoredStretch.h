@@ -1,0 +1,110 @@
+#pragma once
+
+#include "model/TextHash.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class CBatchMemory;
+class CMappedFile;
+class CNote;
+struct TextInFile;
+
+// A stretch of a notebook file's records read on a thread of its own while the records before it
+// are read. Only the walk from the first record can tell where records begin; the stretch finds the
+// first place at or after its start where a few records in a row read as the writer writes them,
+// and reads on from there as that walk would, into notes of its own, until a record begins at or
+// after its end. The walk takes its notes from the first record it lands on, and reads the rest of
+// the file itself from wherever the stretch stopped.
+class CStoredStretch
+{
+public:
+    // Records in a row that must read as the writer writes them where the stretch begins.
+    static constexpr int kRecordsToBegin = 4;
+
+    // At most most records, each text hashed as it is classed with hashes.
+    CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, std::size_t most,
+                   bool hashes);
+    // Stops the thread between two records and waits for it.
+    ~CStoredStretch();
+    CStoredStretch(const CStoredStretch&) = delete;
+    CStoredStretch& operator=(const CStoredStretch&) = delete;
+
+    // False when no thread can be started; the walk then reads the stretch itself.
+    bool Start();
+    std::uint64_t From() const { return m_from; }
+    // Where its first record begins, once it has found one.
+    std::optional<std::uint64_t> First() const
+    {
+        const std::uint64_t first = m_first.load(std::memory_order_acquire);
+        return first == kNone ? std::nullopt : std::optional<std::uint64_t>(first);
+    }
+    // Stops it between two records; the walk reads the stretch itself.
+    void Stop() { m_stop = true; }
+    // Records read so far, for the walk's progress.
+    std::size_t Read() const { return m_read.load(std::memory_order_relaxed); }
+    // Waits until the stretch is read, calling report every few milliseconds meanwhile; whatever
+    // report raises stops the stretch and passes on.
+    void Wait(const std::function<void()>& report);
+
+    // After Wait: the index of the record that begins at place, if the stretch read one there.
+    std::optional<std::size_t> Find(std::uint64_t place) const;
+    // After Wait: whether the stretch read records only before place.
+    bool EndsBefore(std::uint64_t place) const { return m_records.empty() || m_records.back().place < place; }
+    std::size_t GetCount() const { return m_records.size(); }
+    // Where the record after record index begins.
+    std::uint64_t GetEnd(std::size_t index) const
+    {
+        return index + 1 < m_records.size() ? m_records[index + 1].place : m_end;
+    }
+    std::unique_ptr<CNote> TakeNote(std::size_t index) { return std::move(m_records[index].note); }
+    const StoredTextHash& GetHash(std::size_t index) const { return m_hashes[index]; }
+    // Whether a string of the records from index on is in Windows-1252.
+    bool FoundWindows1252From(std::size_t index) const
+    {
+        return m_lastWindows1252 && *m_lastWindows1252 >= index;
+    }
+
+    // Whether the record at place reads as the writer writes it (a title field and a text field
+    // that fill the body); fills where its fields lie. Reads through this thread's window.
+    static bool ReadsAsWritten(const CMappedFile& file, std::uint64_t place, TextInFile& stored);
+
+private:
+    struct Record
+    {
+        std::uint64_t place = 0;
+        std::unique_ptr<CNote> note;
+    };
+    static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+
+    void Run();
+    std::optional<std::uint64_t> FindFirstRecord() const;
+    bool BeginsRecords(std::uint64_t place) const;
+    void ReadRecords(std::uint64_t place);
+
+    const CMappedFile& m_file;
+    const std::uint64_t m_from;
+    const std::uint64_t m_to;
+    const std::size_t m_most;
+    const bool m_hashesWanted;
+    std::unique_ptr<CBatchMemory> m_room;
+    std::vector<Record> m_records;
+    std::vector<StoredTextHash> m_hashes;
+    std::optional<std::size_t> m_lastWindows1252;
+    std::uint64_t m_end = 0;
+    std::atomic<std::uint64_t> m_first{kNone};
+    std::atomic<std::size_t> m_read{0};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
