@@ -9,8 +9,10 @@
 #include "platform/CMappedFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,9 +20,12 @@ namespace {
 
 // Notes read between two reports of the progress.
 constexpr std::size_t kRun = 1024;
-// The parts a file is read in at most, and the fewest bytes worth a thread of their own.
-constexpr unsigned kMostParts = 8;
-constexpr std::uint64_t kSmallestPart = 1 << 20;
+// The threads that read at most, the walk's included. Each reads several stretches, so that
+// whichever runs slower leaves more of them to the others; the smallest stretch is worth its search
+// for the first record.
+constexpr unsigned kMostThreads = 8;
+constexpr std::uint64_t kStretchesPerThread = 8;
+constexpr std::uint64_t kSmallestStretch = 1 << 20;
 
 // What a string holds without a block of its own.
 const std::size_t kKeptTextSize = std::string().capacity();
@@ -42,6 +47,47 @@ struct Field
 };
 
 unsigned s_parts = 0;
+
+// Threads that read the stretches from the last one back, as long as the walk from the first has
+// not reached the one they would take next.
+class CStretchReaders
+{
+public:
+    CStretchReaders(const std::vector<std::unique_ptr<CStoredStretch>>& stretches, unsigned threads)
+        : m_stretches(stretches), m_left(static_cast<std::ptrdiff_t>(stretches.size()))
+    {
+        try {
+            for (unsigned t = 0; t < threads && !stretches.empty(); ++t)
+                m_threads.emplace_back([this] { ReadFromTheBack(); });
+        } catch (const std::system_error&) {
+            // Those that started read; the walk reads the rest.
+        }
+    }
+    // Leaves the stretches not taken to nobody, stops those being read, and waits for the threads.
+    ~CStretchReaders()
+    {
+        for (const auto& stretch : m_stretches) {
+            stretch->Reached();
+            stretch->Stop();
+        }
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    CStretchReaders(const CStretchReaders&) = delete;
+    CStretchReaders& operator=(const CStretchReaders&) = delete;
+
+private:
+    void ReadFromTheBack()
+    {
+        for (std::ptrdiff_t left = m_left.fetch_sub(1); left > 0 && m_stretches[left - 1]->Claim();
+             left = m_left.fetch_sub(1))
+            m_stretches[left - 1]->ReadAside();
+    }
+
+    const std::vector<std::unique_ptr<CStoredStretch>>& m_stretches;
+    std::atomic<std::ptrdiff_t> m_left;
+    std::vector<std::thread> m_threads;
+};
 
 } // namespace
 
@@ -233,22 +279,19 @@ bool CStoredNotes::ClassText(CNote& note, CTextCodec& fromWindows1252, std::stri
     return title1252 || stored.codePage == TextEncoding::windows1252;
 }
 
-std::vector<std::unique_ptr<CStoredStretch>> CStoredNotes::StartStretches(std::size_t count,
-                                                                          bool hashes) const
+std::vector<std::unique_ptr<CStoredStretch>> CStoredNotes::MakeStretches(std::size_t count, bool hashes,
+                                                                         unsigned threads) const
 {
-    const unsigned parts =
-        s_parts != 0 ? s_parts : std::clamp(std::thread::hardware_concurrency(), 1u, kMostParts);
     const std::uint64_t bytes = m_file.GetSize() - m_at;
+    const std::uint64_t parts =
+        std::min<std::uint64_t>((threads + 1) * kStretchesPerThread, bytes / kSmallestStretch);
     std::vector<std::unique_ptr<CStoredStretch>> stretches;
-    if (parts < 2 || count < kRun || bytes / parts < kSmallestPart)
+    if (threads == 0 || count < kRun || parts < 2)
         return stretches;
-    for (unsigned part = 1; part < parts; ++part) {
+    for (std::uint64_t part = 1; part < parts; ++part) {
         const std::uint64_t to = part + 1 == parts ? m_file.GetSize() : m_at + bytes * (part + 1) / parts;
-        auto stretch =
-            std::make_unique<CStoredStretch>(m_file, m_at + bytes * part / parts, to, count, hashes);
-        if (!stretch->Start())
-            break;
-        stretches.push_back(std::move(stretch));
+        stretches.push_back(
+            std::make_unique<CStoredStretch>(m_file, m_at + bytes * part / parts, to, count, hashes));
     }
     return stretches;
 }
@@ -280,14 +323,18 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
     const auto room = count >= CNote::kBatchedFrom
                           ? std::make_unique<CBatchMemory>(sizeof(CNote), count, alignof(CNote))
                           : nullptr;
-    const std::vector<std::unique_ptr<CStoredStretch>> stretches = StartStretches(count, hashes != nullptr);
+    const unsigned threads =
+        (s_parts != 0 ? s_parts : std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads)) - 1;
+    const std::vector<std::unique_ptr<CStoredStretch>> stretches =
+        MakeStretches(count, hashes != nullptr, threads);
+    const CStretchReaders readers(stretches, threads);
     std::size_t next = 0; // the first stretch the walk has not reached
     std::size_t i = 0;
     bool windows1252 = false;
     const auto report = [&] {
         std::size_t read = i;
         for (std::size_t s = next; s < stretches.size(); ++s)
-            read += stretches[s]->Read();
+            read += stretches[s]->Progress();
         if (progress && !progress(std::min<std::size_t>(read, count), count))
             throw ReadCancelled();
     };
@@ -295,8 +342,9 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
         while (i < count && next < stretches.size() && m_at >= stretches[next]->From()) {
             CStoredStretch& stretch = *stretches[next];
             const std::optional<std::uint64_t> first = stretch.First();
-            // One still looking for its first record, in a long text, is read faster by the walk.
-            if (!first) {
+            // One no thread took, or one still looking for its first record in a long text, is
+            // read faster by the walk.
+            if (!stretch.Reached() || !first) {
                 stretch.Stop();
                 ++next;
                 continue;

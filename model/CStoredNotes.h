@@ -27,7 +27,8 @@ class CStoredNotes
 public:
     CStoredNotes(const CMappedFile& file, std::uint64_t offset);
 
-    // How many parts of the file are read at once: 0 for one a core. For tests and benchmarks.
+    // How many threads read a file at once, the walk's included: 0 for one a core. For tests and
+    // benchmarks.
     static void SetParts(unsigned parts);
 
     // Adds count notes to book, which is empty. Raises CFileException (invalidFile) on a damaged
@@ -43,7 +44,9 @@ private:
     class CBody;
     friend class CStoredStretch;
 
-    std::vector<std::unique_ptr<CStoredStretch>> StartStretches(std::size_t count, bool hashes) const;
+    // The stretches after the walk's own for threads threads beside it; none for none.
+    std::vector<std::unique_ptr<CStoredStretch>> MakeStretches(std::size_t count, bool hashes,
+                                                               unsigned threads) const;
     // Takes the notes of a stretch the walk has reached from the record it landed on; returns how many.
     std::size_t TakeStretch(CStoredStretch& stretch, std::size_t first, CNoteBook& book, std::size_t index,
                             std::size_t count, std::vector<StoredTextHash>* hashes, bool& windows1252);

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <system_error>
 
 namespace {
 
@@ -57,21 +56,18 @@ CStoredStretch::CStoredStretch(const CMappedFile& file, std::uint64_t from, std:
         m_room = std::make_unique<CBatchMemory>(sizeof(CNote), fit, alignof(CNote));
 }
 
-CStoredStretch::~CStoredStretch()
+CStoredStretch::~CStoredStretch() = default;
+
+bool CStoredStretch::Claim()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    std::uint8_t pending = kPending;
+    return m_state.compare_exchange_strong(pending, kClaimed);
 }
 
-bool CStoredStretch::Start()
+bool CStoredStretch::Reached()
 {
-    try {
-        m_thread = std::thread([this] { Run(); });
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
+    std::uint8_t state = kPending;
+    return !m_state.compare_exchange_strong(state, kPassed) && state == kClaimed;
 }
 
 void CStoredStretch::Wait(const std::function<void()>& report)
@@ -174,7 +170,7 @@ void CStoredStretch::ReadRecords(std::uint64_t place)
     }
 }
 
-void CStoredStretch::Run()
+void CStoredStretch::ReadAside()
 {
     try {
         if (const std::optional<std::uint64_t> first = FindFirstRecord()) {

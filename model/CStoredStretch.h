@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 class CBatchMemory;
@@ -18,12 +17,12 @@ class CMappedFile;
 class CNote;
 struct TextInFile;
 
-// A stretch of a notebook file's records read on a thread of its own while the records before it
-// are read. Only the walk from the first record can tell where records begin; the stretch finds the
-// first place at or after its start where a few records in a row read as the writer writes them,
-// and reads on from there as that walk would, into notes of its own, until a record begins at or
-// after its end. The walk takes its notes from the first record it lands on, and reads the rest of
-// the file itself from wherever the stretch stopped.
+// A stretch of a notebook file's records read on another thread while the records before it are
+// read, unless the walk from the first record reaches it first. Only the walk from the first record can tell
+// where records begin; the stretch finds the first place at or after its start where a few records in a row
+// read as the writer writes them, and reads on from there as that walk would, into notes of its own, until a
+// record begins at or after its end. The walk takes its notes from the first record it lands on, and reads
+// the rest of the file itself from wherever the stretch stopped.
 class CStoredStretch
 {
 public:
@@ -33,13 +32,16 @@ public:
     // At most most records, each text hashed as it is classed with hashes.
     CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, std::size_t most,
                    bool hashes);
-    // Stops the thread between two records and waits for it.
     ~CStoredStretch();
     CStoredStretch(const CStoredStretch&) = delete;
     CStoredStretch& operator=(const CStoredStretch&) = delete;
 
-    // False when no thread can be started; the walk then reads the stretch itself.
-    bool Start();
+    // For a thread that would read it: whether the walk has not reached it, and it is now the
+    // thread's to read (ReadAside).
+    bool Claim();
+    void ReadAside();
+    // For the walk on reaching it: whether a thread claimed it. If none did, none will.
+    bool Reached();
     std::uint64_t From() const { return m_from; }
     // Where its first record begins, once it has found one.
     std::optional<std::uint64_t> First() const
@@ -50,9 +52,9 @@ public:
     // Stops it between two records; the walk reads the stretch itself.
     void Stop() { m_stop = true; }
     // Records read so far, for the walk's progress.
-    std::size_t Read() const { return m_read.load(std::memory_order_relaxed); }
-    // Waits until the stretch is read, calling report every few milliseconds meanwhile; whatever
-    // report raises stops the stretch and passes on.
+    std::size_t Progress() const { return m_read.load(std::memory_order_relaxed); }
+    // Once claimed: waits until the stretch is read, calling report every few milliseconds meanwhile;
+    // whatever report raises stops the stretch and passes on.
     void Wait(const std::function<void()>& report);
 
     // After Wait: the index of the record that begins at place, if the stretch read one there.
@@ -84,8 +86,13 @@ private:
         std::unique_ptr<CNote> note;
     };
     static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+    enum : std::uint8_t
+    {
+        kPending,
+        kClaimed,
+        kPassed
+    };
 
-    void Run();
     std::optional<std::uint64_t> FindFirstRecord() const;
     bool BeginsRecords(std::uint64_t place) const;
     void ReadRecords(std::uint64_t place);
@@ -103,8 +110,8 @@ private:
     std::atomic<std::uint64_t> m_first{kNone};
     std::atomic<std::size_t> m_read{0};
     std::atomic<bool> m_stop{false};
+    std::atomic<std::uint8_t> m_state{kPending};
     std::mutex m_mutex;
     std::condition_variable m_done;
     bool m_finished = false;
-    std::thread m_thread;
 };

@@ -354,8 +354,10 @@ TEST_F(TextsInFile, APartBeginsAtTheFirstRecordsItFindsAndStopsWhereTheWalkMustG
     const auto at = [&](std::size_t record) { return parted.start + parted.places[record]; };
     const auto read = [&](std::uint64_t from, std::uint64_t to, bool hashes) {
         auto stretch = std::make_unique<CStoredStretch>(*mapped, from, to, parted.places.size(), hashes);
-        EXPECT_TRUE(stretch->Start());
-        stretch->Wait([] {});
+        EXPECT_TRUE(stretch->Claim());
+        stretch->ReadAside();
+        EXPECT_FALSE(stretch->Claim());
+        EXPECT_TRUE(stretch->Reached());
         return stretch;
     };
 
