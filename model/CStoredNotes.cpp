@@ -53,8 +53,10 @@ unsigned s_parts = 0;
 class CStretchReaders
 {
 public:
-    CStretchReaders(const std::vector<std::unique_ptr<CStoredStretch>>& stretches, unsigned threads)
-        : m_stretches(stretches), m_left(static_cast<std::ptrdiff_t>(stretches.size()))
+    // Each thread's notes take a block of their own from batched notes on.
+    CStretchReaders(const std::vector<std::unique_ptr<CStoredStretch>>& stretches, unsigned threads,
+                    std::size_t batched)
+        : m_stretches(stretches), m_left(static_cast<std::ptrdiff_t>(stretches.size())), m_batched(batched)
     {
         try {
             for (unsigned t = 0; t < threads && !stretches.empty(); ++t)
@@ -79,13 +81,17 @@ public:
 private:
     void ReadFromTheBack()
     {
+        const auto room = m_batched >= CNote::kBatchedFrom
+                              ? std::make_unique<CBatchMemory>(sizeof(CNote), m_batched, alignof(CNote))
+                              : nullptr;
         for (std::ptrdiff_t left = m_left.fetch_sub(1); left > 0 && m_stretches[left - 1]->Claim();
              left = m_left.fetch_sub(1))
-            m_stretches[left - 1]->ReadAside();
+            m_stretches[left - 1]->ReadAside(room.get());
     }
 
     const std::vector<std::unique_ptr<CStoredStretch>>& m_stretches;
     std::atomic<std::ptrdiff_t> m_left;
+    const std::size_t m_batched;
     std::vector<std::thread> m_threads;
 };
 
@@ -327,7 +333,7 @@ bool CStoredNotes::Read(CNoteBook& book, std::uint32_t count, std::uint32_t miss
         (s_parts != 0 ? s_parts : std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads)) - 1;
     const std::vector<std::unique_ptr<CStoredStretch>> stretches =
         MakeStretches(count, hashes != nullptr, threads);
-    const CStretchReaders readers(stretches, threads);
+    const CStretchReaders readers(stretches, threads, count);
     std::size_t next = 0; // the first stretch the walk has not reached
     std::size_t i = 0;
     bool windows1252 = false;

@@ -3,7 +3,6 @@
 #include "model/CByteBuffer.h"
 #include "model/CNote.h"
 #include "model/CStoredNotes.h"
-#include "platform/CBatchMemory.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
 
@@ -49,11 +48,6 @@ CStoredStretch::CStoredStretch(const CMappedFile& file, std::uint64_t from, std:
                                std::size_t most, bool hashes)
     : m_file(file), m_from(from), m_to(to), m_most(most), m_hashesWanted(hashes)
 {
-    // Records that begin in the stretch lie at least a record's head and shortest body apart.
-    const auto fit =
-        static_cast<std::size_t>(std::min<std::uint64_t>((to - from) / (kHead + kShortestBody) + 1, most));
-    if (fit >= CNote::kBatchedFrom)
-        m_room = std::make_unique<CBatchMemory>(sizeof(CNote), fit, alignof(CNote));
 }
 
 CStoredStretch::~CStoredStretch() = default;
@@ -145,7 +139,7 @@ std::optional<std::uint64_t> CStoredStretch::FindFirstRecord() const
 
 // Each record as the walk from the start reads one with a title and a text; the stretch ends before
 // any other, and before a text the walk would refuse, which the walk then meets itself.
-void CStoredStretch::ReadRecords(std::uint64_t place)
+void CStoredStretch::ReadRecords(std::uint64_t place, CBatchMemory* room)
 {
     CTextCodec fromWindows1252(CTextCodec::fromWindows1252);
     std::string bytes;
@@ -154,7 +148,7 @@ void CStoredStretch::ReadRecords(std::uint64_t place)
     m_end = place;
     while (place < m_to && m_records.size() < m_most && !m_stop.load(std::memory_order_relaxed) &&
            ReadsAsWritten(m_file, place, stored)) {
-        std::unique_ptr<CNote> note(new (m_room.get()) CNote(CNote::Unnumbered{}));
+        std::unique_ptr<CNote> note(new (room) CNote(CNote::Unnumbered{}));
         note->SetStoredText(stored);
         StoredTextHash hash;
         const bool windows1252 = CStoredNotes::ClassText(*note, fromWindows1252, bytes, converted,
@@ -170,12 +164,12 @@ void CStoredStretch::ReadRecords(std::uint64_t place)
     }
 }
 
-void CStoredStretch::ReadAside()
+void CStoredStretch::ReadAside(CBatchMemory* room)
 {
     try {
         if (const std::optional<std::uint64_t> first = FindFirstRecord()) {
             m_first.store(*first, std::memory_order_release);
-            ReadRecords(*first);
+            ReadRecords(*first, room);
         }
     } catch (...) {
         // What was read in full stands; the walk meets whatever stopped the stretch itself.

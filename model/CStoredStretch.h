@@ -37,9 +37,9 @@ public:
     CStoredStretch& operator=(const CStoredStretch&) = delete;
 
     // For a thread that would read it: whether the walk has not reached it, and it is now the
-    // thread's to read (ReadAside).
+    // thread's to read (ReadAside), its notes in a slot of room while it has one.
     bool Claim();
-    void ReadAside();
+    void ReadAside(CBatchMemory* room);
     // For the walk on reaching it: whether a thread claimed it. If none did, none will.
     bool Reached();
     std::uint64_t From() const { return m_from; }
@@ -95,14 +95,13 @@ private:
 
     std::optional<std::uint64_t> FindFirstRecord() const;
     bool BeginsRecords(std::uint64_t place) const;
-    void ReadRecords(std::uint64_t place);
+    void ReadRecords(std::uint64_t place, CBatchMemory* room);
 
     const CMappedFile& m_file;
     const std::uint64_t m_from;
     const std::uint64_t m_to;
     const std::size_t m_most;
     const bool m_hashesWanted;
-    std::unique_ptr<CBatchMemory> m_room;
     std::vector<Record> m_records;
     std::vector<StoredTextHash> m_hashes;
     std::optional<std::size_t> m_lastWindows1252;

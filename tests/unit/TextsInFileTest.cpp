@@ -355,7 +355,7 @@ TEST_F(TextsInFile, APartBeginsAtTheFirstRecordsItFindsAndStopsWhereTheWalkMustG
     const auto read = [&](std::uint64_t from, std::uint64_t to, bool hashes) {
         auto stretch = std::make_unique<CStoredStretch>(*mapped, from, to, parted.places.size(), hashes);
         EXPECT_TRUE(stretch->Claim());
-        stretch->ReadAside();
+        stretch->ReadAside(nullptr);
         EXPECT_FALSE(stretch->Claim());
         EXPECT_TRUE(stretch->Reached());
         return stretch;
