@@ -3,16 +3,15 @@
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
 #include "model/CStoredStretch.h"
+#include "model/CStretchReaders.h"
 #include "platform/CBatchMemory.h"
 #include "platform/CFileException.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -47,53 +46,6 @@ struct Field
 };
 
 unsigned s_parts = 0;
-
-// Threads that read the stretches from the last one back, as long as the walk from the first has
-// not reached the one they would take next.
-class CStretchReaders
-{
-public:
-    // Each thread's notes take a block of their own from batched notes on.
-    CStretchReaders(const std::vector<std::unique_ptr<CStoredStretch>>& stretches, unsigned threads,
-                    std::size_t batched)
-        : m_stretches(stretches), m_left(static_cast<std::ptrdiff_t>(stretches.size())), m_batched(batched)
-    {
-        try {
-            for (unsigned t = 0; t < threads && !stretches.empty(); ++t)
-                m_threads.emplace_back([this] { ReadFromTheBack(); });
-        } catch (const std::system_error&) {
-            // Those that started read; the walk reads the rest.
-        }
-    }
-    // Leaves the stretches not taken to nobody, stops those being read, and waits for the threads.
-    ~CStretchReaders()
-    {
-        for (const auto& stretch : m_stretches) {
-            stretch->Reached();
-            stretch->Stop();
-        }
-        for (std::thread& thread : m_threads)
-            thread.join();
-    }
-    CStretchReaders(const CStretchReaders&) = delete;
-    CStretchReaders& operator=(const CStretchReaders&) = delete;
-
-private:
-    void ReadFromTheBack()
-    {
-        const auto room = m_batched >= CNote::kBatchedFrom
-                              ? std::make_unique<CBatchMemory>(sizeof(CNote), m_batched, alignof(CNote))
-                              : nullptr;
-        for (std::ptrdiff_t left = m_left.fetch_sub(1); left > 0 && m_stretches[left - 1]->Claim();
-             left = m_left.fetch_sub(1))
-            m_stretches[left - 1]->ReadAside(room.get());
-    }
-
-    const std::vector<std::unique_ptr<CStoredStretch>>& m_stretches;
-    std::atomic<std::ptrdiff_t> m_left;
-    const std::size_t m_batched;
-    std::vector<std::thread> m_threads;
-};
 
 } // namespace
 

@@ -26,9 +26,6 @@ struct TextInFile;
 class CStoredStretch
 {
 public:
-    // Records in a row that must read as the writer writes them where the stretch begins.
-    static constexpr int kRecordsToBegin = 4;
-
     // At most most records, each text hashed as it is classed with hashes.
     CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, std::size_t most,
                    bool hashes);
@@ -75,11 +72,10 @@ public:
         return m_lastWindows1252 && *m_lastWindows1252 >= index;
     }
 
-    // Whether the record at place reads as the writer writes it (a title field and a text field
-    // that fill the body); fills where its fields lie. Reads through this thread's window.
-    static bool ReadsAsWritten(const CMappedFile& file, std::uint64_t place, TextInFile& stored);
-
 private:
+    // Records in a row that must read as the writer writes them where the stretch begins.
+    static constexpr int kRecordsToBegin = 4;
+
     struct Record
     {
         std::uint64_t place = 0;
@@ -96,6 +92,9 @@ private:
     std::optional<std::uint64_t> FindFirstRecord() const;
     bool BeginsRecords(std::uint64_t place) const;
     void ReadRecords(std::uint64_t place, CBatchMemory* room);
+    // Whether the record at place reads as the writer writes it (a title field and a text field
+    // that fill the body); fills where its fields lie. Reads through this thread's window.
+    static bool ReadsAsWritten(const CMappedFile& file, std::uint64_t place, TextInFile& stored);
 
     const CMappedFile& m_file;
     const std::uint64_t m_from;
