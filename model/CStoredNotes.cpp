@@ -2,6 +2,7 @@
 
 #include "model/CByteBuffer.h"
 #include "model/CNoteBook.h"
+#include "model/CRecordBody.h"
 #include "model/CStoredStretch.h"
 #include "model/CStretchReaders.h"
 #include "platform/CBatchMemory.h"
@@ -38,61 +39,11 @@ const std::size_t kKeptTextSize = std::string().capacity();
 // length there when the record has no title field.
 constexpr std::uint32_t kTitlePlace = sizeof(std::uint32_t);
 
-// A field: its length and where its bytes begin in the body.
-struct Field
-{
-    std::uint32_t place = 0;
-    std::uint32_t count = 0;
-};
+using Field = CRecordBody::Field;
 
 unsigned s_parts = 0;
 
 } // namespace
-
-// One record body, enciphered in the file, taken apart field by field as the whole reader does:
-// a field whose length passes the end of the body, or is 0, gives nothing and keeps the value.
-class CStoredNotes::CBody
-{
-public:
-    CBody(const CMappedFile& file, std::uint64_t place, std::uint32_t length)
-        : m_file(file), m_place(place), m_length(length)
-    {
-    }
-
-    bool NextField(Field& field)
-    {
-        std::uint32_t count = 0;
-        if (m_length - m_at < sizeof count)
-            return false;
-        CByteBuffer::DecipherAt(View(m_at, sizeof count), sizeof count, m_at,
-                                reinterpret_cast<std::uint8_t*>(&count), kNoteBookKey);
-        m_at += sizeof count;
-        if (count == 0 || count > m_length - m_at)
-            return false;
-        field = {m_at, count};
-        m_at += count;
-        return true;
-    }
-    std::string Deciphered(const Field& field) const
-    {
-        std::string out(field.count, '\0');
-        CByteBuffer::DecipherAt(View(field.place, field.count), field.count, field.place,
-                                reinterpret_cast<std::uint8_t*>(out.data()), kNoteBookKey);
-        return out;
-    }
-    bool AtEnd() const { return m_at == m_length; }
-
-private:
-    const std::uint8_t* View(std::uint32_t at, std::size_t count) const
-    {
-        return CFileWindow::OfThisThread().View(m_file, m_place + at, count);
-    }
-
-    const CMappedFile& m_file;
-    std::uint64_t m_place;
-    std::uint32_t m_length;
-    std::uint32_t m_at = 0;
-};
 
 CStoredNotes::CStoredNotes(const CMappedFile& file, std::uint64_t offset) : m_file(file), m_at(offset) {}
 
@@ -114,7 +65,7 @@ bool CStoredNotes::ReadRecord(CNoteBook& book, CNote*& note, CTextCodec& fromWin
     Take(&length, sizeof length);
     if (length > m_file.GetSize() - m_at)
         Fail();
-    CBody body(m_file, m_at, length);
+    CRecordBody body(m_file, m_at, length);
     TextInFile stored;
     stored.file = &m_file;
     stored.body = m_at;
@@ -247,9 +198,8 @@ std::vector<std::unique_ptr<CStoredStretch>> CStoredNotes::MakeStretches(std::si
     if (threads == 0 || count < kRun || parts < 2)
         return stretches;
     for (std::uint64_t part = 1; part < parts; ++part) {
-        const std::uint64_t to = part + 1 == parts ? m_file.GetSize() : m_at + bytes * (part + 1) / parts;
-        stretches.push_back(
-            std::make_unique<CStoredStretch>(m_file, m_at + bytes * part / parts, to, count, hashes));
+        stretches.push_back(std::make_unique<CStoredStretch>(m_file, m_at + bytes * part / parts,
+                                                             m_at + bytes * (part + 1) / parts, hashes));
     }
     return stretches;
 }

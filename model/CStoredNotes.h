@@ -41,7 +41,6 @@ public:
     bool FilledOut() const;
 
 private:
-    class CBody;
     friend class CStoredStretch;
 
     // The stretches after the walk's own for threads threads beside it; none for none.

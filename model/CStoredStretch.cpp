@@ -2,6 +2,7 @@
 
 #include "model/CByteBuffer.h"
 #include "model/CNote.h"
+#include "model/CRecordBody.h"
 #include "model/CStoredNotes.h"
 #include "platform/CFileWindow.h"
 #include "platform/CMappedFile.h"
@@ -14,18 +15,8 @@ namespace {
 
 // A record's serial and body length.
 constexpr std::uint64_t kHead = 8;
-// The shortest body the writer writes: both lengths and both terminators.
-constexpr std::uint32_t kShortestBody = 10;
 // How often a walk waiting for a stretch reports its progress.
 constexpr auto kReportEvery = std::chrono::milliseconds(20);
-
-std::uint32_t DecipheredLength(const CMappedFile& file, std::uint64_t body, std::uint32_t place)
-{
-    std::uint32_t length = 0;
-    CByteBuffer::DecipherAt(CFileWindow::OfThisThread().View(file, body + place, sizeof length),
-                            sizeof length, place, reinterpret_cast<std::uint8_t*>(&length), kNoteBookKey);
-    return length;
-}
 
 bool DecipheredZero(const CMappedFile& file, std::uint64_t body, std::uint32_t place)
 {
@@ -44,9 +35,8 @@ bool EndsAsWritten(const CMappedFile& file, const TextInFile& stored)
 
 } // namespace
 
-CStoredStretch::CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to,
-                               std::size_t most, bool hashes)
-    : m_file(file), m_from(from), m_to(to), m_most(most), m_hashesWanted(hashes)
+CStoredStretch::CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, bool hashes)
+    : m_file(file), m_from(from), m_to(to), m_hashesWanted(hashes)
 {
 }
 
@@ -88,29 +78,29 @@ std::optional<std::size_t> CStoredStretch::Find(std::uint64_t place) const
     return static_cast<std::size_t>(at - m_records.begin());
 }
 
-bool CStoredStretch::ReadsAsWritten(const CMappedFile& file, std::uint64_t place, TextInFile& stored)
+bool CStoredStretch::ReadsAsWritten(std::uint64_t place, TextInFile& stored) const
 {
-    const std::uint64_t size = file.GetSize();
+    const std::uint64_t size = m_file.GetSize();
     if (place > size || size - place < kHead)
         return false;
     std::uint32_t length = 0;
-    std::memcpy(&length, CFileWindow::OfThisThread().View(file, place + sizeof(std::int32_t), sizeof length),
+    std::memcpy(&length,
+                CFileWindow::OfThisThread().View(m_file, place + sizeof(std::int32_t), sizeof length),
                 sizeof length);
     const std::uint64_t body = place + kHead;
-    if (length < kShortestBody || length > size - body)
+    if (length > size - body)
         return false;
-    const std::uint32_t title = DecipheredLength(file, body, 0);
-    if (title == 0 || title > length - kShortestBody + 1)
-        return false;
-    const std::uint32_t textPlace = 2 * sizeof(std::uint32_t) + title;
-    if (DecipheredLength(file, body, textPlace - sizeof(std::uint32_t)) != length - textPlace)
+    CRecordBody fields(m_file, body, length);
+    CRecordBody::Field title;
+    CRecordBody::Field text;
+    if (!fields.NextField(title) || !fields.NextField(text) || !fields.AtEnd())
         return false;
     stored = TextInFile();
-    stored.file = &file;
+    stored.file = &m_file;
     stored.body = body;
     stored.bodyLength = length;
-    stored.textPlace = textPlace;
-    stored.textLength = length - textPlace;
+    stored.textPlace = text.place;
+    stored.textLength = text.count;
     stored.plain = true;
     return true;
 }
@@ -121,7 +111,7 @@ bool CStoredStretch::BeginsRecords(std::uint64_t place) const
         if (i > 0 && place == m_file.GetSize())
             return true;
         TextInFile stored;
-        if (!ReadsAsWritten(m_file, place, stored) || !EndsAsWritten(m_file, stored))
+        if (!ReadsAsWritten(place, stored) || !EndsAsWritten(m_file, stored))
             return false;
         place = stored.body + stored.bodyLength;
     }
@@ -146,8 +136,7 @@ void CStoredStretch::ReadRecords(std::uint64_t place, CBatchMemory* room)
     std::string converted;
     TextInFile stored;
     m_end = place;
-    while (place < m_to && m_records.size() < m_most && !m_stop.load(std::memory_order_relaxed) &&
-           ReadsAsWritten(m_file, place, stored)) {
+    while (place < m_to && !m_stop.load(std::memory_order_relaxed) && ReadsAsWritten(place, stored)) {
         std::unique_ptr<CNote> note(new (room) CNote(CNote::Unnumbered{}));
         note->SetStoredText(stored);
         StoredTextHash hash;

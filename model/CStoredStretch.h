@@ -26,9 +26,8 @@ struct TextInFile;
 class CStoredStretch
 {
 public:
-    // At most most records, each text hashed as it is classed with hashes.
-    CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, std::size_t most,
-                   bool hashes);
+    // Each text hashed as it is classed with hashes.
+    CStoredStretch(const CMappedFile& file, std::uint64_t from, std::uint64_t to, bool hashes);
     ~CStoredStretch();
     CStoredStretch(const CStoredStretch&) = delete;
     CStoredStretch& operator=(const CStoredStretch&) = delete;
@@ -93,13 +92,12 @@ private:
     bool BeginsRecords(std::uint64_t place) const;
     void ReadRecords(std::uint64_t place, CBatchMemory* room);
     // Whether the record at place reads as the writer writes it (a title field and a text field
-    // that fill the body); fills where its fields lie. Reads through this thread's window.
-    static bool ReadsAsWritten(const CMappedFile& file, std::uint64_t place, TextInFile& stored);
+    // that fill the body); fills where its fields lie.
+    bool ReadsAsWritten(std::uint64_t place, TextInFile& stored) const;
 
     const CMappedFile& m_file;
     const std::uint64_t m_from;
     const std::uint64_t m_to;
-    const std::size_t m_most;
     const bool m_hashesWanted;
     std::vector<Record> m_records;
     std::vector<StoredTextHash> m_hashes;

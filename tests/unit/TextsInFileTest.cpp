@@ -353,7 +353,7 @@ TEST_F(TextsInFile, APartBeginsAtTheFirstRecordsItFindsAndStopsWhereTheWalkMustG
     ASSERT_TRUE(mapped);
     const auto at = [&](std::size_t record) { return parted.start + parted.places[record]; };
     const auto read = [&](std::uint64_t from, std::uint64_t to, bool hashes) {
-        auto stretch = std::make_unique<CStoredStretch>(*mapped, from, to, parted.places.size(), hashes);
+        auto stretch = std::make_unique<CStoredStretch>(*mapped, from, to, hashes);
         EXPECT_TRUE(stretch->Claim());
         stretch->ReadAside(nullptr);
         EXPECT_FALSE(stretch->Claim());
