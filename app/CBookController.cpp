@@ -362,23 +362,26 @@ void CBookController::OfferLeftBehind()
     }
 }
 
+template <typename Answer>
+Answer CBookController::AskAside(bool slow, const QString& text, const std::function<Answer()>& ask)
+{
+    if (!slow)
+        return ask();
+    Answer answer{};
+    CSliceProgress::RunToEnd(&m_frame, text, [&] { answer = ask(); });
+    return answer;
+}
+
 bool CBookController::ChangedOnDisk()
 {
-    return LookAtFile([this] { return m_file.ChangedOnDisk(); });
+    return AskAside<bool>(m_file.MustReadToTell(), tr("Reading NoteBook..."),
+                          [this] { return m_file.ChangedOnDisk(); });
 }
 
 bool CBookController::TakeNewChange()
 {
-    return LookAtFile([this] { return m_file.TakeNewChange(); });
-}
-
-bool CBookController::LookAtFile(const std::function<bool()>& look)
-{
-    if (!m_file.MustReadToTell())
-        return look();
-    bool answer = false;
-    CSliceProgress::RunToEnd(&m_frame, tr("Reading NoteBook..."), [&] { answer = look(); });
-    return answer;
+    return AskAside<bool>(m_file.MustReadToTell(), tr("Reading NoteBook..."),
+                          [this] { return m_file.TakeNewChange(); });
 }
 
 bool CBookController::Save()
@@ -772,7 +775,8 @@ bool CBookController::MergeFromDisk()
 {
     if (!IsOpen())
         return false;
-    return MergeDiskAgainst(WaitForCopy(m_file.IsCopying(), [this] { return m_file.GetKeptPath(); }));
+    return MergeDiskAgainst(AskAside<std::string>(m_file.IsCopying(), tr("Merging NoteBook..."),
+                                                  [this] { return m_file.GetKeptPath(); }));
 }
 
 bool CBookController::MergeDiskAgainst(const std::string& ancestor)
@@ -782,21 +786,13 @@ bool CBookController::MergeDiskAgainst(const std::string& ancestor)
     const std::string path = m_pNoteBook->GetPath().GetPath();
     // The version merged is the one kept: the file may change again while it is read.
     CNoteBookFile::Snapshot disk = m_file.TakeSnapshot(path);
-    const std::string kept = WaitForCopy(disk.kept->IsCopying(), [&disk] { return disk.kept->GetPath(); });
+    const std::string kept = AskAside<std::string>(disk.kept->IsCopying(), tr("Merging NoteBook..."),
+                                                   [&disk] { return disk.kept->GetPath(); });
     if (!MergeFile(kept.empty() ? path : kept, ancestor))
         return false;
     m_file.Adopt(std::move(disk));
     UpdateRecoveryBase();
     return true;
-}
-
-std::string CBookController::WaitForCopy(bool copying, const std::function<std::string()>& path)
-{
-    if (!copying)
-        return path();
-    std::string made;
-    CSliceProgress::RunToEnd(&m_frame, tr("Merging NoteBook..."), [&] { made = path(); });
-    return made;
 }
 
 // The panel goes first and comes back for the merged notebook, with the split as it was.

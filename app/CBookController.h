@@ -131,15 +131,13 @@ private:
     std::unique_ptr<CRecoverySlot> TakeSlot(const std::string& path);
     bool ChangedOnDisk();
     bool TakeNewChange();
-    // Asks the file on disk: where the answer takes reading its bytes, they are read aside, the
-    // window painting.
-    bool LookAtFile(const std::function<bool()>& look);
+    // Asks in place, or aside under a bar labelled text, the window painting, where the answer
+    // takes reading or copying a whole file: whether the file on disk changed, or the merge's copy.
+    template <typename Answer>
+    Answer AskAside(bool slow, const QString& text, const std::function<Answer()>& ask);
     // Merges the notebook's file as it is now against the ancestor file (empty: two-way); what was
     // merged becomes the version Save compares with and the next merge's ancestor.
     bool MergeDiskAgainst(const std::string& ancestor);
-    // Where no link can be made, what a merge reads is a copy of the whole file, still copying: path
-    // is waited for under the merge's bar, the window painting.
-    std::string WaitForCopy(bool copying, const std::function<std::string()>& path);
     bool ReadInto(const std::string& path);
     void OpenRecovered(std::unique_ptr<CRecoverySlot> slot, const std::string& copy, const std::string& path,
                        const CFileIdentity& base);
