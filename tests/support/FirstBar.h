@@ -25,12 +25,12 @@ public:
         QObject::connect(&m_pass, &QTimer::timeout,
                          [this, &window, press, meanwhile = std::move(meanwhile), wanted] {
                              auto* progress = window.findChild<QProgressDialog*>();
-                             if (progress && !wanted.isEmpty() && progress->labelText() != wanted) {
+                             if (!progress)
+                                 return;
+                             if (!wanted.isEmpty() && progress->labelText() != wanted) {
                                  m_pass.start(0);
                                  return;
                              }
-                             if (!progress)
-                                 return;
                              m_label = progress->labelText();
                              if (meanwhile)
                                  meanwhile();
