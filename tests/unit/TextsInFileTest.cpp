@@ -254,6 +254,109 @@ TEST_F(TextsInFile, TitlesReadBesideTheirTextsKeepTheirCodePagesAndEnds)
     EXPECT_TRUE(Records(NoteBookBytes::Load(Path("copy.pelm")), h) == Records(expected.bytes, h));
 }
 
+// However many parts a notebook is read in, the notes, their serial numbers, code pages and stored
+// records, the notebook's code page and whether the file held its count are those of one walk; a
+// record damaged far into the file fails the open in any part, and nothing is left waiting.
+TEST_F(TextsInFile, ANotebookReadInPartsReadsAsOneWalkReadsIt)
+{
+    struct Case
+    {
+        int countDelta;
+        bool opens;
+    };
+    const Case cases[] = {{3, true}, {-2, true}, {0, false}};
+    struct PartsBack
+    {
+        ~PartsBack() { CStoredNotes::SetParts(0); }
+    } partsBack;
+    for (const Case& c : cases) {
+        const PartedNoteBook parted(c.countDelta, !c.opens);
+        parted.file.Save(Path());
+        CStoredNotes::SetParts(1);
+        CNoteBook walked;
+        ASSERT_EQ(walked.ReadFile(Path()), c.opens);
+        if (c.opens) {
+            ASSERT_TRUE(walked.WriteFile(Path("walked.pelm")));
+        }
+        for (const unsigned parts : {2u, 3u, 5u}) {
+            SCOPED_TRACE(std::to_string(c.countDelta) + " " + std::to_string(parts));
+            CStoredNotes::SetParts(parts);
+            boxes.boxes.clear();
+            CNoteBook book;
+            ASSERT_EQ(book.ReadFile(Path()), c.opens);
+            if (!c.opens) {
+                // Nothing is left waiting: the notebook opens the next file.
+                ASSERT_EQ(boxes.boxes.size(), 1u);
+                EXPECT_EQ(boxes.boxes[0].text, kCannotRead);
+                VariedNoteBook().Save(Path("good.pelm"));
+                ASSERT_TRUE(book.ReadFile(Path("good.pelm")));
+                EXPECT_EQ(book.GetCount(), 6u);
+                continue;
+            }
+            ASSERT_EQ(book.GetCount(), walked.GetCount());
+            EXPECT_EQ(book.GetEncoding(), TextEncoding::windows1252);
+            EXPECT_EQ(book.WasFilledOut(), c.countDelta != 0);
+            for (std::size_t i = 0; i < book.GetCount(); ++i) {
+                ASSERT_EQ(Note(book, i).GetSerial(), static_cast<std::int32_t>(i + 1)) << i;
+                ASSERT_EQ(Note(book, i).GetTitle(), Note(walked, i).GetTitle()) << i;
+                ASSERT_EQ(Note(book, i).GetTextCodePage(), Note(walked, i).GetTextCodePage()) << i;
+                ASSERT_EQ(Note(book, i).HasStoredText(), Note(walked, i).HasStoredText()) << i;
+            }
+            const std::size_t last = book.GetCount() - 1;
+            EXPECT_EQ(Note(book, last).GetTitle(),
+                      c.countDelta > 0 ? "New Note " + std::to_string(last + 1) : "m1997");
+            ASSERT_TRUE(book.WriteFile(Path("parts.pelm")));
+            EXPECT_TRUE(NoteBookBytes::Load(Path("parts.pelm")) == NoteBookBytes::Load(Path("walked.pelm")));
+        }
+    }
+}
+
+// A part finds the first record at or after its start from which a few read as the writer writes
+// them, reads on as the walk would, and stops before a record the walk must read itself. Inside a
+// text that lies in the file as records it finds those: the walk never lands on them.
+TEST_F(TextsInFile, APartBeginsAtTheFirstRecordsItFindsAndStopsWhereTheWalkMustGoOn)
+{
+    const PartedNoteBook parted(0);
+    parted.file.Save(Path());
+    const int fd = ::open(Path().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::shared_ptr<CMappedFile> mapped = CMappedFile::Map(fd);
+    ::close(fd);
+    ASSERT_TRUE(mapped);
+    const auto at = [&](std::size_t record) { return parted.start + parted.places[record]; };
+    const auto read = [&](std::uint64_t from, std::uint64_t to, bool hashes) {
+        auto stretch = std::make_unique<CStoredStretch>(*mapped, from, to, hashes);
+        EXPECT_TRUE(stretch->Claim());
+        stretch->ReadAside(nullptr);
+        return stretch;
+    };
+
+    // From inside a record to the title without a text.
+    const auto early = read(at(1000) + 7, at(1700), false);
+    EXPECT_EQ(early->First(), at(1001));
+    ASSERT_EQ(early->GetCount(), 499u);
+    EXPECT_EQ(early->GetEnd(498), at(1500));
+    EXPECT_EQ(early->Find(at(1200)), 199u);
+    EXPECT_FALSE(early->FoundWindows1252From(0));
+
+    // Inside the long text.
+    const auto inside = read(at(2000) + 100000, at(2001), false);
+    ASSERT_TRUE(inside->First());
+    EXPECT_GT(*inside->First(), at(2000) + 100000);
+    EXPECT_GT(inside->GetCount(), 1000u);
+    EXPECT_TRUE(inside->EndsBefore(at(2001)));
+
+    // From a record's start to the end of the file.
+    const auto late = read(at(2600), parted.file.bytes.size(), true);
+    EXPECT_EQ(late->First(), at(2600));
+    ASSERT_EQ(late->GetCount(), 1401u);
+    EXPECT_EQ(late->GetEnd(1400), parted.file.bytes.size());
+    EXPECT_TRUE(late->FoundWindows1252From(1201));
+    EXPECT_FALSE(late->FoundWindows1252From(1202));
+    EXPECT_EQ(late->GetHash(0).body, at(2600) + 8);
+    EXPECT_EQ(late->GetHash(0).hash.a, TextHash::Of("caf\xC3\xA9 " + std::string(1500, 'z')).a);
+}
+
 TEST_F(TextsInFile, AFileReplacedByARenameKeepsTheTextsItHad)
 {
     VariedNoteBook().Save(Path());
