@@ -58,13 +58,13 @@ std::string PlainFor(const std::string& stored, std::size_t place)
 // A notebook of 6 MB for reading in parts. Among its notes: a title without a text, a body with
 // bytes after its fields and one text in Windows-1252, each in a part of its own; and a long text
 // across the middle that lies in the file as copies of a record of 30 bytes, so a part that begins
-// inside it finds records there, which are no notes. The count may differ from the records by a
-// few either way, and the last record may be damaged.
+// inside it finds records there, which are no notes, unless it is left out. The count may differ
+// from the records by a few either way, and the last record may be damaged.
 struct PartedNoteBook
 {
     static constexpr int kEachSide = 2000;
 
-    explicit PartedNoteBook(int countDelta, bool damagedLast = false)
+    explicit PartedNoteBook(int countDelta, bool damagedLast = false, bool chained = true)
     {
         // A title length at which the copies hold no terminator.
         std::string title;
@@ -89,7 +89,7 @@ struct PartedNoteBook
         std::string holding;
         while (holding.size() < 200000)
             holding += copy;
-        record(NoteBookBytes::Body(title, holding));
+        record(NoteBookBytes::Body(title, chained ? holding : "no records inside"));
         for (int i = 0; i < kEachSide; ++i)
             record(i == 500    ? NoteBookBytes::Body("junk after", "its text") + "junk"
                    : i == 1800 ? NoteBookBytes::Body("m1800", "na\xEFve, in Windows-1252")
@@ -259,18 +259,20 @@ TEST_F(TextsInFile, TitlesReadBesideTheirTextsKeepTheirCodePagesAndEnds)
 // record damaged far into the file fails the open in any part, and nothing is left waiting.
 TEST_F(TextsInFile, ANotebookReadInPartsReadsAsOneWalkReadsIt)
 {
+    // Without the long text only the late Windows-1252 text, read aside, tells the notebook's code page.
     struct Case
     {
         int countDelta;
         bool opens;
+        bool chained;
     };
-    const Case cases[] = {{3, true}, {-2, true}, {0, false}};
+    const Case cases[] = {{3, true, true}, {-2, true, false}, {0, false, true}};
     struct PartsBack
     {
         ~PartsBack() { CStoredNotes::SetParts(0); }
     } partsBack;
     for (const Case& c : cases) {
-        const PartedNoteBook parted(c.countDelta, !c.opens);
+        const PartedNoteBook parted(c.countDelta, !c.opens, c.chained);
         parted.file.Save(Path());
         CStoredNotes::SetParts(1);
         CNoteBook walked;
@@ -346,7 +348,8 @@ TEST_F(TextsInFile, APartBeginsAtTheFirstRecordsItFindsAndStopsWhereTheWalkMustG
     EXPECT_GT(inside->GetCount(), 1000u);
     EXPECT_TRUE(inside->EndsBefore(at(2001)));
 
-    // From a record's start to the end of the file.
+    // To the body with bytes after its fields; and from a record's start to the end of the file.
+    EXPECT_EQ(read(at(2400), at(2600), false)->GetCount(), 101u);
     const auto late = read(at(2600), parted.file.bytes.size(), true);
     EXPECT_EQ(late->First(), at(2600));
     ASSERT_EQ(late->GetCount(), 1401u);
