@@ -2,52 +2,34 @@
 
 #include "support/FaultyCalls.h"
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <string>
 
-// Holds each write to a file whose name ends with suffix until Release, for a bound at most. A
-// write that waited out the bound tells that whoever was to release it could not run meanwhile.
+// Holds each write to a file whose name ends with suffix until Release (once), for a bound at most.
+// A write that waited out the bound tells that whoever was to release it could not run meanwhile.
 class HeldWrites
 {
 public:
     explicit HeldWrites(const std::string& suffix)
         : m_calls([this, suffix](const std::string& call, const std::string& at) {
               if (call == "Write" && at.size() >= suffix.size() &&
-                  at.compare(at.size() - suffix.size(), suffix.size(), suffix) == 0)
-                  Hold();
+                  at.compare(at.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+                  m_released.wait_for(std::chrono::seconds(10)) == std::future_status::timeout)
+                  m_waitedOut = true;
               return 0;
           })
     {
     }
 
-    void Release()
-    {
-        {
-            const std::lock_guard<std::mutex> hold(m_lock);
-            m_released = true;
-        }
-        m_wake.notify_all();
-    }
-    bool WaitedOut()
-    {
-        const std::lock_guard<std::mutex> hold(m_lock);
-        return m_waitedOut;
-    }
+    void Release() { m_release.set_value(); }
+    bool WaitedOut() const { return m_waitedOut; }
 
 private:
-    void Hold()
-    {
-        std::unique_lock<std::mutex> hold(m_lock);
-        if (!m_wake.wait_for(hold, std::chrono::seconds(10), [this] { return m_released; }))
-            m_waitedOut = true;
-    }
-
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    bool m_released = false;
-    bool m_waitedOut = false;
+    std::promise<void> m_release;
+    std::shared_future<void> m_released = m_release.get_future().share();
+    std::atomic<bool> m_waitedOut{false};
     // Last: in place once the rest is made, and gone before it.
     FaultyCalls m_calls;
 };
